@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+enum class PrgsType {
+    ExtractBlock = 1, // a block of an entry was read for extraction
+    AddStart = 2,     // a file is about to be added
+    AddBlock = 3,     // a block of a file was read for adding
+};
+
+// Reads and writes zip files through minizip: adds single files to the zip named
+// by ZipFileName and extracts every entry of the zip named by UnzipFileName.
+// Both handles open lazily and stay open until the name changes. The component
+// shows no messages: it reports by return codes, and lastError() says why.
+class TMiniZip : public QObject {
+    Q_OBJECT
+public:
+    using TPrgsEvent = std::function<void(TMiniZip *sender, PrgsType type, const QString &fileName,
+                                          qint64 size)>;
+    using TUnzipFileEvent =
+        std::function<void(TMiniZip *sender, const QDateTime &lastWriteTime, qint64 uncompressedSize,
+                           qint64 compressedSize, const QString &destFileName, bool &canOverwrite)>;
+
+    explicit TMiniZip(QObject *parent = nullptr);
+    ~TMiniZip() override;
+
+    QString ZipFileName() const;
+    // Setting another name finishes and closes the zip being written (its
+    // central directory is written). Returns false when that close failed, so
+    // the caller knows the zip on disk is not complete.
+    bool setZipFileName(const QString &path);
+
+    QString UnzipFileName() const;
+    void setUnzipFileName(const QString &path);
+
+    bool UzWithoutPath = false;
+    bool UzOverwrite = true;
+    TPrgsEvent OnProgress;
+    TUnzipFileEvent OnUnzipFile;
+
+    // Adds the file at source as entryName ("/" or "\" between folder levels).
+    // 0 on success, -1 or a negative minizip code on failure.
+    int AddFile(const QString &source, const QString &entryName);
+
+    // Extracts every entry below destination. False when the zip cannot be read,
+    // is refused as unsafe or damaged, or an entry cannot be written.
+    bool ExtractAll(const QString &destination);
+
+    // Extracts the entry at the current position: 0 done, 1 skipped because the
+    // file exists and may not be overwritten, negative on failure.
+    int ExtractCurrent(const QString &destination);
+
+    // Why the last AddFile, ExtractAll or ExtractCurrent failed; empty after success.
+    QString lastError() const;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
