@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QList>
+#include <QStringList>
+
+// One node of the catalogue: a section (level 0) or an archive (level 1).
+struct CatalogueNode {
+    enum Picture { SectionPicture = 0, ArchivePicture = 1, OpenArchivePicture = 2 };
+
+    int level = 0;
+    QString name;
+    QString path; // the zip path of an archive; a single blank for a section
+    int picture = SectionPicture;
+};
+
+// The two-level catalogue tree over one flat list of nodes in tree order: each
+// section followed by its archives. Entry i of the list is the node with
+// absolute index i, and so entry i of ArchivePathList and NodeNameList, which
+// therefore cannot drift from the tree.
+class CatalogueModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    enum Role { PictureRole = Qt::UserRole + 1, PathRole, LevelRole, AbsoluteIndexRole };
+
+    using QAbstractItemModel::QAbstractItemModel;
+
+    QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
+    QModelIndex parent(const QModelIndex &child) const override;
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    int nodeCount() const { return static_cast<int>(m_nodes.size()); }
+    const CatalogueNode &node(int absoluteIndex) const { return m_nodes.at(absoluteIndex); }
+    QStringList ArchivePathList() const;
+    QStringList NodeNameList() const;
+
+    // Absolute index of a model index, -1 for an invalid one, and back.
+    int absoluteIndex(const QModelIndex &index) const;
+    QModelIndex modelIndex(int absoluteIndex) const;
+    // The section a node belongs to (the node itself for a section); -1 if none.
+    int sectionOf(int absoluteIndex) const;
+    bool isSection(int absoluteIndex) const;
+    // Absolute indexes of the archives of a section, in tree order.
+    QList<int> archivesOf(int sectionIndex) const;
+
+    // Adds a section at the end; returns its absolute index.
+    int appendSection(const QString &name);
+    // Adds an archive as the last child of the last section; -1 when there is
+    // no section to hold it.
+    int appendArchive(const QString &name, const QString &path);
+    // Adds an archive as the last child of the given section.
+    int addArchive(int sectionIndex, const QString &name, const QString &path);
+    void removeNode(int absoluteIndex); // an archive, or a section with its archives
+    void setNodeName(int absoluteIndex, const QString &name);
+    void setArchivePath(int absoluteIndex, const QString &path);
+    void setPicture(int absoluteIndex, int picture);
+    void clear();
+
+private:
+    int rowOf(int absoluteIndex) const;
+
+    QList<CatalogueNode> m_nodes;
+};

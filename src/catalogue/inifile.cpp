@@ -1,0 +1,248 @@
+#include "catalogue/inifile.h"
+
+#include "lang/cp1251.h"
+
+#include <cctype>
+
+#include <QStringView>
+
+namespace {
+
+QStringView trimmed(QStringView s) { return s.trimmed(); }
+
+// Line breaks or a NUL inside a value would break the file apart on reading.
+QString oneLine(const QString &s)
+{
+    QString out = s;
+    for (QChar &c : out) {
+        if (c == u'\r' || c == u'\n' || c == QChar(0))
+            c = u' ';
+    }
+    return out;
+}
+
+} // namespace
+
+IniFile IniFile::fromBytes(const QByteArray &raw)
+{
+    QByteArray bytes = raw;
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    const QString text = isValidUtf8(bytes) ? QString::fromUtf8(bytes) : Cp1251::decode(bytes);
+
+    IniFile ini;
+    Section *current = nullptr;
+    qsizetype pos = 0;
+    const qsizetype n = text.size();
+    while (pos < n) {
+        qsizetype end = pos;
+        while (end < n && text[end] != u'\n' && text[end] != u'\r')
+            ++end;
+        const QStringView line = trimmed(QStringView(text).mid(pos, end - pos));
+        pos = end;
+        if (pos < n && text[pos] == u'\r')
+            ++pos;
+        if (pos < n && text[pos] == u'\n')
+            ++pos;
+
+        if (line.isEmpty() || line.front() == u';')
+            continue;
+        if (line.front() == u'[') {
+            qsizetype close = line.indexOf(u']');
+            const QString name =
+                trimmed(line.mid(1, close < 0 ? line.size() - 1 : close - 1)).toString();
+            const QString key = fold(name);
+            auto it = ini.m_byName.constFind(key);
+            if (it == ini.m_byName.constEnd()) {
+                ini.m_sections.append({name, {}, {}});
+                ini.m_byName.insert(key, static_cast<int>(ini.m_sections.size() - 1));
+                current = &ini.m_sections.last();
+            } else {
+                // A repeated section continues the first one of that name.
+                current = &ini.m_sections[it.value()];
+            }
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq <= 0 || !current)
+            continue;
+        const QString key = trimmed(line.left(eq)).toString();
+        if (key.isEmpty())
+            continue;
+        current->entries.append({key, trimmed(line.mid(eq + 1)).toString()});
+        const QString folded = fold(key);
+        if (!current->byKey.contains(folded))
+            current->byKey.insert(folded, static_cast<int>(current->entries.size() - 1));
+    }
+    return ini;
+}
+
+const IniFile::Section *IniFile::findSection(const QString &name) const
+{
+    auto it = m_byName.constFind(fold(name));
+    return it == m_byName.constEnd() ? nullptr : &m_sections[it.value()];
+}
+
+const IniFile::Entry *IniFile::findEntry(const QString &section, const QString &key) const
+{
+    const Section *s = findSection(section);
+    if (!s)
+        return nullptr;
+    auto it = s->byKey.constFind(fold(key));
+    return it == s->byKey.constEnd() ? nullptr : &s->entries[it.value()];
+}
+
+bool IniFile::sectionExists(const QString &section) const
+{
+    const Section *s = findSection(section);
+    return s && !s->entries.isEmpty();
+}
+
+QStringList IniFile::keys(const QString &section) const
+{
+    QStringList list;
+    const Section *s = findSection(section);
+    if (!s)
+        return list;
+    // Each name takes its length plus a terminating zero; one more zero ends
+    // the list. Names that do not fit whole are not seen.
+    qsizetype used = 1;
+    for (const Entry &e : s->entries) {
+        used += e.key.size() + 1;
+        if (used > KeyListBufferSize)
+            break;
+        list << e.key;
+    }
+    return list;
+}
+
+QList<std::pair<QString, QString>> IniFile::entries(const QString &section) const
+{
+    QList<std::pair<QString, QString>> list;
+    const Section *s = findSection(section);
+    if (!s)
+        return list;
+    qsizetype used = 1;
+    for (const Entry &e : s->entries) {
+        used += e.key.size() + 1;
+        if (used > KeyListBufferSize)
+            break;
+        list.append({e.key, e.value.left(MaxValueLength)});
+    }
+    return list;
+}
+
+QString IniFile::readString(const QString &section, const QString &key,
+                            const QString &defaultValue) const
+{
+    const Entry *e = findEntry(section, key);
+    if (!e)
+        return defaultValue;
+    return e->value.left(MaxValueLength);
+}
+
+std::optional<int> IniFile::parseInteger(const QString &text)
+{
+    QString t = text.trimmed();
+    bool negative = false;
+    if (t.startsWith(u'-') || t.startsWith(u'+')) {
+        negative = t.startsWith(u'-');
+        t.remove(0, 1);
+    }
+    if (t.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    qlonglong value = 0;
+    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        const QString digits = t.mid(2);
+        if (digits.isEmpty())
+            return std::nullopt;
+        for (QChar c : digits) {
+            if (!isxdigit(c.toLatin1()) || c.unicode() > 0x7f)
+                return std::nullopt;
+        }
+        value = digits.toLongLong(&ok, 16);
+    } else {
+        for (QChar c : t) {
+            if (c < u'0' || c > u'9')
+                return std::nullopt;
+        }
+        value = t.toLongLong(&ok, 10);
+    }
+    if (!ok)
+        return std::nullopt;
+    if (negative)
+        value = -value;
+    // Hexadecimal values up to 0xFFFFFFFF wrap to negative numbers, as 32-bit
+    // readers always took them.
+    if (value > 0xFFFFFFFFLL || value < -0x80000000LL)
+        return std::nullopt;
+    return static_cast<int>(static_cast<qint32>(static_cast<quint32>(value)));
+}
+
+int IniFile::readInteger(const QString &section, const QString &key, int defaultValue) const
+{
+    const Entry *e = findEntry(section, key);
+    if (!e)
+        return defaultValue;
+    return parseInteger(e->value.left(MaxValueLength)).value_or(defaultValue);
+}
+
+bool IniFile::readBool(const QString &section, const QString &key, bool defaultValue) const
+{
+    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+IniFile::Section &IniFile::sectionForWriting(const QString &name)
+{
+    const QString folded = fold(name);
+    auto it = m_byName.constFind(folded);
+    if (it != m_byName.constEnd())
+        return m_sections[it.value()];
+    m_sections.append({oneLine(name), {}, {}});
+    m_byName.insert(folded, static_cast<int>(m_sections.size() - 1));
+    return m_sections.last();
+}
+
+void IniFile::writeString(const QString &section, const QString &key, const QString &value)
+{
+    Section &s = sectionForWriting(section);
+    const QString folded = fold(key);
+    auto it = s.byKey.constFind(folded);
+    if (it != s.byKey.constEnd()) {
+        s.entries[it.value()].value = oneLine(value);
+        return;
+    }
+    s.entries.append({oneLine(key), oneLine(value)});
+    s.byKey.insert(folded, static_cast<int>(s.entries.size() - 1));
+}
+
+void IniFile::appendString(const QString &section, const QString &key, const QString &value)
+{
+    Section &s = sectionForWriting(section);
+    s.entries.append({oneLine(key), oneLine(value)});
+    const QString folded = fold(key);
+    if (!s.byKey.contains(folded))
+        s.byKey.insert(folded, static_cast<int>(s.entries.size() - 1));
+}
+
+void IniFile::writeInteger(const QString &section, const QString &key, int value)
+{
+    writeString(section, key, QString::number(value));
+}
+
+void IniFile::writeBool(const QString &section, const QString &key, bool value)
+{
+    writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+QByteArray IniFile::toBytes() const
+{
+    QString text;
+    for (const Section &s : m_sections) {
+        text += u'[' + s.name + QStringLiteral("]\r\n");
+        for (const Entry &e : s.entries)
+            text += e.key + u'=' + e.value + QStringLiteral("\r\n");
+    }
+    return text.toUtf8();
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <utility>
+
+// The settings file in the classic INI layout: "[section]" lines, then
+// "key=value" lines, CR LF line ends. Section names and keys match without
+// regard to letter case; the first of two equal keys wins when reading. A
+// value is read up to 2047 characters, and the key names of one section are
+// seen through a 16384-byte buffer, as the file has always been read.
+class IniFile {
+public:
+    static constexpr int MaxValueLength = 2047;
+    static constexpr int KeyListBufferSize = 16384;
+
+    // Reads text that is UTF-8, or Windows-1251 when it is not valid UTF-8.
+    // Lines that are neither a section nor a key (garbage, comments) are
+    // skipped, and so are keys before the first section.
+    static IniFile fromBytes(const QByteArray &bytes);
+
+    // A section exists when it holds at least one key.
+    bool sectionExists(const QString &section) const;
+    // Key names of a section in file order, as far as the key-list buffer holds.
+    QStringList keys(const QString &section) const;
+    // The same keys with the value of each line itself, so that keys equal
+    // but for letter case each keep their own value.
+    QList<std::pair<QString, QString>> entries(const QString &section) const;
+    QString readString(const QString &section, const QString &key,
+                       const QString &defaultValue) const;
+    // A whole number, decimal or hexadecimal with "0x"; anything else gives
+    // the default.
+    int readInteger(const QString &section, const QString &key, int defaultValue) const;
+    bool readBool(const QString &section, const QString &key, bool defaultValue) const;
+
+    // Sets a key, replacing the value of an existing key of any letter case,
+    // else appending it; a missing section is appended at the end.
+    void writeString(const QString &section, const QString &key, const QString &value);
+    void writeInteger(const QString &section, const QString &key, int value);
+    void writeBool(const QString &section, const QString &key, bool value);
+    // Adds a line even when a key of that name exists (catalogue sections,
+    // where every archive keeps its own line).
+    void appendString(const QString &section, const QString &key, const QString &value);
+
+    // UTF-8 text with CR LF line ends, sections in the order they were written.
+    QByteArray toBytes() const;
+
+    static std::optional<int> parseInteger(const QString &text);
+
+private:
+    struct Entry {
+        QString key;
+        QString value;
+    };
+    struct Section {
+        QString name;
+        QList<Entry> entries;
+        QHash<QString, int> byKey; // folded key -> first entry
+    };
+
+    const Section *findSection(const QString &name) const;
+    const Entry *findEntry(const QString &section, const QString &key) const;
+    Section &sectionForWriting(const QString &name);
+    static QString fold(const QString &s) { return s.toCaseFolded(); }
+
+    QList<Section> m_sections;
+    QHash<QString, int> m_byName; // folded section name -> first section
+};

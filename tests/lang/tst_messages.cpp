@@ -1,0 +1,88 @@
+#include "lang/messages.h"
+#include "lang/messagetable.h"
+
+#include <QSet>
+#include <QTest>
+
+class TestMessages : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { Messages::CheckEnglish(); }
+
+    void everyIdHasBothTexts()
+    {
+        QSet<QString> names;
+        for (int i = 0; i < MessageIdCount; ++i) {
+            const auto id = static_cast<MessageId>(i);
+            QCOMPARE(kMessageTable[i].id, id); // the table is in enum order
+            QVERIFY2(!Messages::english(id).isEmpty(), qPrintable(Messages::idName(id)));
+            QVERIFY2(!Messages::russian(id).isEmpty(), qPrintable(Messages::idName(id)));
+            names.insert(Messages::idName(id));
+        }
+        QCOMPARE(names.size(), MessageIdCount);
+        QCOMPARE(MessageIdCount, 125);
+    }
+
+    // Texts whose blanks, quotes and backslashes are easy to lose on the way.
+    void exactTexts_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("english");
+        QTest::addColumn<QString>("russian");
+        auto row = [](MessageId id, const char16_t *en, const char16_t *ru) {
+            QTest::newRow(qPrintable(Messages::idName(id)))
+                << static_cast<int>(id) << QString::fromUtf16(en) << QString::fromUtf16(ru);
+        };
+        row(MessageId::txtArchive, u" Archive ", u"Архив");
+        row(MessageId::txtPage, u" Page ", u"Страница");
+        row(MessageId::txtPrint, u" Print ", u"Печать");
+        row(MessageId::txtAbout, u" About ", u"О программе");
+        row(MessageId::txtOpenArchive, u"Open Archive: ", u"Открыт архив: ");
+        row(MessageId::txtNotOpenArchives, u" not open Archives.", u" нет открытого архива.");
+        row(MessageId::txtIsAbsent, u" is absent!", u" отсутствует!");
+        row(MessageId::txtImpossibleSave, u"impossible save ", u"невозможным сохранить ");
+        row(MessageId::txtHtmlFilesInDirectoryC, u"HTML-files in directory C:\\TEMP_ARCH not exists!",
+            u"HTML-файлов в папке C:\\TEMP_ARCH не обнаружено!");
+        row(MessageId::txtYouReallyWantToDelete2, u"You really want to delete section \"",
+            u"Вы действительно хотите удалить раздел \"");
+        row(MessageId::txtFileListfileTxtIsAbsent,
+            u"File \"listfile.txt\" is absent In archive with list of the files!",
+            u"В архиве отсутствует файл \"listfile.txt\" со списком файлов!");
+        row(MessageId::txtChooseOrCreateDirectoryFor,
+            u"Choose or create directory for keeping archive \"by default\":",
+            u"Выберите или создайте папку для хранения архивов \"по умолчанию\":");
+        row(MessageId::txtGoToNextPageOn, u"Go to next page on list",
+            u"Перейти на следущую страницу списка");
+        row(MessageId::txtDeleteSection, u"Delete Section", u"Удалить раздел");
+        row(MessageId::txtDeleteSection2, u"Delete Section", u"Удалить");
+        row(MessageId::txtPleasInputNewName, u"Pleas, input new Name:", u"Введите новое имя:");
+    }
+    void exactTexts()
+    {
+        QFETCH(int, id);
+        QFETCH(QString, english);
+        QFETCH(QString, russian);
+        const auto mid = static_cast<MessageId>(id);
+        QCOMPARE(Messages::english(mid), english);
+        QCOMPARE(Messages::russian(mid), russian);
+    }
+
+    void switchingChangesEveryCurrentText()
+    {
+        Messages::CheckRussian();
+        QVERIFY(Messages::russianActive());
+        for (int i = 0; i < MessageIdCount; ++i) {
+            const auto id = static_cast<MessageId>(i);
+            QCOMPARE(msg(id), Messages::russian(id));
+        }
+        Messages::CheckEnglish();
+        QVERIFY(!Messages::russianActive());
+        for (int i = 0; i < MessageIdCount; ++i) {
+            const auto id = static_cast<MessageId>(i);
+            QCOMPARE(msg(id), Messages::english(id));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMessages)
+#include "tst_messages.moc"
