@@ -7,6 +7,7 @@
 #include "storage/archivestorage.h"
 
 #include <QCollator>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -121,10 +122,39 @@ void Session::FormCreate(const QString &currentFolder)
     ReadINIFile(m_iniFilePath);
 
     m_open.OpenArchiveIndex = -1;
+    keepLeftoverWorkFolder();
     for (const char *name : {"N18", "N48", "N24", "N31"})
         setEnabled(QString::fromLatin1(name), false);
 
     setStatusText(msg(MessageId::txtOpenArchive) + msg(MessageId::txtNotOpenArchives));
+}
+
+void Session::keepLeftoverWorkFolder()
+{
+    // A working folder found at start-up holds changes that were never zipped
+    // back: the program was killed, or the last write-back failed. Opening an
+    // archive empties that folder, so the leftover is moved aside first.
+    QDir work(m_folders.WorkFolder);
+    if (!work.exists())
+        return;
+    if (work.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+        work.removeRecursively();
+        return;
+    }
+    const QString base = QFileInfo(m_folders.WorkFolder).absolutePath() + QStringLiteral("/recovered-") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString target = base;
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = base + u'-' + QString::number(n);
+    if (!QDir().rename(m_folders.WorkFolder, target))
+        target = m_folders.WorkFolder; // left where it is; still worth telling
+    m_ui.showMessage(Messages::russianActive()
+                         ? QStringLiteral("Найдены несохранённые изменения архива, открытого в "
+                                          "прошлый раз. Они сохранены в папке:\r\n") +
+                               target
+                         : QStringLiteral("Unsaved changes of the archive open last time were "
+                                          "found. They are kept in the folder:\r\n") +
+                               target);
 }
 
 void Session::FormClose()
@@ -194,8 +224,17 @@ bool Session::ReadINIFile(const QString &path)
 void Session::SaveIniFile()
 {
     const QString zipPath = m_open.zipPath();
-    if (m_open.ArchiveChanged)
+    if (m_open.ArchiveChanged) {
         m_storage->SaveChange(m_folders.WorkFolder, zipPath, m_open.ArchiveChanged);
+        if (m_open.ArchiveChanged) {
+            m_ui.showMessage(Messages::russianActive()
+                                 ? QStringLiteral("Изменения архива остаются в папке:\r\n") +
+                                       m_folders.WorkFolder
+                                 : QStringLiteral("The changes of the archive stay in the "
+                                                  "folder:\r\n") +
+                                       m_folders.WorkFolder);
+        }
+    }
 
     // A working folder whose changes could not be written back is the only
     // copy of them: it stays where it is.

@@ -88,6 +88,7 @@ Q_SIGNALS:
 private:
     void applyLanguage(bool russian);
     void requestGeometry(const WindowGeometry &geometry);
+    void keepLeftoverWorkFolder();
 
     UserInteraction &m_ui;
     PageView &m_view;

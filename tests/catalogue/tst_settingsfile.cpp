@@ -287,6 +287,19 @@ private Q_SLOTS:
         QVERIFY(TestFiles::read(iniPath()).contains("offline=0\r\n"));
     }
 
+    void leftoverWorkFolderIsMovedAsideNotLost()
+    {
+        const QString work = m_session->workFolders().WorkFolder;
+        TestFiles::write(work + "/page.htm", "unsaved");
+        m_ui->expectMessage();
+        Session &s = start();
+        QVERIFY(!QFileInfo::exists(work));
+        QVERIFY(m_ui->log().first().contains("recovered-"));
+        const QString kept = m_ui->log().first().section("\r\n", 1);
+        QCOMPARE(TestFiles::read(kept + "/page.htm"), QByteArray("unsaved"));
+        QVERIFY(s.isEnabled("N43"));
+    }
+
     void settingsDialog()
     {
         Session &s = start();
