@@ -30,8 +30,9 @@ public:
 
     QString ZipFileName() const;
     // Setting another name finishes and closes the zip being written (its
-    // central directory is written). Returns false when that close failed, so
-    // the caller knows the zip on disk is not complete.
+    // central directory is written). Returns false when that close failed or an
+    // entry was left half written, so the caller knows the zip on disk is not
+    // complete. The file is not synced to disk here.
     bool setZipFileName(const QString &path);
 
     QString UnzipFileName() const;
@@ -43,7 +44,10 @@ public:
     TUnzipFileEvent OnUnzipFile;
 
     // Adds the file at source as entryName ("/" or "\" between folder levels).
-    // 0 on success, -1 or a negative minizip code on failure.
+    // 0 on success, -1 or a negative minizip code on failure. Refused up front
+    // (-1, nothing written): a name that unpacking would refuse, and a file that
+    // would take the zip past what unpacking accepts (1 GiB in one entry,
+    // 4 GiB in all, 20,000 entries; see zip/zipguard.h).
     int AddFile(const QString &source, const QString &entryName);
 
     // Extracts every entry below destination. False when the zip cannot be read,
