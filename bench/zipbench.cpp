@@ -1,0 +1,402 @@
+// Unpacking and writing back an archive, against Info-ZIP on the same data in
+// the same run: ExtractAll against `unzip -q`, SaveZip against `zip -9 -r -q`.
+//
+//   zipbench [--pages N] [--runs N] [--seed N]
+//
+// The working set is generated from the seed: pages of HTML text, each with a
+// companion folder of style sheets, scripts and incompressible "pictures".
+// Each side runs in a child process (ours is this program started again with
+// --child). Our times are those of the operation inside the child; Info-ZIP's
+// are the whole process, its start included (about a millisecond). Every side
+// runs once to warm the cache before the timed runs, which alternate between
+// sides. Peak memory is the high-water mark of the process's own memory
+// (VmHWM): ours reports it at its end; Info-ZIP's is sampled in an extra,
+// untimed run. (ru_maxrss would not do: a spawned child inherits the
+// parent's high-water mark across exec.)
+
+#include "catalogue/settings.h"
+#include "commands/userinteraction.h"
+#include "storage/archivestorage.h"
+#include "storage/listfile.h"
+#include "storage/pagelistmodel.h"
+#include "zip/ZipMcpt.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+// Messages of our side go to stderr: the benchmark has no one to ask.
+class QuietInteraction : public UserInteraction {
+public:
+    void showMessage(const QString &text) override { note(text); }
+    void showError(const QString &text) override { note(text); }
+    void showRefusal(const QString &text) override { note(text); }
+    bool askYesNo(const QString &text) override
+    {
+        note(text);
+        return false;
+    }
+    bool editSettings(SettingsDialogValues &) override { return false; }
+    void beginBusy() override {}
+    void endBusy() override {}
+
+private:
+    static void note(const QString &text) { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+};
+
+struct RunResult {
+    bool ok = false;
+    double ms = 0;    // the operation
+    long peakKiB = 0; // high-water mark of the resident set
+};
+
+long highWaterKiB(const QByteArray &statusPath)
+{
+    QFile f(QString::fromLatin1(statusPath));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
+// Runs a program and waits for it; ms is the whole process's wall time unless
+// the child reports its own ("ms=" on stdout), and so is the peak ("hwm=").
+// sample: read the child's high-water mark every half millisecond meanwhile.
+RunResult spawn(const QStringList &args, const QString &workingDir = {}, bool sample = false)
+{
+    QList<QByteArray> bytes;
+    for (const QString &a : args)
+        bytes << QFile::encodeName(a);
+    std::vector<char *> argv;
+    for (QByteArray &b : bytes)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    const QByteArray dir = QFile::encodeName(workingDir);
+    if (!workingDir.isEmpty())
+        posix_spawn_file_actions_addchdir_np(&actions, dir.constData());
+
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    RunResult result;
+    if (spawned != 0) {
+        ::close(pipeFds[0]);
+        return result;
+    }
+    if (sample) {
+        const QByteArray status = "/proc/" + QByteArray::number(pid) + "/status";
+        for (;;) {
+            siginfo_t info{};
+            // WNOWAIT: the child stays waitable for the real wait below.
+            if (::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+                info.si_pid != 0)
+                break;
+            result.peakKiB = std::max(result.peakKiB, highWaterKiB(status));
+            ::usleep(500);
+        }
+    }
+    QByteArray out;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        out.append(buffer, n);
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    result.ms = timer.nsecsElapsed() / 1e6;
+    result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    for (const QByteArray &line : out.split('\n')) {
+        if (line.startsWith("ms="))
+            result.ms = line.mid(3).toDouble();
+        else if (line.startsWith("hwm="))
+            result.peakKiB = line.mid(4).toLong();
+    }
+    return result;
+}
+
+QString words(QRandomGenerator &rng, int count)
+{
+    static const char *const vocabulary[] = {
+        "the",     "archive", "page",   "news",    "report", "of",      "and",   "weather",
+        "city",    "market",  "today",  "reading", "saved",  "history", "with",  "science",
+        "council", "river",   "winter", "results", "from",   "a",       "table", "season",
+        "price",   "summer",  "road",   "library", "train",  "school",  "new",   "old"};
+    QString text;
+    for (int i = 0; i < count; ++i) {
+        text += QLatin1String(vocabulary[rng.bounded(int(std::size(vocabulary)))]);
+        text += rng.bounded(12) == 0 ? QStringLiteral(". ") : QStringLiteral(" ");
+    }
+    return text;
+}
+
+QByteArray html(QRandomGenerator &rng, int paragraphs, const QString &companion)
+{
+    QString text = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
+                                  "<link rel=\"stylesheet\" href=\"%1/style.css\"></head><body>\n")
+                       .arg(companion);
+    for (int p = 0; p < paragraphs; ++p) {
+        if (p % 6 == 0)
+            text += QStringLiteral("<h2>%1</h2>\n").arg(words(rng, 5));
+        text += QStringLiteral("<p class=\"text\">%1</p>\n").arg(words(rng, 40 + rng.bounded(80)));
+        if (p % 4 == 0)
+            text += QStringLiteral("<img src=\"%1/pic%2.jpg\" width=\"%3\">\n")
+                        .arg(companion)
+                        .arg(p % 7)
+                        .arg(200 + rng.bounded(400));
+    }
+    text += QStringLiteral("</body></html>\n");
+    return text.toUtf8();
+}
+
+QByteArray noise(QRandomGenerator &rng, qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    rng.fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+    for (qsizetype i = size / 4 * 4; i < size; ++i)
+        bytes[i] = char(rng.generate());
+    return bytes;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// About 250 KB a page: the page, 3 text files and 7 pictures in its folder.
+qint64 generate(const QString &folder, int pages, quint32 seed, int *fileCount)
+{
+    QRandomGenerator rng(seed);
+    PageListModel list;
+    qint64 total = 0;
+    int files = 0;
+    QDir().mkpath(folder);
+    for (int i = 0; i < pages; ++i) {
+        const QString base = QStringLiteral("page%1").arg(i, 3, 10, QLatin1Char('0'));
+        const QString companion = base + QStringLiteral("_files");
+        QDir().mkpath(folder + u'/' + companion);
+        QList<QPair<QString, QByteArray>> content;
+        content.append({base + QStringLiteral(".htm"), html(rng, 20 + rng.bounded(40), companion)});
+        content.append({companion + QStringLiteral("/style.css"),
+                        QStringLiteral(".text { %1 }\n").arg(words(rng, 600)).toUtf8()});
+        content.append({companion + QStringLiteral("/menu.js"),
+                        QStringLiteral("// %1\nvar menu = 1;\n").arg(words(rng, 900)).toUtf8()});
+        content.append({companion + QStringLiteral("/frame.htm"), html(rng, 4, companion)});
+        for (int p = 0; p < 7; ++p)
+            content.append({companion + QStringLiteral("/pic%1.jpg").arg(p),
+                            noise(rng, 4000 + rng.bounded(56000))});
+        for (const auto &[name, bytes] : content) {
+            if (!writeFile(folder + u'/' + name, bytes))
+                return -1;
+            total += bytes.size();
+            ++files;
+        }
+        list.append(QStringLiteral("Page %1: %2").arg(i).arg(words(rng, 4).trimmed()),
+                    base + QStringLiteral(".htm"));
+    }
+    if (!CreateTextFile(folder, list))
+        return -1;
+    *fileCount = files + 1;
+    return total + QFileInfo(ListFile::path(folder)).size();
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n == 0 ? 0 : n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2;
+}
+
+QString mb(qint64 bytes)
+{
+    return QString::number(bytes / 1e6, 'f', 1) + QStringLiteral(" MB");
+}
+
+// --child extract <zip> <dest> | save <folder> <zip> | idle
+int child(const QStringList &args)
+{
+    const QString op = args.value(2);
+    TMiniZip zip;
+    QElapsedTimer timer;
+    bool ok = false;
+    if (op == QLatin1String("extract")) {
+        QDir().mkpath(args.value(4));
+        zip.setUnzipFileName(args.value(3));
+        timer.start();
+        ok = zip.ExtractAll(args.value(4));
+        if (!ok)
+            std::fprintf(stderr, "ExtractAll: %s\n", qPrintable(zip.lastError()));
+    } else if (op == QLatin1String("save")) {
+        PageListModel pages;
+        Settings settings;
+        QuietInteraction ui;
+        const QString folder = args.value(3);
+        ArchiveStorage storage(zip, pages, settings, ui, WorkFolders{folder, folder});
+        ReadSpisokFiles(ListFile::path(folder), pages);
+        timer.start();
+        ok = storage.SaveZip(folder, args.value(4));
+    } else if (op == QLatin1String("idle")) {
+        timer.start();
+        ok = true;
+    }
+    std::printf("ms=%.3f\nhwm=%ld\n", timer.nsecsElapsed() / 1e6,
+                highWaterKiB("/proc/self/status"));
+    return ok ? 0 : 1;
+}
+
+struct Side {
+    QList<double> ms;
+    long peakKiB = 0;
+    bool failed = false;
+    void add(const RunResult &r)
+    {
+        failed = failed || !r.ok;
+        ms << r.ms;
+        peakKiB = std::max(peakKiB, r.peakKiB);
+    }
+};
+
+void printRow(const char *what, const Side &ours, const Side &theirs)
+{
+    const double a = median(ours.ms);
+    const double b = median(theirs.ms);
+    std::printf("%-30s %10.1f ms %10.1f ms %8.2f%s\n", what, a, b, b > 0 ? a / b : 0.0,
+                ours.failed || theirs.failed ? "  (a run FAILED)" : "");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.value(1) == QLatin1String("--child"))
+        return child(args);
+
+    int pages = 200;
+    int runs = 5;
+    quint32 seed = 1;
+    for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
+        if (args.at(i) == QLatin1String("--pages"))
+            pages = args.at(i + 1).toInt();
+        else if (args.at(i) == QLatin1String("--runs"))
+            runs = args.at(i + 1).toInt();
+        else if (args.at(i) == QLatin1String("--seed"))
+            seed = args.at(i + 1).toUInt();
+    }
+    const QString zipTool = QStandardPaths::findExecutable(QStringLiteral("zip"));
+    const QString unzipTool = QStandardPaths::findExecutable(QStringLiteral("unzip"));
+    if (zipTool.isEmpty() || unzipTool.isEmpty()) {
+        std::fprintf(stderr, "zipbench needs Info-ZIP zip and unzip installed\n");
+        return 1;
+    }
+
+    QTemporaryDir tmp;
+    const QString source = tmp.filePath(QStringLiteral("work"));
+    int files = 0;
+    const qint64 bytes = generate(source, pages, seed, &files);
+    if (bytes < 0) {
+        std::fprintf(stderr, "cannot generate the working set in %s\n", qPrintable(tmp.path()));
+        return 1;
+    }
+    const QString self = QCoreApplication::applicationFilePath();
+    // The archive both unpack: written by our side, as the program's archives are.
+    const QString archive = tmp.filePath(QStringLiteral("archive.zip"));
+    if (!spawn({self, "--child", "save", source, archive}).ok) {
+        std::fprintf(stderr, "cannot write the archive\n");
+        return 1;
+    }
+
+    const QString oursOut = tmp.filePath(QStringLiteral("ours.zip"));
+    const QString theirsOut = tmp.filePath(QStringLiteral("theirs.zip"));
+    const QString oursDir = tmp.filePath(QStringLiteral("ours"));
+    const QString theirsDir = tmp.filePath(QStringLiteral("theirs"));
+    const auto clean = [&] {
+        QDir(oursDir).removeRecursively();
+        QDir(theirsDir).removeRecursively();
+        QFile::remove(oursOut);
+        QFile::remove(theirsOut);
+        // No side pays for writing back what an earlier one left dirty.
+        ::sync();
+    };
+
+    Side unpackOurs, unpackTheirs, saveOurs, saveTheirs;
+    qint64 oursSize = 0, theirsSize = 0;
+    for (int run = -1; run < runs; ++run) { // run -1 warms the cache
+        clean();
+        QDir().mkpath(theirsDir);
+        const RunResult a = spawn({self, "--child", "extract", archive, oursDir});
+        ::sync();
+        const RunResult b = spawn({unzipTool, "-q", archive, "-d", theirsDir});
+        ::sync();
+        const RunResult c = spawn({self, "--child", "save", source, oursOut});
+        ::sync();
+        const RunResult d = spawn({zipTool, "-9", "-r", "-q", theirsOut, "."}, source);
+        oursSize = QFileInfo(oursOut).size();
+        theirsSize = QFileInfo(theirsOut).size();
+        if (run < 0)
+            continue;
+        unpackOurs.add(a);
+        unpackTheirs.add(b);
+        saveOurs.add(c);
+        saveTheirs.add(d);
+    }
+    // Info-ZIP's memory, in runs of their own: sampling takes time.
+    clean();
+    QDir().mkpath(theirsDir);
+    unpackTheirs.peakKiB = spawn({unzipTool, "-q", archive, "-d", theirsDir}, {}, true).peakKiB;
+    saveTheirs.peakKiB = spawn({zipTool, "-9", "-r", "-q", theirsOut, "."}, source, true).peakKiB;
+    clean();
+    const RunResult idle = spawn({self, "--child", "idle"});
+
+    std::printf("zipbench: %d pages, %d files, %s of data (seed %u); zip to unpack: %s\n", pages,
+                files, qPrintable(mb(bytes)), seed, qPrintable(mb(QFileInfo(archive).size())));
+    std::printf("median of %d runs after one warm-up, same machine, same data, warm cache\n\n",
+                runs);
+    std::printf("%-30s %13s %13s %8s\n", "", "ours", "Info-ZIP", "ratio");
+    printRow("unpack (ExtractAll / unzip -q)", unpackOurs, unpackTheirs);
+    printRow("write (SaveZip / zip -9 -r -q)", saveOurs, saveTheirs);
+    std::printf("%-30s %13s %13s\n", "zip written", qPrintable(mb(oursSize)),
+                qPrintable(mb(theirsSize)));
+    std::printf("%-30s %9ld KiB %9ld KiB\n", "peak memory (VmHWM), unpack", unpackOurs.peakKiB,
+                unpackTheirs.peakKiB);
+    std::printf("%-30s %9ld KiB %9ld KiB\n", "peak memory (VmHWM), write", saveOurs.peakKiB,
+                saveTheirs.peakKiB);
+    std::printf("(our side is the whole program's process: started and doing nothing it "
+                "peaks at %ld KiB)\n",
+                idle.peakKiB);
+    std::printf("ours writes to a temporary file, fsyncs it and renames it over the zip;"
+                " zip -9 does not fsync.\n");
+    return unpackOurs.failed || unpackTheirs.failed || saveOurs.failed || saveTheirs.failed ? 1 : 0;
+}

@@ -1,0 +1,495 @@
+#include "storage/archivestorage.h"
+
+#include "catalogue/settings.h"
+#include "commands/userinteraction.h"
+#include "lang/messages.h"
+#include "storage/listfile.h"
+#include "storage/pagelistmodel.h"
+#include "zip/ZipMcpt.h"
+#include "zip/zipguard.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+constexpr qint64 kCopyChunk = 1 << 20;
+
+QString cannotOpen(const QString &path)
+{
+    return QStringLiteral("Cannot open file %1").arg(QDir::toNativeSeparators(path));
+}
+
+QString cannotCreate(const QString &path)
+{
+    return QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(path));
+}
+
+QDir::Filters allEntries()
+{
+    return QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+}
+
+// The text from the last dot on, the dot included; empty without a dot.
+QString extensionOf(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? QString() : name.mid(dot);
+}
+
+// A new, empty file beside the zip; its mode follows the umask like any new file.
+QString createTempBeside(const QString &target)
+{
+    const QFileInfo info(target);
+    QString stem = info.fileName();
+    if (QFile::encodeName(stem).size() > 180)
+        stem = QStringLiteral("archive");
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString path =
+            info.absolutePath() + QStringLiteral("/.") + stem + u'.' +
+            QString::number(QRandomGenerator::global()->generate64() & 0xFFFFFFFFFFULL, 36) +
+            QStringLiteral(".tmp");
+        const int fd = ::open(QFile::encodeName(path).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return path;
+        }
+        if (errno != EEXIST)
+            return {};
+    }
+    return {};
+}
+
+bool syncPath(const QString &path, bool folder)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          (folder ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int result = ::fsync(fd);
+    // Some file systems cannot sync a folder; the rename stands all the same.
+    if (result != 0 && folder && (errno == EINVAL || errno == ENOTSUP || errno == EROFS))
+        result = 0;
+    ::close(fd);
+    return result == 0;
+}
+
+// Puts the finished temporary file in the zip's place: its data on disk first,
+// then the rename (the old zip or the new one, never half of either), then the
+// folder entry.
+bool replaceWith(const QString &temp, const QString &target)
+{
+    const QByteArray targetName = QFile::encodeName(target);
+    struct stat old {};
+    if (::stat(targetName.constData(), &old) == 0)
+        ::chmod(QFile::encodeName(temp).constData(), old.st_mode & 07777);
+    if (!syncPath(temp, false))
+        return false;
+    if (::rename(QFile::encodeName(temp).constData(), targetName.constData()) != 0)
+        return false;
+    return syncPath(QFileInfo(target).absolutePath(), true);
+}
+
+void makeWritable(const QString &path, bool folder)
+{
+    QFileDevice::Permissions need = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (folder)
+        need |= QFileDevice::ExeOwner;
+    const QFileDevice::Permissions has = QFile::permissions(path);
+    if ((has & need) != need)
+        QFile::setPermissions(path, has | need);
+}
+
+// A name is taken by any entry, a dangling link included (writing through it
+// would create a file outside the folder).
+bool nameTaken(const QString &folder, const QString &name)
+{
+    const QFileInfo info(folder + u'/' + name);
+    return info.exists() || info.isSymLink();
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}
+
+} // namespace
+
+ArchiveStorage::ArchiveStorage(TMiniZip &zip, PageListModel &pages, const Settings &settings,
+                               UserInteraction &ui, const WorkFolders &folders)
+    : m_zip(zip), m_pages(pages), m_settings(settings), m_ui(ui), m_folders(folders)
+{
+}
+
+bool ArchiveStorage::OpenArchive(const QString &zipPath, const QString &folder)
+{
+    bool extracted = false;
+    {
+        BusyGuard busy(m_ui);
+        // Let the busy pointer be drawn before the long work.
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        // A reader still open on an older file of the same name must not be reused.
+        m_zip.setUnzipFileName(QString());
+        m_zip.setUnzipFileName(zipPath);
+        extracted = m_zip.ExtractAll(folder);
+    }
+    if (!extracted)
+        m_ui.showMessage(msg(MessageId::txtTheArchiveSpoiledImpossibleUnzipping));
+    return extracted;
+}
+
+bool ArchiveStorage::SaveZip(const QString &folder, const QString &zipPath)
+{
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return false;
+    if (!CreateTextFile(folder, m_pages)) {
+        m_ui.showError(cannotCreate(ListFile::path(folder)));
+        return false;
+    }
+    return zipFolder(folder, zipPath);
+}
+
+bool ArchiveStorage::SaveZip2(const QString &folder, const QString &zipPath)
+{
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return false;
+    return zipFolder(folder, zipPath);
+}
+
+bool ArchiveStorage::SaveChange(const QString &folder, const QString &zipPath, bool &archiveChanged)
+{
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        archiveChanged = false;
+        return true;
+    }
+    // The working folder holds the only copy of the changes until the new zip
+    // has replaced the old one.
+    if (!SaveZip(folder, zipPath))
+        return false;
+    MyRemoveDir(folder);
+    archiveChanged = false;
+    return true;
+}
+
+bool ArchiveStorage::zipFolder(const QString &folder, const QString &zipPath)
+{
+    if (zipPath.isEmpty())
+        return false;
+    QStringList files;
+    QStringList unlisted;
+    listFiles(folder, QString(), files, unlisted);
+    if (!unlisted.isEmpty()) {
+        reportFailures(unlisted);
+        return false;
+    }
+    if (files.isEmpty())
+        return false; // an empty zip would replace the old one for nothing
+    if (refuseOversized(folder, files))
+        return false;
+
+    const QFileInfo zipInfo(zipPath);
+    const QString target =
+        zipInfo.isSymLink() ? zipInfo.symLinkTarget() : zipInfo.absoluteFilePath();
+    QStringList failed;
+    {
+        BusyGuard busy(m_ui);
+        const QString temp = createTempBeside(target);
+        if (temp.isEmpty()) {
+            failed = files;
+        } else {
+            m_zip.setZipFileName(temp);
+            for (const QString &relative : std::as_const(files)) {
+                const QString source = folder + u'/' + relative;
+                if (!QFileInfo(source).isFile() || m_zip.AddFile(source, relative) != 0)
+                    failed << relative;
+            }
+            // Closing writes the central directory: without it nothing went in.
+            if (!m_zip.setZipFileName(QString()) && failed.isEmpty())
+                failed = files;
+            if (failed.isEmpty()) {
+                const QString reading = m_zip.UnzipFileName();
+                if (!reading.isEmpty() && QFileInfo(reading).absoluteFilePath() == target)
+                    m_zip.setUnzipFileName(QString());
+                if (!replaceWith(temp, target))
+                    failed = files;
+            }
+            if (!failed.isEmpty())
+                QFile::remove(temp);
+        }
+    }
+    if (!failed.isEmpty()) {
+        reportFailures(failed);
+        return false;
+    }
+    return true;
+}
+
+bool ArchiveStorage::refuseOversized(const QString &folder, const QStringList &files)
+{
+    // The zip component would refuse these files one by one, after the work
+    // of compressing the others. Refused here: files too big on their own,
+    // files past the entry limit, then, while the archive would still be too
+    // big, the largest of the rest, so the message names what has to go.
+    using namespace ZipLimits;
+    const qsizetype n = files.size();
+    QList<std::uint64_t> plain(n);
+    QList<std::uint64_t> cost(n);
+    QList<bool> refused(n, false);
+    std::uint64_t zipBytes = 22; // end of central directory
+    std::uint64_t plainBytes = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        plain[i] = std::uint64_t(qMax<qint64>(0, QFileInfo(folder + u'/' + files.at(i)).size()));
+        const std::uint64_t name = std::uint64_t(files.at(i).toUtf8().size());
+        cost[i] = ZipGuard::entryBound(plain.at(i), 30 + 46 + 2 * (name + 9 + name));
+        refused[i] = plain.at(i) > kMaxEntrySize || std::uint64_t(i) >= kMaxEntries;
+        if (!refused.at(i)) {
+            zipBytes += cost.at(i);
+            plainBytes += plain.at(i);
+        }
+    }
+    while (zipBytes > kMaxZipSize || plainBytes > kMaxTotalSize) {
+        qsizetype largest = -1;
+        for (qsizetype i = 0; i < n; ++i) {
+            if (!refused.at(i) && (largest < 0 || cost.at(i) > cost.at(largest)))
+                largest = i;
+        }
+        refused[largest] = true;
+        zipBytes -= cost.at(largest);
+        plainBytes -= plain.at(largest);
+    }
+    QStringList names;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (refused.at(i))
+            names << files.at(i);
+    }
+    if (names.isEmpty())
+        return false;
+    reportFailures(names);
+    return true;
+}
+
+void ArchiveStorage::reportFailures(const QStringList &failed)
+{
+    QString list;
+    for (const QString &name : failed)
+        list += QDir::toNativeSeparators(name) + kCrLf;
+    m_ui.showMessage(msg(MessageId::txtAtConservationOfTheArchive) + kCrLf +
+                     msg(MessageId::txtImpossibleSave) + QString::number(failed.size()) +
+                     msg(MessageId::txtFiles2) + kCrLf + kCrLf + list);
+}
+
+bool ArchiveStorage::SearhFilesDir(const QString &folder, QStringList &relativePaths)
+{
+    QStringList unlisted;
+    listFiles(folder, QString(), relativePaths, unlisted);
+    return unlisted.isEmpty();
+}
+
+void ArchiveStorage::listFiles(const QString &folder, const QString &prefix, QStringList &files,
+                               QStringList &unlisted)
+{
+    const QFileInfo self(folder);
+    if (!self.isReadable() || !self.isExecutable()) {
+        unlisted << (prefix.isEmpty() ? folder + u'/' : prefix);
+        return;
+    }
+    const QFileInfoList entries = QDir(folder).entryInfoList(allEntries(), QDir::Unsorted);
+    for (const QFileInfo &entry : entries) {
+        const QString relative = prefix + entry.fileName();
+        // A linked folder is not descended into: it could lead back up the tree.
+        if (entry.isDir() && !entry.isSymLink())
+            listFiles(entry.filePath(), relative + u'/', files, unlisted);
+        else if (entry.isFile())
+            files << relative;
+    }
+}
+
+bool ArchiveStorage::MyRemoveDir(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (info.isSymLink())
+        return QFile::remove(folder);
+    if (folder.isEmpty() || !info.isDir())
+        return false;
+    return removeTree(folder);
+}
+
+bool ArchiveStorage::removeTree(const QString &folder)
+{
+    makeWritable(folder, true);
+    const QFileInfoList entries = QDir(folder).entryInfoList(allEntries(), QDir::Unsorted);
+    for (const QFileInfo &entry : entries) {
+        const QString path = folder + u'/' + entry.fileName();
+        if (entry.isDir() && !entry.isSymLink()) {
+            removeTree(path);
+            continue;
+        }
+        // A link goes itself; what it points to is left alone.
+        if (!entry.isSymLink())
+            makeWritable(path, false);
+        if (!QFile::remove(path)) {
+            m_ui.showMessage(msg(MessageId::txtImpossibleDeleteFile) +
+                             QDir::toNativeSeparators(path));
+            return false;
+        }
+    }
+    return QDir().rmdir(folder);
+}
+
+bool ArchiveStorage::CopyArchiveFiles(const QStringList &paths)
+{
+    BusyGuard busy(m_ui);
+    const QString work = m_folders.WorkFolder;
+    for (const QString &path : paths) {
+        const QFileInfo source(path);
+        if (!source.isFile())
+            continue;
+        const QString originalName = source.fileName();
+        QString name = originalName;
+        if (nameTaken(work, name) || name.contains(u'='))
+            name = RenameFileTemp(name);
+        const QString title = pageBaseName(name);
+        // The page's HTML refers to its companion folder by the name it came with.
+        const QString originalBase = pageBaseName(originalName);
+
+        if (!QFileInfo(work).isDir() && !QDir().mkpath(work)) {
+            m_ui.showError(cannotCreate(work + u'/' + name));
+            return false;
+        }
+        if (!CopyFileToArchive(path, work + u'/' + name))
+            return false;
+        m_pages.append(title, name);
+
+        const QString companion = companionFolder(source.absolutePath(), originalBase);
+        if (!QFileInfo(companion).isDir())
+            continue;
+        const QString target = work + u'/' + QFileInfo(companion).fileName();
+        if (!QFileInfo(target).isDir() && !QDir().mkdir(target)) {
+            m_ui.showError(cannotCreate(target));
+            return false;
+        }
+        const QFileInfoList entries = QDir(companion).entryInfoList(allEntries(), QDir::Unsorted);
+        for (const QFileInfo &entry : entries) {
+            if (!entry.isFile())
+                continue; // sub-folders are not taken
+            const QString destination = target + u'/' + entry.fileName();
+            // The folder may already serve a page of the same base name: its
+            // files stay, and so does the source that was not taken in.
+            if (nameTaken(target, entry.fileName()))
+                continue;
+            if (!CopyFileToArchive(entry.filePath(), destination))
+                return false;
+        }
+        if (m_settings.DeleteOriginals)
+            QDir().rmdir(companion); // stays when something is left in it
+    }
+    return true;
+}
+
+bool ArchiveStorage::CopyFileToArchive(const QString &source, const QString &destination)
+{
+    if (!QFileInfo(source).isFile())
+        return false;
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) {
+        m_ui.showError(cannotOpen(source));
+        return false;
+    }
+    // The destination is replaced only by a complete copy.
+    QSaveFile out(destination);
+    if (!out.open(QIODevice::WriteOnly)) {
+        m_ui.showError(cannotCreate(destination));
+        return false;
+    }
+    QByteArray buffer(kCopyChunk, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = in.read(buffer.data(), buffer.size());
+        if (got < 0) {
+            out.cancelWriting();
+            m_ui.showError(cannotOpen(source));
+            return false;
+        }
+        if (got == 0)
+            break;
+        if (out.write(buffer.constData(), got) != got) {
+            out.cancelWriting();
+            m_ui.showError(cannotCreate(destination));
+            return false;
+        }
+    }
+    if (!out.commit()) {
+        m_ui.showError(cannotCreate(destination));
+        return false;
+    }
+    in.close();
+    if (m_settings.DeleteOriginals && !sameFile(source, destination))
+        QFile::remove(source);
+    return true;
+}
+
+bool ArchiveStorage::deletefileinbasket(const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return false;
+    return QFile::moveToTrash(path);
+}
+
+QString ArchiveStorage::RenameFileTemp(const QString &name) const
+{
+    const auto taken = [this](const QString &candidate) {
+        return nameTaken(m_folders.WorkFolder, candidate);
+    };
+    QString n = name;
+    if (n.contains(u'=')) {
+        n.replace(u'=', u'-');
+        // Taking a free name only: "-" may give the name of a page already there.
+        if (!taken(n))
+            return n;
+    }
+    do {
+        const QString ext = extensionOf(n);
+        if (!ext.isEmpty()) {
+            const qsizetype at = n.indexOf(ext);
+            if (at > 0)
+                n.truncate(at);
+        }
+        const QChar last = n.isEmpty() ? QChar() : n.back();
+        if (last >= u'0' && last <= u'9') {
+            // Only the last digit counts up: news_9 becomes news_10, news_19 news_110.
+            const int digit = last.unicode() - u'0';
+            n.chop(1);
+            n += QString::number(digit + 1) + ext;
+        } else {
+            n += QStringLiteral("_1") + ext;
+        }
+    } while (taken(n));
+    return n;
+}
+
+QString ArchiveStorage::pageBaseName(const QString &fileName)
+{
+    const QString ext = extensionOf(fileName);
+    if (ext.isEmpty())
+        return fileName;
+    return fileName.left(fileName.indexOf(ext));
+}
+
+QString ArchiveStorage::companionFolder(const QString &folder, const QString &baseName)
+{
+    const QString dotted = folder + u'/' + baseName + QStringLiteral(".files");
+    if (QFileInfo(dotted).isDir())
+        return dotted;
+    return folder + u'/' + baseName + QStringLiteral("_files");
+}

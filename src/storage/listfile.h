@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class PageListModel;
+
+// "listfile.txt" at the top of every archive: the page titles in the user's
+// order, each with the file name of its page. Windows-1251 as long as every
+// title and file name fits it, so that older copies of the program on Windows
+// keep reading it; otherwise UTF-8 behind a byte-order mark.
+namespace ListFile {
+
+inline constexpr char FileName[] = "listfile.txt";
+inline constexpr char Header[] = "[This is list files by Tomekeeper]";
+inline constexpr char End[] = "[end]";
+
+QString path(const QString &folder);
+
+// The bytes CreateTextFile writes for these pages.
+QByteArray compose(const QStringList &titles, const QStringList &fileNames);
+// Appends the entries of a list file's bytes; false when the header is missing.
+bool parse(const QByteArray &bytes, QStringList &titles, QStringList &fileNames);
+// The bytes of an AddToTextFile on a file holding bytes.
+QByteArray appendEntry(const QByteArray &bytes, const QString &title, const QString &fileName);
+
+// How the bytes of a list file are read: a BOM or valid UTF-8 means UTF-8,
+// anything else is Windows-1251.
+bool readsAsUtf8(const QByteArray &bytes);
+QString decode(const QByteArray &bytes, bool utf8);
+// Windows-1251 when the whole text fits and reads back as such, else UTF-8 with a BOM.
+QByteArray encode(const QString &text);
+
+} // namespace ListFile
+
+// Writes folder/listfile.txt from the pages. False when the folder does not
+// exist or the file could not be written.
+bool CreateTextFile(const QString &folder, const PageListModel &pages);
+
+// Appends the entries of the list file at listFilePath to pages; true when
+// pages then holds at least one page.
+bool ReadSpisokFiles(const QString &listFilePath, PageListModel &pages);
+
+// Adds the entry title=fileName to folder/listfile.txt, keeping "[end]" last.
+// False, with nothing changed, when the folder or its list file is missing or
+// the file could not be written.
+bool AddToTextFile(const QString &folder, const QString &title, const QString &fileName);
+
+// The whole file, byte for byte; false when it does not exist or cannot be read.
+bool ReadTextFile(const QString &path, QByteArray &text);
+
+// Replaces the file at path with exactly these bytes; the old file stays
+// until the new one is complete.
+bool SaveTextFile(const QString &path, const QByteArray &text);

@@ -1,0 +1,1080 @@
+#include "catalogue/settings.h"
+#include "lang/messages.h"
+#include "storage/archivestorage.h"
+#include "storage/listfile.h"
+#include "storage/pagelistmodel.h"
+#include "support/scriptedinteraction.h"
+#include "support/testfiles.h"
+#include "zip/ZipMcpt.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <cstdio>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// Everything the storage needs, over a temporary folder.
+struct Env {
+    QTemporaryDir tmp;
+    WorkFolders folders = WorkFolders::under(tmp.path() + QStringLiteral("/cache"));
+    TMiniZip zip;
+    PageListModel pages;
+    Settings settings;
+    ScriptedInteraction ui;
+    ArchiveStorage storage{zip, pages, settings, ui, folders};
+
+    QString path(const QString &relative) const { return tmp.filePath(relative); }
+    QString work(const QString &relative = {}) const
+    {
+        return relative.isEmpty() ? folders.WorkFolder : folders.WorkFolder + u'/' + relative;
+    }
+};
+
+QByteArray randomBytes(QRandomGenerator &rng, qsizetype n)
+{
+    QByteArray bytes(n, Qt::Uninitialized);
+    for (qsizetype i = 0; i < n; ++i)
+        bytes[i] = static_cast<char>(rng.generate() & 0xFF);
+    return bytes;
+}
+
+// relative path → SHA-1 of every file below folder.
+QMap<QString, QByteArray> treeContents(const QString &folder)
+{
+    QMap<QString, QByteArray> tree;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        tree.insert(QDir(folder).relativeFilePath(path),
+                    QCryptographicHash::hash(TestFiles::read(path), QCryptographicHash::Sha1));
+    }
+    return tree;
+}
+
+// entry name → SHA-1 of its data, as Python's zipfile reads them (after its
+// own CRC check); empty when the zip cannot be read.
+QMap<QString, QByteArray> zipContents(const QString &zipPath)
+{
+    static const QString script =
+        QStringLiteral("import sys, zipfile, hashlib\n"
+                       "z = zipfile.ZipFile(sys.argv[1])\n"
+                       "if z.testzip() is not None: sys.exit(3)\n"
+                       "for i in z.infolist():\n"
+                       "    sys.stdout.buffer.write(i.filename.encode() + b'\\t' + "
+                       "hashlib.sha1(z.read(i)).hexdigest().encode() + b'\\n')\n");
+    QByteArray out;
+    QMap<QString, QByteArray> entries;
+    if (TestFiles::run(QStringLiteral("python3"), {QStringLiteral("-c"), script, zipPath}, &out) !=
+        0)
+        return entries;
+    for (const QByteArray &line : out.split('\n')) {
+        const qsizetype tab = line.indexOf('\t');
+        if (tab > 0)
+            entries.insert(QString::fromUtf8(line.left(tab)),
+                           QByteArray::fromHex(line.mid(tab + 1)));
+    }
+    return entries;
+}
+
+bool unzipTestPasses(const QString &zipPath)
+{
+    return TestFiles::run(QStringLiteral("unzip"), {QStringLiteral("-tqq"), zipPath}) == 0;
+}
+
+QStringList unzipNames(const QString &zipPath)
+{
+    QByteArray out;
+    TestFiles::run(QStringLiteral("unzip"), {QStringLiteral("-Z1"), zipPath}, &out);
+    QStringList names = QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
+    names.sort();
+    return names;
+}
+
+QStringList sortedKeys(const QMap<QString, QByteArray> &map)
+{
+    QStringList keys = map.keys();
+    keys.sort();
+    return keys;
+}
+
+// A zip made by Info-ZIP of the files given, for the "old archive" of a test.
+bool makeZip(const QString &zipPath, const QMap<QString, QByteArray> &files)
+{
+    QTemporaryDir dir;
+    QStringList names;
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        if (!TestFiles::write(dir.filePath(it.key()), it.value()))
+            return false;
+        names << it.key();
+    }
+    QFile::remove(zipPath);
+    return TestFiles::run(QStringLiteral("zip"),
+                          QStringList{QStringLiteral("-q"), QStringLiteral("-X"), zipPath} + names,
+                          nullptr, dir.path()) == 0;
+}
+
+QString failureText(const QStringList &files)
+{
+    QString list;
+    for (const QString &f : files)
+        list += f + kCrLf;
+    return msg(MessageId::txtAtConservationOfTheArchive) + kCrLf +
+           msg(MessageId::txtImpossibleSave) + QString::number(files.size()) +
+           msg(MessageId::txtFiles2) + kCrLf + kCrLf + list;
+}
+
+// Two pages with companion folders (one with a sub-folder) and the list file.
+void fillTwoPages(Env &env)
+{
+    QRandomGenerator rng(7);
+    TestFiles::write(env.work("news.htm"), "<html><img src=news_files/logo.gif></html>");
+    TestFiles::write(env.work("news_files/logo.gif"), randomBytes(rng, 3000));
+    TestFiles::write(env.work("news_files/style.css"), "body { color: black }");
+    TestFiles::write(env.work("news_files/scripts/menu.js"), "var a = 1;");
+    TestFiles::write(env.work("report.html"), "<html>report</html>");
+    TestFiles::write(env.work("report.files/chart.png"), randomBytes(rng, 5000));
+    TestFiles::write(env.work(".hidden"), "kept too");
+    env.pages.append(QStringLiteral("News"), QStringLiteral("news.htm"));
+    env.pages.append(QStringLiteral("Report"), QStringLiteral("report.html"));
+}
+
+// Makes a folder refuse changes to its entries even for root; false where the
+// file system or the user cannot (chattr +i needs root).
+bool setImmutable(const QString &path, bool on)
+{
+    return TestFiles::runningAsRoot() &&
+           TestFiles::run(QStringLiteral("chattr"),
+                          {on ? QStringLiteral("+i") : QStringLiteral("-i"), path}) == 0;
+}
+
+// A folder no new file can be created in: immutable for root, read-only for others.
+bool lockAgainstChanges(const QString &path, bool lock)
+{
+    if (TestFiles::runningAsRoot())
+        return setImmutable(path, lock);
+    return ::chmod(QFile::encodeName(path).constData(), lock ? 0555 : 0755) == 0;
+}
+
+// unshare's options for a private mount namespace in which this user may
+// mount: root needs none, others get one through a user namespace.
+QStringList unshareMountArgs()
+{
+    QStringList args{QStringLiteral("-m"), QStringLiteral("--propagation"),
+                     QStringLiteral("private")};
+    if (!TestFiles::runningAsRoot())
+        args = QStringList{QStringLiteral("-U"), QStringLiteral("-r")} + args;
+    return args;
+}
+
+bool canUnshareMounts()
+{
+    return TestFiles::run(QStringLiteral("unshare"),
+                          unshareMountArgs() + QStringList{QStringLiteral("true")}) == 0;
+}
+
+// ---------------------------------------------------------------------------
+// Child processes: the test executable started again with "--child" runs one
+// storage operation and prints what happened, for faults that need another
+// user, a file size limit, a mount namespace or a kill.
+
+class LoggingInteraction : public UserInteraction {
+public:
+    QStringList calls;
+    void showMessage(const QString &text) override { calls << QStringLiteral("message:") + text; }
+    void showError(const QString &text) override { calls << QStringLiteral("error:") + text; }
+    void showRefusal(const QString &text) override { calls << QStringLiteral("refusal:") + text; }
+    bool askYesNo(const QString &text) override
+    {
+        calls << QStringLiteral("yesno:") + text;
+        return false;
+    }
+    bool editSettings(SettingsDialogValues &) override { return false; }
+    void beginBusy() override {}
+    void endBusy() override {}
+};
+
+struct ChildReport {
+    int exitCode = -1;
+    bool result = false;
+    bool changed = true;
+    QStringList calls;
+    QStringList pages;
+    QByteArray raw;
+};
+
+QString escapeLine(QString text)
+{
+    return text.replace(u'\\', QStringLiteral("\\\\"))
+        .replace(u'\r', QStringLiteral("\\r"))
+        .replace(u'\n', QStringLiteral("\\n"));
+}
+
+QString unescapeLine(const QString &text)
+{
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == u'\\' && i + 1 < text.size()) {
+            const QChar c = text.at(++i);
+            out += c == u'r' ? QChar(u'\r') : c == u'n' ? QChar(u'\n') : c;
+        } else {
+            out += text.at(i);
+        }
+    }
+    return out;
+}
+
+// --child <save|change|copy> <work folder> <zip or source> [--fsize bytes] [--delete-originals]
+int runChild(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 5)
+        return 2;
+    const QString op = args.at(2);
+    const QString work = args.at(3);
+    const QString target = args.at(4);
+    Settings settings;
+    for (qsizetype i = 5; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--fsize") && i + 1 < args.size()) {
+            // Writes past the limit fail with EFBIG instead of killing us.
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlim_t limit = args.at(++i).toULongLong();
+            const rlimit rl{limit, limit};
+            if (::setrlimit(RLIMIT_FSIZE, &rl) != 0)
+                return 2;
+        } else if (args.at(i) == QLatin1String("--delete-originals")) {
+            settings.DeleteOriginals = true;
+        }
+    }
+    Messages::CheckEnglish();
+    TMiniZip zip;
+    PageListModel pages;
+    LoggingInteraction ui;
+    WorkFolders folders{work, work + QStringLiteral("2")};
+    ArchiveStorage storage(zip, pages, settings, ui, folders);
+    bool result = false;
+    bool changed = true;
+    if (op == QLatin1String("save")) {
+        ReadSpisokFiles(ListFile::path(work), pages);
+        result = storage.SaveZip(work, target);
+    } else if (op == QLatin1String("change")) {
+        ReadSpisokFiles(ListFile::path(work), pages);
+        result = storage.SaveChange(work, target, changed);
+    } else if (op == QLatin1String("copy")) {
+        result = storage.CopyArchiveFiles({target});
+    } else {
+        return 2;
+    }
+    QTextStream out(stdout);
+    out << "result=" << int(result) << '\n' << "changed=" << int(changed) << '\n';
+    for (const QString &call : std::as_const(ui.calls))
+        out << "ui=" << escapeLine(call) << '\n';
+    for (int i = 0; i < pages.count(); ++i)
+        out << "page=" << escapeLine(pages.title(i) + u'|' + pages.fileName(i)) << '\n';
+    return 0;
+}
+
+ChildReport parseReport(int exitCode, const QByteArray &output)
+{
+    ChildReport report;
+    report.exitCode = exitCode;
+    report.raw = output;
+    for (const QString &line : QString::fromUtf8(output).split(u'\n', Qt::SkipEmptyParts)) {
+        if (line.startsWith(QLatin1String("result=")))
+            report.result = line.mid(7) == QLatin1String("1");
+        else if (line.startsWith(QLatin1String("changed=")))
+            report.changed = line.mid(8) == QLatin1String("1");
+        else if (line.startsWith(QLatin1String("ui=")))
+            report.calls << unescapeLine(line.mid(3));
+        else if (line.startsWith(QLatin1String("page=")))
+            report.pages << unescapeLine(line.mid(5));
+    }
+    return report;
+}
+
+ChildReport runChildProcess(const QString &program, QStringList args)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(program, args);
+    if (!p.waitForStarted() || !p.waitForFinished(300000))
+        return {};
+    return parseReport(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAll());
+}
+
+QStringList childArgs(const QStringList &rest)
+{
+    return QStringList{QCoreApplication::applicationFilePath(), QStringLiteral("--child")} + rest;
+}
+
+// Runs the child as an unprivileged user (root only).
+ChildReport runAsNobody(const QStringList &rest)
+{
+    return runChildProcess(QStringLiteral("setpriv"),
+                           QStringList{QStringLiteral("--reuid=nobody"),
+                                       QStringLiteral("--regid=nogroup"),
+                                       QStringLiteral("--clear-groups")} +
+                               childArgs(rest));
+}
+
+// Opens every folder below (and including) path to other users, so that an
+// unprivileged child can work in it.
+void openToEveryone(const QString &path)
+{
+    ::chmod(QFile::encodeName(path).constData(), 0777);
+    QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString entry = it.next();
+        ::chmod(QFile::encodeName(entry).constData(), it.fileInfo().isDir() ? 0777 : 0666);
+    }
+}
+
+} // namespace
+
+class TestArchiveStorage : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+
+    void saveChangeTwoPages();
+    void saveChangeMissingFolder();
+    void saveZipIntoMissingFolder();
+    void saveZip2KeepsListFile();
+    void vanishedFileKeepsOldZip();
+    void unreadableFileKeepsOldZip();
+    void fullDiskKeepsOldZip_data();
+    void fullDiskKeepsOldZip();
+    void killedWhileSaving();
+    void oversizedRefusedUpFront_data();
+    void oversizedRefusedUpFront();
+
+    void openArchive();
+    void openArchiveNotAZip();
+    void reopenAfterSaveReadsNewZip();
+
+    void searhFilesDir();
+    void myRemoveDir();
+    void myRemoveDirUndeletable();
+
+    void renameFileTemp_data();
+    void renameFileTemp();
+    void pageBaseName_data();
+    void pageBaseName();
+
+    void copyArchiveFiles();
+    void copyArchiveFilesRenames();
+    void copyArchiveFilesEqualsSign();
+    void copyArchiveFilesDeleteOriginals();
+    void copyFailureKeepsSource();
+    void copyUnreadableSource();
+    void deleteFileInBasket();
+};
+
+void TestArchiveStorage::initTestCase()
+{
+    Messages::CheckEnglish();
+}
+
+void TestArchiveStorage::saveChangeTwoPages()
+{
+    Env env;
+    fillTwoPages(env);
+    const QString zipPath = env.path("archive.zip");
+    QVERIFY(makeZip(zipPath, {{"old.htm", "old page"}}));
+    QVERIFY(::chmod(QFile::encodeName(zipPath).constData(), 0640) == 0);
+    QVERIFY(CreateTextFile(env.work(), env.pages));
+    const auto before = treeContents(env.work());
+
+    bool changed = true;
+    QVERIFY(env.storage.SaveChange(env.work(), zipPath, changed));
+    QVERIFY(!changed);
+    QVERIFY(!QFileInfo::exists(env.work()));
+    QVERIFY(unzipTestPasses(zipPath));
+    // Every file under its relative name, byte for byte; nothing of the old zip.
+    QCOMPARE(zipContents(zipPath), before);
+    QCOMPARE(unzipNames(zipPath), sortedKeys(before));
+    QVERIFY(before.contains("news_files/scripts/menu.js"));
+    QCOMPARE(
+        before.value("listfile.txt"),
+        QCryptographicHash::hash(
+            "[This is list files by Tomekeeper]\r\nNews=news.htm\r\nReport=report.html\r\n[end]",
+            QCryptographicHash::Sha1));
+    // The new zip took the old one's place and mode, and left nothing beside it.
+    QCOMPARE(QDir(env.tmp.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"archive.zip"});
+    struct stat st {};
+    QVERIFY(::stat(QFile::encodeName(zipPath).constData(), &st) == 0);
+    QCOMPARE(st.st_mode & 0777, 0640u);
+}
+
+void TestArchiveStorage::saveChangeMissingFolder()
+{
+    Env env;
+    const QString zipPath = env.path("archive.zip");
+    QVERIFY(makeZip(zipPath, {{"old.htm", "old page"}}));
+    const QByteArray old = TestFiles::read(zipPath);
+    bool changed = true;
+    QVERIFY(env.storage.SaveChange(env.work(), zipPath, changed));
+    QVERIFY(!changed);
+    QCOMPARE(TestFiles::read(zipPath), old);
+}
+
+void TestArchiveStorage::saveZipIntoMissingFolder()
+{
+    Env env;
+    fillTwoPages(env);
+    QVERIFY(CreateTextFile(env.work(), env.pages));
+    QStringList files;
+    QVERIFY(env.storage.SearhFilesDir(env.work(), files));
+    const auto before = treeContents(env.work());
+
+    env.ui.expectMessage(failureText(files));
+    bool changed = true;
+    QVERIFY(!env.storage.SaveChange(env.work(), env.path("gone/archive.zip"), changed));
+    QVERIFY(changed);
+    QCOMPARE(treeContents(env.work()), before);
+    QVERIFY(!QFileInfo::exists(env.path("gone")));
+    QCOMPARE(env.ui.busyDepth(), 0);
+}
+
+void TestArchiveStorage::saveZip2KeepsListFile()
+{
+    Env env;
+    const QByteArray list = "[This is list files by Tomekeeper]\r\nMoved=moved.htm\r\n[end]\r\n";
+    TestFiles::write(env.folders.WorkFolder2 + "/listfile.txt", list);
+    TestFiles::write(env.folders.WorkFolder2 + "/moved.htm", "moved");
+    env.pages.append("Open archive's page", "other.htm"); // must not leak into the other archive
+    const QString zipPath = env.path("other.zip");
+    QVERIFY(env.storage.SaveZip2(env.folders.WorkFolder2, zipPath));
+    QCOMPARE(zipContents(zipPath).value("listfile.txt"),
+             QCryptographicHash::hash(list, QCryptographicHash::Sha1));
+    // An empty folder gives no zip: the old one stays.
+    QVERIFY(QDir().mkpath(env.path("empty")));
+    QVERIFY(!env.storage.SaveZip2(env.path("empty"), zipPath));
+    QVERIFY(unzipTestPasses(zipPath));
+}
+
+void TestArchiveStorage::vanishedFileKeepsOldZip()
+{
+    Env env;
+    fillTwoPages(env);
+    const QString zipPath = env.path("archive.zip");
+    QVERIFY(makeZip(zipPath, {{"old.htm", "old page"}}));
+    const QByteArray old = TestFiles::read(zipPath);
+    QVERIFY(CreateTextFile(env.work(), env.pages));
+    QStringList files;
+    QVERIFY(env.storage.SearhFilesDir(env.work(), files));
+    const QString victim = files.at(1);
+
+    // The file goes away while the zip is written.
+    bool removed = false;
+    env.zip.OnProgress = [&](TMiniZip *, PrgsType type, const QString &, qint64) {
+        if (type == PrgsType::AddStart && !removed)
+            removed = QFile::remove(env.work(victim));
+    };
+    env.ui.expectMessage(failureText({victim}));
+    bool changed = true;
+    QVERIFY(!env.storage.SaveChange(env.work(), zipPath, changed));
+    if (!removed)
+        QSKIP("the zip component reported no progress");
+    QVERIFY(changed);
+    QCOMPARE(TestFiles::read(zipPath), old);
+    QVERIFY(QFileInfo::exists(env.work("news.htm")));
+    QCOMPARE(QDir(env.tmp.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"archive.zip"});
+}
+
+void TestArchiveStorage::unreadableFileKeepsOldZip()
+{
+    Env env;
+    fillTwoPages(env);
+    const QString zipPath = env.path("zips/archive.zip");
+    QVERIFY(QDir().mkpath(env.path("zips")));
+    QVERIFY(makeZip(zipPath, {{"old.htm", "old page"}}));
+    const QByteArray old = TestFiles::read(zipPath);
+    QVERIFY(CreateTextFile(env.work(), env.pages));
+    const QString secret = env.work("news_files/logo.gif");
+
+    if (TestFiles::runningAsRoot()) {
+        // Root reads everything: the save runs as another user, the file stays root's.
+        if (QStandardPaths::findExecutable("setpriv").isEmpty())
+            QSKIP("setpriv is not installed");
+        openToEveryone(env.tmp.path());
+        QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0600) == 0);
+        const auto before = treeContents(env.work());
+        const ChildReport report = runAsNobody({"change", env.work(), zipPath});
+        QVERIFY2(report.exitCode == 0, report.raw.constData());
+        QVERIFY(!report.result);
+        QVERIFY(report.changed);
+        QCOMPARE(report.calls, QStringList{"message:" + failureText({"news_files/logo.gif"})});
+        QCOMPARE(treeContents(env.work()), before);
+    } else {
+        QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0) == 0);
+        env.ui.expectMessage(failureText({"news_files/logo.gif"}));
+        bool changed = true;
+        QVERIFY(!env.storage.SaveChange(env.work(), zipPath, changed));
+        QVERIFY(changed);
+        QVERIFY(QFileInfo::exists(secret));
+    }
+    QCOMPARE(TestFiles::read(zipPath), old);
+    QCOMPARE(QDir(env.path("zips")).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"archive.zip"});
+}
+
+void TestArchiveStorage::fullDiskKeepsOldZip_data()
+{
+    QTest::addColumn<bool>("tmpfs");
+    QTest::newRow("full file system") << true;
+    QTest::newRow("file size limit") << false;
+}
+
+void TestArchiveStorage::fullDiskKeepsOldZip()
+{
+    QFETCH(bool, tmpfs);
+    Env env;
+    QRandomGenerator rng(11);
+    for (int i = 0; i < 4; ++i) // incompressible, so the zip needs the space
+        TestFiles::write(env.work(QStringLiteral("page_files/pic%1.jpg").arg(i)),
+                         randomBytes(rng, 256 * 1024));
+    TestFiles::write(env.work("page.htm"), "<html></html>");
+    env.pages.append("Page", "page.htm");
+    QVERIFY(CreateTextFile(env.work(), env.pages));
+    const auto before = treeContents(env.work());
+    const QString oldZip = env.path("old.zip");
+    QVERIFY(makeZip(oldZip, {{"old.htm", randomBytes(rng, 64 * 1024)}}));
+    const QByteArray old = TestFiles::read(oldZip);
+
+    ChildReport report;
+    QByteArray zipAfter;
+    QStringList beside;
+    if (tmpfs) {
+        if (!canUnshareMounts())
+            QSKIP("mount namespaces are not available (unshare -m)");
+        // A 512 KiB file system holding the old zip: 1 MiB of pictures cannot fit.
+        const QString mnt = env.path("mnt");
+        QVERIFY(QDir().mkpath(mnt));
+        const QString script = QStringLiteral(
+            "mount -t tmpfs -o size=512k tmpfs \"$1\" && cp \"$2\" \"$1/archive.zip\" && "
+            "\"$3\" --child save \"$4\" \"$1/archive.zip\" && echo ---zip && "
+            "sha1sum < \"$1/archive.zip\" && echo ---dir && ls -A \"$1\"");
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start("unshare", unshareMountArgs() + QStringList{"sh", "-c", script, "sh", mnt, oldZip,
+                                                            QCoreApplication::applicationFilePath(),
+                                                            env.work()});
+        QVERIFY(p.waitForFinished(120000));
+        const QByteArray out = p.readAll();
+        report = parseReport(p.exitCode(), out.left(out.indexOf("---zip")));
+        zipAfter = out.mid(out.indexOf("---zip\n") + 7, 40);
+        beside = QString::fromUtf8(out.mid(out.indexOf("---dir\n") + 7))
+                     .split(u'\n', Qt::SkipEmptyParts);
+        QVERIFY2(report.exitCode == 0, out.constData());
+        QCOMPARE(zipAfter, QCryptographicHash::hash(old, QCryptographicHash::Sha1).toHex());
+        // The mount is gone with the namespace: nothing was written outside it.
+        QVERIFY(QDir(mnt).isEmpty());
+    } else {
+        const QString zipPath = env.path("zips/archive.zip");
+        QVERIFY(QDir().mkpath(env.path("zips")));
+        QVERIFY(QFile::copy(oldZip, zipPath));
+        report = runChildProcess(QCoreApplication::applicationFilePath(),
+                                 {"--child", "save", env.work(), zipPath, "--fsize", "400000"});
+        QVERIFY2(report.exitCode == 0, report.raw.constData());
+        QCOMPARE(TestFiles::read(zipPath), old);
+        beside = QDir(env.path("zips")).entryList(QDir::Files | QDir::Hidden);
+    }
+    QVERIFY(!report.result);
+    QCOMPARE(report.calls.size(), 1);
+    QVERIFY2(
+        report.calls.first().startsWith("message:" + msg(MessageId::txtAtConservationOfTheArchive)),
+        qPrintable(report.calls.first()));
+    QCOMPARE(beside, QStringList{"archive.zip"}); // the temporary file is gone
+    QCOMPARE(treeContents(env.work()), before);
+}
+
+void TestArchiveStorage::killedWhileSaving()
+{
+    Env env;
+    QRandomGenerator rng(2024);
+    for (int page = 0; page < 12; ++page) {
+        const QString name = QStringLiteral("page%1").arg(page);
+        QByteArray html = "<html><body>";
+        for (int i = 0; i < 2000; ++i)
+            html +=
+                "<p>Paragraph " + QByteArray::number(rng.bounded(100000)) + " of the page.</p>\n";
+        TestFiles::write(env.work(name + ".htm"), html);
+        for (int pic = 0; pic < 4; ++pic)
+            TestFiles::write(env.work(QStringLiteral("%1_files/pic%2.jpg").arg(name).arg(pic)),
+                             randomBytes(rng, 60 * 1024));
+        env.pages.append(name, name + ".htm");
+    }
+    QVERIFY(CreateTextFile(env.work(), env.pages));
+    const auto working = treeContents(env.work());
+    const QString oldZip = env.path("old.zip");
+    QVERIFY(makeZip(oldZip, {{"old.htm", "old page"}, {"listfile.txt", "[end]"}}));
+    const QStringList oldNames{"listfile.txt", "old.htm"};
+    const QString zipPath = env.path("zips/archive.zip");
+    QVERIFY(QDir().mkpath(env.path("zips")));
+
+    const QStringList args{"--child", "save", env.work(), zipPath};
+    const auto runOnce = [&](qint64 killAfterMs) {
+        QFile::remove(zipPath);
+        QFile::copy(oldZip, zipPath);
+        QProcess p;
+        p.start(QCoreApplication::applicationFilePath(), args);
+        p.waitForStarted();
+        if (killAfterMs >= 0 && !p.waitForFinished(int(killAfterMs))) {
+            p.kill(); // SIGKILL
+        }
+        p.waitForFinished(120000);
+        return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    };
+
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(runOnce(-1));
+    const qint64 full = timer.elapsed();
+    QCOMPARE(sortedKeys(zipContents(zipPath)), sortedKeys(working));
+
+    int oldSeen = 0;
+    int newSeen = 0;
+    for (int round = 0; round < 30; ++round) {
+        const qint64 delay = rng.bounded(qint64(full * 11 / 10) + 1);
+        runOnce(delay);
+        QVERIFY2(unzipTestPasses(zipPath), qPrintable(QStringLiteral("round %1").arg(round)));
+        const QStringList names = sortedKeys(zipContents(zipPath));
+        if (names == oldNames) {
+            ++oldSeen;
+        } else {
+            QCOMPARE(zipContents(zipPath), working);
+            ++newSeen;
+        }
+        QCOMPARE(treeContents(env.work()), working);
+        // Leftover temporary files of killed runs go before the next round.
+        for (const QString &f : QDir(env.path("zips")).entryList(QDir::Files | QDir::Hidden))
+            if (f != QLatin1String("archive.zip"))
+                QFile::remove(env.path("zips/" + f));
+    }
+    qInfo("one save took %lld ms; after 30 kills: %d old, %d new", full, oldSeen, newSeen);
+}
+
+void TestArchiveStorage::oversizedRefusedUpFront_data()
+{
+    QTest::addColumn<QList<qint64>>("sizes");
+    QTest::addColumn<QStringList>("refused");
+    const qint64 mib = 1LL << 20;
+    QTest::newRow("one file over 4 GiB")
+        << QList<qint64>{5120 * mib, 10} << QStringList{"big0.bin"};
+    // What the archive could not open again is refused as well.
+    QTest::newRow("one file over 1 GiB") << QList<qint64>{1100 * mib} << QStringList{"big0.bin"};
+    // The largest file is named: without it the rest fits.
+    QTest::newRow("over 4 GiB in all")
+        << QList<qint64>{900 * mib, 1000 * mib, 800 * mib, 850 * mib, 700 * mib}
+        << QStringList{"big1.bin"};
+}
+
+void TestArchiveStorage::oversizedRefusedUpFront()
+{
+    QFETCH(QList<qint64>, sizes);
+    QFETCH(QStringList, refused);
+    Env env;
+    QVERIFY(QDir().mkpath(env.work()));
+    for (int i = 0; i < sizes.size(); ++i) {
+        QFile f(env.work(QStringLiteral("big%1.bin").arg(i)));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.resize(sizes.at(i))); // sparse: nothing is written
+    }
+    const QString zipPath = env.path("archive.zip");
+    QVERIFY(makeZip(zipPath, {{"old.htm", "old page"}}));
+    const QByteArray old = TestFiles::read(zipPath);
+
+    env.ui.expectMessage(failureText(refused));
+    QElapsedTimer timer;
+    timer.start();
+    bool changed = true;
+    QVERIFY(!env.storage.SaveChange(env.work(), zipPath, changed));
+    QVERIFY(timer.elapsed() < 5000); // refused before reading gigabytes
+    QVERIFY(changed);
+    QCOMPARE(TestFiles::read(zipPath), old);
+    QCOMPARE(QDir(env.tmp.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"archive.zip"});
+}
+
+void TestArchiveStorage::openArchive()
+{
+    Env env;
+    const QString zipPath = env.path("a.zip");
+    QVERIFY(makeZip(zipPath,
+                    {{"listfile.txt", "[This is list files by Tomekeeper]\r\nA=a.htm\r\n[end]"},
+                     {"a.htm", "page a"},
+                     {"a_files/p.gif", "gif"}}));
+    QVERIFY(QDir().mkpath(env.work()));
+    QVERIFY(env.storage.OpenArchive(zipPath, env.work()));
+    QCOMPARE(TestFiles::read(env.work("a_files/p.gif")), QByteArray("gif"));
+    QVERIFY(ReadSpisokFiles(ListFile::path(env.work()), env.pages));
+    QCOMPARE(env.pages.PageFileList(), QStringList{"a.htm"});
+    QVERIFY(env.ui.busyCount() > 0);
+    QCOMPARE(env.ui.busyDepth(), 0);
+}
+
+void TestArchiveStorage::openArchiveNotAZip()
+{
+    Env env;
+    const QString zipPath = env.path("text.zip");
+    QVERIFY(TestFiles::write(zipPath, "This is plain text, not a zip file.\r\n"));
+    QVERIFY(QDir().mkpath(env.work()));
+    env.ui.expectMessage("The Archive spoiled! Impossible unzipping!");
+    QVERIFY(!env.storage.OpenArchive(zipPath, env.work()));
+    QCOMPARE(env.ui.busyDepth(), 0);
+}
+
+void TestArchiveStorage::reopenAfterSaveReadsNewZip()
+{
+    Env env;
+    const QString zipPath = env.path("a.zip");
+    QVERIFY(makeZip(zipPath,
+                    {{"listfile.txt", "[This is list files by Tomekeeper]\r\nA=a.htm\r\n[end]"},
+                     {"a.htm", "first version"}}));
+    QVERIFY(QDir().mkpath(env.work()));
+    QVERIFY(env.storage.OpenArchive(zipPath, env.work()));
+    QVERIFY(ReadSpisokFiles(ListFile::path(env.work()), env.pages));
+    TestFiles::write(env.work("a.htm"), "second version");
+    bool changed = true;
+    QVERIFY(env.storage.SaveChange(env.work(), zipPath, changed));
+    // The same path again must be read afresh, not through the old reader.
+    QVERIFY(QDir().mkpath(env.work()));
+    QVERIFY(env.storage.OpenArchive(zipPath, env.work()));
+    QCOMPARE(TestFiles::read(env.work("a.htm")), QByteArray("second version"));
+}
+
+void TestArchiveStorage::searhFilesDir()
+{
+    Env env;
+    TestFiles::write(env.work("a.htm"), "a");
+    TestFiles::write(env.work("a_files/x/y/deep.gif"), "d");
+    TestFiles::write(env.work(".hidden"), "h");
+    QVERIFY(QDir().mkpath(env.work("empty")));
+    TestFiles::write(env.path("outside/secret.txt"), "s");
+    // A linked folder would lead out of the tree (or round in circles).
+    QVERIFY(QFile::link(env.path("outside"), env.work("link")));
+    QVERIFY(QFile::link(env.work(), env.work("a_files/loop")));
+
+    QStringList files{"kept"};
+    QVERIFY(env.storage.SearhFilesDir(env.work(), files));
+    files.sort();
+    QCOMPARE(files, (QStringList{".hidden", "a.htm", "a_files/x/y/deep.gif", "kept"}));
+
+    if (!TestFiles::runningAsRoot()) {
+        QVERIFY(::chmod(QFile::encodeName(env.work("a_files/x")).constData(), 0) == 0);
+        QStringList some;
+        QVERIFY(!env.storage.SearhFilesDir(env.work(), some));
+        ::chmod(QFile::encodeName(env.work("a_files/x")).constData(), 0755);
+    }
+}
+
+void TestArchiveStorage::myRemoveDir()
+{
+    Env env;
+    const QString top = env.path("tree");
+    TestFiles::write(top + "/plain.txt", "p");
+    TestFiles::write(top + "/.hidden", "h");
+    TestFiles::write(top + "/ro/readonly.txt", "r");
+    TestFiles::write(top + "/ro/deeper/file.txt", "f");
+    TestFiles::write(env.path("outside/keep.txt"), "keep");
+    QVERIFY(QFile::link(env.path("outside"), top + "/dirlink"));
+    QVERIFY(QFile::link(env.path("outside/keep.txt"), top + "/filelink"));
+    QVERIFY(QFile::link(env.path("nowhere"), top + "/broken"));
+    ::chmod(QFile::encodeName(top + "/ro/readonly.txt").constData(), 0444);
+    ::chmod(QFile::encodeName(top + "/ro/deeper/file.txt").constData(), 0);
+    ::chmod(QFile::encodeName(top + "/ro/deeper").constData(), 0555);
+    ::chmod(QFile::encodeName(top + "/ro").constData(), 0555);
+
+    QVERIFY(env.storage.MyRemoveDir(top));
+    QVERIFY(!QFileInfo::exists(top));
+    QCOMPARE(TestFiles::read(env.path("outside/keep.txt")), QByteArray("keep"));
+
+    QVERIFY(!env.storage.MyRemoveDir(env.path("missing")));
+    // A link given as the folder goes itself; its target stays.
+    QVERIFY(QFile::link(env.path("outside"), env.path("linked")));
+    QVERIFY(env.storage.MyRemoveDir(env.path("linked")));
+    QCOMPARE(TestFiles::read(env.path("outside/keep.txt")), QByteArray("keep"));
+}
+
+void TestArchiveStorage::myRemoveDirUndeletable()
+{
+    Env env;
+    const QString top = env.path("tree");
+    TestFiles::write(top + "/stuck/file.txt", "s");
+    // Modes do not stop it (it makes things writable): only an immutable folder does.
+    if (!setImmutable(top + "/stuck", true))
+        QSKIP("needs root and a file system with chattr +i");
+    const QString stuck = top + "/stuck/file.txt";
+    env.ui.expectMessage("Impossible delete file:" + stuck);
+    const bool removed = env.storage.MyRemoveDir(top);
+    setImmutable(top + "/stuck", false);
+    QVERIFY(!removed);
+    QVERIFY(QFileInfo::exists(stuck));
+}
+
+void TestArchiveStorage::renameFileTemp_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("existing");
+    QTest::addColumn<QString>("expected");
+
+    QStringList nine{"news.htm"};
+    for (int i = 1; i <= 9; ++i)
+        nine << QStringLiteral("news_%1.htm").arg(i);
+    QStringList nineteen = nine;
+    for (int i = 10; i <= 19; ++i)
+        nineteen << QStringLiteral("news_%1.htm").arg(i);
+
+    QTest::newRow("first") << "news.htm" << QStringList{"news.htm"} << "news_1.htm";
+    QTest::newRow("second") << "news.htm" << QStringList{"news.htm", "news_1.htm"} << "news_2.htm";
+    QTest::newRow("after 9") << "news.htm" << nine << "news_10.htm";
+    QTest::newRow("after 19: only the last digit counts")
+        << "news.htm" << nineteen << "news_110.htm";
+    QTest::newRow("trailing digit") << "report2.htm" << QStringList{"report2.htm"} << "report3.htm";
+    QTest::newRow("no extension") << "readme" << QStringList{"readme"} << "readme_1";
+    QTest::newRow("extension twice") << "x.htm.htm" << QStringList{"x.htm.htm"} << "x_1.htm";
+    QTest::newRow("equals sign") << "a=b.htm" << QStringList{} << "a-b.htm";
+    QTest::newRow("equals sign, dash name taken")
+        << "a=b.htm" << QStringList{"a=b.htm", "a-b.htm"} << "a-b_1.htm";
+    QTest::newRow("a folder takes the name")
+        << "page.htm" << QStringList{"page.htm", "page_1.htm/"} << "page_2.htm";
+}
+
+void TestArchiveStorage::renameFileTemp()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, existing);
+    QFETCH(QString, expected);
+    Env env;
+    QVERIFY(QDir().mkpath(env.work()));
+    for (const QString &e : existing) {
+        if (e.endsWith(u'/'))
+            QVERIFY(QDir().mkpath(env.work(e)));
+        else
+            QVERIFY(TestFiles::write(env.work(e), "x"));
+    }
+    QCOMPARE(env.storage.RenameFileTemp(name), expected);
+}
+
+void TestArchiveStorage::pageBaseName_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("base");
+    QTest::newRow("plain") << "news.htm"
+                           << "news";
+    QTest::newRow("dots inside") << "v1.2 notes.html"
+                                 << "v1.2 notes";
+    QTest::newRow("up to the first occurrence") << "page.htm.htm"
+                                                << "page";
+    QTest::newRow("no extension") << "README"
+                                  << "README";
+}
+
+void TestArchiveStorage::pageBaseName()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, base);
+    QCOMPARE(ArchiveStorage::pageBaseName(file), base);
+}
+
+void TestArchiveStorage::copyArchiveFiles()
+{
+    Env env;
+    const QString src = env.path("src");
+    TestFiles::write(src + "/news.htm", "news");
+    TestFiles::write(src + "/news_files/logo.gif", "logo");
+    TestFiles::write(src + "/news_files/sub/deep.js", "deep");
+    TestFiles::write(src + "/both.htm", "both");
+    TestFiles::write(src + "/both.files/right.gif", "right");
+    TestFiles::write(src + "/both_files/wrong.gif", "wrong");
+    QVERIFY(QDir().mkpath(src + "/folder.htm"));
+
+    // The working folder does not exist yet; folders and missing paths are skipped.
+    QVERIFY(env.storage.CopyArchiveFiles(
+        {src + "/news.htm", src + "/folder.htm", src + "/missing.htm", src + "/both.htm"}));
+    QCOMPARE(env.pages.PageList(), (QStringList{"news", "both"}));
+    QCOMPARE(env.pages.PageFileList(), (QStringList{"news.htm", "both.htm"}));
+    QCOMPARE(treeContents(env.work()).keys(),
+             (QStringList{"both.files/right.gif", "both.htm", "news.htm", "news_files/logo.gif"}));
+    QCOMPARE(TestFiles::read(env.work("news_files/logo.gif")), QByteArray("logo"));
+    QVERIFY(QFileInfo::exists(src + "/news.htm")); // originals stay by default
+    QCOMPARE(env.ui.busyDepth(), 0);
+}
+
+void TestArchiveStorage::copyArchiveFilesRenames()
+{
+    Env env;
+    TestFiles::write(env.work("news.htm"), "first");
+    TestFiles::write(env.work("news_1.htm"), "second");
+    TestFiles::write(env.work("news_files/logo.gif"), "first logo");
+    const QString src = env.path("src");
+    TestFiles::write(src + "/news.htm", "third");
+    TestFiles::write(src + "/news_files/logo.gif", "third logo");
+    TestFiles::write(src + "/news_files/extra.gif", "extra");
+    env.settings.DeleteOriginals = true;
+
+    QVERIFY(env.storage.CopyArchiveFiles({src + "/news.htm"}));
+    QCOMPARE(env.pages.PageList(), QStringList{"news_2"});
+    QCOMPARE(env.pages.PageFileList(), QStringList{"news_2.htm"});
+    QCOMPARE(TestFiles::read(env.work("news.htm")), QByteArray("first"));
+    QCOMPARE(TestFiles::read(env.work("news_2.htm")), QByteArray("third"));
+    // The shared companion folder: new files join it, the earlier page's stay.
+    QCOMPARE(TestFiles::read(env.work("news_files/extra.gif")), QByteArray("extra"));
+    QCOMPARE(TestFiles::read(env.work("news_files/logo.gif")), QByteArray("first logo"));
+    // What was not taken in is not deleted either.
+    QVERIFY(!QFileInfo::exists(src + "/news.htm"));
+    QVERIFY(!QFileInfo::exists(src + "/news_files/extra.gif"));
+    QCOMPARE(TestFiles::read(src + "/news_files/logo.gif"), QByteArray("third logo"));
+}
+
+void TestArchiveStorage::copyArchiveFilesEqualsSign()
+{
+    Env env;
+    const QString src = env.path("src");
+    TestFiles::write(src + "/a=b.htm", "page");
+    TestFiles::write(src + "/a=b_files/x.gif", "x");
+    QVERIFY(env.storage.CopyArchiveFiles({src + "/a=b.htm"}));
+    QCOMPARE(env.pages.PageList(), QStringList{"a-b"});
+    QCOMPARE(env.pages.PageFileList(), QStringList{"a-b.htm"});
+    // The page's HTML still names its folder a=b_files.
+    QCOMPARE(TestFiles::read(env.work("a=b_files/x.gif")), QByteArray("x"));
+    // The list file can carry it.
+    QVERIFY(CreateTextFile(env.work(), env.pages));
+    PageListModel back;
+    QVERIFY(ReadSpisokFiles(ListFile::path(env.work()), back));
+    QCOMPARE(back.PageFileList(), QStringList{"a-b.htm"});
+}
+
+void TestArchiveStorage::copyArchiveFilesDeleteOriginals()
+{
+    Env env;
+    env.settings.DeleteOriginals = true;
+    const QString src = env.path("src");
+    TestFiles::write(src + "/one.htm", "one");
+    TestFiles::write(src + "/one_files/a.gif", "a");
+    TestFiles::write(src + "/two.htm", "two");
+    TestFiles::write(src + "/two_files/b.gif", "b");
+    TestFiles::write(src + "/two_files/sub/c.gif", "c");
+
+    QVERIFY(env.storage.CopyArchiveFiles({src + "/one.htm", src + "/two.htm"}));
+    QCOMPARE(treeContents(env.work()).keys(),
+             (QStringList{"one.htm", "one_files/a.gif", "two.htm", "two_files/b.gif"}));
+    // Emptied companion folders go; one with a sub-folder stays with it.
+    QCOMPARE(treeContents(src).keys(), QStringList{"two_files/sub/c.gif"});
+    QVERIFY(!QFileInfo::exists(src + "/one_files"));
+}
+
+void TestArchiveStorage::copyFailureKeepsSource()
+{
+    Env env;
+    env.settings.DeleteOriginals = true;
+    const QString src = env.path("src");
+    TestFiles::write(src + "/one.htm", "one");
+    TestFiles::write(src + "/one_files/a.gif", "a");
+    TestFiles::write(src + "/two.htm", "two");
+    // A file where the companion folder should go: its files cannot be created.
+    TestFiles::write(env.work("one_files"), "in the way");
+
+    env.ui.expectError("Cannot create file " + env.work("one_files"));
+    QVERIFY(!env.storage.CopyArchiveFiles({src + "/one.htm", src + "/two.htm"}));
+    // The command stopped: the page file went in, its pictures stayed at home,
+    // the second page was not touched.
+    QCOMPARE(env.pages.PageFileList(), QStringList{"one.htm"});
+    QCOMPARE(TestFiles::read(src + "/one_files/a.gif"), QByteArray("a"));
+    QVERIFY(QFileInfo::exists(src + "/two.htm"));
+
+    // The working folder refuses new files: the page is neither listed nor deleted.
+    Env locked;
+    locked.settings.DeleteOriginals = true;
+    QVERIFY(QDir().mkpath(locked.work()));
+    if (!lockAgainstChanges(locked.work(), true))
+        QSKIP("cannot make a folder unchangeable here (chattr)");
+    locked.ui.expectError("Cannot create file " + locked.work("two.htm"));
+    const bool copied = locked.storage.CopyArchiveFiles({src + "/two.htm"});
+    lockAgainstChanges(locked.work(), false);
+    QVERIFY(!copied);
+    QCOMPARE(locked.pages.count(), 0);
+    QCOMPARE(TestFiles::read(src + "/two.htm"), QByteArray("two"));
+}
+
+void TestArchiveStorage::copyUnreadableSource()
+{
+    Env env;
+    const QString src = env.path("src");
+    TestFiles::write(src + "/page.htm", "page");
+    TestFiles::write(src + "/page_files/secret.gif", "secret");
+    const QString secret = src + "/page_files/secret.gif";
+    if (TestFiles::runningAsRoot()) {
+        if (QStandardPaths::findExecutable("setpriv").isEmpty())
+            QSKIP("setpriv is not installed");
+        openToEveryone(env.tmp.path());
+        QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0600) == 0);
+        const ChildReport report =
+            runAsNobody({"copy", env.work(), src + "/page.htm", "--delete-originals"});
+        QVERIFY2(report.exitCode == 0, report.raw.constData());
+        QVERIFY(!report.result);
+        QCOMPARE(report.calls, QStringList{"error:Cannot open file " + secret});
+        QCOMPARE(report.pages, QStringList{"page|page.htm"});
+    } else {
+        env.settings.DeleteOriginals = true;
+        QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0) == 0);
+        env.ui.expectError("Cannot open file " + secret);
+        QVERIFY(!env.storage.CopyArchiveFiles({src + "/page.htm"}));
+        ::chmod(QFile::encodeName(secret).constData(), 0644);
+    }
+    QCOMPARE(TestFiles::read(secret), QByteArray("secret"));
+    QVERIFY(!QFileInfo::exists(src + "/page.htm")); // copied, so deleted
+}
+
+void TestArchiveStorage::deleteFileInBasket()
+{
+    Env env;
+    // The trash of a home inside the test folder.
+    const QByteArray home = qgetenv("HOME");
+    const QByteArray data = qgetenv("XDG_DATA_HOME");
+    qputenv("HOME", QFile::encodeName(env.path("home")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(env.path("home/share")));
+    QVERIFY(QDir().mkpath(env.path("home/share")));
+    TestFiles::write(env.path("home/page.htm"), "page");
+
+    const bool missing = env.storage.deletefileinbasket(env.path("home/missing.htm"));
+    const bool trashed = env.storage.deletefileinbasket(env.path("home/page.htm"));
+    qputenv("HOME", home);
+    if (data.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", data);
+
+    QVERIFY(!missing);
+    QVERIFY(trashed);
+    QVERIFY(!QFileInfo::exists(env.path("home/page.htm")));
+    QCOMPARE(TestFiles::read(env.path("home/share/Trash/files/page.htm")), QByteArray("page"));
+}
+
+int main(int argc, char **argv)
+{
+    if (argc > 1 && qstrcmp(argv[1], "--child") == 0)
+        return runChild(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestArchiveStorage test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_archivestorage.moc"
