@@ -287,6 +287,44 @@ private Q_SLOTS:
         QVERIFY(TestFiles::read(iniPath()).contains("offline=0\r\n"));
     }
 
+    void closingZipsBackAChangedArchiveFirst()
+    {
+        Session &s = start();
+        const QString work = s.workFolders().WorkFolder;
+        TestFiles::write(work + "/news.htm", "<html>news</html>");
+        TestFiles::write(work + "/news_files/logo.gif", "GIF89a");
+        s.pages().append("news", "news.htm");
+        QDir().mkpath(path("archives"));
+        s.openArchive().OpenArchiveFolder = path("archives/");
+        s.openArchive().OpenArchiveFileName = "book.zip";
+        s.openArchive().ArchiveChanged = true;
+        s.FormClose();
+        QVERIFY(!QFileInfo::exists(work));
+        QVERIFY(!s.openArchive().ArchiveChanged);
+        QVERIFY(QFileInfo::exists(iniPath()));
+        QByteArray listing;
+        QCOMPARE(TestFiles::run("unzip", {"-Z1", path("archives/book.zip")}, &listing), 0);
+        QStringList names = QString::fromUtf8(listing).split('\n', Qt::SkipEmptyParts);
+        names.sort();
+        QCOMPARE(names, QStringList({"listfile.txt", "news.htm", "news_files/logo.gif"}));
+    }
+
+    void aFailedWriteBackKeepsTheWorkFolder()
+    {
+        Session &s = start();
+        const QString work = s.workFolders().WorkFolder;
+        TestFiles::write(work + "/news.htm", "<html>news</html>");
+        s.pages().append("news", "news.htm");
+        s.openArchive().OpenArchiveFolder = path("no-such-folder/");
+        s.openArchive().OpenArchiveFileName = "book.zip";
+        s.openArchive().ArchiveChanged = true;
+        m_ui->expectMessage(); // which files could not be saved
+        m_ui->expectMessage("The changes of the archive stay in the folder:\r\n" + work);
+        s.FormClose();
+        QCOMPARE(TestFiles::read(work + "/news.htm"), QByteArray("<html>news</html>"));
+        QVERIFY(QFileInfo::exists(iniPath()));
+    }
+
     void leftoverWorkFolderIsMovedAsideNotLost()
     {
         const QString work = m_session->workFolders().WorkFolder;
