@@ -165,15 +165,29 @@ QColor olive()
     return QColor(0x80, 0x80, 0x00);
 }
 
-// A view keeps its selection in full colour when it loses the focus.
-void keepSelectionVisible(QWidget *view)
+// Bold 11-pixel text in the view's colour, the selection kept in full colour
+// when the view loses the focus, and its pop-up menu on a right click (the
+// menu is looked up at that moment: it is created after the view).
+void dressView(QAbstractItemView *view, const QColor &textColor, QMenu *const &popup)
 {
+    QFont font = view->font();
+    font.setPixelSize(11);
+    font.setBold(true);
+    view->setFont(font);
     QPalette palette = view->palette();
+    palette.setColor(QPalette::Text, textColor);
     palette.setColor(QPalette::Inactive, QPalette::Highlight,
                      palette.color(QPalette::Active, QPalette::Highlight));
     palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                      palette.color(QPalette::Active, QPalette::HighlightedText));
     view->setPalette(palette);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(view, &QWidget::customContextMenuRequested, view,
+                     [view, &popup](const QPoint &pos) {
+                         if (popup)
+                             popup->popup(view->viewport()->mapToGlobal(pos));
+                     });
 }
 
 QList<QUrl> localUrls(const QMimeData *data)
@@ -488,26 +502,14 @@ QWidget *TForm1::createLeftColumn()
     registerControl(m_tree, QStringLiteral("TreeView1"));
     m_tree->setHeaderHidden(true);
     m_tree->setIndentation(19);
-    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     // Drags start here; what may be dropped on a node is the tree's own
     // business, so until then files dropped on it go to the window.
     m_tree->setDragEnabled(true);
     m_tree->setItemDelegate(new PictureDelegate(m_pictures, m_tree));
-    QFont treeFont = m_tree->font();
-    treeFont.setPixelSize(11);
-    treeFont.setBold(true);
-    m_tree->setFont(treeFont);
-    QPalette treePalette = m_tree->palette();
-    treePalette.setColor(QPalette::Text, navy());
-    m_tree->setPalette(treePalette);
-    keepSelectionVisible(m_tree);
+    dressView(m_tree, navy(), m_treePopup);
     m_tree->setModel(&m_session->catalogue());
     m_tree->setSelectionModel(&m_session->catalogueSelection());
-    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_tree, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
-        m_treePopup->popup(m_tree->viewport()->mapToGlobal(pos));
-    });
     upperLayout->addWidget(treeBar);
     upperLayout->addWidget(m_tree, 1);
 
@@ -527,26 +529,14 @@ QWidget *TForm1::createLeftColumn()
 
     m_list = new QListView(lower);
     registerControl(m_list, QStringLiteral("ListBox1"));
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setDragEnabled(true);
     m_list->setDragDropMode(QAbstractItemView::DragOnly);
     m_list->setUniformItemSizes(true);
     m_list->setMouseTracking(true);
-    QFont listFont = m_list->font();
-    listFont.setPixelSize(11);
-    listFont.setBold(true);
-    m_list->setFont(listFont);
-    QPalette listPalette = m_list->palette();
-    listPalette.setColor(QPalette::Text, olive());
-    m_list->setPalette(listPalette);
-    keepSelectionVisible(m_list);
+    dressView(m_list, olive(), m_listPopup);
     m_list->setModel(&m_session->pages());
     m_list->setSelectionModel(&m_session->pageSelection());
-    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
-        m_listPopup->popup(m_list->viewport()->mapToGlobal(pos));
-    });
     lowerLayout->addWidget(pageBar);
     lowerLayout->addWidget(m_list, 1);
 

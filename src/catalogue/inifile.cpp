@@ -101,18 +101,8 @@ bool IniFile::sectionExists(const QString &section) const
 QStringList IniFile::keys(const QString &section) const
 {
     QStringList list;
-    const Section *s = findSection(section);
-    if (!s)
-        return list;
-    // Each name takes its length plus a terminating zero; one more zero ends
-    // the list. Names that do not fit whole are not seen.
-    qsizetype used = 1;
-    for (const Entry &e : s->entries) {
-        used += e.key.size() + 1;
-        if (used > KeyListBufferSize)
-            break;
-        list << e.key;
-    }
+    for (const auto &[key, value] : entries(section))
+        list << key;
     return list;
 }
 
@@ -122,6 +112,8 @@ QList<std::pair<QString, QString>> IniFile::entries(const QString &section) cons
     const Section *s = findSection(section);
     if (!s)
         return list;
+    // Each name takes its length plus a terminating zero; one more zero ends
+    // the list. Names that do not fit whole are not seen.
     qsizetype used = 1;
     for (const Entry &e : s->entries) {
         used += e.key.size() + 1;
