@@ -6,10 +6,57 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QTranslator>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminate(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(g_signalPipe[0], &byte, 1);
+}
+
+// A logout or a plain `kill` closes the window the normal way, so a changed
+// archive is zipped back and the settings are written, instead of dying with
+// the changes only in the working folder. The handler is in place from the
+// start; a signal that comes before the window exists waits in the pipe.
+void catchTerminate()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return;
+    struct sigaction action = {};
+    action.sa_handler = onTerminate;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+void closeOnTerminate(QWidget *window)
+{
+    if (g_signalPipe[1] < 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window, notifier] {
+        char byte = 0;
+        [[maybe_unused]] const auto got = ::read(g_signalPipe[1], &byte, 1);
+        notifier->setEnabled(false);
+        window->close();
+    });
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    catchTerminate();
     WebPageView::prepareProcess();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tomekeeper"));
@@ -36,6 +83,7 @@ int main(int argc, char *argv[])
     int result = 0;
     {
         TForm1 form;
+        closeOnTerminate(&form);
         result = QApplication::exec();
     }
     releaseInstanceLock();
