@@ -409,8 +409,8 @@ void TestZipMcpt::folderEntriesAndEmptyFiles()
     QCOMPARE(readFile(path(u"out/stored.txt"_qs)), QByteArray("stored"));
 }
 
-// The written behaviour skipped such entries silently; the file would then be
-// missing from the archive at the next write-back.
+// Skipping such an entry silently would leave the file out of the archive at
+// the next write-back.
 void TestZipMcpt::unwritableEntryFailsExtraction()
 {
     QVERIFY(writeFile(path(u"a.zip"_qs), buildZip({{"a", "file"}, {"a/b.txt", "under a file"}})));
