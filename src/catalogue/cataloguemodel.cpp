@@ -47,7 +47,10 @@ int CatalogueModel::rowCount(const QModelIndex &parent) const
     return static_cast<int>(archivesOf(abs).size());
 }
 
-int CatalogueModel::columnCount(const QModelIndex &) const { return 1; }
+int CatalogueModel::columnCount(const QModelIndex &) const
+{
+    return 1;
+}
 
 QVariant CatalogueModel::data(const QModelIndex &index, int role) const
 {
@@ -193,9 +196,8 @@ void CatalogueModel::removeNode(int absoluteIndex)
     if (absoluteIndex < 0 || absoluteIndex >= nodeCount())
         return;
     const QModelIndex idx = modelIndex(absoluteIndex);
-    const int count = isSection(absoluteIndex)
-                          ? 1 + static_cast<int>(archivesOf(absoluteIndex).size())
-                          : 1;
+    const int count =
+        isSection(absoluteIndex) ? 1 + static_cast<int>(archivesOf(absoluteIndex).size()) : 1;
     beginRemoveRows(idx.parent(), idx.row(), idx.row());
     m_nodes.remove(absoluteIndex, count);
     endRemoveRows();

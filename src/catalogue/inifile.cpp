@@ -2,13 +2,15 @@
 
 #include "lang/cp1251.h"
 
-#include <cctype>
-
 #include <QStringView>
+#include <cctype>
 
 namespace {
 
-QStringView trimmed(QStringView s) { return s.trimmed(); }
+QStringView trimmed(QStringView s)
+{
+    return s.trimmed();
+}
 
 // Line breaks or a NUL inside a value would break the file apart on reading.
 QString oneLine(const QString &s)

@@ -79,8 +79,14 @@ void Session::applyLanguage(bool russian)
     Q_EMIT languageChanged();
 }
 
-void Session::N15Click() { applyLanguage(false); }
-void Session::N16Click() { applyLanguage(true); }
+void Session::N15Click()
+{
+    applyLanguage(false);
+}
+void Session::N16Click()
+{
+    applyLanguage(true);
+}
 
 void Session::FormCreate(const QString &currentFolder)
 {
@@ -141,7 +147,8 @@ void Session::keepLeftoverWorkFolder()
         work.removeRecursively();
         return;
     }
-    const QString base = QFileInfo(m_folders.WorkFolder).absolutePath() + QStringLiteral("/recovered-") +
+    const QString base = QFileInfo(m_folders.WorkFolder).absolutePath() +
+                         QStringLiteral("/recovered-") +
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString target = base;
     for (int n = 2; QFileInfo::exists(target); ++n)
@@ -175,7 +182,8 @@ bool Session::ReadINIFile(const QString &path)
         if (!folderExists(folder))
             folder = m_programFolder;
         m_settings.DefaultArchiveFolder = withTrailingSeparator(folder);
-        m_settings.DeleteOriginals = ini.readBool(kParameters, QStringLiteral("deloldfiles"), false);
+        m_settings.DeleteOriginals =
+            ini.readBool(kParameters, QStringLiteral("deloldfiles"), false);
         setOffline(ini.readBool(kParameters, QStringLiteral("offline"), true));
         m_settings.CheckArchivesAtStart =
             ini.readBool(kParameters, QStringLiteral("existingfiles"), true);

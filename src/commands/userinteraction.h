@@ -3,9 +3,9 @@
 #include <QString>
 
 struct SettingsDialogValues {
-    QString folder;            // Edit1
-    bool checkArchives = true; // CheckBox1
-    bool rememberWindow = true; // CheckBox3
+    QString folder;               // Edit1
+    bool checkArchives = true;    // CheckBox1
+    bool rememberWindow = true;   // CheckBox3
     bool deleteOriginals = false; // CheckBox2
 };
 

@@ -13,14 +13,35 @@ const MessageTexts &entry(MessageId id)
 
 } // namespace
 
-void Messages::CheckEnglish() { g_russian = false; }
-void Messages::CheckRussian() { g_russian = true; }
-bool Messages::russianActive() { return g_russian; }
+void Messages::CheckEnglish()
+{
+    g_russian = false;
+}
+void Messages::CheckRussian()
+{
+    g_russian = true;
+}
+bool Messages::russianActive()
+{
+    return g_russian;
+}
 
-QString Messages::text(MessageId id) { return g_russian ? russian(id) : english(id); }
+QString Messages::text(MessageId id)
+{
+    return g_russian ? russian(id) : english(id);
+}
 
-QString Messages::english(MessageId id) { return QString::fromUtf16(entry(id).english); }
+QString Messages::english(MessageId id)
+{
+    return QString::fromUtf16(entry(id).english);
+}
 
-QString Messages::russian(MessageId id) { return QString::fromUtf16(entry(id).russian); }
+QString Messages::russian(MessageId id)
+{
+    return QString::fromUtf16(entry(id).russian);
+}
 
-QString Messages::idName(MessageId id) { return QString::fromLatin1(entry(id).name); }
+QString Messages::idName(MessageId id)
+{
+    return QString::fromLatin1(entry(id).name);
+}

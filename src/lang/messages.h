@@ -20,4 +20,7 @@ public:
 };
 
 // Shorthand for the current text of an id.
-inline QString msg(MessageId id) { return Messages::text(id); }
+inline QString msg(MessageId id)
+{
+    return Messages::text(id);
+}

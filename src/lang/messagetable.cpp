@@ -1,6 +1,8 @@
 // The English and Russian texts of every message id.
 #include "messagetable.h"
 
+// One line an id, so the table reads as a table.
+// clang-format off
 const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::txtDeleteSection, "txtDeleteSection", u"Delete Section", u"Удалить раздел"},
     {MessageId::txtSection, "txtSection", u"Section", u"Раздел"},
@@ -128,3 +130,4 @@ const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::txtExecuteCheckOfPresenceArchive, "txtExecuteCheckOfPresenceArchive", u"Execute Check of Presence Archive when Start this Program", u"Выполнять проверку наличия архивов при запуске программы"},
     {MessageId::txtPossibleDeleteOnlyCloseArchive, "txtPossibleDeleteOnlyCloseArchive", u"Possible delete only close archive!", u"Открытый архив удалить нельзя!"},
 };
+// clang-format on

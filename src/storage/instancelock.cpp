@@ -33,4 +33,7 @@ bool acquireInstanceLock(QString *holderInfo, const QString &lockDir)
     return true;
 }
 
-void releaseInstanceLock() { g_lock.reset(); }
+void releaseInstanceLock()
+{
+    g_lock.reset();
+}

@@ -19,11 +19,11 @@ enum class PrgsType {
 class TMiniZip : public QObject {
     Q_OBJECT
 public:
-    using TPrgsEvent = std::function<void(TMiniZip *sender, PrgsType type, const QString &fileName,
-                                          qint64 size)>;
-    using TUnzipFileEvent =
-        std::function<void(TMiniZip *sender, const QDateTime &lastWriteTime, qint64 uncompressedSize,
-                           qint64 compressedSize, const QString &destFileName, bool &canOverwrite)>;
+    using TPrgsEvent =
+        std::function<void(TMiniZip *sender, PrgsType type, const QString &fileName, qint64 size)>;
+    using TUnzipFileEvent = std::function<void(TMiniZip *sender, const QDateTime &lastWriteTime,
+                                               qint64 uncompressedSize, qint64 compressedSize,
+                                               const QString &destFileName, bool &canOverwrite)>;
 
     explicit TMiniZip(QObject *parent = nullptr);
     ~TMiniZip() override;

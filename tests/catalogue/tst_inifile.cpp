@@ -85,10 +85,11 @@ private Q_SLOTS:
 
     void notUtf8IsReadAsWindows1251()
     {
-        const IniFile ini = IniFile::fromBytes("[Archive files 1]\r\nSection=\xCA\xED\xE8\xE3\xE8\r\n");
+        const IniFile ini =
+            IniFile::fromBytes("[Archive files 1]\r\nSection=\xCA\xED\xE8\xE3\xE8\r\n");
         QCOMPARE(ini.readString("Archive files 1", "Section", {}), QString::fromUtf16(u"Книги"));
-        const IniFile utf8 = IniFile::fromBytes(
-            QByteArray("\xEF\xBB\xBF[A]\r\nSection=") + QString::fromUtf16(u"Книги").toUtf8());
+        const IniFile utf8 = IniFile::fromBytes(QByteArray("\xEF\xBB\xBF[A]\r\nSection=") +
+                                                QString::fromUtf16(u"Книги").toUtf8());
         QCOMPARE(utf8.readString("A", "Section", {}), QString::fromUtf16(u"Книги"));
     }
 

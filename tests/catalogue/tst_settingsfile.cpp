@@ -12,9 +12,10 @@
 
 namespace {
 
-const QByteArray kFirstStartFile = "[Parameters]\r\nDirArchive=\r\ndeloldfiles=0\r\nmemorysize=1\r\n"
-                                   "offline=1\r\nexistingfiles=1\r\nlanguage=0\r\nwidth=732\r\n"
-                                   "height=520\r\nleft=47\r\ntop=44\r\n";
+const QByteArray kFirstStartFile =
+    "[Parameters]\r\nDirArchive=\r\ndeloldfiles=0\r\nmemorysize=1\r\n"
+    "offline=1\r\nexistingfiles=1\r\nlanguage=0\r\nwidth=732\r\n"
+    "height=520\r\nleft=47\r\ntop=44\r\n";
 
 } // namespace
 
@@ -95,7 +96,8 @@ private Q_SLOTS:
                                 "\r\ndeloldfiles=1\r\nmemorysize=1\r\noffline=0\r\n"
                                 "existingfiles=1\r\nlanguage=0\r\nwidth=800\r\nheight=600\r\n"
                                 "left=10\r\ntop=20\r\n[Archive files 1]\r\nSection=Books\r\n"
-                                "Novels=" + path("archives/novels.zip").toUtf8() +
+                                "Novels=" +
+                                path("archives/novels.zip").toUtf8() +
                                 "\r\nPoems=" + path("archives/poems.zip").toUtf8() +
                                 "\r\n[Archive files 2]\r\nSection=Misc\r\n";
         Session &s = start(&file);
@@ -113,8 +115,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("nodes");
         QTest::addColumn<QByteArray>("catalogueWritten");
         QTest::newRow("gap in numbering") << QByteArray("[Archive files 1]\r\nSection=A\r\n"
-                                                       "[Archive files 2]\r\nSection=B\r\n"
-                                                       "[Archive files 4]\r\nSection=D\r\n")
+                                                        "[Archive files 2]\r\nSection=B\r\n"
+                                                        "[Archive files 4]\r\nSection=D\r\n")
                                           << QStringList({"A", "B"})
                                           << QByteArray("[Archive files 1]\r\nSection=A\r\n"
                                                         "[Archive files 2]\r\nSection=B\r\n");
@@ -137,7 +139,8 @@ private Q_SLOTS:
             << QByteArray("[Archive files 1]\r\nSection=\r\nLost=/l.zip\r\n"
                           "[Archive files 2]\r\nSection=A\r\n");
         QTest::newRow("garbage") << QByteArray("\x00\xff\xfe garbage\n[\n=\n[Archive files 1\n"
-                                               "Section=A\nno equals sign\n", 52)
+                                               "Section=A\nno equals sign\n",
+                                               52)
                                  << QStringList({"A"})
                                  << QByteArray("[Archive files 1]\r\nSection=A\r\n");
         QTest::newRow("truncated") << QByteArray("[Parameters]\r\nlanguage=0\r\n[Archive fi")
@@ -159,8 +162,8 @@ private Q_SLOTS:
 
     void thousandsOfSectionsAndHugeValues()
     {
-        QByteArray file = "[Parameters]\r\nexistingfiles=0\r\nDirArchive=" +
-                          QByteArray(100000, 'd') + "\r\n";
+        QByteArray file =
+            "[Parameters]\r\nexistingfiles=0\r\nDirArchive=" + QByteArray(100000, 'd') + "\r\n";
         for (int i = 1; i <= 3000; ++i)
             file += "[Archive files " + QByteArray::number(i) + "]\r\nSection=S" +
                     QByteArray::number(i) + "\r\nA=/a" + QByteArray::number(i) + ".zip\r\n";

@@ -41,7 +41,8 @@ private Q_SLOTS:
         row(MessageId::txtNotOpenArchives, u" not open Archives.", u" нет открытого архива.");
         row(MessageId::txtIsAbsent, u" is absent!", u" отсутствует!");
         row(MessageId::txtImpossibleSave, u"impossible save ", u"невозможным сохранить ");
-        row(MessageId::txtHtmlFilesInDirectoryC, u"HTML-files in directory C:\\TEMP_ARCH not exists!",
+        row(MessageId::txtHtmlFilesInDirectoryC,
+            u"HTML-files in directory C:\\TEMP_ARCH not exists!",
             u"HTML-файлов в папке C:\\TEMP_ARCH не обнаружено!");
         row(MessageId::txtYouReallyWantToDelete2, u"You really want to delete section \"",
             u"Вы действительно хотите удалить раздел \"");

@@ -7,7 +7,10 @@
 // A page view that only records what it was asked to do.
 class RecordingPageView : public PageView {
 public:
-    void navigate(const QString &location) override { calls << QStringLiteral("navigate ") + location; }
+    void navigate(const QString &location) override
+    {
+        calls << QStringLiteral("navigate ") + location;
+    }
     bool offline() const override { return m_offline; }
     void setOffline(bool offline) override
     {

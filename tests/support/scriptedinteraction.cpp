@@ -88,15 +88,24 @@ ScriptedInteraction::Step ScriptedInteraction::take(Kind kind, const QString &te
     Step step = m_steps.takeFirst();
     if (step.kind != kind || (!step.text.isEmpty() && step.text != text)) {
         fail(QStringLiteral("expected %1 \"%2\", got %3 \"%4\"")
-                 .arg(QLatin1String(kindName(step.kind)), step.text,
-                      QLatin1String(kindName(kind)), text));
+                 .arg(QLatin1String(kindName(step.kind)), step.text, QLatin1String(kindName(kind)),
+                      text));
     }
     return step;
 }
 
-void ScriptedInteraction::showMessage(const QString &text) { take(Kind::Message, text); }
-void ScriptedInteraction::showError(const QString &text) { take(Kind::Error, text); }
-void ScriptedInteraction::showRefusal(const QString &text) { take(Kind::Refusal, text); }
+void ScriptedInteraction::showMessage(const QString &text)
+{
+    take(Kind::Message, text);
+}
+void ScriptedInteraction::showError(const QString &text)
+{
+    take(Kind::Error, text);
+}
+void ScriptedInteraction::showRefusal(const QString &text)
+{
+    take(Kind::Refusal, text);
+}
 
 bool ScriptedInteraction::askYesNo(const QString &text)
 {

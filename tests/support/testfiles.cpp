@@ -42,6 +42,9 @@ int run(const QString &program, const QStringList &args, QByteArray *output,
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
-bool runningAsRoot() { return ::geteuid() == 0; }
+bool runningAsRoot()
+{
+    return ::geteuid() == 0;
+}
 
 } // namespace TestFiles
