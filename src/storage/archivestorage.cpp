@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSaveFile>
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -68,6 +69,27 @@ QString createTempBeside(const QString &target)
             return {};
     }
     return {};
+}
+
+// Temporary files of saves that were killed half-way; created by
+// createTempBeside as "." + name + "." + base-36 number + ".tmp". Only one
+// copy of the program runs, so none of them belongs to a save under way.
+void removeLeftoverTemps(const QString &target)
+{
+    const QFileInfo info(target);
+    const QString prefix = u'.' + info.fileName() + u'.';
+    const QString suffix = QStringLiteral(".tmp");
+    const QDir dir = info.absoluteDir();
+    for (const QString &name :
+         dir.entryList({prefix + u'*' + suffix}, QDir::Files | QDir::Hidden)) {
+        const QString middle = name.mid(prefix.size(), name.size() - prefix.size() - suffix.size());
+        const bool generated = !middle.isEmpty() && middle.size() <= 8 &&
+                               std::all_of(middle.begin(), middle.end(), [](QChar c) {
+                                   return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z');
+                               });
+        if (generated)
+            QFile::remove(dir.filePath(name));
+    }
 }
 
 bool syncPath(const QString &path, bool folder)
@@ -222,7 +244,9 @@ bool ArchiveStorage::zipFolder(const QString &folder, const QString &zipPath)
                 const QString reading = m_zip.UnzipFileName();
                 if (!reading.isEmpty() && QFileInfo(reading).absoluteFilePath() == target)
                     m_zip.setUnzipFileName(QString());
-                if (!replaceWith(temp, target))
+                if (replaceWith(temp, target))
+                    removeLeftoverTemps(target);
+                else
                     failed = files;
             }
             if (!failed.isEmpty())
