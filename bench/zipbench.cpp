@@ -1,5 +1,5 @@
 // Unpacking and writing back an archive, against Info-ZIP on the same data in
-// the same run: ExtractAll against `unzip -q`, SaveZip against `zip -9 -r -q`.
+// the same run: extractAll against `unzip -q`, writeZip against `zip -9 -r -q`.
 //
 //   zipbench [--pages N] [--runs N] [--seed N]
 //
@@ -19,7 +19,7 @@
 #include "storage/archivestorage.h"
 #include "storage/listfile.h"
 #include "storage/pagelistmodel.h"
-#include "zip/ZipMcpt.h"
+#include "zip/ziparchiver.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -224,7 +224,7 @@ qint64 generate(const QString &folder, int pages, quint32 seed, int *fileCount)
         list.append(QStringLiteral("Page %1: %2").arg(i).arg(words(rng, 4).trimmed()),
                     base + QStringLiteral(".htm"));
     }
-    if (!CreateTextFile(folder, list))
+    if (!writeListFile(folder, list))
         return -1;
     *fileCount = files + 1;
     return total + QFileInfo(ListFile::path(folder)).size();
@@ -246,25 +246,25 @@ QString mb(qint64 bytes)
 int child(const QStringList &args)
 {
     const QString op = args.value(2);
-    TMiniZip zip;
+    ZipArchiver zip;
     QElapsedTimer timer;
     bool ok = false;
     if (op == QLatin1String("extract")) {
         QDir().mkpath(args.value(4));
         zip.setUnzipFileName(args.value(3));
         timer.start();
-        ok = zip.ExtractAll(args.value(4));
+        ok = zip.extractAll(args.value(4));
         if (!ok)
-            std::fprintf(stderr, "ExtractAll: %s\n", qPrintable(zip.lastError()));
+            std::fprintf(stderr, "extractAll: %s\n", qPrintable(zip.lastError()));
     } else if (op == QLatin1String("save")) {
         PageListModel pages;
         Settings settings;
         QuietInteraction ui;
         const QString folder = args.value(3);
         ArchiveStorage storage(zip, pages, settings, ui, WorkFolders{folder, folder});
-        ReadSpisokFiles(ListFile::path(folder), pages);
+        readListFile(ListFile::path(folder), pages);
         timer.start();
-        ok = storage.SaveZip(folder, args.value(4));
+        ok = storage.writeZip(folder, args.value(4));
     } else if (op == QLatin1String("idle")) {
         timer.start();
         ok = true;
@@ -384,8 +384,8 @@ int main(int argc, char **argv)
     std::printf("median of %d runs after one warm-up, same machine, same data, warm cache\n\n",
                 runs);
     std::printf("%-30s %13s %13s %8s\n", "", "ours", "Info-ZIP", "ratio");
-    printRow("unpack (ExtractAll / unzip -q)", unpackOurs, unpackTheirs);
-    printRow("write (SaveZip / zip -9 -r -q)", saveOurs, saveTheirs);
+    printRow("unpack (extractAll / unzip -q)", unpackOurs, unpackTheirs);
+    printRow("write (writeZip / zip -9 -r -q)", saveOurs, saveTheirs);
     std::printf("%-30s %13s %13s\n", "zip written", qPrintable(mb(oursSize)),
                 qPrintable(mb(theirsSize)));
     std::printf("%-30s %9ld KiB %9ld KiB\n", "peak memory (VmHWM), unpack", unpackOurs.peakKiB,

@@ -1,4 +1,4 @@
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 #include "browse/web/webpageview.h"
 #include "storage/instancelock.h"
 
@@ -82,7 +82,7 @@ int main(int argc, char *argv[])
 
     int result = 0;
     {
-        TForm1 form;
+        MainWindow form;
         closeOnTerminate(&form);
         result = QApplication::exec();
     }

@@ -1,6 +1,6 @@
 #include "app/widgetinteraction.h"
 
-#include "dialogs/Unit5.h"
+#include "dialogs/settingsdialog.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -52,16 +52,16 @@ bool WidgetInteraction::askYesNo(const QString &text)
            QMessageBox::Yes;
 }
 
-TForm5 *WidgetInteraction::settingsDialog()
+SettingsDialog *WidgetInteraction::settingsDialog()
 {
     if (!m_settings)
-        m_settings = new TForm5(m_owner);
+        m_settings = new SettingsDialog(m_owner);
     return m_settings;
 }
 
 bool WidgetInteraction::editSettings(SettingsDialogValues &values)
 {
-    TForm5 *dialog = settingsDialog();
+    SettingsDialog *dialog = settingsDialog();
     dialog->setTexts();
     dialog->setValues(values);
     const bool accepted = dialog->exec() == QDialog::Accepted;

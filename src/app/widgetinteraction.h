@@ -5,7 +5,7 @@
 #include <QPointer>
 
 class QWidget;
-class TForm5;
+class SettingsDialog;
 
 // The user's side of every question and message: message boxes and the
 // dialogs, shown over the main window.
@@ -23,10 +23,10 @@ public:
     void endBusy() override;
 
     // The settings dialog, made the first time it is needed and kept.
-    TForm5 *settingsDialog();
+    SettingsDialog *settingsDialog();
 
 private:
     QWidget *m_owner;
-    QPointer<TForm5> m_settings;
+    QPointer<SettingsDialog> m_settings;
     int m_busyDepth = 0;
 };

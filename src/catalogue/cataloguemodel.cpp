@@ -85,7 +85,7 @@ Qt::ItemFlags CatalogueModel::flags(const QModelIndex &index) const
     return f;
 }
 
-QStringList CatalogueModel::ArchivePathList() const
+QStringList CatalogueModel::archivePaths() const
 {
     QStringList list;
     list.reserve(nodeCount());
@@ -94,7 +94,7 @@ QStringList CatalogueModel::ArchivePathList() const
     return list;
 }
 
-QStringList CatalogueModel::NodeNameList() const
+QStringList CatalogueModel::nodeNames() const
 {
     QStringList list;
     list.reserve(nodeCount());

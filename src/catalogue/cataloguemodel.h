@@ -16,7 +16,7 @@ struct CatalogueNode {
 
 // The two-level catalogue tree over one flat list of nodes in tree order: each
 // section followed by its archives. Entry i of the list is the node with
-// absolute index i, and so entry i of ArchivePathList and NodeNameList, which
+// absolute index i, and so entry i of archivePaths and nodeNames, which
 // therefore cannot drift from the tree.
 class CatalogueModel : public QAbstractItemModel {
     Q_OBJECT
@@ -34,8 +34,8 @@ public:
 
     int nodeCount() const { return static_cast<int>(m_nodes.size()); }
     const CatalogueNode &node(int absoluteIndex) const { return m_nodes.at(absoluteIndex); }
-    QStringList ArchivePathList() const;
-    QStringList NodeNameList() const;
+    QStringList archivePaths() const;
+    QStringList nodeNames() const;
 
     // Absolute index of a model index, -1 for an invalid one, and back.
     int absoluteIndex(const QModelIndex &index) const;

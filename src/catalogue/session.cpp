@@ -57,9 +57,9 @@ void Session::setStatusText(const QString &text)
 
 void Session::setOffline(bool offline)
 {
-    if (m_settings.Offline == offline)
+    if (m_settings.offline == offline)
         return;
-    m_settings.Offline = offline;
+    m_settings.offline = offline;
     Q_EMIT offlineChanged(offline);
 }
 
@@ -72,31 +72,31 @@ void Session::requestGeometry(const WindowGeometry &geometry)
 void Session::applyLanguage(bool russian)
 {
     if (russian)
-        Messages::CheckRussian();
+        Messages::useRussian();
     else
-        Messages::CheckEnglish();
-    m_settings.RussianInterface = russian;
+        Messages::useEnglish();
+    m_settings.russianInterface = russian;
     Q_EMIT languageChanged();
 }
 
-void Session::N15Click()
+void Session::switchToEnglish()
 {
     applyLanguage(false);
 }
-void Session::N16Click()
+void Session::switchToRussian()
 {
     applyLanguage(true);
 }
 
-void Session::FormCreate(const QString &currentFolder)
+void Session::startUp(const QString &currentFolder)
 {
-    m_settings.DefaultArchiveFolder.clear();
+    m_settings.defaultArchiveFolder.clear();
     m_programFolder = withTrailingSeparator(QDir(currentFolder).absolutePath());
     m_iniFilePath = m_programFolder + QStringLiteral("tomekeeper.ini");
 
     m_pages.clear();
     setEnabled(QStringLiteral("ListBox1"), false);
-    m_settings.RememberWindow = true;
+    m_settings.rememberWindow = true;
 
     setEnabled(QStringLiteral("ToolBar5"), false);
     setEnabled(QStringLiteral("ToolBar2"), false);
@@ -106,15 +106,15 @@ void Session::FormCreate(const QString &currentFolder)
 
     m_view.navigate(QStringLiteral("about:blank"));
 
-    m_settings.RussianInterface = false;
-    m_open.CurrentPageIndex = 0;
-    m_open.PreviousPageIndex = 0;
-    m_open.ArchiveChanged = false;
-    m_settings.DeleteOriginals = false;
-    m_settings.CheckArchivesAtStart = true;
+    m_settings.russianInterface = false;
+    m_open.currentPage = 0;
+    m_open.previousPage = 0;
+    m_open.changed = false;
+    m_settings.deleteOriginals = false;
+    m_settings.checkArchivesAtStart = true;
 
     m_savedBrowserOffline = m_view.offline();
-    m_settings.Offline = true;
+    m_settings.offline = true;
     Q_EMIT offlineChanged(true);
 
     applyLanguage(false);
@@ -125,14 +125,14 @@ void Session::FormCreate(const QString &currentFolder)
     start.height = 520;
     requestGeometry(start);
 
-    ReadINIFile(m_iniFilePath);
+    readSettingsFile(m_iniFilePath);
 
-    m_open.OpenArchiveIndex = -1;
+    m_open.nodeIndex = -1;
     keepLeftoverWorkFolder();
     for (const char *name : {"N18", "N48", "N24", "N31"})
         setEnabled(QString::fromLatin1(name), false);
 
-    setStatusText(msg(MessageId::txtOpenArchive) + msg(MessageId::txtNotOpenArchives));
+    setStatusText(msg(MessageId::StatusOpenArchive) + msg(MessageId::StatusNoArchive));
 }
 
 void Session::keepLeftoverWorkFolder()
@@ -140,21 +140,21 @@ void Session::keepLeftoverWorkFolder()
     // A working folder found at start-up holds changes that were never zipped
     // back: the program was killed, or the last write-back failed. Opening an
     // archive empties that folder, so the leftover is moved aside first.
-    QDir work(m_folders.WorkFolder);
+    QDir work(m_folders.archive);
     if (!work.exists())
         return;
     if (work.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
         work.removeRecursively();
         return;
     }
-    const QString base = QFileInfo(m_folders.WorkFolder).absolutePath() +
+    const QString base = QFileInfo(m_folders.archive).absolutePath() +
                          QStringLiteral("/recovered-") +
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString target = base;
     for (int n = 2; QFileInfo::exists(target); ++n)
         target = base + u'-' + QString::number(n);
-    if (!QDir().rename(m_folders.WorkFolder, target))
-        target = m_folders.WorkFolder; // left where it is; still worth telling
+    if (!QDir().rename(m_folders.archive, target))
+        target = m_folders.archive; // left where it is; still worth telling
     m_ui.showMessage(Messages::russianActive()
                          ? QStringLiteral("Найдены несохранённые изменения архива, открытого в "
                                           "прошлый раз. Они сохранены в папке:\r\n") +
@@ -164,13 +164,13 @@ void Session::keepLeftoverWorkFolder()
                                target);
 }
 
-void Session::FormClose()
+void Session::shutDown()
 {
-    SaveIniFile();
+    writeSettingsFile();
     m_view.setOffline(m_savedBrowserOffline);
 }
 
-bool Session::ReadINIFile(const QString &path)
+bool Session::readSettingsFile(const QString &path)
 {
     QFile file(path);
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
@@ -181,15 +181,15 @@ bool Session::ReadINIFile(const QString &path)
         QString folder = ini.readString(kParameters, QStringLiteral("DirArchive"), m_programFolder);
         if (!folderExists(folder))
             folder = m_programFolder;
-        m_settings.DefaultArchiveFolder = withTrailingSeparator(folder);
-        m_settings.DeleteOriginals =
+        m_settings.defaultArchiveFolder = withTrailingSeparator(folder);
+        m_settings.deleteOriginals =
             ini.readBool(kParameters, QStringLiteral("deloldfiles"), false);
         setOffline(ini.readBool(kParameters, QStringLiteral("offline"), true));
-        m_settings.CheckArchivesAtStart =
+        m_settings.checkArchivesAtStart =
             ini.readBool(kParameters, QStringLiteral("existingfiles"), true);
         applyLanguage(ini.readBool(kParameters, QStringLiteral("language"), false));
-        m_settings.RememberWindow = ini.readBool(kParameters, QStringLiteral("memorysize"), true);
-        if (m_settings.RememberWindow) {
+        m_settings.rememberWindow = ini.readBool(kParameters, QStringLiteral("memorysize"), true);
+        if (m_settings.rememberWindow) {
             WindowGeometry g;
             g.width = ini.readInteger(kParameters, QStringLiteral("width"), 664);
             g.height = ini.readInteger(kParameters, QStringLiteral("height"), 460);
@@ -213,7 +213,7 @@ bool Session::ReadINIFile(const QString &path)
             // drop it, give it a section without a name the user can rename.
             if (m_catalogue.nodeCount() == 0)
                 m_catalogue.appendSection(QString());
-            if (!m_settings.CheckArchivesAtStart || QFileInfo(value).isFile()) {
+            if (!m_settings.checkArchivesAtStart || QFileInfo(value).isFile()) {
                 m_catalogue.appendArchive(key, value);
             } else {
                 missing += value + kCrLf;
@@ -222,44 +222,44 @@ bool Session::ReadINIFile(const QString &path)
     }
 
     if (!missing.isEmpty()) {
-        m_ui.askYesNo(msg(MessageId::txtArchivesAreAbsentOnDisk) + kCrLf + kCrLf + missing + kCrLf +
-                      msg(MessageId::txtPossibleTheyWereRenamedCarry) + kCrLf +
-                      msg(MessageId::txtForRecoveringTheirItIs));
+        m_ui.askYesNo(msg(MessageId::MissingArchivesHead) + kCrLf + kCrLf + missing + kCrLf +
+                      msg(MessageId::MissingArchivesReason) + kCrLf +
+                      msg(MessageId::MissingArchivesAdvice));
     }
     return true;
 }
 
-void Session::SaveIniFile()
+void Session::writeSettingsFile()
 {
     const QString zipPath = m_open.zipPath();
-    if (m_open.ArchiveChanged) {
-        m_storage->SaveChange(m_folders.WorkFolder, zipPath, m_open.ArchiveChanged);
-        if (m_open.ArchiveChanged) {
+    if (m_open.changed) {
+        m_storage->writeBackIfChanged(m_folders.archive, zipPath, m_open.changed);
+        if (m_open.changed) {
             m_ui.showMessage(Messages::russianActive()
                                  ? QStringLiteral("Изменения архива остаются в папке:\r\n") +
-                                       m_folders.WorkFolder
+                                       m_folders.archive
                                  : QStringLiteral("The changes of the archive stay in the "
                                                   "folder:\r\n") +
-                                       m_folders.WorkFolder);
+                                       m_folders.archive);
         }
     }
 
     // A working folder whose changes could not be written back is the only
     // copy of them: it stays where it is.
-    if (!m_open.ArchiveChanged && QFileInfo(m_folders.WorkFolder).isDir())
-        m_storage->MyRemoveDir(m_folders.WorkFolder);
-    if (QFileInfo(m_folders.WorkFolder2).isDir())
-        m_storage->MyRemoveDir(m_folders.WorkFolder2);
+    if (!m_open.changed && QFileInfo(m_folders.archive).isDir())
+        m_storage->removeFolder(m_folders.archive);
+    if (QFileInfo(m_folders.moveTarget).isDir())
+        m_storage->removeFolder(m_folders.moveTarget);
 
     IniFile ini;
-    ini.writeString(kParameters, QStringLiteral("DirArchive"), m_settings.DefaultArchiveFolder);
-    ini.writeBool(kParameters, QStringLiteral("deloldfiles"), m_settings.DeleteOriginals);
-    ini.writeBool(kParameters, QStringLiteral("memorysize"), m_settings.RememberWindow);
-    ini.writeBool(kParameters, QStringLiteral("offline"), m_settings.Offline);
-    ini.writeBool(kParameters, QStringLiteral("existingfiles"), m_settings.CheckArchivesAtStart);
-    ini.writeBool(kParameters, QStringLiteral("language"), m_settings.RussianInterface);
+    ini.writeString(kParameters, QStringLiteral("DirArchive"), m_settings.defaultArchiveFolder);
+    ini.writeBool(kParameters, QStringLiteral("deloldfiles"), m_settings.deleteOriginals);
+    ini.writeBool(kParameters, QStringLiteral("memorysize"), m_settings.rememberWindow);
+    ini.writeBool(kParameters, QStringLiteral("offline"), m_settings.offline);
+    ini.writeBool(kParameters, QStringLiteral("existingfiles"), m_settings.checkArchivesAtStart);
+    ini.writeBool(kParameters, QStringLiteral("language"), m_settings.russianInterface);
     const WindowGeometry g =
-        m_settings.RememberWindow ? m_geometry : WindowGeometry{664, 459, 100, 100};
+        m_settings.rememberWindow ? m_geometry : WindowGeometry{664, 459, 100, 100};
     ini.writeInteger(kParameters, QStringLiteral("width"), g.width);
     ini.writeInteger(kParameters, QStringLiteral("height"), g.height);
     ini.writeInteger(kParameters, QStringLiteral("left"), g.left);
@@ -288,13 +288,13 @@ void Session::SaveIniFile()
     }
 }
 
-bool Session::CompareArchiveName(const QString &name) const
+bool Session::sectionHasArchive(const QString &name) const
 {
     const int selected = m_catalogue.absoluteIndex(m_catalogueSelection.currentIndex());
-    return CompareArchiveName2(name, selected);
+    return sectionHasArchive(name, selected);
 }
 
-bool Session::CompareArchiveName2(const QString &name, int absoluteIndex) const
+bool Session::sectionHasArchive(const QString &name, int absoluteIndex) const
 {
     const int section = m_catalogue.sectionOf(absoluteIndex);
     if (absoluteIndex < 0 || section < 0)
@@ -308,21 +308,21 @@ bool Session::CompareArchiveName2(const QString &name, int absoluteIndex) const
     return false;
 }
 
-void Session::FirstSet()
+void Session::editSettings()
 {
     SettingsDialogValues values;
-    values.folder = m_settings.DefaultArchiveFolder;
-    values.checkArchives = m_settings.CheckArchivesAtStart;
-    values.rememberWindow = m_settings.RememberWindow;
-    values.deleteOriginals = m_settings.DeleteOriginals;
+    values.folder = m_settings.defaultArchiveFolder;
+    values.checkArchives = m_settings.checkArchivesAtStart;
+    values.rememberWindow = m_settings.rememberWindow;
+    values.deleteOriginals = m_settings.deleteOriginals;
     if (!m_ui.editSettings(values))
         return;
 
-    m_settings.CheckArchivesAtStart = values.checkArchives;
-    m_settings.RememberWindow = values.rememberWindow;
-    m_settings.DeleteOriginals = values.deleteOriginals;
-    m_settings.DefaultArchiveFolder = withTrailingSeparator(values.folder);
-    const QString folder = m_settings.DefaultArchiveFolder;
+    m_settings.checkArchivesAtStart = values.checkArchives;
+    m_settings.rememberWindow = values.rememberWindow;
+    m_settings.deleteOriginals = values.deleteOriginals;
+    m_settings.defaultArchiveFolder = withTrailingSeparator(values.folder);
+    const QString folder = m_settings.defaultArchiveFolder;
     if (!QFileInfo(folder).isDir() && !QDir().mkdir(folder)) {
         m_ui.showError(QStringLiteral("Невозможно создать папку!\r\nПроверьте правильность "
                                       "заданного пути!"));

@@ -4,7 +4,7 @@
 #include "catalogue/settings.h"
 #include "storage/pagelistmodel.h"
 #include "storage/workfolders.h"
-#include "zip/ZipMcpt.h"
+#include "zip/ziparchiver.h"
 
 #include <QHash>
 #include <QItemSelectionModel>
@@ -31,36 +31,36 @@ public:
     QItemSelectionModel &pageSelection() { return m_pageSelection; }
     Settings &settings() { return m_settings; }
     const Settings &settings() const { return m_settings; }
-    OpenArchiveState &openArchive() { return m_open; }
-    TMiniZip &MiniZip1() { return m_zip; }
+    OpenArchiveState &unpack() { return m_open; }
+    ZipArchiver &zip() { return m_zip; }
     ArchiveStorage &storage() { return *m_storage; }
     UserInteraction &ui() { return m_ui; }
     PageView &view() { return m_view; }
     const WorkFolders &workFolders() const { return m_folders; }
 
-    QString ProgramFolder() const { return m_programFolder; }
-    QString IniFilePath() const { return m_iniFilePath; }
-    bool SavedBrowserOffline() const { return m_savedBrowserOffline; }
+    QString programFolder() const { return m_programFolder; }
+    QString settingsFilePath() const { return m_iniFilePath; }
+    bool savedBrowserOffline() const { return m_savedBrowserOffline; }
 
     // Start-up up to the point where the window is shown: controls into the
     // no-archive state, English, the settings file read, the status text.
-    void FormCreate(const QString &currentFolder);
+    void startUp(const QString &currentFolder);
     // Shut-down: the settings file (after zipping back a changed archive and
     // removing the working folders) and the browser's off-line flag restored.
-    void FormClose();
+    void shutDown();
 
-    bool ReadINIFile(const QString &path);
-    void SaveIniFile();
+    bool readSettingsFile(const QString &path);
+    void writeSettingsFile();
 
-    bool CompareArchiveName(const QString &name) const;
-    bool CompareArchiveName2(const QString &name, int absoluteIndex) const;
+    bool sectionHasArchive(const QString &name) const;
+    bool sectionHasArchive(const QString &name, int absoluteIndex) const;
 
     // Interface > English and Interface > Russian.
-    void N15Click();
-    void N16Click();
+    void switchToEnglish();
+    void switchToRussian();
 
     // Settings: shows the settings dialog and applies it.
-    void FirstSet();
+    void editSettings();
 
     // Enabled state of the controls that depend on an open archive, by their
     // object names; controls never set are enabled.
@@ -78,7 +78,7 @@ public:
 
 Q_SIGNALS:
     // The active language changed (or was set again): the window checks the
-    // Interface items from settings().RussianInterface and retitles itself.
+    // Interface items from settings().russianInterface and retitles itself.
     void languageChanged();
     void enabledChanged(const QString &control, bool enabled);
     void statusTextChanged(const QString &text);
@@ -99,7 +99,7 @@ private:
     QItemSelectionModel m_pageSelection;
     Settings m_settings;
     OpenArchiveState m_open;
-    TMiniZip m_zip;
+    ZipArchiver m_zip;
     std::unique_ptr<ArchiveStorage> m_storage;
     QHash<QString, bool> m_enabled;
     QString m_statusText;

@@ -5,12 +5,12 @@
 // The program's settings, kept in the section "Parameters" of tomekeeper.ini.
 // The initial values are those before the file is read.
 struct Settings {
-    QString DefaultArchiveFolder; // always ends in a separator once set
-    bool DeleteOriginals = false;
-    bool Offline = true; // the off-line check box CheckBox1
-    bool CheckArchivesAtStart = true;
-    bool RussianInterface = false;
-    bool RememberWindow = true;
+    QString defaultArchiveFolder; // always ends in a separator once set
+    bool deleteOriginals = false;
+    bool offline = true; // the off-line check box CheckBox1
+    bool checkArchivesAtStart = true;
+    bool russianInterface = false;
+    bool rememberWindow = true;
 };
 
 // The main window's size and position as the settings file keeps them.
@@ -24,13 +24,13 @@ struct WindowGeometry {
 
 // The open archive and the page position.
 struct OpenArchiveState {
-    int OpenArchiveIndex = -1;
-    QString OpenArchiveName;
-    QString OpenArchiveFolder; // ends in a separator
-    QString OpenArchiveFileName;
-    bool ArchiveChanged = false;
-    int CurrentPageIndex = 0;
-    int PreviousPageIndex = 0;
+    int nodeIndex = -1;
+    QString displayName;
+    QString zipFolder; // ends in a separator
+    QString zipFileName;
+    bool changed = false;
+    int currentPage = 0;
+    int previousPage = 0;
 
-    QString zipPath() const { return OpenArchiveFolder + OpenArchiveFileName; }
+    QString zipPath() const { return zipFolder + zipFileName; }
 };

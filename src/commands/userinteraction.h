@@ -3,10 +3,10 @@
 #include <QString>
 
 struct SettingsDialogValues {
-    QString folder;               // Edit1
-    bool checkArchives = true;    // CheckBox1
-    bool rememberWindow = true;   // CheckBox3
-    bool deleteOriginals = false; // CheckBox2
+    QString folder;               // the folder field
+    bool checkArchives = true;    // check archives at start-up
+    bool rememberWindow = true;   // remember the window
+    bool deleteOriginals = false; // delete originals
 };
 
 // Everything the commands ask of the user or tell the user goes through this

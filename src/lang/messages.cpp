@@ -13,11 +13,11 @@ const MessageTexts &entry(MessageId id)
 
 } // namespace
 
-void Messages::CheckEnglish()
+void Messages::useEnglish()
 {
     g_russian = false;
 }
-void Messages::CheckRussian()
+void Messages::useRussian()
 {
     g_russian = true;
 }

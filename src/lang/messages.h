@@ -9,8 +9,8 @@
 // is in the new language.
 class Messages {
 public:
-    static void CheckEnglish();
-    static void CheckRussian();
+    static void useEnglish();
+    static void useRussian();
     static bool russianActive();
 
     static QString text(MessageId id);

@@ -5,7 +5,7 @@
 #include "lang/messages.h"
 #include "storage/listfile.h"
 #include "storage/pagelistmodel.h"
-#include "zip/ZipMcpt.h"
+#include "zip/ziparchiver.h"
 #include "zip/zipguard.h"
 
 #include <QCoreApplication>
@@ -148,13 +148,13 @@ bool sameFile(const QString &a, const QString &b)
 
 } // namespace
 
-ArchiveStorage::ArchiveStorage(TMiniZip &zip, PageListModel &pages, const Settings &settings,
+ArchiveStorage::ArchiveStorage(ZipArchiver &zip, PageListModel &pages, const Settings &settings,
                                UserInteraction &ui, const WorkFolders &folders)
     : m_zip(zip), m_pages(pages), m_settings(settings), m_ui(ui), m_folders(folders)
 {
 }
 
-bool ArchiveStorage::OpenArchive(const QString &zipPath, const QString &folder)
+bool ArchiveStorage::unpack(const QString &zipPath, const QString &folder)
 {
     bool extracted = false;
     {
@@ -165,32 +165,33 @@ bool ArchiveStorage::OpenArchive(const QString &zipPath, const QString &folder)
         // A reader still open on an older file of the same name must not be reused.
         m_zip.setUnzipFileName(QString());
         m_zip.setUnzipFileName(zipPath);
-        extracted = m_zip.ExtractAll(folder);
+        extracted = m_zip.extractAll(folder);
     }
     if (!extracted)
-        m_ui.showMessage(msg(MessageId::txtTheArchiveSpoiledImpossibleUnzipping));
+        m_ui.showMessage(msg(MessageId::ArchiveDamaged));
     return extracted;
 }
 
-bool ArchiveStorage::SaveZip(const QString &folder, const QString &zipPath)
+bool ArchiveStorage::writeZip(const QString &folder, const QString &zipPath)
 {
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return false;
-    if (!CreateTextFile(folder, m_pages)) {
+    if (!writeListFile(folder, m_pages)) {
         m_ui.showError(cannotCreate(ListFile::path(folder)));
         return false;
     }
     return zipFolder(folder, zipPath);
 }
 
-bool ArchiveStorage::SaveZip2(const QString &folder, const QString &zipPath)
+bool ArchiveStorage::writeZipKeepingListFile(const QString &folder, const QString &zipPath)
 {
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return false;
     return zipFolder(folder, zipPath);
 }
 
-bool ArchiveStorage::SaveChange(const QString &folder, const QString &zipPath, bool &archiveChanged)
+bool ArchiveStorage::writeBackIfChanged(const QString &folder, const QString &zipPath,
+                                        bool &archiveChanged)
 {
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
         archiveChanged = false;
@@ -198,9 +199,9 @@ bool ArchiveStorage::SaveChange(const QString &folder, const QString &zipPath, b
     }
     // The working folder holds the only copy of the changes until the new zip
     // has replaced the old one.
-    if (!SaveZip(folder, zipPath))
+    if (!writeZip(folder, zipPath))
         return false;
-    MyRemoveDir(folder);
+    removeFolder(folder);
     archiveChanged = false;
     return true;
 }
@@ -234,14 +235,14 @@ bool ArchiveStorage::zipFolder(const QString &folder, const QString &zipPath)
             m_zip.setZipFileName(temp);
             for (const QString &relative : std::as_const(files)) {
                 const QString source = folder + u'/' + relative;
-                if (!QFileInfo(source).isFile() || m_zip.AddFile(source, relative) != 0)
+                if (!QFileInfo(source).isFile() || m_zip.addFile(source, relative) != 0)
                     failed << relative;
             }
             // Closing writes the central directory: without it nothing went in.
             if (!m_zip.setZipFileName(QString()) && failed.isEmpty())
                 failed = files;
             if (failed.isEmpty()) {
-                const QString reading = m_zip.UnzipFileName();
+                const QString reading = m_zip.unzipFileName();
                 if (!reading.isEmpty() && QFileInfo(reading).absoluteFilePath() == target)
                     m_zip.setUnzipFileName(QString());
                 if (replaceWith(temp, target))
@@ -309,12 +310,12 @@ void ArchiveStorage::reportFailures(const QStringList &failed)
     QString list;
     for (const QString &name : failed)
         list += QDir::toNativeSeparators(name) + kCrLf;
-    m_ui.showMessage(msg(MessageId::txtAtConservationOfTheArchive) + kCrLf +
-                     msg(MessageId::txtImpossibleSave) + QString::number(failed.size()) +
-                     msg(MessageId::txtFiles2) + kCrLf + kCrLf + list);
+    m_ui.showMessage(msg(MessageId::SaveFailedHead) + kCrLf + msg(MessageId::SaveFailedCount) +
+                     QString::number(failed.size()) + msg(MessageId::SaveFailedFiles) + kCrLf +
+                     kCrLf + list);
 }
 
-bool ArchiveStorage::SearhFilesDir(const QString &folder, QStringList &relativePaths)
+bool ArchiveStorage::listFilesBelow(const QString &folder, QStringList &relativePaths)
 {
     QStringList unlisted;
     listFiles(folder, QString(), relativePaths, unlisted);
@@ -340,7 +341,7 @@ void ArchiveStorage::listFiles(const QString &folder, const QString &prefix, QSt
     }
 }
 
-bool ArchiveStorage::MyRemoveDir(const QString &folder)
+bool ArchiveStorage::removeFolder(const QString &folder)
 {
     const QFileInfo info(folder);
     if (info.isSymLink())
@@ -364,18 +365,17 @@ bool ArchiveStorage::removeTree(const QString &folder)
         if (!entry.isSymLink())
             makeWritable(path, false);
         if (!QFile::remove(path)) {
-            m_ui.showMessage(msg(MessageId::txtImpossibleDeleteFile) +
-                             QDir::toNativeSeparators(path));
+            m_ui.showMessage(msg(MessageId::CannotDeleteFile) + QDir::toNativeSeparators(path));
             return false;
         }
     }
     return QDir().rmdir(folder);
 }
 
-bool ArchiveStorage::CopyArchiveFiles(const QStringList &paths)
+bool ArchiveStorage::importPages(const QStringList &paths)
 {
     BusyGuard busy(m_ui);
-    const QString work = m_folders.WorkFolder;
+    const QString work = m_folders.archive;
     for (const QString &path : paths) {
         const QFileInfo source(path);
         if (!source.isFile())
@@ -383,7 +383,7 @@ bool ArchiveStorage::CopyArchiveFiles(const QStringList &paths)
         const QString originalName = source.fileName();
         QString name = originalName;
         if (nameTaken(work, name) || name.contains(u'='))
-            name = RenameFileTemp(name);
+            name = freePageFileName(name);
         const QString title = pageBaseName(name);
         // The page's HTML refers to its companion folder by the name it came with.
         const QString originalBase = pageBaseName(originalName);
@@ -392,7 +392,7 @@ bool ArchiveStorage::CopyArchiveFiles(const QStringList &paths)
             m_ui.showError(cannotCreate(work + u'/' + name));
             return false;
         }
-        if (!CopyFileToArchive(path, work + u'/' + name))
+        if (!copyFile(path, work + u'/' + name))
             return false;
         m_pages.append(title, name);
 
@@ -413,16 +413,16 @@ bool ArchiveStorage::CopyArchiveFiles(const QStringList &paths)
             // files stay, and so does the source that was not taken in.
             if (nameTaken(target, entry.fileName()))
                 continue;
-            if (!CopyFileToArchive(entry.filePath(), destination))
+            if (!copyFile(entry.filePath(), destination))
                 return false;
         }
-        if (m_settings.DeleteOriginals)
+        if (m_settings.deleteOriginals)
             QDir().rmdir(companion); // stays when something is left in it
     }
     return true;
 }
 
-bool ArchiveStorage::CopyFileToArchive(const QString &source, const QString &destination)
+bool ArchiveStorage::copyFile(const QString &source, const QString &destination)
 {
     if (!QFileInfo(source).isFile())
         return false;
@@ -458,22 +458,22 @@ bool ArchiveStorage::CopyFileToArchive(const QString &source, const QString &des
         return false;
     }
     in.close();
-    if (m_settings.DeleteOriginals && !sameFile(source, destination))
+    if (m_settings.deleteOriginals && !sameFile(source, destination))
         QFile::remove(source);
     return true;
 }
 
-bool ArchiveStorage::deletefileinbasket(const QString &path)
+bool ArchiveStorage::moveToTrash(const QString &path)
 {
     if (path.isEmpty() || !QFileInfo::exists(path))
         return false;
     return QFile::moveToTrash(path);
 }
 
-QString ArchiveStorage::RenameFileTemp(const QString &name) const
+QString ArchiveStorage::freePageFileName(const QString &name) const
 {
     const auto taken = [this](const QString &candidate) {
-        return nameTaken(m_folders.WorkFolder, candidate);
+        return nameTaken(m_folders.archive, candidate);
     };
     QString n = name;
     if (n.contains(u'=')) {

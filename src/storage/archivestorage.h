@@ -6,67 +6,67 @@
 #include <QStringList>
 
 class PageListModel;
-class TMiniZip;
+class ZipArchiver;
 class UserInteraction;
 struct Settings;
 
 // The storage operations every command shares: unpacking an archive into a
 // working folder, zipping a folder back, removing folders, and taking page
-// files with their companion folders into WorkFolder. Paths use "/"; folder
+// files with their companion folders into archive. Paths use "/"; folder
 // arguments carry no trailing separator. Messages go through UserInteraction.
 class ArchiveStorage {
 public:
-    ArchiveStorage(TMiniZip &zip, PageListModel &pages, const Settings &settings,
+    ArchiveStorage(ZipArchiver &zip, PageListModel &pages, const Settings &settings,
                    UserInteraction &ui, const WorkFolders &folders);
 
     const WorkFolders &folders() const { return m_folders; }
 
     // Unpacks the zip into folder; on failure the damaged-archive message and
     // false. What was unpacked before the failure stays: callers remove folder.
-    bool OpenArchive(const QString &zipPath, const QString &folder);
+    bool unpack(const QString &zipPath, const QString &folder);
 
     // Writes the page list file from the pages, then zips every file below
     // folder into zipPath. The old zip is replaced only by a complete new one;
     // true when it was. Files the zip component would refuse (ZipLimits: an
     // archive that could not be opened again) are refused before anything is
     // written. False without a message when folder does not exist.
-    bool SaveZip(const QString &folder, const QString &zipPath);
-    // SaveZip that keeps the page list file already in folder.
-    bool SaveZip2(const QString &folder, const QString &zipPath);
+    bool writeZip(const QString &folder, const QString &zipPath);
+    // writeZip that keeps the page list file already in folder.
+    bool writeZipKeepingListFile(const QString &folder, const QString &zipPath);
     // Zips the open archive back and removes folder after a complete save, then
     // archiveChanged becomes false. On failure folder and archiveChanged stay,
     // so the next command does not throw the changes away. A missing folder
     // leaves the zip alone and archiveChanged false.
-    bool SaveChange(const QString &folder, const QString &zipPath, bool &archiveChanged);
+    bool writeBackIfChanged(const QString &folder, const QString &zipPath, bool &archiveChanged);
 
     // Removes folder and everything below it, making entries writable first.
     // Symbolic links are removed, never followed. True when folder itself is
     // gone; on a file that cannot be deleted, a message and false at once.
-    bool MyRemoveDir(const QString &folder);
+    bool removeFolder(const QString &folder);
 
     // Appends the path relative to folder ("/" between levels) of every file
     // below it, in file-system order. False when a folder below could not be
     // listed (its files would be missing).
-    bool SearhFilesDir(const QString &folder, QStringList &relativePaths);
+    bool listFilesBelow(const QString &folder, QStringList &relativePaths);
 
-    // Takes page files into WorkFolder under free names, with the files directly
+    // Takes page files into archive under free names, with the files directly
     // inside their companion folders, and appends a page (title = base name) for
     // each. Paths that are not files are skipped. False when a copy failed: the
     // command stops after the error message; pages added so far stay.
-    bool CopyArchiveFiles(const QStringList &paths);
+    bool importPages(const QStringList &paths);
 
     // Copies one file, replacing destination only once the copy is complete.
-    // With DeleteOriginals the source is deleted after a complete copy. False
+    // With deleteOriginals the source is deleted after a complete copy. False
     // when source is not a file (no message) or the copy failed (error shown).
-    bool CopyFileToArchive(const QString &source, const QString &destination);
+    bool copyFile(const QString &source, const QString &destination);
 
     // Sends the file to the desktop's trash; false when it is missing or that failed.
-    bool deletefileinbasket(const QString &path);
+    bool moveToTrash(const QString &path);
 
-    // A free name in WorkFolder for a page file: news.htm → news_1.htm …
+    // A free name in archive for a page file: news.htm → news_1.htm …
     // news_9.htm, news_10.htm … news_19.htm, news_110.htm; report2.htm →
     // report3.htm. "=" (the list file's separator) becomes "-".
-    QString RenameFileTemp(const QString &name) const;
+    QString freePageFileName(const QString &name) const;
 
     // The base name of a page file: its name up to the first occurrence of its
     // extension (from the last dot); the whole name when it has no extension.
@@ -83,7 +83,7 @@ private:
     void reportFailures(const QStringList &failed);
     bool removeTree(const QString &folder);
 
-    TMiniZip &m_zip;
+    ZipArchiver &m_zip;
     PageListModel &m_pages;
     const Settings &m_settings;
     UserInteraction &m_ui;

@@ -135,18 +135,18 @@ QByteArray appendEntry(const QByteArray &bytes, const QString &title, const QStr
 
 } // namespace ListFile
 
-bool CreateTextFile(const QString &folder, const PageListModel &pages)
+bool writeListFile(const QString &folder, const PageListModel &pages)
 {
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return false;
-    return SaveTextFile(ListFile::path(folder),
-                        ListFile::compose(pages.PageList(), pages.PageFileList()));
+    return saveWholeFile(ListFile::path(folder),
+                         ListFile::compose(pages.titles(), pages.fileNames()));
 }
 
-bool ReadSpisokFiles(const QString &listFilePath, PageListModel &pages)
+bool readListFile(const QString &listFilePath, PageListModel &pages)
 {
     QByteArray bytes;
-    if (ReadTextFile(listFilePath, bytes)) {
+    if (readWholeFile(listFilePath, bytes)) {
         QStringList titles;
         QStringList files;
         ListFile::parse(bytes, titles, files);
@@ -156,7 +156,7 @@ bool ReadSpisokFiles(const QString &listFilePath, PageListModel &pages)
     return pages.count() > 0;
 }
 
-bool AddToTextFile(const QString &folder, const QString &title, const QString &fileName)
+bool appendToListFile(const QString &folder, const QString &title, const QString &fileName)
 {
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return false;
@@ -164,12 +164,12 @@ bool AddToTextFile(const QString &folder, const QString &title, const QString &f
     if (!QFileInfo(path).isFile())
         return false;
     QByteArray bytes;
-    if (!ReadTextFile(path, bytes))
+    if (!readWholeFile(path, bytes))
         return false;
-    return SaveTextFile(path, ListFile::appendEntry(bytes, title, fileName));
+    return saveWholeFile(path, ListFile::appendEntry(bytes, title, fileName));
 }
 
-bool ReadTextFile(const QString &path, QByteArray &text)
+bool readWholeFile(const QString &path, QByteArray &text)
 {
     QFile file(path);
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
@@ -181,7 +181,7 @@ bool ReadTextFile(const QString &path, QByteArray &text)
     return true;
 }
 
-bool SaveTextFile(const QString &path, const QByteArray &text)
+bool saveWholeFile(const QString &path, const QByteArray &text)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))

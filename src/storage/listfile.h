@@ -18,11 +18,11 @@ inline constexpr char End[] = "[end]";
 
 QString path(const QString &folder);
 
-// The bytes CreateTextFile writes for these pages.
+// The bytes writeListFile writes for these pages.
 QByteArray compose(const QStringList &titles, const QStringList &fileNames);
 // Appends the entries of a list file's bytes; false when the header is missing.
 bool parse(const QByteArray &bytes, QStringList &titles, QStringList &fileNames);
-// The bytes of an AddToTextFile on a file holding bytes.
+// The bytes of an appendToListFile on a file holding bytes.
 QByteArray appendEntry(const QByteArray &bytes, const QString &title, const QString &fileName);
 
 // How the bytes of a list file are read: a BOM or valid UTF-8 means UTF-8,
@@ -36,20 +36,20 @@ QByteArray encode(const QString &text);
 
 // Writes folder/listfile.txt from the pages. False when the folder does not
 // exist or the file could not be written.
-bool CreateTextFile(const QString &folder, const PageListModel &pages);
+bool writeListFile(const QString &folder, const PageListModel &pages);
 
 // Appends the entries of the list file at listFilePath to pages; true when
 // pages then holds at least one page.
-bool ReadSpisokFiles(const QString &listFilePath, PageListModel &pages);
+bool readListFile(const QString &listFilePath, PageListModel &pages);
 
 // Adds the entry title=fileName to folder/listfile.txt, keeping "[end]" last.
 // False, with nothing changed, when the folder or its list file is missing or
 // the file could not be written.
-bool AddToTextFile(const QString &folder, const QString &title, const QString &fileName);
+bool appendToListFile(const QString &folder, const QString &title, const QString &fileName);
 
 // The whole file, byte for byte; false when it does not exist or cannot be read.
-bool ReadTextFile(const QString &path, QByteArray &text);
+bool readWholeFile(const QString &path, QByteArray &text);
 
 // Replaces the file at path with exactly these bytes; the old file stays
 // until the new one is complete.
-bool SaveTextFile(const QString &path, const QByteArray &text);
+bool saveWholeFile(const QString &path, const QByteArray &text);

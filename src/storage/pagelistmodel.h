@@ -3,8 +3,8 @@
 #include <QAbstractListModel>
 #include <QStringList>
 
-// The pages of the open archive: the visible titles (PageList) and, as a second
-// role of the same rows, their file names (PageFileList). One row per page, so
+// The pages of the open archive: the visible titles (titles) and, as a second
+// role of the same rows, their file names (fileNames). One row per page, so
 // the two lists cannot drift apart.
 class PageListModel : public QAbstractListModel {
     Q_OBJECT
@@ -21,8 +21,8 @@ public:
     int count() const { return static_cast<int>(m_titles.size()); }
     QString title(int row) const { return m_titles.value(row); }
     QString fileName(int row) const { return m_files.value(row); }
-    const QStringList &PageList() const { return m_titles; }
-    const QStringList &PageFileList() const { return m_files; }
+    const QStringList &titles() const { return m_titles; }
+    const QStringList &fileNames() const { return m_files; }
 
     void append(const QString &title, const QString &fileName);
     void insert(int row, const QString &title, const QString &fileName);

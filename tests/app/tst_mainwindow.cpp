@@ -1,9 +1,9 @@
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 #include "app/widgetinteraction.h"
 #include "browse/web/webpageview.h"
 #include "catalogue/session.h"
-#include "dialogs/Unit5.h"
 #include "dialogs/folderpicker.h"
+#include "dialogs/settingsdialog.h"
 #include "recordingpageview.h"
 #include "testfiles.h"
 
@@ -85,14 +85,15 @@ class TestMainWindow : public QObject {
     std::unique_ptr<RecordingPageView> m_view;
     QString m_previousFolder;
 
-    std::unique_ptr<TForm1> makeWindow(const QByteArray &ini = {})
+    std::unique_ptr<MainWindow> makeWindow(const QByteArray &ini = {})
     {
         if (!ini.isEmpty())
             TestFiles::write(m_dir->filePath("tomekeeper.ini"), ini);
-        return std::make_unique<TForm1>(WorkFolders::under(m_dir->filePath("cache")), m_view.get());
+        return std::make_unique<MainWindow>(WorkFolders::under(m_dir->filePath("cache")),
+                                            m_view.get());
     }
 
-    template <class T> static T *named(TForm1 &window, const char *name)
+    template <class T> static T *named(MainWindow &window, const char *name)
     {
         T *control = window.findChild<T *>(QString::fromLatin1(name));
         if (!control)
@@ -100,7 +101,7 @@ class TestMainWindow : public QObject {
         return control;
     }
 
-    static QString caption(TForm1 &window, const QString &name)
+    static QString caption(MainWindow &window, const QString &name)
     {
         if (auto *action = window.findChild<QAction *>(name))
             return action->text();
@@ -254,7 +255,7 @@ private Q_SLOTS:
         QCOMPARE(caption(*window, control), russian);
         QVERIFY(named<QAction>(*window, "N16")->isChecked());
         QVERIFY(!named<QAction>(*window, "N15")->isChecked());
-        QVERIFY(window->session().settings().RussianInterface);
+        QVERIFY(window->session().settings().russianInterface);
         // The status text keeps the language it was built in.
         QCOMPARE(window->statusText(), QString("Open Archive:  not open Archives."));
 
@@ -290,16 +291,17 @@ private Q_SLOTS:
 
         bool shown = false;
         QStringList seen;
-        whenModal<TForm5>(
-            [&](TForm5 *dialog) {
-                seen << dialog->windowTitle() << dialog->Edit1->text();
-                for (QCheckBox *box : {dialog->CheckBox1, dialog->CheckBox3, dialog->CheckBox2})
+        whenModal<SettingsDialog>(
+            [&](SettingsDialog *dialog) {
+                seen << dialog->windowTitle() << dialog->folderEdit->text();
+                for (QCheckBox *box : {dialog->checkArchivesBox, dialog->rememberWindowBox,
+                                       dialog->deleteOriginalsBox})
                     seen << (box->isChecked() ? "on" : "off");
-                dialog->Edit1->setText(folder);
-                dialog->CheckBox1->setChecked(false);
-                dialog->CheckBox3->setChecked(false);
-                dialog->CheckBox2->setChecked(true);
-                QTest::mouseClick(accept ? dialog->BitBtn1 : dialog->BitBtn2, Qt::LeftButton);
+                dialog->folderEdit->setText(folder);
+                dialog->checkArchivesBox->setChecked(false);
+                dialog->rememberWindowBox->setChecked(false);
+                dialog->deleteOriginalsBox->setChecked(true);
+                QTest::mouseClick(accept ? dialog->okButton : dialog->cancelButton, Qt::LeftButton);
             },
             &shown);
         named<QAction>(*window, "N19")->trigger();
@@ -308,18 +310,18 @@ private Q_SLOTS:
 
         const Settings &after = window->session().settings();
         if (accept) {
-            QCOMPARE(after.DefaultArchiveFolder, folder + "/");
-            QVERIFY(!after.CheckArchivesAtStart);
-            QVERIFY(!after.RememberWindow);
-            QVERIFY(after.DeleteOriginals);
+            QCOMPARE(after.defaultArchiveFolder, folder + "/");
+            QVERIFY(!after.checkArchivesAtStart);
+            QVERIFY(!after.rememberWindow);
+            QVERIFY(after.deleteOriginals);
         } else {
-            QCOMPARE(after.DefaultArchiveFolder, before.DefaultArchiveFolder);
-            QCOMPARE(after.CheckArchivesAtStart, before.CheckArchivesAtStart);
-            QCOMPARE(after.RememberWindow, before.RememberWindow);
-            QCOMPARE(after.DeleteOriginals, before.DeleteOriginals);
+            QCOMPARE(after.defaultArchiveFolder, before.defaultArchiveFolder);
+            QCOMPARE(after.checkArchivesAtStart, before.checkArchivesAtStart);
+            QCOMPARE(after.rememberWindow, before.rememberWindow);
+            QCOMPARE(after.deleteOriginals, before.deleteOriginals);
         }
         // One dialog, kept for the next time.
-        QCOMPARE(window->findChildren<TForm5 *>().size(), 1);
+        QCOMPARE(window->findChildren<SettingsDialog *>().size(), 1);
     }
 
     // The picker takes a folder that does not exist yet; No keeps it open, Yes
@@ -331,8 +333,8 @@ private Q_SLOTS:
         const QString wanted = m_dir->filePath("new archives");
         QStringList steps;
 
-        whenModal<TForm5>([&](TForm5 *dialog) {
-            steps << dialog->windowTitle() << dialog->CheckBox3->text();
+        whenModal<SettingsDialog>([&](SettingsDialog *dialog) {
+            steps << dialog->windowTitle() << dialog->rememberWindowBox->text();
             whenModal<FolderPicker>([&, dialog](FolderPicker *picker) {
                 picker->findChild<QLineEdit *>("fileNameEdit")->setText(wanted);
                 whenModal<QMessageBox>([&](QMessageBox *question) {
@@ -349,9 +351,9 @@ private Q_SLOTS:
                 steps << (picker->isVisible() ? "picker open" : "picker closed");
                 QVERIFY(!QFileInfo::exists(wanted)); // the picker creates nothing
             });
-            dialog->Button1->click();
-            steps << dialog->Edit1->text();
-            dialog->BitBtn1->click();
+            dialog->browseButton->click();
+            steps << dialog->folderEdit->text();
+            dialog->okButton->click();
         });
         named<QAction>(*window, "N19")->trigger();
 
@@ -360,7 +362,7 @@ private Q_SLOTS:
                                      "choose enabled", FolderPicker::createQuestion(),
                                      "picker open", "picker closed", wanted}));
         QVERIFY(QFileInfo(wanted).isDir());
-        QCOMPARE(window->session().settings().DefaultArchiveFolder, wanted + "/");
+        QCOMPARE(window->session().settings().defaultArchiveFolder, wanted + "/");
     }
 
     void closingWritesTheSettingsFile()
@@ -389,7 +391,7 @@ private Q_SLOTS:
         auto *box = named<QCheckBox>(*window, "CheckBox1");
         QVERIFY(!box->isChecked());
         QTest::mouseClick(box, Qt::LeftButton);
-        QVERIFY(window->session().settings().Offline);
+        QVERIFY(window->session().settings().offline);
         window->session().setOffline(false);
         QVERIFY(!box->isChecked());
     }
@@ -440,7 +442,7 @@ private Q_SLOTS:
         QApplication::sendEvent(window.get(), &enter);
         QCOMPARE(enter.isAccepted(), accepted);
 
-        QSignalSpy dropped(window.get(), &TForm1::filesDropped);
+        QSignalSpy dropped(window.get(), &MainWindow::filesDropped);
         QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(window.get(), &drop);
         QCOMPARE(dropped.size(), accepted ? 1 : 0);
@@ -525,7 +527,7 @@ private Q_SLOTS:
     // The program's own browser view, end to end.
     void realBrowserView()
     {
-        auto window = std::make_unique<TForm1>(WorkFolders::under(m_dir->filePath("cache")));
+        auto window = std::make_unique<MainWindow>(WorkFolders::under(m_dir->filePath("cache")));
         auto *view = named<WebPageView>(*window, "WebBrowser1");
         QVERIFY(view);
         QCOMPARE(&window->pageView(), static_cast<PageView *>(view));

@@ -126,9 +126,9 @@ private Q_SLOTS:
         WebPageView view;
         view.show();
         QVERIFY(!view.findBar()->isVisible());
-        Messages::CheckRussian();
+        Messages::useRussian();
         view.find();
-        Messages::CheckEnglish();
+        Messages::useEnglish();
         QVERIFY(view.findBar()->isVisible());
         auto *edit = view.findBar()->findChild<QLineEdit *>("FindEdit");
         QVERIFY(edit);

@@ -9,15 +9,15 @@ class TestCatalogueModel : public QObject {
     // The flat lists and the tree as seen through the model must tell the same story.
     static void checkParallel(const CatalogueModel &m)
     {
-        QCOMPARE(m.ArchivePathList().size(), m.nodeCount());
-        QCOMPARE(m.NodeNameList().size(), m.nodeCount());
+        QCOMPARE(m.archivePaths().size(), m.nodeCount());
+        QCOMPARE(m.nodeNames().size(), m.nodeCount());
         int abs = 0;
         for (int s = 0; s < m.rowCount(); ++s) {
             const QModelIndex section = m.index(s, 0);
             QCOMPARE(m.absoluteIndex(section), abs);
             QCOMPARE(m.modelIndex(abs), section);
-            QCOMPARE(section.data().toString(), m.NodeNameList().at(abs));
-            QCOMPARE(m.ArchivePathList().at(abs), QString(" "));
+            QCOMPARE(section.data().toString(), m.nodeNames().at(abs));
+            QCOMPARE(m.archivePaths().at(abs), QString(" "));
             QCOMPARE(section.data(CatalogueModel::PictureRole).toInt(), 0);
             ++abs;
             for (int a = 0; a < m.rowCount(section); ++a) {
@@ -25,9 +25,9 @@ class TestCatalogueModel : public QObject {
                 QCOMPARE(archive.parent(), section);
                 QCOMPARE(m.absoluteIndex(archive), abs);
                 QCOMPARE(m.modelIndex(abs), archive);
-                QCOMPARE(archive.data().toString(), m.NodeNameList().at(abs));
+                QCOMPARE(archive.data().toString(), m.nodeNames().at(abs));
                 QCOMPARE(archive.data(CatalogueModel::PathRole).toString(),
-                         m.ArchivePathList().at(abs));
+                         m.archivePaths().at(abs));
                 ++abs;
             }
         }
@@ -45,7 +45,7 @@ private Q_SLOTS:
         m.appendArchive("Poems", "/b/poems.zip");
         m.appendSection("Misc");
         checkParallel(m);
-        QCOMPARE(m.NodeNameList(), QStringList({"Books", "Novels", "Poems", "Misc"}));
+        QCOMPARE(m.nodeNames(), QStringList({"Books", "Novels", "Poems", "Misc"}));
 
         QCOMPARE(m.addArchive(books, "Essays", "/e.zip"), 3);
         QCOMPARE(m.addArchive(3, "Notes", "/n.zip"), -1); // not a section any more
@@ -62,7 +62,7 @@ private Q_SLOTS:
         checkParallel(m);
         m.removeNode(0); // a section goes with its archives
         checkParallel(m);
-        QCOMPARE(m.NodeNameList(), QStringList({"Misc", "Notes"}));
+        QCOMPARE(m.nodeNames(), QStringList({"Misc", "Notes"}));
         m.clear();
         QCOMPARE(m.nodeCount(), 0);
         QCOMPARE(m.rowCount(), 0);

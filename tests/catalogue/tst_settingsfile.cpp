@@ -37,12 +37,12 @@ class TestSettingsFile : public QObject {
     {
         if (iniBytes)
             TestFiles::write(iniPath(), *iniBytes);
-        m_session->FormCreate(programFolder());
+        m_session->startUp(programFolder());
         return *m_session;
     }
     QByteArray closeAndRead()
     {
-        m_session->FormClose();
+        m_session->shutDown();
         return TestFiles::read(iniPath());
     }
 
@@ -62,20 +62,20 @@ private Q_SLOTS:
         m_ui.reset();
         m_view.reset();
         m_dir.reset();
-        Messages::CheckEnglish();
+        Messages::useEnglish();
     }
 
     void firstStartWritesTheDefaultFile()
     {
         QSignalSpy geometry(m_session.get(), &Session::geometryRequested);
         Session &s = start();
-        QCOMPARE(s.IniFilePath(), iniPath());
-        QVERIFY(s.ProgramFolder().endsWith('/'));
-        QVERIFY(!s.settings().RussianInterface);
-        QVERIFY(s.settings().Offline);
-        QVERIFY(s.settings().DefaultArchiveFolder.isEmpty());
+        QCOMPARE(s.settingsFilePath(), iniPath());
+        QVERIFY(s.programFolder().endsWith('/'));
+        QVERIFY(!s.settings().russianInterface);
+        QVERIFY(s.settings().offline);
+        QVERIFY(s.settings().defaultArchiveFolder.isEmpty());
         QCOMPARE(s.catalogue().nodeCount(), 0);
-        QCOMPARE(s.openArchive().OpenArchiveIndex, -1);
+        QCOMPARE(s.unpack().nodeIndex, -1);
         QCOMPARE(s.statusText(), QString("Open Archive:  not open Archives."));
         QCOMPARE(geometry.size(), 1);
         QCOMPARE(s.windowGeometry(), (WindowGeometry{732, 520, 47, 44}));
@@ -101,10 +101,10 @@ private Q_SLOTS:
                                 "\r\nPoems=" + path("archives/poems.zip").toUtf8() +
                                 "\r\n[Archive files 2]\r\nSection=Misc\r\n";
         Session &s = start(&file);
-        QCOMPARE(s.catalogue().NodeNameList(), QStringList({"Books", "Novels", "Poems", "Misc"}));
-        QCOMPARE(s.catalogue().ArchivePathList().at(0), QString(" "));
-        QVERIFY(s.settings().DeleteOriginals);
-        QVERIFY(!s.settings().Offline);
+        QCOMPARE(s.catalogue().nodeNames(), QStringList({"Books", "Novels", "Poems", "Misc"}));
+        QCOMPARE(s.catalogue().archivePaths().at(0), QString(" "));
+        QVERIFY(s.settings().deleteOriginals);
+        QVERIFY(!s.settings().offline);
         QCOMPARE(s.windowGeometry(), (WindowGeometry{800, 600, 10, 20}));
         QCOMPARE(closeAndRead(), file);
     }
@@ -153,7 +153,7 @@ private Q_SLOTS:
         QFETCH(QStringList, nodes);
         QFETCH(QByteArray, catalogueWritten);
         Session &s = start(&file);
-        QCOMPARE(s.catalogue().NodeNameList(), nodes);
+        QCOMPARE(s.catalogue().nodeNames(), nodes);
         const QByteArray written = closeAndRead();
         QVERIFY(written.startsWith("[Parameters]\r\nDirArchive="));
         const qsizetype catalogueStart = written.indexOf("[Archive files");
@@ -169,7 +169,7 @@ private Q_SLOTS:
                     QByteArray::number(i) + "\r\nA=/a" + QByteArray::number(i) + ".zip\r\n";
         Session &s = start(&file);
         QCOMPARE(s.catalogue().nodeCount(), 6000);
-        QCOMPARE(s.settings().DefaultArchiveFolder, s.ProgramFolder());
+        QCOMPARE(s.settings().defaultArchiveFolder, s.programFolder());
         const QByteArray written = closeAndRead();
         QVERIFY(written.contains("[Archive files 3000]\r\nSection=S3000\r\nA=/a3000.zip\r\n"));
     }
@@ -189,7 +189,7 @@ private Q_SLOTS:
                           "For recovering their it is necessary to find and connect.",
                           false);
         Session &s = start(&file);
-        QCOMPARE(s.catalogue().NodeNameList(), QStringList({"A", "Here", "B"}));
+        QCOMPARE(s.catalogue().nodeNames(), QStringList({"A", "Here", "B"}));
         m_ui->verify();
         // The warning comes in the language of the file.
         cleanup();
@@ -209,7 +209,7 @@ private Q_SLOTS:
         const QByteArray file = "[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\n"
                                 "Section=A\r\nGone1=/nowhere/one.zip\r\nGone2=/nowhere/two.zip\r\n";
         Session &s = start(&file);
-        QCOMPARE(s.catalogue().NodeNameList(), QStringList({"A", "Gone1", "Gone2"}));
+        QCOMPARE(s.catalogue().nodeNames(), QStringList({"A", "Gone1", "Gone2"}));
     }
 
     void windowNotRememberedUsesFixedValues()
@@ -228,8 +228,8 @@ private Q_SLOTS:
     {
         const QByteArray file = "[Parameters]\r\nlanguage=junk\r\nDirArchive=/no/such/folder\r\n";
         Session &s = start(&file);
-        QCOMPARE(s.settings().DefaultArchiveFolder, s.ProgramFolder());
-        QVERIFY(!s.settings().RussianInterface);
+        QCOMPARE(s.settings().defaultArchiveFolder, s.programFolder());
+        QVERIFY(!s.settings().russianInterface);
         QCOMPARE(s.windowGeometry(), (WindowGeometry{664, 460, 200, 200}));
     }
 
@@ -238,12 +238,12 @@ private Q_SLOTS:
         const QByteArray file = "[Parameters]\r\nlanguage=1\r\n";
         QSignalSpy language(m_session.get(), &Session::languageChanged);
         Session &s = start(&file);
-        QVERIFY(s.settings().RussianInterface);
+        QVERIFY(s.settings().russianInterface);
         QVERIFY(language.size() >= 2); // English first, then Russian from the file
         QCOMPARE(s.statusText(), QString::fromUtf16(u"Открыт архив:  нет открытого архива."));
         // The status text keeps its language until something rebuilds it.
-        s.N15Click();
-        QVERIFY(!s.settings().RussianInterface);
+        s.switchToEnglish();
+        QVERIFY(!s.settings().russianInterface);
         QCOMPARE(s.statusText(), QString::fromUtf16(u"Открыт архив:  нет открытого архива."));
         QVERIFY(closeAndRead().contains("language=0\r\n"));
     }
@@ -258,11 +258,11 @@ private Q_SLOTS:
         s.catalogue().appendArchive("SECTION", "/three.zip");
         s.catalogueSelection().setCurrentIndex(s.catalogue().modelIndex(section),
                                                QItemSelectionModel::ClearAndSelect);
-        QVERIFY(s.CompareArchiveName("Novels"));
-        QVERIFY(s.CompareArchiveName("novels"));
-        QVERIFY(!s.CompareArchiveName("NOVELS"));
-        QVERIFY(s.CompareArchiveName2("novels", 1)); // from an archive node: its section
-        QVERIFY(!s.CompareArchiveName2("Novels", -1));
+        QVERIFY(s.sectionHasArchive("Novels"));
+        QVERIFY(s.sectionHasArchive("novels"));
+        QVERIFY(!s.sectionHasArchive("NOVELS"));
+        QVERIFY(s.sectionHasArchive("novels", 1)); // from an archive node: its section
+        QVERIFY(!s.sectionHasArchive("Novels", -1));
         const QByteArray written = closeAndRead();
         QVERIFY(written.endsWith("[Archive files 1]\r\nSection=Books\r\nNovels=/one.zip\r\n"
                                  "novels=/two.zip\r\nSECTION=/three.zip\r\n"));
@@ -270,9 +270,9 @@ private Q_SLOTS:
         cleanup();
         init();
         Session &again = start(&written);
-        QCOMPARE(again.catalogue().NodeNameList(),
+        QCOMPARE(again.catalogue().nodeNames(),
                  QStringList({"Books", "Novels", "novels", "SECTION"}));
-        QCOMPARE(again.catalogue().ArchivePathList(),
+        QCOMPARE(again.catalogue().archivePaths(),
                  QStringList({" ", "/one.zip", "/two.zip", "/three.zip"}));
     }
 
@@ -281,11 +281,11 @@ private Q_SLOTS:
         m_view->m_offline = true;
         Session &s = start();
         s.setOffline(false);
-        TestFiles::write(s.workFolders().WorkFolder + "/page.htm", "x");
-        TestFiles::write(s.workFolders().WorkFolder2 + "/sub/page.htm", "x");
-        s.FormClose();
-        QVERIFY(!QFileInfo::exists(s.workFolders().WorkFolder));
-        QVERIFY(!QFileInfo::exists(s.workFolders().WorkFolder2));
+        TestFiles::write(s.workFolders().archive + "/page.htm", "x");
+        TestFiles::write(s.workFolders().moveTarget + "/sub/page.htm", "x");
+        s.shutDown();
+        QVERIFY(!QFileInfo::exists(s.workFolders().archive));
+        QVERIFY(!QFileInfo::exists(s.workFolders().moveTarget));
         QVERIFY(m_view->offline());
         QVERIFY(TestFiles::read(iniPath()).contains("offline=0\r\n"));
     }
@@ -293,17 +293,17 @@ private Q_SLOTS:
     void closingZipsBackAChangedArchiveFirst()
     {
         Session &s = start();
-        const QString work = s.workFolders().WorkFolder;
+        const QString work = s.workFolders().archive;
         TestFiles::write(work + "/news.htm", "<html>news</html>");
         TestFiles::write(work + "/news_files/logo.gif", "GIF89a");
         s.pages().append("news", "news.htm");
         QDir().mkpath(path("archives"));
-        s.openArchive().OpenArchiveFolder = path("archives/");
-        s.openArchive().OpenArchiveFileName = "book.zip";
-        s.openArchive().ArchiveChanged = true;
-        s.FormClose();
+        s.unpack().zipFolder = path("archives/");
+        s.unpack().zipFileName = "book.zip";
+        s.unpack().changed = true;
+        s.shutDown();
         QVERIFY(!QFileInfo::exists(work));
-        QVERIFY(!s.openArchive().ArchiveChanged);
+        QVERIFY(!s.unpack().changed);
         QVERIFY(QFileInfo::exists(iniPath()));
         QByteArray listing;
         QCOMPARE(TestFiles::run("unzip", {"-Z1", path("archives/book.zip")}, &listing), 0);
@@ -315,22 +315,22 @@ private Q_SLOTS:
     void aFailedWriteBackKeepsTheWorkFolder()
     {
         Session &s = start();
-        const QString work = s.workFolders().WorkFolder;
+        const QString work = s.workFolders().archive;
         TestFiles::write(work + "/news.htm", "<html>news</html>");
         s.pages().append("news", "news.htm");
-        s.openArchive().OpenArchiveFolder = path("no-such-folder/");
-        s.openArchive().OpenArchiveFileName = "book.zip";
-        s.openArchive().ArchiveChanged = true;
+        s.unpack().zipFolder = path("no-such-folder/");
+        s.unpack().zipFileName = "book.zip";
+        s.unpack().changed = true;
         m_ui->expectMessage(); // which files could not be saved
         m_ui->expectMessage("The changes of the archive stay in the folder:\r\n" + work);
-        s.FormClose();
+        s.shutDown();
         QCOMPARE(TestFiles::read(work + "/news.htm"), QByteArray("<html>news</html>"));
         QVERIFY(QFileInfo::exists(iniPath()));
     }
 
     void leftoverWorkFolderIsMovedAsideNotLost()
     {
-        const QString work = m_session->workFolders().WorkFolder;
+        const QString work = m_session->workFolders().archive;
         TestFiles::write(work + "/page.htm", "unsaved");
         m_ui->expectMessage();
         Session &s = start();
@@ -350,9 +350,9 @@ private Q_SLOTS:
             v.folder = "/elsewhere";
             return false;
         });
-        s.FirstSet();
-        QVERIFY(s.settings().CheckArchivesAtStart);
-        QVERIFY(s.settings().DefaultArchiveFolder.isEmpty());
+        s.editSettings();
+        QVERIFY(s.settings().checkArchivesAtStart);
+        QVERIFY(s.settings().defaultArchiveFolder.isEmpty());
 
         // Accepted with a folder to create.
         const QString folder = path("new-archives");
@@ -363,12 +363,12 @@ private Q_SLOTS:
             v.deleteOriginals = true;
             return true;
         });
-        s.FirstSet();
+        s.editSettings();
         QVERIFY(QFileInfo(folder).isDir());
-        QCOMPARE(s.settings().DefaultArchiveFolder, folder + "/");
-        QVERIFY(!s.settings().CheckArchivesAtStart);
-        QVERIFY(!s.settings().RememberWindow);
-        QVERIFY(s.settings().DeleteOriginals);
+        QCOMPARE(s.settings().defaultArchiveFolder, folder + "/");
+        QVERIFY(!s.settings().checkArchivesAtStart);
+        QVERIFY(!s.settings().rememberWindow);
+        QVERIFY(s.settings().deleteOriginals);
 
         // The dialog shows what is set, and a missing parent is an error.
         const QString deep = path("no/such/parent");
@@ -380,8 +380,8 @@ private Q_SLOTS:
         });
         m_ui->expectError(QString::fromUtf16(
             u"Невозможно создать папку!\r\nПроверьте правильность заданного пути!"));
-        s.FirstSet();
-        QCOMPARE(s.settings().DefaultArchiveFolder, deep + "/");
+        s.editSettings();
+        QCOMPARE(s.settings().defaultArchiveFolder, deep + "/");
         QVERIFY(!QFileInfo::exists(deep));
         QVERIFY(closeAndRead().startsWith("[Parameters]\r\nDirArchive=" + deep.toUtf8() +
                                           "/\r\ndeloldfiles=1\r\nmemorysize=0\r\n"));
@@ -391,7 +391,7 @@ private Q_SLOTS:
     {
         Session &s = start();
         QDir(programFolder()).removeRecursively();
-        s.FormClose(); // nothing to write into; no crash, no message
+        s.shutDown(); // nothing to write into; no crash, no message
         QVERIFY(!QFileInfo::exists(iniPath()));
     }
 };

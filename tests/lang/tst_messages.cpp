@@ -7,7 +7,7 @@
 class TestMessages : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init() { Messages::CheckEnglish(); }
+    void init() { Messages::useEnglish(); }
 
     void everyIdHasBothTexts()
     {
@@ -33,30 +33,29 @@ private Q_SLOTS:
             QTest::newRow(qPrintable(Messages::idName(id)))
                 << static_cast<int>(id) << QString::fromUtf16(en) << QString::fromUtf16(ru);
         };
-        row(MessageId::txtArchive, u" Archive ", u"Архив");
-        row(MessageId::txtPage, u" Page ", u"Страница");
-        row(MessageId::txtPrint, u" Print ", u"Печать");
-        row(MessageId::txtAbout, u" About ", u"О программе");
-        row(MessageId::txtOpenArchive, u"Open Archive: ", u"Открыт архив: ");
-        row(MessageId::txtNotOpenArchives, u" not open Archives.", u" нет открытого архива.");
-        row(MessageId::txtIsAbsent, u" is absent!", u" отсутствует!");
-        row(MessageId::txtImpossibleSave, u"impossible save ", u"невозможным сохранить ");
-        row(MessageId::txtHtmlFilesInDirectoryC,
-            u"HTML-files in directory C:\\TEMP_ARCH not exists!",
+        row(MessageId::ArchiveMenu, u" Archive ", u"Архив");
+        row(MessageId::PageMenu, u" Page ", u"Страница");
+        row(MessageId::PrintMenu, u" Print ", u"Печать");
+        row(MessageId::InfoMenu, u" About ", u"О программе");
+        row(MessageId::StatusOpenArchive, u"Open Archive: ", u"Открыт архив: ");
+        row(MessageId::StatusNoArchive, u" not open Archives.", u" нет открытого архива.");
+        row(MessageId::HelpFileMissingEnd, u" is absent!", u" отсутствует!");
+        row(MessageId::SaveFailedCount, u"impossible save ", u"невозможным сохранить ");
+        row(MessageId::NewPageListNoPages, u"HTML-files in directory C:\\TEMP_ARCH not exists!",
             u"HTML-файлов в папке C:\\TEMP_ARCH не обнаружено!");
-        row(MessageId::txtYouReallyWantToDelete2, u"You really want to delete section \"",
+        row(MessageId::ConfirmDeleteSection, u"You really want to delete section \"",
             u"Вы действительно хотите удалить раздел \"");
-        row(MessageId::txtFileListfileTxtIsAbsent,
+        row(MessageId::ListFileMissing,
             u"File \"listfile.txt\" is absent In archive with list of the files!",
             u"В архиве отсутствует файл \"listfile.txt\" со списком файлов!");
-        row(MessageId::txtChooseOrCreateDirectoryFor,
+        row(MessageId::SettingsFolderGroup,
             u"Choose or create directory for keeping archive \"by default\":",
             u"Выберите или создайте папку для хранения архивов \"по умолчанию\":");
-        row(MessageId::txtGoToNextPageOn, u"Go to next page on list",
+        row(MessageId::NextPageHint, u"Go to next page on list",
             u"Перейти на следущую страницу списка");
-        row(MessageId::txtDeleteSection, u"Delete Section", u"Удалить раздел");
-        row(MessageId::txtDeleteSection2, u"Delete Section", u"Удалить");
-        row(MessageId::txtPleasInputNewName, u"Pleas, input new Name:", u"Введите новое имя:");
+        row(MessageId::DeleteSectionPopup, u"Delete Section", u"Удалить раздел");
+        row(MessageId::DeleteSectionMenuItem, u"Delete Section", u"Удалить");
+        row(MessageId::RenameNodePrompt, u"Pleas, input new Name:", u"Введите новое имя:");
     }
     void exactTexts()
     {
@@ -70,13 +69,13 @@ private Q_SLOTS:
 
     void switchingChangesEveryCurrentText()
     {
-        Messages::CheckRussian();
+        Messages::useRussian();
         QVERIFY(Messages::russianActive());
         for (int i = 0; i < MessageIdCount; ++i) {
             const auto id = static_cast<MessageId>(i);
             QCOMPARE(msg(id), Messages::russian(id));
         }
-        Messages::CheckEnglish();
+        Messages::useEnglish();
         QVERIFY(!Messages::russianActive());
         for (int i = 0; i < MessageIdCount; ++i) {
             const auto id = static_cast<MessageId>(i);

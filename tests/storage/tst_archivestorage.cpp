@@ -5,7 +5,7 @@
 #include "storage/pagelistmodel.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
-#include "zip/ZipMcpt.h"
+#include "zip/ziparchiver.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -28,7 +28,7 @@ const QString kCrLf = QStringLiteral("\r\n");
 struct Env {
     QTemporaryDir tmp;
     WorkFolders folders = WorkFolders::under(tmp.path() + QStringLiteral("/cache"));
-    TMiniZip zip;
+    ZipArchiver zip;
     PageListModel pages;
     Settings settings;
     ScriptedInteraction ui;
@@ -37,7 +37,7 @@ struct Env {
     QString path(const QString &relative) const { return tmp.filePath(relative); }
     QString work(const QString &relative = {}) const
     {
-        return relative.isEmpty() ? folders.WorkFolder : folders.WorkFolder + u'/' + relative;
+        return relative.isEmpty() ? folders.archive : folders.archive + u'/' + relative;
     }
 };
 
@@ -130,9 +130,8 @@ QString failureText(const QStringList &files)
     QString list;
     for (const QString &f : files)
         list += f + kCrLf;
-    return msg(MessageId::txtAtConservationOfTheArchive) + kCrLf +
-           msg(MessageId::txtImpossibleSave) + QString::number(files.size()) +
-           msg(MessageId::txtFiles2) + kCrLf + kCrLf + list;
+    return msg(MessageId::SaveFailedHead) + kCrLf + msg(MessageId::SaveFailedCount) +
+           QString::number(files.size()) + msg(MessageId::SaveFailedFiles) + kCrLf + kCrLf + list;
 }
 
 // Two pages with companion folders (one with a sub-folder) and the list file.
@@ -255,11 +254,11 @@ int runChild(int argc, char **argv)
             if (::setrlimit(RLIMIT_FSIZE, &rl) != 0)
                 return 2;
         } else if (args.at(i) == QLatin1String("--delete-originals")) {
-            settings.DeleteOriginals = true;
+            settings.deleteOriginals = true;
         }
     }
-    Messages::CheckEnglish();
-    TMiniZip zip;
+    Messages::useEnglish();
+    ZipArchiver zip;
     PageListModel pages;
     LoggingInteraction ui;
     WorkFolders folders{work, work + QStringLiteral("2")};
@@ -267,13 +266,13 @@ int runChild(int argc, char **argv)
     bool result = false;
     bool changed = true;
     if (op == QLatin1String("save")) {
-        ReadSpisokFiles(ListFile::path(work), pages);
-        result = storage.SaveZip(work, target);
+        readListFile(ListFile::path(work), pages);
+        result = storage.writeZip(work, target);
     } else if (op == QLatin1String("change")) {
-        ReadSpisokFiles(ListFile::path(work), pages);
-        result = storage.SaveChange(work, target, changed);
+        readListFile(ListFile::path(work), pages);
+        result = storage.writeBackIfChanged(work, target, changed);
     } else if (op == QLatin1String("copy")) {
-        result = storage.CopyArchiveFiles({target});
+        result = storage.importPages({target});
     } else {
         return 2;
     }
@@ -349,10 +348,10 @@ class TestArchiveStorage : public QObject {
 private Q_SLOTS:
     void initTestCase();
 
-    void saveChangeTwoPages();
-    void saveChangeMissingFolder();
-    void saveZipIntoMissingFolder();
-    void saveZip2KeepsListFile();
+    void writeBackTwoPages();
+    void writeBackMissingFolder();
+    void writeZipIntoMissingFolder();
+    void writeZipKeepsListFile();
     void vanishedFileKeepsOldZip();
     void unreadableFileKeepsOldZip();
     void fullDiskKeepsOldZip_data();
@@ -361,45 +360,45 @@ private Q_SLOTS:
     void oversizedRefusedUpFront_data();
     void oversizedRefusedUpFront();
 
-    void openArchive();
-    void openArchiveNotAZip();
+    void unpack();
+    void unpackNotAZip();
     void reopenAfterSaveReadsNewZip();
 
-    void searhFilesDir();
-    void myRemoveDir();
-    void myRemoveDirUndeletable();
+    void listFilesBelow();
+    void removeFolder();
+    void removeFolderUndeletable();
 
-    void renameFileTemp_data();
-    void renameFileTemp();
+    void freePageFileName_data();
+    void freePageFileName();
     void pageBaseName_data();
     void pageBaseName();
 
-    void copyArchiveFiles();
-    void copyArchiveFilesRenames();
-    void copyArchiveFilesEqualsSign();
-    void copyArchiveFilesDeleteOriginals();
+    void importPages();
+    void importPagesRenames();
+    void importPagesEqualsSign();
+    void importPagesDeleteOriginals();
     void copyFailureKeepsSource();
     void copyUnreadableSource();
-    void deleteFileInBasket();
+    void moveToTrash();
 };
 
 void TestArchiveStorage::initTestCase()
 {
-    Messages::CheckEnglish();
+    Messages::useEnglish();
 }
 
-void TestArchiveStorage::saveChangeTwoPages()
+void TestArchiveStorage::writeBackTwoPages()
 {
     Env env;
     fillTwoPages(env);
     const QString zipPath = env.path("archive.zip");
     QVERIFY(makeZip(zipPath, {{"old.htm", "old page"}}));
     QVERIFY(::chmod(QFile::encodeName(zipPath).constData(), 0640) == 0);
-    QVERIFY(CreateTextFile(env.work(), env.pages));
+    QVERIFY(writeListFile(env.work(), env.pages));
     const auto before = treeContents(env.work());
 
     bool changed = true;
-    QVERIFY(env.storage.SaveChange(env.work(), zipPath, changed));
+    QVERIFY(env.storage.writeBackIfChanged(env.work(), zipPath, changed));
     QVERIFY(!changed);
     QVERIFY(!QFileInfo::exists(env.work()));
     QVERIFY(unzipTestPasses(zipPath));
@@ -420,50 +419,50 @@ void TestArchiveStorage::saveChangeTwoPages()
     QCOMPARE(st.st_mode & 0777, 0640u);
 }
 
-void TestArchiveStorage::saveChangeMissingFolder()
+void TestArchiveStorage::writeBackMissingFolder()
 {
     Env env;
     const QString zipPath = env.path("archive.zip");
     QVERIFY(makeZip(zipPath, {{"old.htm", "old page"}}));
     const QByteArray old = TestFiles::read(zipPath);
     bool changed = true;
-    QVERIFY(env.storage.SaveChange(env.work(), zipPath, changed));
+    QVERIFY(env.storage.writeBackIfChanged(env.work(), zipPath, changed));
     QVERIFY(!changed);
     QCOMPARE(TestFiles::read(zipPath), old);
 }
 
-void TestArchiveStorage::saveZipIntoMissingFolder()
+void TestArchiveStorage::writeZipIntoMissingFolder()
 {
     Env env;
     fillTwoPages(env);
-    QVERIFY(CreateTextFile(env.work(), env.pages));
+    QVERIFY(writeListFile(env.work(), env.pages));
     QStringList files;
-    QVERIFY(env.storage.SearhFilesDir(env.work(), files));
+    QVERIFY(env.storage.listFilesBelow(env.work(), files));
     const auto before = treeContents(env.work());
 
     env.ui.expectMessage(failureText(files));
     bool changed = true;
-    QVERIFY(!env.storage.SaveChange(env.work(), env.path("gone/archive.zip"), changed));
+    QVERIFY(!env.storage.writeBackIfChanged(env.work(), env.path("gone/archive.zip"), changed));
     QVERIFY(changed);
     QCOMPARE(treeContents(env.work()), before);
     QVERIFY(!QFileInfo::exists(env.path("gone")));
     QCOMPARE(env.ui.busyDepth(), 0);
 }
 
-void TestArchiveStorage::saveZip2KeepsListFile()
+void TestArchiveStorage::writeZipKeepsListFile()
 {
     Env env;
     const QByteArray list = "[This is list files by Tomekeeper]\r\nMoved=moved.htm\r\n[end]\r\n";
-    TestFiles::write(env.folders.WorkFolder2 + "/listfile.txt", list);
-    TestFiles::write(env.folders.WorkFolder2 + "/moved.htm", "moved");
+    TestFiles::write(env.folders.moveTarget + "/listfile.txt", list);
+    TestFiles::write(env.folders.moveTarget + "/moved.htm", "moved");
     env.pages.append("Open archive's page", "other.htm"); // must not leak into the other archive
     const QString zipPath = env.path("other.zip");
-    QVERIFY(env.storage.SaveZip2(env.folders.WorkFolder2, zipPath));
+    QVERIFY(env.storage.writeZipKeepingListFile(env.folders.moveTarget, zipPath));
     QCOMPARE(zipContents(zipPath).value("listfile.txt"),
              QCryptographicHash::hash(list, QCryptographicHash::Sha1));
     // An empty folder gives no zip: the old one stays.
     QVERIFY(QDir().mkpath(env.path("empty")));
-    QVERIFY(!env.storage.SaveZip2(env.path("empty"), zipPath));
+    QVERIFY(!env.storage.writeZipKeepingListFile(env.path("empty"), zipPath));
     QVERIFY(unzipTestPasses(zipPath));
 }
 
@@ -474,20 +473,20 @@ void TestArchiveStorage::vanishedFileKeepsOldZip()
     const QString zipPath = env.path("archive.zip");
     QVERIFY(makeZip(zipPath, {{"old.htm", "old page"}}));
     const QByteArray old = TestFiles::read(zipPath);
-    QVERIFY(CreateTextFile(env.work(), env.pages));
+    QVERIFY(writeListFile(env.work(), env.pages));
     QStringList files;
-    QVERIFY(env.storage.SearhFilesDir(env.work(), files));
+    QVERIFY(env.storage.listFilesBelow(env.work(), files));
     const QString victim = files.at(1);
 
     // The file goes away while the zip is written.
     bool removed = false;
-    env.zip.OnProgress = [&](TMiniZip *, PrgsType type, const QString &, qint64) {
-        if (type == PrgsType::AddStart && !removed)
+    env.zip.onProgress = [&](ZipArchiver *, ProgressKind type, const QString &, qint64) {
+        if (type == ProgressKind::AddStart && !removed)
             removed = QFile::remove(env.work(victim));
     };
     env.ui.expectMessage(failureText({victim}));
     bool changed = true;
-    QVERIFY(!env.storage.SaveChange(env.work(), zipPath, changed));
+    QVERIFY(!env.storage.writeBackIfChanged(env.work(), zipPath, changed));
     if (!removed)
         QSKIP("the zip component reported no progress");
     QVERIFY(changed);
@@ -505,7 +504,7 @@ void TestArchiveStorage::unreadableFileKeepsOldZip()
     QVERIFY(QDir().mkpath(env.path("zips")));
     QVERIFY(makeZip(zipPath, {{"old.htm", "old page"}}));
     const QByteArray old = TestFiles::read(zipPath);
-    QVERIFY(CreateTextFile(env.work(), env.pages));
+    QVERIFY(writeListFile(env.work(), env.pages));
     const QString secret = env.work("news_files/logo.gif");
 
     if (TestFiles::runningAsRoot()) {
@@ -525,7 +524,7 @@ void TestArchiveStorage::unreadableFileKeepsOldZip()
         QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0) == 0);
         env.ui.expectMessage(failureText({"news_files/logo.gif"}));
         bool changed = true;
-        QVERIFY(!env.storage.SaveChange(env.work(), zipPath, changed));
+        QVERIFY(!env.storage.writeBackIfChanged(env.work(), zipPath, changed));
         QVERIFY(changed);
         QVERIFY(QFileInfo::exists(secret));
     }
@@ -551,7 +550,7 @@ void TestArchiveStorage::fullDiskKeepsOldZip()
                          randomBytes(rng, 256 * 1024));
     TestFiles::write(env.work("page.htm"), "<html></html>");
     env.pages.append("Page", "page.htm");
-    QVERIFY(CreateTextFile(env.work(), env.pages));
+    QVERIFY(writeListFile(env.work(), env.pages));
     const auto before = treeContents(env.work());
     const QString oldZip = env.path("old.zip");
     QVERIFY(makeZip(oldZip, {{"old.htm", randomBytes(rng, 64 * 1024)}}));
@@ -597,9 +596,8 @@ void TestArchiveStorage::fullDiskKeepsOldZip()
     }
     QVERIFY(!report.result);
     QCOMPARE(report.calls.size(), 1);
-    QVERIFY2(
-        report.calls.first().startsWith("message:" + msg(MessageId::txtAtConservationOfTheArchive)),
-        qPrintable(report.calls.first()));
+    QVERIFY2(report.calls.first().startsWith("message:" + msg(MessageId::SaveFailedHead)),
+             qPrintable(report.calls.first()));
     QCOMPARE(beside, QStringList{"archive.zip"}); // the temporary file is gone
     QCOMPARE(treeContents(env.work()), before);
 }
@@ -620,7 +618,7 @@ void TestArchiveStorage::killedWhileSaving()
                              randomBytes(rng, 60 * 1024));
         env.pages.append(name, name + ".htm");
     }
-    QVERIFY(CreateTextFile(env.work(), env.pages));
+    QVERIFY(writeListFile(env.work(), env.pages));
     const auto working = treeContents(env.work());
     const QString oldZip = env.path("old.zip");
     QVERIFY(makeZip(oldZip, {{"old.htm", "old page"}, {"listfile.txt", "[end]"}}));
@@ -707,7 +705,7 @@ void TestArchiveStorage::oversizedRefusedUpFront()
     QElapsedTimer timer;
     timer.start();
     bool changed = true;
-    QVERIFY(!env.storage.SaveChange(env.work(), zipPath, changed));
+    QVERIFY(!env.storage.writeBackIfChanged(env.work(), zipPath, changed));
     QVERIFY(timer.elapsed() < 5000); // refused before reading gigabytes
     QVERIFY(changed);
     QCOMPARE(TestFiles::read(zipPath), old);
@@ -715,7 +713,7 @@ void TestArchiveStorage::oversizedRefusedUpFront()
              QStringList{"archive.zip"});
 }
 
-void TestArchiveStorage::openArchive()
+void TestArchiveStorage::unpack()
 {
     Env env;
     const QString zipPath = env.path("a.zip");
@@ -724,22 +722,22 @@ void TestArchiveStorage::openArchive()
                      {"a.htm", "page a"},
                      {"a_files/p.gif", "gif"}}));
     QVERIFY(QDir().mkpath(env.work()));
-    QVERIFY(env.storage.OpenArchive(zipPath, env.work()));
+    QVERIFY(env.storage.unpack(zipPath, env.work()));
     QCOMPARE(TestFiles::read(env.work("a_files/p.gif")), QByteArray("gif"));
-    QVERIFY(ReadSpisokFiles(ListFile::path(env.work()), env.pages));
-    QCOMPARE(env.pages.PageFileList(), QStringList{"a.htm"});
+    QVERIFY(readListFile(ListFile::path(env.work()), env.pages));
+    QCOMPARE(env.pages.fileNames(), QStringList{"a.htm"});
     QVERIFY(env.ui.busyCount() > 0);
     QCOMPARE(env.ui.busyDepth(), 0);
 }
 
-void TestArchiveStorage::openArchiveNotAZip()
+void TestArchiveStorage::unpackNotAZip()
 {
     Env env;
     const QString zipPath = env.path("text.zip");
     QVERIFY(TestFiles::write(zipPath, "This is plain text, not a zip file.\r\n"));
     QVERIFY(QDir().mkpath(env.work()));
     env.ui.expectMessage("The Archive spoiled! Impossible unzipping!");
-    QVERIFY(!env.storage.OpenArchive(zipPath, env.work()));
+    QVERIFY(!env.storage.unpack(zipPath, env.work()));
     QCOMPARE(env.ui.busyDepth(), 0);
 }
 
@@ -751,18 +749,18 @@ void TestArchiveStorage::reopenAfterSaveReadsNewZip()
                     {{"listfile.txt", "[This is list files by Tomekeeper]\r\nA=a.htm\r\n[end]"},
                      {"a.htm", "first version"}}));
     QVERIFY(QDir().mkpath(env.work()));
-    QVERIFY(env.storage.OpenArchive(zipPath, env.work()));
-    QVERIFY(ReadSpisokFiles(ListFile::path(env.work()), env.pages));
+    QVERIFY(env.storage.unpack(zipPath, env.work()));
+    QVERIFY(readListFile(ListFile::path(env.work()), env.pages));
     TestFiles::write(env.work("a.htm"), "second version");
     bool changed = true;
-    QVERIFY(env.storage.SaveChange(env.work(), zipPath, changed));
+    QVERIFY(env.storage.writeBackIfChanged(env.work(), zipPath, changed));
     // The same path again must be read afresh, not through the old reader.
     QVERIFY(QDir().mkpath(env.work()));
-    QVERIFY(env.storage.OpenArchive(zipPath, env.work()));
+    QVERIFY(env.storage.unpack(zipPath, env.work()));
     QCOMPARE(TestFiles::read(env.work("a.htm")), QByteArray("second version"));
 }
 
-void TestArchiveStorage::searhFilesDir()
+void TestArchiveStorage::listFilesBelow()
 {
     Env env;
     TestFiles::write(env.work("a.htm"), "a");
@@ -775,19 +773,19 @@ void TestArchiveStorage::searhFilesDir()
     QVERIFY(QFile::link(env.work(), env.work("a_files/loop")));
 
     QStringList files{"kept"};
-    QVERIFY(env.storage.SearhFilesDir(env.work(), files));
+    QVERIFY(env.storage.listFilesBelow(env.work(), files));
     files.sort();
     QCOMPARE(files, (QStringList{".hidden", "a.htm", "a_files/x/y/deep.gif", "kept"}));
 
     if (!TestFiles::runningAsRoot()) {
         QVERIFY(::chmod(QFile::encodeName(env.work("a_files/x")).constData(), 0) == 0);
         QStringList some;
-        QVERIFY(!env.storage.SearhFilesDir(env.work(), some));
+        QVERIFY(!env.storage.listFilesBelow(env.work(), some));
         ::chmod(QFile::encodeName(env.work("a_files/x")).constData(), 0755);
     }
 }
 
-void TestArchiveStorage::myRemoveDir()
+void TestArchiveStorage::removeFolder()
 {
     Env env;
     const QString top = env.path("tree");
@@ -804,18 +802,18 @@ void TestArchiveStorage::myRemoveDir()
     ::chmod(QFile::encodeName(top + "/ro/deeper").constData(), 0555);
     ::chmod(QFile::encodeName(top + "/ro").constData(), 0555);
 
-    QVERIFY(env.storage.MyRemoveDir(top));
+    QVERIFY(env.storage.removeFolder(top));
     QVERIFY(!QFileInfo::exists(top));
     QCOMPARE(TestFiles::read(env.path("outside/keep.txt")), QByteArray("keep"));
 
-    QVERIFY(!env.storage.MyRemoveDir(env.path("missing")));
+    QVERIFY(!env.storage.removeFolder(env.path("missing")));
     // A link given as the folder goes itself; its target stays.
     QVERIFY(QFile::link(env.path("outside"), env.path("linked")));
-    QVERIFY(env.storage.MyRemoveDir(env.path("linked")));
+    QVERIFY(env.storage.removeFolder(env.path("linked")));
     QCOMPARE(TestFiles::read(env.path("outside/keep.txt")), QByteArray("keep"));
 }
 
-void TestArchiveStorage::myRemoveDirUndeletable()
+void TestArchiveStorage::removeFolderUndeletable()
 {
     Env env;
     const QString top = env.path("tree");
@@ -825,13 +823,13 @@ void TestArchiveStorage::myRemoveDirUndeletable()
         QSKIP("needs root and a file system with chattr +i");
     const QString stuck = top + "/stuck/file.txt";
     env.ui.expectMessage("Impossible delete file:" + stuck);
-    const bool removed = env.storage.MyRemoveDir(top);
+    const bool removed = env.storage.removeFolder(top);
     setImmutable(top + "/stuck", false);
     QVERIFY(!removed);
     QVERIFY(QFileInfo::exists(stuck));
 }
 
-void TestArchiveStorage::renameFileTemp_data()
+void TestArchiveStorage::freePageFileName_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QStringList>("existing");
@@ -859,7 +857,7 @@ void TestArchiveStorage::renameFileTemp_data()
         << "page.htm" << QStringList{"page.htm", "page_1.htm/"} << "page_2.htm";
 }
 
-void TestArchiveStorage::renameFileTemp()
+void TestArchiveStorage::freePageFileName()
 {
     QFETCH(QString, name);
     QFETCH(QStringList, existing);
@@ -872,7 +870,7 @@ void TestArchiveStorage::renameFileTemp()
         else
             QVERIFY(TestFiles::write(env.work(e), "x"));
     }
-    QCOMPARE(env.storage.RenameFileTemp(name), expected);
+    QCOMPARE(env.storage.freePageFileName(name), expected);
 }
 
 void TestArchiveStorage::pageBaseName_data()
@@ -896,7 +894,7 @@ void TestArchiveStorage::pageBaseName()
     QCOMPARE(ArchiveStorage::pageBaseName(file), base);
 }
 
-void TestArchiveStorage::copyArchiveFiles()
+void TestArchiveStorage::importPages()
 {
     Env env;
     const QString src = env.path("src");
@@ -909,10 +907,10 @@ void TestArchiveStorage::copyArchiveFiles()
     QVERIFY(QDir().mkpath(src + "/folder.htm"));
 
     // The working folder does not exist yet; folders and missing paths are skipped.
-    QVERIFY(env.storage.CopyArchiveFiles(
+    QVERIFY(env.storage.importPages(
         {src + "/news.htm", src + "/folder.htm", src + "/missing.htm", src + "/both.htm"}));
-    QCOMPARE(env.pages.PageList(), (QStringList{"news", "both"}));
-    QCOMPARE(env.pages.PageFileList(), (QStringList{"news.htm", "both.htm"}));
+    QCOMPARE(env.pages.titles(), (QStringList{"news", "both"}));
+    QCOMPARE(env.pages.fileNames(), (QStringList{"news.htm", "both.htm"}));
     QCOMPARE(treeContents(env.work()).keys(),
              (QStringList{"both.files/right.gif", "both.htm", "news.htm", "news_files/logo.gif"}));
     QCOMPARE(TestFiles::read(env.work("news_files/logo.gif")), QByteArray("logo"));
@@ -920,7 +918,7 @@ void TestArchiveStorage::copyArchiveFiles()
     QCOMPARE(env.ui.busyDepth(), 0);
 }
 
-void TestArchiveStorage::copyArchiveFilesRenames()
+void TestArchiveStorage::importPagesRenames()
 {
     Env env;
     TestFiles::write(env.work("news.htm"), "first");
@@ -930,11 +928,11 @@ void TestArchiveStorage::copyArchiveFilesRenames()
     TestFiles::write(src + "/news.htm", "third");
     TestFiles::write(src + "/news_files/logo.gif", "third logo");
     TestFiles::write(src + "/news_files/extra.gif", "extra");
-    env.settings.DeleteOriginals = true;
+    env.settings.deleteOriginals = true;
 
-    QVERIFY(env.storage.CopyArchiveFiles({src + "/news.htm"}));
-    QCOMPARE(env.pages.PageList(), QStringList{"news_2"});
-    QCOMPARE(env.pages.PageFileList(), QStringList{"news_2.htm"});
+    QVERIFY(env.storage.importPages({src + "/news.htm"}));
+    QCOMPARE(env.pages.titles(), QStringList{"news_2"});
+    QCOMPARE(env.pages.fileNames(), QStringList{"news_2.htm"});
     QCOMPARE(TestFiles::read(env.work("news.htm")), QByteArray("first"));
     QCOMPARE(TestFiles::read(env.work("news_2.htm")), QByteArray("third"));
     // The shared companion folder: new files join it, the earlier page's stay.
@@ -946,28 +944,28 @@ void TestArchiveStorage::copyArchiveFilesRenames()
     QCOMPARE(TestFiles::read(src + "/news_files/logo.gif"), QByteArray("third logo"));
 }
 
-void TestArchiveStorage::copyArchiveFilesEqualsSign()
+void TestArchiveStorage::importPagesEqualsSign()
 {
     Env env;
     const QString src = env.path("src");
     TestFiles::write(src + "/a=b.htm", "page");
     TestFiles::write(src + "/a=b_files/x.gif", "x");
-    QVERIFY(env.storage.CopyArchiveFiles({src + "/a=b.htm"}));
-    QCOMPARE(env.pages.PageList(), QStringList{"a-b"});
-    QCOMPARE(env.pages.PageFileList(), QStringList{"a-b.htm"});
+    QVERIFY(env.storage.importPages({src + "/a=b.htm"}));
+    QCOMPARE(env.pages.titles(), QStringList{"a-b"});
+    QCOMPARE(env.pages.fileNames(), QStringList{"a-b.htm"});
     // The page's HTML still names its folder a=b_files.
     QCOMPARE(TestFiles::read(env.work("a=b_files/x.gif")), QByteArray("x"));
     // The list file can carry it.
-    QVERIFY(CreateTextFile(env.work(), env.pages));
+    QVERIFY(writeListFile(env.work(), env.pages));
     PageListModel back;
-    QVERIFY(ReadSpisokFiles(ListFile::path(env.work()), back));
-    QCOMPARE(back.PageFileList(), QStringList{"a-b.htm"});
+    QVERIFY(readListFile(ListFile::path(env.work()), back));
+    QCOMPARE(back.fileNames(), QStringList{"a-b.htm"});
 }
 
-void TestArchiveStorage::copyArchiveFilesDeleteOriginals()
+void TestArchiveStorage::importPagesDeleteOriginals()
 {
     Env env;
-    env.settings.DeleteOriginals = true;
+    env.settings.deleteOriginals = true;
     const QString src = env.path("src");
     TestFiles::write(src + "/one.htm", "one");
     TestFiles::write(src + "/one_files/a.gif", "a");
@@ -975,7 +973,7 @@ void TestArchiveStorage::copyArchiveFilesDeleteOriginals()
     TestFiles::write(src + "/two_files/b.gif", "b");
     TestFiles::write(src + "/two_files/sub/c.gif", "c");
 
-    QVERIFY(env.storage.CopyArchiveFiles({src + "/one.htm", src + "/two.htm"}));
+    QVERIFY(env.storage.importPages({src + "/one.htm", src + "/two.htm"}));
     QCOMPARE(treeContents(env.work()).keys(),
              (QStringList{"one.htm", "one_files/a.gif", "two.htm", "two_files/b.gif"}));
     // Emptied companion folders go; one with a sub-folder stays with it.
@@ -986,7 +984,7 @@ void TestArchiveStorage::copyArchiveFilesDeleteOriginals()
 void TestArchiveStorage::copyFailureKeepsSource()
 {
     Env env;
-    env.settings.DeleteOriginals = true;
+    env.settings.deleteOriginals = true;
     const QString src = env.path("src");
     TestFiles::write(src + "/one.htm", "one");
     TestFiles::write(src + "/one_files/a.gif", "a");
@@ -995,21 +993,21 @@ void TestArchiveStorage::copyFailureKeepsSource()
     TestFiles::write(env.work("one_files"), "in the way");
 
     env.ui.expectError("Cannot create file " + env.work("one_files"));
-    QVERIFY(!env.storage.CopyArchiveFiles({src + "/one.htm", src + "/two.htm"}));
+    QVERIFY(!env.storage.importPages({src + "/one.htm", src + "/two.htm"}));
     // The command stopped: the page file went in, its pictures stayed at home,
     // the second page was not touched.
-    QCOMPARE(env.pages.PageFileList(), QStringList{"one.htm"});
+    QCOMPARE(env.pages.fileNames(), QStringList{"one.htm"});
     QCOMPARE(TestFiles::read(src + "/one_files/a.gif"), QByteArray("a"));
     QVERIFY(QFileInfo::exists(src + "/two.htm"));
 
     // The working folder refuses new files: the page is neither listed nor deleted.
     Env locked;
-    locked.settings.DeleteOriginals = true;
+    locked.settings.deleteOriginals = true;
     QVERIFY(QDir().mkpath(locked.work()));
     if (!lockAgainstChanges(locked.work(), true))
         QSKIP("cannot make a folder unchangeable here (chattr)");
     locked.ui.expectError("Cannot create file " + locked.work("two.htm"));
-    const bool copied = locked.storage.CopyArchiveFiles({src + "/two.htm"});
+    const bool copied = locked.storage.importPages({src + "/two.htm"});
     lockAgainstChanges(locked.work(), false);
     QVERIFY(!copied);
     QCOMPARE(locked.pages.count(), 0);
@@ -1035,17 +1033,17 @@ void TestArchiveStorage::copyUnreadableSource()
         QCOMPARE(report.calls, QStringList{"error:Cannot open file " + secret});
         QCOMPARE(report.pages, QStringList{"page|page.htm"});
     } else {
-        env.settings.DeleteOriginals = true;
+        env.settings.deleteOriginals = true;
         QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0) == 0);
         env.ui.expectError("Cannot open file " + secret);
-        QVERIFY(!env.storage.CopyArchiveFiles({src + "/page.htm"}));
+        QVERIFY(!env.storage.importPages({src + "/page.htm"}));
         ::chmod(QFile::encodeName(secret).constData(), 0644);
     }
     QCOMPARE(TestFiles::read(secret), QByteArray("secret"));
     QVERIFY(!QFileInfo::exists(src + "/page.htm")); // copied, so deleted
 }
 
-void TestArchiveStorage::deleteFileInBasket()
+void TestArchiveStorage::moveToTrash()
 {
     Env env;
     // The trash of a home inside the test folder.
@@ -1056,8 +1054,8 @@ void TestArchiveStorage::deleteFileInBasket()
     QVERIFY(QDir().mkpath(env.path("home/share")));
     TestFiles::write(env.path("home/page.htm"), "page");
 
-    const bool missing = env.storage.deletefileinbasket(env.path("home/missing.htm"));
-    const bool trashed = env.storage.deletefileinbasket(env.path("home/page.htm"));
+    const bool missing = env.storage.moveToTrash(env.path("home/missing.htm"));
+    const bool trashed = env.storage.moveToTrash(env.path("home/page.htm"));
     qputenv("HOME", home);
     if (data.isNull())
         qunsetenv("XDG_DATA_HOME");

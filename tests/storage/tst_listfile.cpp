@@ -27,7 +27,7 @@ private Q_SLOTS:
     void roundTripThroughFolder_data();
     void roundTripThroughFolder();
     void createInMissingFolder();
-    void readSpisokFilesAppends();
+    void readListFileAppends();
     void addToTextFile_data();
     void addToTextFile();
     void addToTextFileMissing();
@@ -75,14 +75,14 @@ void TestListFile::writtenBytes()
     PageListModel pages;
     for (qsizetype i = 0; i < titles.size(); ++i)
         pages.append(titles.at(i), files.at(i));
-    QVERIFY(CreateTextFile(dir.path(), pages));
+    QVERIFY(writeListFile(dir.path(), pages));
     QCOMPARE(TestFiles::read(dir.filePath("listfile.txt")), expected);
 
     // And what was written reads back the same.
     PageListModel back;
-    QCOMPARE(ReadSpisokFiles(dir.filePath("listfile.txt"), back), !titles.isEmpty());
-    QCOMPARE(back.PageList(), titles);
-    QCOMPARE(back.PageFileList(), files);
+    QCOMPARE(readListFile(dir.filePath("listfile.txt"), back), !titles.isEmpty());
+    QCOMPARE(back.titles(), titles);
+    QCOMPARE(back.fileNames(), files);
 }
 
 void TestListFile::parsing_data()
@@ -137,9 +137,9 @@ void TestListFile::parsing()
     const QString path = dir.filePath("listfile.txt");
     QVERIFY(TestFiles::write(path, bytes));
     PageListModel pages;
-    QCOMPARE(ReadSpisokFiles(path, pages), !titles.isEmpty());
-    QCOMPARE(pages.PageList(), titles);
-    QCOMPARE(pages.PageFileList(), files);
+    QCOMPARE(readListFile(path, pages), !titles.isEmpty());
+    QCOMPARE(pages.titles(), titles);
+    QCOMPARE(pages.fileNames(), files);
 }
 
 void TestListFile::roundTripThroughFolder_data()
@@ -161,13 +161,13 @@ void TestListFile::roundTripThroughFolder()
     PageListModel pages;
     for (qsizetype i = 0; i < titles.size(); ++i)
         pages.append(titles.at(i), files.at(i));
-    QVERIFY(CreateTextFile(dir.path(), pages));
+    QVERIFY(writeListFile(dir.path(), pages));
     // Written again over the old file.
-    QVERIFY(CreateTextFile(dir.path(), pages));
+    QVERIFY(writeListFile(dir.path(), pages));
     PageListModel back;
-    QVERIFY(ReadSpisokFiles(dir.filePath("listfile.txt"), back));
-    QCOMPARE(back.PageList(), titles);
-    QCOMPARE(back.PageFileList(), files);
+    QVERIFY(readListFile(dir.filePath("listfile.txt"), back));
+    QCOMPARE(back.titles(), titles);
+    QCOMPARE(back.fileNames(), files);
 }
 
 void TestListFile::createInMissingFolder()
@@ -175,12 +175,12 @@ void TestListFile::createInMissingFolder()
     QTemporaryDir dir;
     PageListModel pages;
     pages.append("A", "a.htm");
-    QVERIFY(!CreateTextFile(dir.filePath("missing"), pages));
+    QVERIFY(!writeListFile(dir.filePath("missing"), pages));
     QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
-    QVERIFY(!CreateTextFile(QString(), pages));
+    QVERIFY(!writeListFile(QString(), pages));
 }
 
-void TestListFile::readSpisokFilesAppends()
+void TestListFile::readListFileAppends()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("listfile.txt");
@@ -188,13 +188,13 @@ void TestListFile::readSpisokFilesAppends()
     PageListModel pages;
     pages.append("Kept", "kept.htm");
     // An empty list adds nothing, but the model already holds a page.
-    QVERIFY(ReadSpisokFiles(path, pages));
+    QVERIFY(readListFile(path, pages));
     QCOMPARE(pages.count(), 1);
     QVERIFY(TestFiles::write(path, kHeader + "B=b.htm\r\n[end]"));
-    QVERIFY(ReadSpisokFiles(path, pages));
-    QCOMPARE(pages.PageList(), (QStringList{"Kept", "B"}));
+    QVERIFY(readListFile(path, pages));
+    QCOMPARE(pages.titles(), (QStringList{"Kept", "B"}));
     PageListModel none;
-    QVERIFY(!ReadSpisokFiles(dir.filePath("missing.txt"), none));
+    QVERIFY(!readListFile(dir.filePath("missing.txt"), none));
 }
 
 void TestListFile::addToTextFile_data()
@@ -232,20 +232,20 @@ void TestListFile::addToTextFile()
     QTemporaryDir dir;
     const QString path = dir.filePath("listfile.txt");
     QVERIFY(TestFiles::write(path, before));
-    QVERIFY(AddToTextFile(dir.path(), title, file));
+    QVERIFY(appendToListFile(dir.path(), title, file));
     QCOMPARE(TestFiles::read(path), after);
 
     PageListModel pages;
-    QVERIFY(ReadSpisokFiles(path, pages));
-    QCOMPARE(pages.PageList().last(), title);
-    QCOMPARE(pages.PageFileList().last(), file);
+    QVERIFY(readListFile(path, pages));
+    QCOMPARE(pages.titles().last(), title);
+    QCOMPARE(pages.fileNames().last(), file);
 }
 
 void TestListFile::addToTextFileMissing()
 {
     QTemporaryDir dir;
-    QVERIFY(!AddToTextFile(dir.filePath("missing"), "A", "a.htm"));
-    QVERIFY(!AddToTextFile(dir.path(), "A", "a.htm"));
+    QVERIFY(!appendToListFile(dir.filePath("missing"), "A", "a.htm"));
+    QVERIFY(!appendToListFile(dir.path(), "A", "a.htm"));
     QVERIFY(!QFileInfo::exists(dir.filePath("listfile.txt")));
 }
 
@@ -254,18 +254,18 @@ void TestListFile::readAndSaveTextFile()
     QTemporaryDir dir;
     const QString path = dir.filePath("x.txt");
     QByteArray bytes("stale");
-    QVERIFY(!ReadTextFile(path, bytes));
+    QVERIFY(!readWholeFile(path, bytes));
     QCOMPARE(bytes, QByteArray("stale"));
-    QVERIFY(!ReadTextFile(dir.path(), bytes)); // a folder is no file
+    QVERIFY(!readWholeFile(dir.path(), bytes)); // a folder is no file
 
     QByteArray all;
     for (int i = 0; i < 256; ++i)
         all.append(static_cast<char>(i));
     QVERIFY(TestFiles::write(path, "a much longer old content that must not survive"));
-    QVERIFY(SaveTextFile(path, all));
-    QVERIFY(ReadTextFile(path, bytes));
+    QVERIFY(saveWholeFile(path, all));
+    QVERIFY(readWholeFile(path, bytes));
     QCOMPARE(bytes, all);
-    QVERIFY(!SaveTextFile(dir.filePath("missing/x.txt"), all));
+    QVERIFY(!saveWholeFile(dir.filePath("missing/x.txt"), all));
 }
 
 QTEST_GUILESS_MAIN(TestListFile)

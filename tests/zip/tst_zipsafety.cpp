@@ -1,7 +1,7 @@
 // Hostile and damaged zips: each is refused, writes nothing outside the
 // destination and leaves no file behind in it.
 
-#include "zip/ZipMcpt.h"
+#include "zip/ziparchiver.h"
 #include "ziptestkit.h"
 
 #include <QTemporaryDir>
@@ -151,9 +151,9 @@ void TestZipSafety::refused()
     QVERIFY(writeFile(tmp.filePath(u"evil.zip"_qs), zip));
     const QStringList before = tree(tmp.path());
 
-    TMiniZip unzip;
+    ZipArchiver unzip;
     unzip.setUnzipFileName(tmp.filePath(u"evil.zip"_qs));
-    QVERIFY(!unzip.ExtractAll(dest));
+    QVERIFY(!unzip.extractAll(dest));
     QVERIFY2(unzip.lastError().contains(reason), qPrintable(unzip.lastError()));
 
     QStringList written = tree(dest);
@@ -188,9 +188,9 @@ void TestZipSafety::refusedBeforeUnzipOpens()
     QFETCH(QByteArray, zip);
     QTemporaryDir tmp;
     QVERIFY(writeFile(tmp.filePath(u"evil.zip"_qs), zip));
-    TMiniZip unzip;
+    ZipArchiver unzip;
     unzip.setUnzipFileName(tmp.filePath(u"evil.zip"_qs));
-    QVERIFY(!unzip.ExtractAll(tmp.filePath(u"dest"_qs)));
+    QVERIFY(!unzip.extractAll(tmp.filePath(u"dest"_qs)));
     QVERIFY(!QFileInfo::exists(tmp.filePath(u"dest"_qs)));
 }
 

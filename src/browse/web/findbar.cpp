@@ -48,7 +48,7 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent), m_edit(new QLineEdit(this))
 void FindBar::activate()
 {
     // The hint follows the interface language of the moment.
-    m_edit->setPlaceholderText(msg(MessageId::txtFindOnOpenPage));
+    m_edit->setPlaceholderText(msg(MessageId::FindOnPageHint));
     show();
     m_edit->setFocus();
     m_edit->selectAll();

@@ -1,4 +1,4 @@
-#include "zip/ZipMcpt.h"
+#include "zip/ziparchiver.h"
 
 #include "zip/entryname.h"
 #include "zip/zipguard.h"
@@ -103,7 +103,7 @@ bool isEmptyZip(ZipGuard &guard, const QString &path)
 
 } // namespace
 
-struct TMiniZip::Private {
+struct ZipArchiver::Private {
     Private()
         : buffer(new char[kBufferSize]), nameBuffer(new char[kNameBufferSize]),
           extraBuffer(new char[kNameBufferSize]),
@@ -145,7 +145,7 @@ struct TMiniZip::Private {
     int closeZip();
 };
 
-bool TMiniZip::Private::openDestination(const QString &path)
+bool ZipArchiver::Private::openDestination(const QString &path)
 {
     if (destinationFd >= 0 && destination == path)
         return true;
@@ -168,7 +168,7 @@ bool TMiniZip::Private::openDestination(const QString &path)
 
 // Opens (creating what is missing) a folder below the destination, one level
 // at a time and never through a symbolic link. Returns -1 with errno set.
-int TMiniZip::Private::openFolder(const QByteArray &relative)
+int ZipArchiver::Private::openFolder(const QByteArray &relative)
 {
     if (relative.isEmpty())
         return destinationFd;
@@ -221,7 +221,7 @@ int TMiniZip::Private::openFolder(const QByteArray &relative)
     return fd;
 }
 
-void TMiniZip::Private::closeFolders()
+void ZipArchiver::Private::closeFolders()
 {
     if (folderFd >= 0 && folderFd != destinationFd)
         ::close(folderFd);
@@ -233,7 +233,7 @@ void TMiniZip::Private::closeFolders()
     destination.clear();
 }
 
-int TMiniZip::Private::closeZip()
+int ZipArchiver::Private::closeZip()
 {
     if (!zip)
         return ZIP_OK;
@@ -242,9 +242,9 @@ int TMiniZip::Private::closeZip()
     return result;
 }
 
-TMiniZip::TMiniZip(QObject *parent) : QObject(parent), d(std::make_unique<Private>()) {}
+ZipArchiver::ZipArchiver(QObject *parent) : QObject(parent), d(std::make_unique<Private>()) {}
 
-TMiniZip::~TMiniZip()
+ZipArchiver::~ZipArchiver()
 {
     d->closeFolders();
     if (d->unz)
@@ -252,12 +252,12 @@ TMiniZip::~TMiniZip()
     d->closeZip();
 }
 
-QString TMiniZip::ZipFileName() const
+QString ZipArchiver::zipFileName() const
 {
     return d->zipFileName;
 }
 
-bool TMiniZip::setZipFileName(const QString &path)
+bool ZipArchiver::setZipFileName(const QString &path)
 {
     if (path == d->zipFileName)
         return true;
@@ -271,12 +271,12 @@ bool TMiniZip::setZipFileName(const QString &path)
     return complete;
 }
 
-QString TMiniZip::UnzipFileName() const
+QString ZipArchiver::unzipFileName() const
 {
     return d->unzipFileName;
 }
 
-void TMiniZip::setUnzipFileName(const QString &path)
+void ZipArchiver::setUnzipFileName(const QString &path)
 {
     if (path == d->unzipFileName)
         return;
@@ -287,12 +287,12 @@ void TMiniZip::setUnzipFileName(const QString &path)
     d->unzipFileName = path;
 }
 
-QString TMiniZip::lastError() const
+QString ZipArchiver::lastError() const
 {
     return d->lastError;
 }
 
-int TMiniZip::AddFile(const QString &source, const QString &entryName)
+int ZipArchiver::addFile(const QString &source, const QString &entryName)
 {
     d->lastError.clear();
     if (!d->zip && !d->zipFileName.isEmpty()) {
@@ -358,14 +358,14 @@ int TMiniZip::AddFile(const QString &source, const QString &entryName)
         return result;
     }
 
-    if (OnProgress)
-        OnProgress(this, PrgsType::AddStart, source, qint64(size));
+    if (onProgress)
+        onProgress(this, ProgressKind::AddStart, source, qint64(size));
     char *buffer = d->buffer.get();
     std::uint64_t done = 0;
     for (;;) {
         const ssize_t n = readSome(fd, buffer, kBufferSize);
-        if (OnProgress)
-            OnProgress(this, PrgsType::AddBlock, source, n < 0 ? 0 : qint64(n));
+        if (onProgress)
+            onProgress(this, ProgressKind::AddBlock, source, n < 0 ? 0 : qint64(n));
         if (n < 0) {
             d->lastError =
                 QStringLiteral("\"%1\" cannot be read: %2").arg(source, systemError(errno));
@@ -400,7 +400,7 @@ int TMiniZip::AddFile(const QString &source, const QString &entryName)
     return 0;
 }
 
-bool TMiniZip::ExtractAll(const QString &destination)
+bool ZipArchiver::extractAll(const QString &destination)
 {
     d->lastError.clear();
     if (!d->unz && !d->unzipFileName.isEmpty() && QFileInfo(d->unzipFileName).isFile()) {
@@ -446,7 +446,7 @@ bool TMiniZip::ExtractAll(const QString &destination)
     d->unpackingAll = true;
     bool ok = d->openDestination(folder);
     for (ZPOS64_T i = 0; ok && i < global.number_entry; ++i) {
-        if (ExtractCurrent(folder) != 0) {
+        if (extractCurrent(folder) != 0) {
             ok = false;
         } else if (i + 1 < global.number_entry && unzGoToNextFile(d->unz) != UNZ_OK) {
             d->lastError =
@@ -459,7 +459,7 @@ bool TMiniZip::ExtractAll(const QString &destination)
     return ok;
 }
 
-int TMiniZip::ExtractCurrent(const QString &destination)
+int ZipArchiver::extractCurrent(const QString &destination)
 {
     d->lastError.clear();
     struct Release {
@@ -501,7 +501,7 @@ int TMiniZip::ExtractCurrent(const QString &destination)
         return UNZ_BADZIPFILE;
     }
     const QString shownName = name;
-    if (UzWithoutPath)
+    if (extractWithoutFolders)
         name = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
     if (name.isEmpty())
         return UNZ_OK; // a folder entry, and folders were asked to be dropped
@@ -526,10 +526,10 @@ int TMiniZip::ExtractCurrent(const QString &destination)
         return -1;
     }
 
-    bool canOverwrite = UzOverwrite;
-    if (OnUnzipFile)
-        OnUnzipFile(this, fromDosDate(info.dosDate), qint64(info.uncompressed_size),
-                    qint64(info.compressed_size), target, canOverwrite);
+    bool canOverwrite = overwriteOnExtract;
+    if (onExtractEntry)
+        onExtractEntry(this, fromDosDate(info.dosDate), qint64(info.uncompressed_size),
+                       qint64(info.compressed_size), target, canOverwrite);
     if (isFolder)
         return UNZ_OK;
 
@@ -564,8 +564,8 @@ int TMiniZip::ExtractCurrent(const QString &destination)
     result = UNZ_OK;
     for (;;) {
         const int n = unzReadCurrentFile(d->unz, buffer, kBufferSize);
-        if (OnProgress)
-            OnProgress(this, PrgsType::ExtractBlock, target, n);
+        if (onProgress)
+            onProgress(this, ProgressKind::ExtractBlock, target, n);
         if (n < 0) {
             result = n;
             fail(QStringLiteral("its data is damaged (%1)").arg(n));

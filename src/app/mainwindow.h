@@ -25,14 +25,15 @@ class UserInteraction;
 // the open archive and the state of every control, the window renders it and
 // passes the user's commands on. Every control carries its usual name as its
 // object name (N1 ... N62, ToolButton1 ... ToolButton28, TreeView1, ListBox1 ...).
-class TForm1 : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     // view and ui replace the browser and the message boxes (tests); the
     // window does not own them. Start-up runs here and shows the window.
-    explicit TForm1(const WorkFolders &folders = WorkFolders::standard(), PageView *view = nullptr,
-                    UserInteraction *ui = nullptr, QWidget *parent = nullptr);
-    ~TForm1() override;
+    explicit MainWindow(const WorkFolders &folders = WorkFolders::standard(),
+                        PageView *view = nullptr, UserInteraction *ui = nullptr,
+                        QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     Session &session() { return *m_session; }
     PageView &pageView() { return *m_view; }
@@ -40,7 +41,7 @@ public:
 
     // Puts the texts of the active language on the menus, the tool-button
     // hints and the off-line box.
-    void CheckMenu();
+    void retranslate();
 
     QString statusText() const;
 
@@ -62,8 +63,8 @@ private:
     void createStatusBar();
     void connectSession();
 
-    void FormCreate();
-    void FormClose();
+    void startUp();
+    void shutDown();
 
     QAction *addItem(QMenu *menu, const char *name, const QString &builtInCaption = {});
     QMenu *addSubmenu(QWidget *owner, const char *name);

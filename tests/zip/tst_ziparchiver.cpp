@@ -1,4 +1,4 @@
-#include "zip/ZipMcpt.h"
+#include "zip/ziparchiver.h"
 #include "zip/zipguard.h"
 #include "ziptestkit.h"
 
@@ -13,7 +13,7 @@ using namespace ZipTestKit;
 namespace {
 
 struct Progress {
-    PrgsType type;
+    ProgressKind type;
     QString file;
     qint64 size;
 };
@@ -31,7 +31,8 @@ QDateTime mtime(const QString &path)
 }
 
 // Zips every file below root, the way the working folder is zipped back.
-bool zipTree(TMiniZip &zip, const QString &root, const QString &zipPath, bool backslashes = false)
+bool zipTree(ZipArchiver &zip, const QString &root, const QString &zipPath,
+             bool backslashes = false)
 {
     zip.setZipFileName(zipPath);
     QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
@@ -41,14 +42,14 @@ bool zipTree(TMiniZip &zip, const QString &root, const QString &zipPath, bool ba
         QString name = QDir(root).relativeFilePath(path);
         if (backslashes)
             name.replace(u'/', u'\\');
-        ok = zip.AddFile(path, name) == 0 && ok;
+        ok = zip.addFile(path, name) == 0 && ok;
     }
     return zip.setZipFileName(QString()) && ok;
 }
 
 } // namespace
 
-class TestZipMcpt : public QObject {
+class TestZipArchiver : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init();
@@ -79,13 +80,13 @@ private:
     QString path(const QString &rel) const { return m_tmp->filePath(rel); }
 };
 
-void TestZipMcpt::init()
+void TestZipArchiver::init()
 {
     m_tmp = std::make_unique<QTemporaryDir>();
     QVERIFY(m_tmp->isValid());
 }
 
-void TestZipMcpt::roundTrip_data()
+void TestZipArchiver::roundTrip_data()
 {
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<bool>("backslashes");
@@ -106,7 +107,7 @@ void TestZipMcpt::roundTrip_data()
         << false;
 }
 
-void TestZipMcpt::roundTrip()
+void TestZipArchiver::roundTrip()
 {
     QFETCH(QStringList, names);
     QFETCH(bool, backslashes);
@@ -128,10 +129,10 @@ void TestZipMcpt::roundTrip()
         setMTime(src + u'/' + names[i], when.addSecs(3600 * i + i));
     }
 
-    TMiniZip zip;
+    ZipArchiver zip;
     QVERIFY(zipTree(zip, src, path(u"a.zip"_qs), backslashes));
     zip.setUnzipFileName(path(u"a.zip"_qs));
-    QVERIFY2(zip.ExtractAll(path(u"out"_qs)), qPrintable(zip.lastError()));
+    QVERIFY2(zip.extractAll(path(u"out"_qs)), qPrintable(zip.lastError()));
     QVERIFY(zip.lastError().isEmpty());
 
     QCOMPARE(tree(path(u"out"_qs)), tree(src));
@@ -142,39 +143,39 @@ void TestZipMcpt::roundTrip()
     }
 }
 
-void TestZipMcpt::zipFileNameSameValueKeepsZipOpen()
+void TestZipArchiver::zipFileNameSameValueKeepsZipOpen()
 {
     QVERIFY(writeFile(path(u"one.txt"_qs), "1"));
     QVERIFY(writeFile(path(u"two.txt"_qs), "2"));
-    TMiniZip zip;
+    ZipArchiver zip;
     QVERIFY(zip.setZipFileName(path(u"a.zip"_qs)));
     QVERIFY(!QFile::exists(path(u"a.zip"_qs))); // opened lazily
-    QCOMPARE(zip.AddFile(path(u"one.txt"_qs), u"one.txt"_qs), 0);
+    QCOMPARE(zip.addFile(path(u"one.txt"_qs), u"one.txt"_qs), 0);
     QVERIFY(zip.setZipFileName(path(u"a.zip"_qs))); // the same name: nothing happens
-    QCOMPARE(zip.AddFile(path(u"two.txt"_qs), u"two.txt"_qs), 0);
+    QCOMPARE(zip.addFile(path(u"two.txt"_qs), u"two.txt"_qs), 0);
     QVERIFY(zip.setZipFileName(QString()));
 
     zip.setUnzipFileName(path(u"a.zip"_qs));
-    QVERIFY(zip.ExtractAll(path(u"out"_qs)));
+    QVERIFY(zip.extractAll(path(u"out"_qs)));
     QCOMPARE(tree(path(u"out"_qs)), (QStringList{u"one.txt"_qs, u"two.txt"_qs}));
 }
 
-void TestZipMcpt::zipFileNameOtherValueFinishesZip()
+void TestZipArchiver::zipFileNameOtherValueFinishesZip()
 {
     QVERIFY(writeFile(path(u"one.txt"_qs), "1"));
-    auto zip = std::make_unique<TMiniZip>();
+    auto zip = std::make_unique<ZipArchiver>();
     zip->setZipFileName(path(u"a.zip"_qs));
-    QCOMPARE(zip->AddFile(path(u"one.txt"_qs), u"one.txt"_qs), 0);
+    QCOMPARE(zip->addFile(path(u"one.txt"_qs), u"one.txt"_qs), 0);
     QVERIFY(zip->setZipFileName(path(u"b.zip"_qs)));
-    QCOMPARE(zip->ZipFileName(), path(u"b.zip"_qs));
+    QCOMPARE(zip->zipFileName(), path(u"b.zip"_qs));
     QCOMPARE(run(u"unzip"_qs, {u"-tq"_qs, path(u"a.zip"_qs)}), 0); // finished and whole
     QVERIFY(!QFile::exists(path(u"b.zip"_qs)));
-    QCOMPARE(zip->AddFile(path(u"one.txt"_qs), u"x/one.txt"_qs), 0);
+    QCOMPARE(zip->addFile(path(u"one.txt"_qs), u"x/one.txt"_qs), 0);
     zip.reset(); // destruction finishes the zip being written as well
     QCOMPARE(run(u"unzip"_qs, {u"-tq"_qs, path(u"b.zip"_qs)}), 0);
 }
 
-void TestZipMcpt::addFileRefusals_data()
+void TestZipArchiver::addFileRefusals_data()
 {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("entryName");
@@ -188,37 +189,37 @@ void TestZipMcpt::addFileRefusals_data()
 }
 
 // A refused file adds nothing, but the zip itself is there and stays whole.
-void TestZipMcpt::addFileRefusals()
+void TestZipArchiver::addFileRefusals()
 {
     QFETCH(QString, source);
     QFETCH(QString, entryName);
     QVERIFY(writeFile(path(u"file.txt"_qs), "data"));
     QVERIFY(QDir().mkpath(path(u"folder"_qs)));
 
-    TMiniZip zip;
+    ZipArchiver zip;
     zip.setZipFileName(path(u"a.zip"_qs));
-    QCOMPARE(zip.AddFile(source.isEmpty() ? source : path(source), entryName), -1);
+    QCOMPARE(zip.addFile(source.isEmpty() ? source : path(source), entryName), -1);
     QVERIFY(!zip.lastError().isEmpty());
     QVERIFY(QFile::exists(path(u"a.zip"_qs)));
-    QCOMPARE(zip.AddFile(path(u"file.txt"_qs), u"file.txt"_qs), 0);
+    QCOMPARE(zip.addFile(path(u"file.txt"_qs), u"file.txt"_qs), 0);
     QVERIFY(zip.setZipFileName(QString()));
 
     zip.setUnzipFileName(path(u"a.zip"_qs));
-    QVERIFY(zip.ExtractAll(path(u"out"_qs)));
+    QVERIFY(zip.extractAll(path(u"out"_qs)));
     QCOMPARE(tree(path(u"out"_qs)), QStringList{u"file.txt"_qs});
 }
 
-void TestZipMcpt::zipInMissingFolder()
+void TestZipArchiver::zipInMissingFolder()
 {
     QVERIFY(writeFile(path(u"file.txt"_qs), "data"));
-    TMiniZip zip;
+    ZipArchiver zip;
     zip.setZipFileName(path(u"no/such/folder/a.zip"_qs));
-    QCOMPARE(zip.AddFile(path(u"file.txt"_qs), u"file.txt"_qs), -1);
-    QCOMPARE(zip.AddFile(path(u"file.txt"_qs), u"file.txt"_qs), -1);
+    QCOMPARE(zip.addFile(path(u"file.txt"_qs), u"file.txt"_qs), -1);
+    QCOMPARE(zip.addFile(path(u"file.txt"_qs), u"file.txt"_qs), -1);
     QVERIFY(!QFile::exists(path(u"no/such/folder/a.zip"_qs)));
 }
 
-void TestZipMcpt::largeFilesRefusedUpFront_data()
+void TestZipArchiver::largeFilesRefusedUpFront_data()
 {
     QTest::addColumn<qint64>("size");
     QTest::newRow("4 GiB and one byte") << (qint64(4) << 30) + 1;
@@ -226,7 +227,7 @@ void TestZipMcpt::largeFilesRefusedUpFront_data()
 }
 
 // Sparse files: nothing of this size is ever read.
-void TestZipMcpt::largeFilesRefusedUpFront()
+void TestZipArchiver::largeFilesRefusedUpFront()
 {
     QFETCH(qint64, size);
     QVERIFY(writeFile(path(u"small.txt"_qs), "small"));
@@ -235,19 +236,19 @@ void TestZipMcpt::largeFilesRefusedUpFront()
     QVERIFY(big.resize(size));
     big.close();
 
-    TMiniZip zip;
+    ZipArchiver zip;
     zip.setZipFileName(path(u"a.zip"_qs));
-    QCOMPARE(zip.AddFile(path(u"small.txt"_qs), u"small.txt"_qs), 0);
+    QCOMPARE(zip.addFile(path(u"small.txt"_qs), u"small.txt"_qs), 0);
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(zip.AddFile(path(u"big.bin"_qs), u"big.bin"_qs), -1);
+    QCOMPARE(zip.addFile(path(u"big.bin"_qs), u"big.bin"_qs), -1);
     QVERIFY(timer.elapsed() < 2000);
     QVERIFY2(zip.lastError().contains(u"GiB"_qs), qPrintable(zip.lastError()));
     QVERIFY(zip.setZipFileName(QString())); // what was added before is intact
     QCOMPARE(run(u"unzip"_qs, {u"-tq"_qs, path(u"a.zip"_qs)}), 0);
 }
 
-void TestZipMcpt::additionLimits_data()
+void TestZipArchiver::additionLimits_data()
 {
     QTest::addColumn<quint64>("entries");
     QTest::addColumn<quint64>("total");
@@ -271,7 +272,7 @@ void TestZipMcpt::additionLimits_data()
         << quint64(4) << 3 * GiB << 4 * GiB - 4096 << GiB / 2 << false;
 }
 
-void TestZipMcpt::additionLimits()
+void TestZipArchiver::additionLimits()
 {
     QFETCH(quint64, entries);
     QFETCH(quint64, total);
@@ -281,26 +282,26 @@ void TestZipMcpt::additionLimits()
     QCOMPARE(ZipGuard::additionProblem(entries, total, zipBytes, size, 100).isEmpty(), allowed);
 }
 
-void TestZipMcpt::progressReports()
+void TestZipArchiver::progressReports()
 {
     const QByteArray content(20000, 'x');
     QVERIFY(writeFile(path(u"f.txt"_qs), content));
-    TMiniZip zip;
+    ZipArchiver zip;
     QList<Progress> events;
-    zip.OnProgress = [&](TMiniZip *sender, PrgsType type, const QString &file, qint64 size) {
+    zip.onProgress = [&](ZipArchiver *sender, ProgressKind type, const QString &file, qint64 size) {
         QCOMPARE(sender, &zip);
         events.append({type, file, size});
     };
     zip.setZipFileName(path(u"a.zip"_qs));
-    QCOMPARE(zip.AddFile(path(u"f.txt"_qs), u"f.txt"_qs), 0);
+    QCOMPARE(zip.addFile(path(u"f.txt"_qs), u"f.txt"_qs), 0);
     zip.setZipFileName(QString());
 
     QVERIFY(events.size() >= 4);
-    QCOMPARE(events[0].type, PrgsType::AddStart);
+    QCOMPARE(events[0].type, ProgressKind::AddStart);
     QCOMPARE(events[0].size, content.size());
     qint64 sum = 0;
     for (qsizetype i = 1; i < events.size(); ++i) {
-        QCOMPARE(events[i].type, PrgsType::AddBlock);
+        QCOMPARE(events[i].type, ProgressKind::AddBlock);
         QCOMPARE(events[i].file, path(u"f.txt"_qs));
         QVERIFY(events[i].size <= 8192);
         sum += events[i].size;
@@ -309,10 +310,10 @@ void TestZipMcpt::progressReports()
 
     events.clear();
     zip.setUnzipFileName(path(u"a.zip"_qs));
-    QVERIFY(zip.ExtractAll(path(u"out"_qs)));
+    QVERIFY(zip.extractAll(path(u"out"_qs)));
     sum = 0;
     for (const Progress &p : events) {
-        QCOMPARE(p.type, PrgsType::ExtractBlock);
+        QCOMPARE(p.type, ProgressKind::ExtractBlock);
         QCOMPARE(p.file, path(u"out/f.txt"_qs));
         QVERIFY(p.size <= 8192);
         sum += p.size;
@@ -320,23 +321,23 @@ void TestZipMcpt::progressReports()
     QCOMPARE(sum, content.size());
 }
 
-void TestZipMcpt::unzipFileEvent()
+void TestZipArchiver::unzipFileEvent()
 {
     QVERIFY(writeFile(path(u"src/keep.txt"_qs), "new keep"));
     QVERIFY(writeFile(path(u"src/other.txt"_qs), "new other"));
     const QDateTime when(QDate(2021, 3, 4), QTime(5, 6, 8));
     setMTime(path(u"src/keep.txt"_qs), when);
-    TMiniZip zip;
+    ZipArchiver zip;
     zip.setZipFileName(path(u"a.zip"_qs));
-    QCOMPARE(zip.AddFile(path(u"src/other.txt"_qs), u"other.txt"_qs), 0);
-    QCOMPARE(zip.AddFile(path(u"src/keep.txt"_qs), u"keep.txt"_qs), 0);
+    QCOMPARE(zip.addFile(path(u"src/other.txt"_qs), u"other.txt"_qs), 0);
+    QCOMPARE(zip.addFile(path(u"src/keep.txt"_qs), u"keep.txt"_qs), 0);
     zip.setZipFileName(QString());
 
     QVERIFY(writeFile(path(u"out/keep.txt"_qs), "old keep"));
     QStringList seen;
-    zip.OnUnzipFile = [&](TMiniZip *, const QDateTime &date, qint64 size, qint64 packed,
-                          const QString &dest, bool &canOverwrite) {
-        QVERIFY(canOverwrite); // comes in as UzOverwrite
+    zip.onExtractEntry = [&](ZipArchiver *, const QDateTime &date, qint64 size, qint64 packed,
+                             const QString &dest, bool &canOverwrite) {
+        QVERIFY(canOverwrite); // comes in as overwriteOnExtract
         QVERIFY(packed > 0);
         seen.append(dest);
         if (dest.endsWith(u"keep.txt"_qs)) {
@@ -346,14 +347,14 @@ void TestZipMcpt::unzipFileEvent()
         }
     };
     zip.setUnzipFileName(path(u"a.zip"_qs));
-    QVERIFY(!zip.ExtractAll(path(u"out"_qs)));
+    QVERIFY(!zip.extractAll(path(u"out"_qs)));
     QCOMPARE(seen, (QStringList{path(u"out/other.txt"_qs), path(u"out/keep.txt"_qs)}));
     QCOMPARE(readFile(path(u"out/keep.txt"_qs)), QByteArray("old keep"));
     QCOMPARE(readFile(path(u"out/other.txt"_qs)), QByteArray("new other"));
     QVERIFY(zip.lastError().contains(u"keep.txt"_qs));
 }
 
-void TestZipMcpt::overwriteFalseStopsAtExistingFile()
+void TestZipArchiver::overwriteFalseStopsAtExistingFile()
 {
     QList<RawEntry> entries;
     for (const char *n : {"a.txt", "b.txt", "c.txt"})
@@ -361,47 +362,47 @@ void TestZipMcpt::overwriteFalseStopsAtExistingFile()
     QVERIFY(writeFile(path(u"a.zip"_qs), buildZip(entries)));
     QVERIFY(writeFile(path(u"out/b.txt"_qs), "old b"));
 
-    TMiniZip zip;
-    zip.UzOverwrite = false;
+    ZipArchiver zip;
+    zip.overwriteOnExtract = false;
     zip.setUnzipFileName(path(u"a.zip"_qs));
-    QVERIFY(!zip.ExtractAll(path(u"out"_qs)));
+    QVERIFY(!zip.extractAll(path(u"out"_qs)));
     QVERIFY(zip.lastError().contains(u"b.txt"_qs));
     QCOMPARE(tree(path(u"out"_qs)), (QStringList{u"a.txt"_qs, u"b.txt"_qs}));
     QCOMPARE(readFile(path(u"out/b.txt"_qs)), QByteArray("old b"));
 }
 
-void TestZipMcpt::overwriteReplacesFile()
+void TestZipArchiver::overwriteReplacesFile()
 {
     QVERIFY(writeFile(path(u"a.zip"_qs), buildZip({{"b.txt", "new b"}})));
     QVERIFY(writeFile(path(u"out/b.txt"_qs), "an older and longer b"));
-    TMiniZip zip;
+    ZipArchiver zip;
     zip.setUnzipFileName(path(u"a.zip"_qs));
-    QVERIFY(zip.ExtractAll(path(u"out"_qs)));
+    QVERIFY(zip.extractAll(path(u"out"_qs)));
     QCOMPARE(readFile(path(u"out/b.txt"_qs)), QByteArray("new b"));
 }
 
-void TestZipMcpt::withoutPath()
+void TestZipArchiver::withoutPath()
 {
     QVERIFY(
         writeFile(path(u"a.zip"_qs),
                   buildZip({{"x/", ""}, {"x/a.txt", "a"}, {"y\\z\\b.txt", "b"}, {"c.txt", "c"}})));
-    TMiniZip zip;
-    zip.UzWithoutPath = true;
+    ZipArchiver zip;
+    zip.extractWithoutFolders = true;
     zip.setUnzipFileName(path(u"a.zip"_qs));
-    QVERIFY(zip.ExtractAll(path(u"out"_qs)));
+    QVERIFY(zip.extractAll(path(u"out"_qs)));
     QCOMPARE(tree(path(u"out"_qs)), (QStringList{u"a.txt"_qs, u"b.txt"_qs, u"c.txt"_qs}));
 }
 
-void TestZipMcpt::folderEntriesAndEmptyFiles()
+void TestZipArchiver::folderEntriesAndEmptyFiles()
 {
     QVERIFY(writeFile(path(u"a.zip"_qs), buildZip({{"empty/", ""},
                                                    {"deep/er/", ""},
                                                    {"deep/er/zero.txt", ""},
                                                    {"stored.txt", "stored", false},
                                                    {"zero.txt", "", false}})));
-    TMiniZip zip;
+    ZipArchiver zip;
     zip.setUnzipFileName(path(u"a.zip"_qs));
-    QVERIFY2(zip.ExtractAll(path(u"out"_qs)), qPrintable(zip.lastError()));
+    QVERIFY2(zip.extractAll(path(u"out"_qs)), qPrintable(zip.lastError()));
     QCOMPARE(tree(path(u"out"_qs)),
              (QStringList{u"deep/"_qs, u"deep/er/"_qs, u"deep/er/zero.txt"_qs, u"empty/"_qs,
                           u"stored.txt"_qs, u"zero.txt"_qs}));
@@ -411,66 +412,66 @@ void TestZipMcpt::folderEntriesAndEmptyFiles()
 
 // Skipping such an entry silently would leave the file out of the archive at
 // the next write-back.
-void TestZipMcpt::unwritableEntryFailsExtraction()
+void TestZipArchiver::unwritableEntryFailsExtraction()
 {
     QVERIFY(writeFile(path(u"a.zip"_qs), buildZip({{"a", "file"}, {"a/b.txt", "under a file"}})));
-    TMiniZip zip;
+    ZipArchiver zip;
     zip.setUnzipFileName(path(u"a.zip"_qs));
-    QVERIFY(!zip.ExtractAll(path(u"out"_qs)));
+    QVERIFY(!zip.extractAll(path(u"out"_qs)));
     QVERIFY2(zip.lastError().contains(u"a/b.txt"_qs), qPrintable(zip.lastError()));
 }
 
-void TestZipMcpt::linksInDestinationAreNotFollowed()
+void TestZipArchiver::linksInDestinationAreNotFollowed()
 {
     QVERIFY(writeFile(path(u"outside/target.txt"_qs), "outside"));
     QVERIFY(QDir().mkpath(path(u"out"_qs)));
     QVERIFY(QFile::link(path(u"outside"_qs), path(u"out/dir"_qs)));
     QVERIFY(QFile::link(path(u"outside/target.txt"_qs), path(u"out/file.txt"_qs)));
 
-    TMiniZip zip;
+    ZipArchiver zip;
     QVERIFY(writeFile(path(u"file.zip"_qs), buildZip({{"file.txt", "inside"}})));
     zip.setUnzipFileName(path(u"file.zip"_qs));
-    QVERIFY(zip.ExtractAll(path(u"out"_qs))); // the link is replaced by a real file
+    QVERIFY(zip.extractAll(path(u"out"_qs))); // the link is replaced by a real file
     QVERIFY(!QFileInfo(path(u"out/file.txt"_qs)).isSymLink());
     QCOMPARE(readFile(path(u"out/file.txt"_qs)), QByteArray("inside"));
 
     QVERIFY(writeFile(path(u"dir.zip"_qs), buildZip({{"dir/new.txt", "inside"}})));
     zip.setUnzipFileName(path(u"dir.zip"_qs));
-    QVERIFY(!zip.ExtractAll(path(u"out"_qs)));
+    QVERIFY(!zip.extractAll(path(u"out"_qs)));
     QVERIFY(zip.lastError().contains(u"dir/new.txt"_qs));
     QCOMPARE(tree(path(u"outside"_qs)), QStringList{u"target.txt"_qs});
     QCOMPARE(readFile(path(u"outside/target.txt"_qs)), QByteArray("outside"));
 }
 
-void TestZipMcpt::openHandleIsReused()
+void TestZipArchiver::openHandleIsReused()
 {
     QVERIFY(writeFile(path(u"a.zip"_qs), buildZip({{"a.txt", "a"}})));
     QVERIFY(writeFile(path(u"b.zip"_qs), buildZip({{"b.txt", "b"}})));
-    TMiniZip zip;
+    ZipArchiver zip;
     zip.setUnzipFileName(path(u"a.zip"_qs));
-    QVERIFY(zip.ExtractAll(path(u"one"_qs)));
+    QVERIFY(zip.extractAll(path(u"one"_qs)));
     // The open handle still reads the file that was opened, even once it is gone.
     QVERIFY(QFile::remove(path(u"a.zip"_qs)));
     zip.setUnzipFileName(path(u"a.zip"_qs));
-    QVERIFY(zip.ExtractAll(path(u"two"_qs)));
+    QVERIFY(zip.extractAll(path(u"two"_qs)));
     QCOMPARE(tree(path(u"two"_qs)), QStringList{u"a.txt"_qs});
     // Another name closes it.
     zip.setUnzipFileName(path(u"b.zip"_qs));
-    QVERIFY(zip.ExtractAll(path(u"three"_qs)));
+    QVERIFY(zip.extractAll(path(u"three"_qs)));
     QCOMPARE(tree(path(u"three"_qs)), QStringList{u"b.txt"_qs});
     zip.setUnzipFileName(path(u"a.zip"_qs));
-    QVERIFY(!zip.ExtractAll(path(u"four"_qs)));
+    QVERIFY(!zip.extractAll(path(u"four"_qs)));
 }
 
-void TestZipMcpt::emptyZip()
+void TestZipArchiver::emptyZip()
 {
-    TMiniZip zip;
+    ZipArchiver zip;
     zip.setZipFileName(path(u"a.zip"_qs));
-    QCOMPARE(zip.AddFile(path(u"missing"_qs), u"missing"_qs), -1);
+    QCOMPARE(zip.addFile(path(u"missing"_qs), u"missing"_qs), -1);
     QVERIFY(zip.setZipFileName(QString()));
     zip.setUnzipFileName(path(u"a.zip"_qs));
-    QVERIFY(zip.ExtractAll(path(u"out"_qs)));
+    QVERIFY(zip.extractAll(path(u"out"_qs)));
 }
 
-QTEST_GUILESS_MAIN(TestZipMcpt)
-#include "tst_zipmcpt.moc"
+QTEST_GUILESS_MAIN(TestZipArchiver)
+#include "tst_ziparchiver.moc"

@@ -1,4 +1,4 @@
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 
 #include "app/widgetinteraction.h"
 #include "browse/web/webpageview.h"
@@ -41,76 +41,76 @@ struct ControlText {
     MessageId id;
 };
 
-// What CheckMenu puts on the window. Controls not listed keep their built-in
+// What retranslate puts on the window. Controls not listed keep their built-in
 // captions in every language.
 const ControlText kControlTexts[] = {
-    {"N1", TextKind::Caption, MessageId::txtSection},
-    {"N2", TextKind::Caption, MessageId::txtCreateNewSection},
-    {"N3", TextKind::Caption, MessageId::txtRenameSectionArchive},
-    {"N5", TextKind::Caption, MessageId::txtDeleteSection2},
-    {"N6", TextKind::Caption, MessageId::txtArchive},
-    {"N43", TextKind::Caption, MessageId::txtCreateNewArchive},
-    {"N44", TextKind::Caption, MessageId::txtSwitchArchive},
-    {"N45", TextKind::Caption, MessageId::txtRenameSectionArchive},
-    {"N46", TextKind::Caption, MessageId::txtMoveArchive},
-    {"N8", TextKind::Caption, MessageId::txtInOtherSection},
-    {"N47", TextKind::Caption, MessageId::txtSaveArchiveAs},
-    {"N48", TextKind::Caption, MessageId::txtAddToArchive},
-    {"N25", TextKind::Caption, MessageId::txtPages},
-    {"N20", TextKind::Caption, MessageId::txtPagesIntoDirectories},
-    {"N26", TextKind::Caption, MessageId::txtFiles},
-    {"N27", TextKind::Caption, MessageId::txtDirectory},
-    {"N24", TextKind::Caption, MessageId::txtUpdateArchive},
-    {"N31", TextKind::Caption, MessageId::txtNewListing},
-    {"N50", TextKind::Caption, MessageId::txtDeleteArchive},
-    {"N62", TextKind::Caption, MessageId::txtPathToArchive},
-    {"N18", TextKind::Caption, MessageId::txtPage},
-    {"N28", TextKind::Caption, MessageId::txtAdd},
-    {"N29", TextKind::Caption, MessageId::txtRenameThePage},
-    {"N30", TextKind::Caption, MessageId::txtMoveToOtherArchive},
-    {"N35", TextKind::Caption, MessageId::txtSaveToDirectory},
-    {"N51", TextKind::Caption, MessageId::txtDeletePage},
-    {"N19", TextKind::Caption, MessageId::txtSettings},
-    {"N21", TextKind::Caption, MessageId::txtPrint},
-    {"N14", TextKind::Caption, MessageId::txtInterface},
-    {"N15", TextKind::Caption, MessageId::txtEnglish},
-    {"N16", TextKind::Caption, MessageId::txtRussian},
-    {"N52", TextKind::Caption, MessageId::txtAbout},
-    {"N40", TextKind::Caption, MessageId::txtCreateSection},
-    {"N41", TextKind::Caption, MessageId::txtCreateArchive},
-    {"N7", TextKind::Caption, MessageId::txtConnectArchive},
-    {"N9", TextKind::Caption, MessageId::txtRenameSectionArchive},
-    {"N56", TextKind::Caption, MessageId::txtDeleteSection},
-    {"N38", TextKind::Caption, MessageId::txtDeleteArchive},
-    {"N12", TextKind::Caption, MessageId::txtAddInArchiveOfThe},
-    {"N13", TextKind::Caption, MessageId::txtAddInArchiveFiles},
-    {"N10", TextKind::Caption, MessageId::txtAddInArchiveDirectory},
-    {"N32", TextKind::Caption, MessageId::txtRenameThePage},
-    {"N33", TextKind::Caption, MessageId::txtSaveThePage},
-    {"N34", TextKind::Caption, MessageId::txtCarryPageInOtherArchive},
-    {"N60", TextKind::Caption, MessageId::txtDeletePage},
-    {"ToolButton15", TextKind::Hint, MessageId::txtPrintPreview},
-    {"ToolButton16", TextKind::Hint, MessageId::txtFindOnOpenPage},
-    {"ToolButton21", TextKind::Hint, MessageId::txtHideListings},
-    {"ToolButton14", TextKind::Hint, MessageId::txtPrint},
-    {"ToolButton1", TextKind::Hint, MessageId::txtCreateSection},
-    {"ToolButton3", TextKind::Hint, MessageId::txtCreateArchive},
-    {"ToolButton5", TextKind::Hint, MessageId::txtConnectArchive},
-    {"ToolButton7", TextKind::Hint, MessageId::txtRenameSectionArchive2},
-    {"ToolButton2", TextKind::Hint, MessageId::txtCarryArchiveInOtherSection},
-    {"ToolButton4", TextKind::Hint, MessageId::txtDeleteArchive},
-    {"ToolButton8", TextKind::Hint, MessageId::txtAddInArchiveOfThe},
-    {"ToolButton9", TextKind::Hint, MessageId::txtRenameThePage},
-    {"ToolButton10", TextKind::Hint, MessageId::txtCarryPageInOtherArchive},
-    {"ToolButton11", TextKind::Hint, MessageId::txtMovePageUp},
-    {"ToolButton13", TextKind::Hint, MessageId::txtMovePageDown},
-    {"ToolButton6", TextKind::Hint, MessageId::txtDeletePage},
-    {"ToolButton22", TextKind::Hint, MessageId::txtGoToFirstPageOn},
-    {"ToolButton24", TextKind::Hint, MessageId::txtGoToBackOnList},
-    {"ToolButton25", TextKind::Hint, MessageId::txtGoToLookingPage},
-    {"ToolButton26", TextKind::Hint, MessageId::txtGoToNextPageOn},
-    {"ToolButton28", TextKind::Hint, MessageId::txtGoToLastPageOn},
-    {"CheckBox1", TextKind::Caption, MessageId::txtOffLine},
+    {"N1", TextKind::Caption, MessageId::SectionMenu},
+    {"N2", TextKind::Caption, MessageId::CreateSectionMenuItem},
+    {"N3", TextKind::Caption, MessageId::RenameNodeMenuItem},
+    {"N5", TextKind::Caption, MessageId::DeleteSectionMenuItem},
+    {"N6", TextKind::Caption, MessageId::ArchiveMenu},
+    {"N43", TextKind::Caption, MessageId::CreateArchiveMenuItem},
+    {"N44", TextKind::Caption, MessageId::AttachArchiveMenuItem},
+    {"N45", TextKind::Caption, MessageId::RenameNodeMenuItem},
+    {"N46", TextKind::Caption, MessageId::MoveArchiveMenu},
+    {"N8", TextKind::Caption, MessageId::MoveArchiveToSectionMenuItem},
+    {"N47", TextKind::Caption, MessageId::SaveArchiveAsMenuItem},
+    {"N48", TextKind::Caption, MessageId::AddMenu},
+    {"N25", TextKind::Caption, MessageId::AddPagesMenuItem},
+    {"N20", TextKind::Caption, MessageId::SearchFolderMenuItem},
+    {"N26", TextKind::Caption, MessageId::AddFileMenuItem},
+    {"N27", TextKind::Caption, MessageId::AddFolderMenuItem},
+    {"N24", TextKind::Caption, MessageId::UpdateArchiveMenuItem},
+    {"N31", TextKind::Caption, MessageId::NewPageListMenuItem},
+    {"N50", TextKind::Caption, MessageId::RemoveArchiveMenuItem},
+    {"N62", TextKind::Caption, MessageId::ArchivePathMenuItem},
+    {"N18", TextKind::Caption, MessageId::PageMenu},
+    {"N28", TextKind::Caption, MessageId::AddPagesPageMenuItem},
+    {"N29", TextKind::Caption, MessageId::RenamePagePopup},
+    {"N30", TextKind::Caption, MessageId::MovePageMenuItem},
+    {"N35", TextKind::Caption, MessageId::SavePageMenuItem},
+    {"N51", TextKind::Caption, MessageId::DeletePagePopup},
+    {"N19", TextKind::Caption, MessageId::SettingsMenu},
+    {"N21", TextKind::Caption, MessageId::PrintMenu},
+    {"N14", TextKind::Caption, MessageId::InterfaceMenu},
+    {"N15", TextKind::Caption, MessageId::EnglishMenuItem},
+    {"N16", TextKind::Caption, MessageId::RussianMenuItem},
+    {"N52", TextKind::Caption, MessageId::InfoMenu},
+    {"N40", TextKind::Caption, MessageId::CreateSectionPopup},
+    {"N41", TextKind::Caption, MessageId::CreateArchivePopup},
+    {"N7", TextKind::Caption, MessageId::AttachArchivePopup},
+    {"N9", TextKind::Caption, MessageId::RenameNodeMenuItem},
+    {"N56", TextKind::Caption, MessageId::DeleteSectionPopup},
+    {"N38", TextKind::Caption, MessageId::RemoveArchiveMenuItem},
+    {"N12", TextKind::Caption, MessageId::AddPagesPopup},
+    {"N13", TextKind::Caption, MessageId::AddFilePopup},
+    {"N10", TextKind::Caption, MessageId::AddFolderPopup},
+    {"N32", TextKind::Caption, MessageId::RenamePagePopup},
+    {"N33", TextKind::Caption, MessageId::SavePagePopup},
+    {"N34", TextKind::Caption, MessageId::MovePagePopup},
+    {"N60", TextKind::Caption, MessageId::DeletePagePopup},
+    {"ToolButton15", TextKind::Hint, MessageId::PrintPreviewHint},
+    {"ToolButton16", TextKind::Hint, MessageId::FindOnPageHint},
+    {"ToolButton21", TextKind::Hint, MessageId::HideListsHint},
+    {"ToolButton14", TextKind::Hint, MessageId::PrintMenu},
+    {"ToolButton1", TextKind::Hint, MessageId::CreateSectionPopup},
+    {"ToolButton3", TextKind::Hint, MessageId::CreateArchivePopup},
+    {"ToolButton5", TextKind::Hint, MessageId::AttachArchivePopup},
+    {"ToolButton7", TextKind::Hint, MessageId::RenameNodeHint},
+    {"ToolButton2", TextKind::Hint, MessageId::MoveArchiveHint},
+    {"ToolButton4", TextKind::Hint, MessageId::RemoveArchiveMenuItem},
+    {"ToolButton8", TextKind::Hint, MessageId::AddPagesPopup},
+    {"ToolButton9", TextKind::Hint, MessageId::RenamePagePopup},
+    {"ToolButton10", TextKind::Hint, MessageId::MovePagePopup},
+    {"ToolButton11", TextKind::Hint, MessageId::MovePageUpHint},
+    {"ToolButton13", TextKind::Hint, MessageId::MovePageDownHint},
+    {"ToolButton6", TextKind::Hint, MessageId::DeletePagePopup},
+    {"ToolButton22", TextKind::Hint, MessageId::FirstPageHint},
+    {"ToolButton24", TextKind::Hint, MessageId::PreviousPageHint},
+    {"ToolButton25", TextKind::Hint, MessageId::ReturnPageHint},
+    {"ToolButton26", TextKind::Hint, MessageId::NextPageHint},
+    {"ToolButton28", TextKind::Hint, MessageId::LastPageHint},
+    {"CheckBox1", TextKind::Caption, MessageId::OfflineBox},
 };
 
 // A picture from the desktop's icon theme, or the style's own when the theme
@@ -204,10 +204,11 @@ QList<QUrl> localUrls(const QMimeData *data)
 
 } // namespace
 
-TForm1::TForm1(const WorkFolders &folders, PageView *view, UserInteraction *ui, QWidget *parent)
+MainWindow::MainWindow(const WorkFolders &folders, PageView *view, UserInteraction *ui,
+                       QWidget *parent)
     : QMainWindow(parent)
 {
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(kTitle);
     QFont font = this->font();
     font.setPixelSize(11);
@@ -263,17 +264,17 @@ TForm1::TForm1(const WorkFolders &folders, PageView *view, UserInteraction *ui, 
     setCentralWidget(central);
 
     createStatusBar();
-    FormCreate();
+    startUp();
 }
 
-TForm1::~TForm1()
+MainWindow::~MainWindow()
 {
     // The views go before the models they show, which the session owns.
     delete m_tree;
     delete m_list;
 }
 
-QAction *TForm1::addItem(QMenu *menu, const char *name, const QString &builtInCaption)
+QAction *MainWindow::addItem(QMenu *menu, const char *name, const QString &builtInCaption)
 {
     auto *action = new QAction(builtInCaption, menu);
     registerControl(action, QString::fromLatin1(name));
@@ -281,7 +282,7 @@ QAction *TForm1::addItem(QMenu *menu, const char *name, const QString &builtInCa
     return action;
 }
 
-QMenu *TForm1::addSubmenu(QWidget *owner, const char *name)
+QMenu *MainWindow::addSubmenu(QWidget *owner, const char *name)
 {
     auto *menu = new QMenu(owner);
     const QString objectName = QString::fromLatin1(name);
@@ -295,13 +296,13 @@ QMenu *TForm1::addSubmenu(QWidget *owner, const char *name)
     return menu;
 }
 
-void TForm1::registerControl(QObject *control, const QString &name)
+void MainWindow::registerControl(QObject *control, const QString &name)
 {
     control->setObjectName(name);
     m_controls.insert(name, control);
 }
 
-void TForm1::createMenus()
+void MainWindow::createMenus()
 {
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
@@ -347,7 +348,7 @@ void TForm1::createMenus()
     auto *settings = new QAction(this);
     registerControl(settings, QStringLiteral("N19"));
     bar->addAction(settings);
-    connect(settings, &QAction::triggered, this, [this] { m_session->FirstSet(); });
+    connect(settings, &QAction::triggered, this, [this] { m_session->editSettings(); });
 
     QMenu *print = addSubmenu(bar, "N21");
     addItem(print, "N22", QStringLiteral("Предварительный просмотр"));
@@ -363,15 +364,15 @@ void TForm1::createMenus()
         m_languageGroup->addAction(action);
     }
     english->setChecked(true);
-    connect(english, &QAction::triggered, this, [this] { m_session->N15Click(); });
-    connect(russian, &QAction::triggered, this, [this] { m_session->N16Click(); });
+    connect(english, &QAction::triggered, this, [this] { m_session->switchToEnglish(); });
+    connect(russian, &QAction::triggered, this, [this] { m_session->switchToRussian(); });
 
     QMenu *info = addSubmenu(bar, "N52");
     addItem(info, "N36", QStringLiteral("О программе"));
     addItem(info, "N37", QStringLiteral("Помощь"));
 }
 
-void TForm1::createPopupMenus()
+void MainWindow::createPopupMenus()
 {
     m_treePopup = new QMenu(this);
     m_treePopup->setObjectName(QStringLiteral("PopupMenu1"));
@@ -395,8 +396,8 @@ void TForm1::createPopupMenus()
     addItem(m_listPopup, "N60");
 }
 
-QToolButton *TForm1::addToolButton(QToolBar *bar, const char *name, const char *icon,
-                                   int fallbackIcon)
+QToolButton *MainWindow::addToolButton(QToolBar *bar, const char *name, const char *icon,
+                                       int fallbackIcon)
 {
     auto *button = new QToolButton(bar);
     registerControl(button, QString::fromLatin1(name));
@@ -408,7 +409,7 @@ QToolButton *TForm1::addToolButton(QToolBar *bar, const char *name, const char *
     return button;
 }
 
-QWidget *TForm1::createTopBar()
+QWidget *MainWindow::createTopBar()
 {
     auto *top = new QWidget(this);
     top->setObjectName(QStringLiteral("TopBar"));
@@ -461,7 +462,7 @@ QWidget *TForm1::createTopBar()
     return top;
 }
 
-QWidget *TForm1::createLeftColumn()
+QWidget *MainWindow::createLeftColumn()
 {
     auto *panel = new QWidget(this);
     registerControl(panel, QStringLiteral("Panel1"));
@@ -548,7 +549,7 @@ QWidget *TForm1::createLeftColumn()
     return panel;
 }
 
-void TForm1::createStatusBar()
+void MainWindow::createStatusBar()
 {
     QStatusBar *bar = statusBar();
     registerControl(bar, QStringLiteral("StatusBar1"));
@@ -560,32 +561,32 @@ void TForm1::createStatusBar()
     bar->addWidget(m_statusPanel, 1);
 }
 
-void TForm1::connectSession()
+void MainWindow::connectSession()
 {
     Session *s = m_session.get();
     connect(s, &Session::languageChanged, this, [this] {
         applyLanguageChecks();
-        CheckMenu();
+        retranslate();
     });
-    connect(s, &Session::enabledChanged, this, &TForm1::applyEnabled);
+    connect(s, &Session::enabledChanged, this, &MainWindow::applyEnabled);
     connect(s, &Session::statusTextChanged, m_statusPanel, &QLabel::setText);
-    connect(s, &Session::geometryRequested, this, &TForm1::applyGeometry);
-    connect(s, &Session::offlineChanged, this, &TForm1::applyOffline);
+    connect(s, &Session::geometryRequested, this, &MainWindow::applyGeometry);
+    connect(s, &Session::offlineChanged, this, &MainWindow::applyOffline);
     connect(m_offline, &QCheckBox::toggled, s, &Session::setOffline);
 }
 
-void TForm1::FormCreate()
+void MainWindow::startUp()
 {
     connectSession();
-    m_session->FormCreate(QDir::currentPath());
+    m_session->startUp(QDir::currentPath());
 
     // Bring every named control in line with the session, whatever signals
     // came before the connections existed.
     for (auto it = m_controls.cbegin(); it != m_controls.cend(); ++it)
         applyEnabled(it.key(), m_session->isEnabled(it.key()));
-    applyOffline(m_session->settings().Offline);
+    applyOffline(m_session->settings().offline);
     applyLanguageChecks();
-    CheckMenu();
+    retranslate();
     m_statusPanel->setText(m_session->statusText());
 
     setAcceptDrops(true);
@@ -599,7 +600,7 @@ void TForm1::FormCreate()
         handle->setTitle(windowTitle());
 }
 
-void TForm1::FormClose()
+void MainWindow::shutDown()
 {
     if (m_closed)
         return;
@@ -610,16 +611,16 @@ void TForm1::FormClose()
     geometry.left = x();
     geometry.top = y();
     m_session->setWindowGeometry(geometry);
-    m_session->FormClose();
+    m_session->shutDown();
 }
 
-void TForm1::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
-    FormClose();
+    shutDown();
     event->accept();
 }
 
-void TForm1::CheckMenu()
+void MainWindow::retranslate()
 {
     for (const ControlText &entry : kControlTexts) {
         QObject *control = m_controls.value(QString::fromLatin1(entry.control));
@@ -637,12 +638,12 @@ void TForm1::CheckMenu()
     }
 }
 
-QString TForm1::statusText() const
+QString MainWindow::statusText() const
 {
     return m_statusPanel->text();
 }
 
-void TForm1::applyEnabled(const QString &control, bool enabled)
+void MainWindow::applyEnabled(const QString &control, bool enabled)
 {
     QObject *target = m_controls.value(control);
     if (auto *action = qobject_cast<QAction *>(target))
@@ -651,39 +652,39 @@ void TForm1::applyEnabled(const QString &control, bool enabled)
         widget->setEnabled(enabled);
 }
 
-void TForm1::applyGeometry(const WindowGeometry &geometry)
+void MainWindow::applyGeometry(const WindowGeometry &geometry)
 {
     // resize() keeps to the minimum size by itself.
     resize(geometry.width, geometry.height);
     move(geometry.left, geometry.top);
 }
 
-void TForm1::applyLanguageChecks()
+void MainWindow::applyLanguageChecks()
 {
-    const bool russian = m_session->settings().RussianInterface;
+    const bool russian = m_session->settings().russianInterface;
     qobject_cast<QAction *>(m_controls.value(QStringLiteral("N16")))->setChecked(russian);
     qobject_cast<QAction *>(m_controls.value(QStringLiteral("N15")))->setChecked(!russian);
 }
 
-void TForm1::applyOffline(bool offline)
+void MainWindow::applyOffline(bool offline)
 {
     if (m_offline->isChecked() != offline)
         m_offline->setChecked(offline);
 }
 
-void TForm1::dragEnterEvent(QDragEnterEvent *event)
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
     if (!localUrls(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
-void TForm1::dragMoveEvent(QDragMoveEvent *event)
+void MainWindow::dragMoveEvent(QDragMoveEvent *event)
 {
     if (!localUrls(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
-void TForm1::dropEvent(QDropEvent *event)
+void MainWindow::dropEvent(QDropEvent *event)
 {
     const QList<QUrl> urls = localUrls(event->mimeData());
     if (urls.isEmpty())

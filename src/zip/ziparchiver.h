@@ -6,59 +6,59 @@
 #include <functional>
 #include <memory>
 
-enum class PrgsType {
+enum class ProgressKind {
     ExtractBlock = 1, // a block of an entry was read for extraction
     AddStart = 2,     // a file is about to be added
     AddBlock = 3,     // a block of a file was read for adding
 };
 
 // Reads and writes zip files through minizip: adds single files to the zip named
-// by ZipFileName and extracts every entry of the zip named by UnzipFileName.
+// by zipFileName and extracts every entry of the zip named by unzipFileName.
 // Both handles open lazily and stay open until the name changes. The component
 // shows no messages: it reports by return codes, and lastError() says why.
-class TMiniZip : public QObject {
+class ZipArchiver : public QObject {
     Q_OBJECT
 public:
-    using TPrgsEvent =
-        std::function<void(TMiniZip *sender, PrgsType type, const QString &fileName, qint64 size)>;
-    using TUnzipFileEvent = std::function<void(TMiniZip *sender, const QDateTime &lastWriteTime,
-                                               qint64 uncompressedSize, qint64 compressedSize,
-                                               const QString &destFileName, bool &canOverwrite)>;
+    using ProgressHandler = std::function<void(ZipArchiver *sender, ProgressKind type,
+                                               const QString &fileName, qint64 size)>;
+    using ExtractEntryHandler = std::function<void(
+        ZipArchiver *sender, const QDateTime &lastWriteTime, qint64 uncompressedSize,
+        qint64 compressedSize, const QString &destFileName, bool &canOverwrite)>;
 
-    explicit TMiniZip(QObject *parent = nullptr);
-    ~TMiniZip() override;
+    explicit ZipArchiver(QObject *parent = nullptr);
+    ~ZipArchiver() override;
 
-    QString ZipFileName() const;
+    QString zipFileName() const;
     // Setting another name finishes and closes the zip being written (its
     // central directory is written). Returns false when that close failed or an
     // entry was left half written, so the caller knows the zip on disk is not
     // complete. The file is not synced to disk here.
     bool setZipFileName(const QString &path);
 
-    QString UnzipFileName() const;
+    QString unzipFileName() const;
     void setUnzipFileName(const QString &path);
 
-    bool UzWithoutPath = false;
-    bool UzOverwrite = true;
-    TPrgsEvent OnProgress;
-    TUnzipFileEvent OnUnzipFile;
+    bool extractWithoutFolders = false;
+    bool overwriteOnExtract = true;
+    ProgressHandler onProgress;
+    ExtractEntryHandler onExtractEntry;
 
     // Adds the file at source as entryName ("/" or "\" between folder levels).
     // 0 on success, -1 or a negative minizip code on failure. Refused up front
     // (-1, nothing written): a name that unpacking would refuse, and a file that
     // would take the zip past what unpacking accepts (1 GiB in one entry,
     // 4 GiB in all, 20,000 entries; see zip/zipguard.h).
-    int AddFile(const QString &source, const QString &entryName);
+    int addFile(const QString &source, const QString &entryName);
 
     // Extracts every entry below destination. False when the zip cannot be read,
     // is refused as unsafe or damaged, or an entry cannot be written.
-    bool ExtractAll(const QString &destination);
+    bool extractAll(const QString &destination);
 
     // Extracts the entry at the current position: 0 done, 1 skipped because the
     // file exists and may not be overwritten, negative on failure.
-    int ExtractCurrent(const QString &destination);
+    int extractCurrent(const QString &destination);
 
-    // Why the last AddFile, ExtractAll or ExtractCurrent failed; empty after success.
+    // Why the last addFile, extractAll or extractCurrent failed; empty after success.
     QString lastError() const;
 
 private:
