@@ -1,7 +1,7 @@
 #include "catalogue/session.h"
 
 #include "browse/pageview.h"
-#include "catalogue/inifile.h"
+#include "catalogue/settingsfile.h"
 #include "commands/userinteraction.h"
 #include "lang/messages.h"
 #include "storage/archivestorage.h"
@@ -11,23 +11,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
-const QString kParameters = QStringLiteral("Parameters");
-const QString kArchiveFiles = QStringLiteral("Archive files ");
-const QString kSectionKey = QStringLiteral("Section");
 const QString kCrLf = QStringLiteral("\r\n");
 
 QString withTrailingSeparator(const QString &folder)
 {
     return folder.endsWith(u'/') ? folder : folder + u'/';
-}
-
-bool folderExists(const QString &folder)
-{
-    return !folder.isEmpty() && QFileInfo(folder).isDir();
 }
 
 } // namespace
@@ -92,7 +83,7 @@ void Session::startUp(const QString &currentFolder)
 {
     m_settings.defaultArchiveFolder.clear();
     m_programFolder = withTrailingSeparator(QDir(currentFolder).absolutePath());
-    m_iniFilePath = m_programFolder + QStringLiteral("tomekeeper.ini");
+    m_settingsFilePath = m_programFolder + QStringLiteral("tomekeeper.ini");
 
     m_pages.clear();
     setEnabled(QStringLiteral("ListBox1"), false);
@@ -125,7 +116,7 @@ void Session::startUp(const QString &currentFolder)
     start.height = 520;
     requestGeometry(start);
 
-    readSettingsFile(m_iniFilePath);
+    readSettingsFile(m_settingsFilePath);
 
     m_open.nodeIndex = -1;
     keepLeftoverWorkFolder();
@@ -172,56 +163,22 @@ void Session::shutDown()
 
 bool Session::readSettingsFile(const QString &path)
 {
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+    const bool wasOffline = m_settings.offline;
+    const SettingsFile::ReadResult read =
+        SettingsFile::read(path, m_programFolder, m_settings, m_catalogue);
+    if (!read.found)
         return false;
-    const IniFile ini = IniFile::fromBytes(file.readAll());
-
-    if (ini.sectionExists(kParameters)) {
-        QString folder = ini.readString(kParameters, QStringLiteral("DirArchive"), m_programFolder);
-        if (!folderExists(folder))
-            folder = m_programFolder;
-        m_settings.defaultArchiveFolder = withTrailingSeparator(folder);
-        m_settings.deleteOriginals =
-            ini.readBool(kParameters, QStringLiteral("deloldfiles"), false);
-        setOffline(ini.readBool(kParameters, QStringLiteral("offline"), true));
-        m_settings.checkArchivesAtStart =
-            ini.readBool(kParameters, QStringLiteral("existingfiles"), true);
-        applyLanguage(ini.readBool(kParameters, QStringLiteral("language"), false));
-        m_settings.rememberWindow = ini.readBool(kParameters, QStringLiteral("memorysize"), true);
-        if (m_settings.rememberWindow) {
-            WindowGeometry g;
-            g.width = ini.readInteger(kParameters, QStringLiteral("width"), 664);
-            g.height = ini.readInteger(kParameters, QStringLiteral("height"), 460);
-            g.left = ini.readInteger(kParameters, QStringLiteral("left"), 200);
-            g.top = ini.readInteger(kParameters, QStringLiteral("top"), 200);
-            requestGeometry(g);
-        }
+    if (read.hasParameters) {
+        if (m_settings.offline != wasOffline)
+            Q_EMIT offlineChanged(m_settings.offline);
+        applyLanguage(m_settings.russianInterface);
+        if (read.geometry)
+            requestGeometry(*read.geometry);
     }
-
-    QString missing;
-    for (int n = 1;; ++n) {
-        const QString section = kArchiveFiles + QString::number(n);
-        if (!ini.sectionExists(section))
-            break;
-        for (const auto &[key, value] : ini.entries(section)) {
-            if (key == kSectionKey) {
-                m_catalogue.appendSection(value);
-                continue;
-            }
-            // An archive before any section has nowhere to go. Rather than
-            // drop it, give it a section without a name the user can rename.
-            if (m_catalogue.nodeCount() == 0)
-                m_catalogue.appendSection(QString());
-            if (!m_settings.checkArchivesAtStart || QFileInfo(value).isFile()) {
-                m_catalogue.appendArchive(key, value);
-            } else {
-                missing += value + kCrLf;
-            }
-        }
-    }
-
-    if (!missing.isEmpty()) {
+    if (!read.missingArchives.isEmpty()) {
+        QString missing;
+        for (const QString &zip : read.missingArchives)
+            missing += zip + kCrLf;
         m_ui.askYesNo(msg(MessageId::MissingArchivesHead) + kCrLf + kCrLf + missing + kCrLf +
                       msg(MessageId::MissingArchivesReason) + kCrLf +
                       msg(MessageId::MissingArchivesAdvice));
@@ -251,41 +208,7 @@ void Session::writeSettingsFile()
     if (QFileInfo(m_folders.moveTarget).isDir())
         m_storage->removeFolder(m_folders.moveTarget);
 
-    IniFile ini;
-    ini.writeString(kParameters, QStringLiteral("DirArchive"), m_settings.defaultArchiveFolder);
-    ini.writeBool(kParameters, QStringLiteral("deloldfiles"), m_settings.deleteOriginals);
-    ini.writeBool(kParameters, QStringLiteral("memorysize"), m_settings.rememberWindow);
-    ini.writeBool(kParameters, QStringLiteral("offline"), m_settings.offline);
-    ini.writeBool(kParameters, QStringLiteral("existingfiles"), m_settings.checkArchivesAtStart);
-    ini.writeBool(kParameters, QStringLiteral("language"), m_settings.russianInterface);
-    const WindowGeometry g =
-        m_settings.rememberWindow ? m_geometry : WindowGeometry{664, 459, 100, 100};
-    ini.writeInteger(kParameters, QStringLiteral("width"), g.width);
-    ini.writeInteger(kParameters, QStringLiteral("height"), g.height);
-    ini.writeInteger(kParameters, QStringLiteral("left"), g.left);
-    ini.writeInteger(kParameters, QStringLiteral("top"), g.top);
-
-    int counter = 0;
-    QString section;
-    for (int i = 0; i < m_catalogue.nodeCount(); ++i) {
-        const CatalogueNode &node = m_catalogue.node(i);
-        if (node.level == 0) {
-            section = kArchiveFiles + QString::number(++counter);
-            ini.writeString(section, kSectionKey, node.name);
-        } else {
-            // Every archive keeps its own line, even when its name differs
-            // from another's (or from "Section") only in letter case.
-            ini.appendString(section, node.name, node.path);
-        }
-    }
-
-    // Written to a temporary file and renamed over the old one: a crash or a
-    // full disk while writing leaves the previous catalogue in place.
-    QSaveFile file(m_iniFilePath);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(ini.toBytes());
-        file.commit();
-    }
+    SettingsFile::write(m_settingsFilePath, m_settings, m_geometry, m_catalogue);
 }
 
 bool Session::sectionHasArchive(const QString &name) const

@@ -39,7 +39,7 @@ public:
     const WorkFolders &workFolders() const { return m_folders; }
 
     QString programFolder() const { return m_programFolder; }
-    QString settingsFilePath() const { return m_iniFilePath; }
+    QString settingsFilePath() const { return m_settingsFilePath; }
     bool savedBrowserOffline() const { return m_savedBrowserOffline; }
 
     // Start-up up to the point where the window is shown: controls into the
@@ -105,6 +105,6 @@ private:
     QString m_statusText;
     WindowGeometry m_geometry;
     QString m_programFolder;
-    QString m_iniFilePath;
+    QString m_settingsFilePath;
     bool m_savedBrowserOffline = false;
 };

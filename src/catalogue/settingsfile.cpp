@@ -1,0 +1,121 @@
+#include "catalogue/settingsfile.h"
+
+#include "catalogue/cataloguemodel.h"
+#include "catalogue/inifile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+const QString kParameters = QStringLiteral("Parameters");
+const QString kArchiveFiles = QStringLiteral("Archive files ");
+const QString kSectionKey = QStringLiteral("Section");
+
+QString withTrailingSeparator(const QString &folder)
+{
+    return folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
+} // namespace
+
+namespace SettingsFile {
+
+ReadResult read(const QString &path, const QString &programFolder, Settings &settings,
+                CatalogueModel &catalogue)
+{
+    ReadResult result;
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return result;
+    result.found = true;
+    const IniFile ini = IniFile::fromBytes(file.readAll());
+
+    if (ini.sectionExists(kParameters)) {
+        result.hasParameters = true;
+        QString folder = ini.readString(kParameters, QStringLiteral("DirArchive"), programFolder);
+        if (folder.isEmpty() || !QFileInfo(folder).isDir())
+            folder = programFolder;
+        settings.defaultArchiveFolder = withTrailingSeparator(folder);
+        settings.deleteOriginals = ini.readBool(kParameters, QStringLiteral("deloldfiles"), false);
+        settings.offline = ini.readBool(kParameters, QStringLiteral("offline"), true);
+        settings.checkArchivesAtStart =
+            ini.readBool(kParameters, QStringLiteral("existingfiles"), true);
+        settings.russianInterface = ini.readBool(kParameters, QStringLiteral("language"), false);
+        settings.rememberWindow = ini.readBool(kParameters, QStringLiteral("memorysize"), true);
+        if (settings.rememberWindow) {
+            WindowGeometry g;
+            g.width = ini.readInteger(kParameters, QStringLiteral("width"), 664);
+            g.height = ini.readInteger(kParameters, QStringLiteral("height"), 460);
+            g.left = ini.readInteger(kParameters, QStringLiteral("left"), 200);
+            g.top = ini.readInteger(kParameters, QStringLiteral("top"), 200);
+            result.geometry = g;
+        }
+    }
+
+    for (int n = 1;; ++n) {
+        const QString section = kArchiveFiles + QString::number(n);
+        if (!ini.sectionExists(section))
+            break;
+        for (const auto &[key, value] : ini.entries(section)) {
+            if (key == kSectionKey) {
+                catalogue.appendSection(value);
+                continue;
+            }
+            // An archive before any section has nowhere to go. Rather than
+            // drop it, give it a section without a name the user can rename.
+            if (catalogue.nodeCount() == 0)
+                catalogue.appendSection(QString());
+            if (!settings.checkArchivesAtStart || QFileInfo(value).isFile())
+                catalogue.appendArchive(key, value);
+            else
+                result.missingArchives << value;
+        }
+    }
+    return result;
+}
+
+bool write(const QString &path, const Settings &settings, const WindowGeometry &window,
+           const CatalogueModel &catalogue, QString *error)
+{
+    IniFile ini;
+    ini.writeString(kParameters, QStringLiteral("DirArchive"), settings.defaultArchiveFolder);
+    ini.writeBool(kParameters, QStringLiteral("deloldfiles"), settings.deleteOriginals);
+    ini.writeBool(kParameters, QStringLiteral("memorysize"), settings.rememberWindow);
+    ini.writeBool(kParameters, QStringLiteral("offline"), settings.offline);
+    ini.writeBool(kParameters, QStringLiteral("existingfiles"), settings.checkArchivesAtStart);
+    ini.writeBool(kParameters, QStringLiteral("language"), settings.russianInterface);
+    const WindowGeometry g = settings.rememberWindow ? window : WindowGeometry{664, 459, 100, 100};
+    ini.writeInteger(kParameters, QStringLiteral("width"), g.width);
+    ini.writeInteger(kParameters, QStringLiteral("height"), g.height);
+    ini.writeInteger(kParameters, QStringLiteral("left"), g.left);
+    ini.writeInteger(kParameters, QStringLiteral("top"), g.top);
+
+    int counter = 0;
+    QString section;
+    for (int i = 0; i < catalogue.nodeCount(); ++i) {
+        const CatalogueNode &node = catalogue.node(i);
+        if (node.level == 0) {
+            section = kArchiveFiles + QString::number(++counter);
+            ini.writeString(section, kSectionKey, node.name);
+        } else {
+            // Every archive keeps its own line, even when its name differs
+            // from another's (or from "Section") only in letter case.
+            ini.appendString(section, node.name, node.path);
+        }
+    }
+
+    // Written to a temporary file and renamed over the old one: a crash or a
+    // full disk while writing leaves the previous catalogue in place.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(ini.toBytes()) < 0 || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace SettingsFile
