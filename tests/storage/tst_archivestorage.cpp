@@ -648,9 +648,15 @@ void TestArchiveStorage::killedWhileSaving()
 
     int oldSeen = 0;
     int newSeen = 0;
-    for (int round = 0; round < 30; ++round) {
-        const qint64 delay = rng.bounded(qint64(full * 11 / 10) + 1);
-        runOnce(delay);
+    // Kill moments spread over the whole save, from the start of the first
+    // entry to the rename and just after it, plus a few random ones.
+    QList<qint64> delays;
+    for (int percent : {3, 10, 25, 40, 55, 70, 85, 95, 100, 108})
+        delays << full * percent / 100;
+    for (int i = 0; i < 3; ++i)
+        delays << rng.bounded(qint64(full * 11 / 10) + 1);
+    for (int round = 0; round < delays.size(); ++round) {
+        runOnce(delays.at(round));
         QVERIFY2(unzipTestPasses(zipPath), qPrintable(QStringLiteral("round %1").arg(round)));
         const QStringList names = sortedKeys(zipContents(zipPath));
         if (names == oldNames) {
@@ -661,7 +667,8 @@ void TestArchiveStorage::killedWhileSaving()
         }
         QCOMPARE(treeContents(env.work()), working);
     }
-    qInfo("one save took %lld ms; after 30 kills: %d old, %d new", full, oldSeen, newSeen);
+    qInfo("one save took %lld ms; after %lld kills: %d old, %d new", full, qlonglong(delays.size()),
+          oldSeen, newSeen);
     // The next complete save clears what the killed ones left beside the zip,
     // and nothing else.
     TestFiles::write(env.path("zips/.archive.zip.k3x9q2a.tmp"), "left by a killed save");
