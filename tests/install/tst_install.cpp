@@ -75,8 +75,6 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(installed(path)).size() > 0);
     }
 
-    void programIsExecutable() { QVERIFY(QFileInfo(installed("bin/tomekeeper")).isExecutable()); }
-
     // Every bitmap size is where the icon theme looks for it, and is that size.
     void icons_data()
     {
@@ -90,17 +88,6 @@ private Q_SLOTS:
         const QString path =
             QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(kAppId);
         QCOMPARE(pngSize(TestFiles::read(installed(path))), QSize(size, size));
-    }
-
-    void scalableIconIsWellFormed()
-    {
-        QXmlStreamReader svg(
-            TestFiles::read(installed("share/icons/hicolor/scalable/apps/" + kAppId + ".svg")));
-        QVERIFY(svg.readNextStartElement());
-        QCOMPARE(svg.name(), QStringLiteral("svg"));
-        while (!svg.atEnd())
-            svg.readNext();
-        QVERIFY2(!svg.hasError(), qPrintable(svg.errorString()));
     }
 
     void validatorsPass_data()
@@ -137,10 +124,6 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(installed("bin/" + desktopValue(entry, "Exec"))).isExecutable());
         QCOMPARE(desktopValue(entry, "Icon"), kAppId);
         QCOMPARE(desktopValue(entry, "StartupWMClass"), QString("tomekeeper"));
-        QCOMPARE(desktopValue(entry, "Terminal"), QString("false"));
-        for (const char *key :
-             {"Name[ru]", "GenericName", "GenericName[ru]", "Comment", "Comment[ru]"})
-            QVERIFY2(!desktopValue(entry, key).isEmpty(), key);
 
         QXmlStreamReader meta(
             TestFiles::read(installed("share/metainfo/" + kAppId + ".metainfo.xml")));
