@@ -27,25 +27,29 @@ QString oneLine(const QString &s)
 
 IniFile IniFile::fromBytes(const QByteArray &raw)
 {
-    QByteArray bytes = raw;
+    QByteArrayView bytes(raw);
     if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    const QString text = isValidUtf8(bytes) ? QString::fromUtf8(bytes) : Cp1251::decode(bytes);
+        bytes = bytes.sliced(3);
 
     IniFile ini;
     Section *current = nullptr;
     qsizetype pos = 0;
-    const qsizetype n = text.size();
+    const qsizetype n = bytes.size();
     while (pos < n) {
+        // CR and LF never occur inside a UTF-8 sequence or a code-page letter,
+        // so the lines can be cut before they are decoded.
         qsizetype end = pos;
-        while (end < n && text[end] != u'\n' && text[end] != u'\r')
+        while (end < n && bytes[end] != '\n' && bytes[end] != '\r')
             ++end;
-        const QStringView line = trimmed(QStringView(text).mid(pos, end - pos));
+        const QByteArray lineBytes = bytes.sliced(pos, end - pos).toByteArray();
         pos = end;
-        if (pos < n && text[pos] == u'\r')
+        if (pos < n && bytes[pos] == '\r')
             ++pos;
-        if (pos < n && text[pos] == u'\n')
+        if (pos < n && bytes[pos] == '\n')
             ++pos;
+        const QString text =
+            isValidUtf8(lineBytes) ? QString::fromUtf8(lineBytes) : Cp1251::decode(lineBytes);
+        const QStringView line = trimmed(text);
 
         if (line.isEmpty() || line.front() == u';')
             continue;
@@ -114,15 +118,9 @@ QList<std::pair<QString, QString>> IniFile::entries(const QString &section) cons
     const Section *s = findSection(section);
     if (!s)
         return list;
-    // Each name takes its length plus a terminating zero; one more zero ends
-    // the list. Names that do not fit whole are not seen.
-    qsizetype used = 1;
-    for (const Entry &e : s->entries) {
-        used += e.key.size() + 1;
-        if (used > KeyListBufferSize)
-            break;
-        list.append({e.key, e.value.left(MaxValueLength)});
-    }
+    list.reserve(s->entries.size());
+    for (const Entry &e : s->entries)
+        list.append({e.key, e.value});
     return list;
 }
 
@@ -130,9 +128,7 @@ QString IniFile::readString(const QString &section, const QString &key,
                             const QString &defaultValue) const
 {
     const Entry *e = findEntry(section, key);
-    if (!e)
-        return defaultValue;
-    return e->value.left(MaxValueLength);
+    return e ? e->value : defaultValue;
 }
 
 std::optional<int> IniFile::parseInteger(const QString &text)
@@ -179,7 +175,7 @@ int IniFile::readInteger(const QString &section, const QString &key, int default
     const Entry *e = findEntry(section, key);
     if (!e)
         return defaultValue;
-    return parseInteger(e->value.left(MaxValueLength)).value_or(defaultValue);
+    return parseInteger(e->value).value_or(defaultValue);
 }
 
 bool IniFile::readBool(const QString &section, const QString &key, bool defaultValue) const

@@ -10,22 +10,21 @@
 
 // The settings file in the classic INI layout: "[section]" lines, then
 // "key=value" lines, CR LF line ends. Section names and keys match without
-// regard to letter case; the first of two equal keys wins when reading. A
-// value is read up to 2047 characters, and the key names of one section are
-// seen through a 16384-byte buffer, as the file has always been read.
+// regard to letter case; the first of two equal keys wins when reading. Keys
+// and values are read whole, however many and however long: the old readers'
+// limits (2047 characters a value, 16 KB of key names a section) dropped
+// archives from large catalogues.
 class IniFile {
 public:
-    static constexpr int MaxValueLength = 2047;
-    static constexpr int KeyListBufferSize = 16384;
-
-    // Reads text that is UTF-8, or Windows-1251 when it is not valid UTF-8.
-    // Lines that are neither a section nor a key (garbage, comments) are
-    // skipped, and so are keys before the first section.
+    // Reads each line as UTF-8 when it is valid UTF-8, else as Windows-1251,
+    // so that one line typed on an old system leaves the others alone. Lines
+    // that are neither a section nor a key (garbage, comments) are skipped,
+    // and so are keys before the first section.
     static IniFile fromBytes(const QByteArray &bytes);
 
     // A section exists when it holds at least one key.
     bool sectionExists(const QString &section) const;
-    // Key names of a section in file order, as far as the key-list buffer holds.
+    // Key names of a section in file order.
     QStringList keys(const QString &section) const;
     // The same keys with the value of each line itself, so that keys equal
     // but for letter case each keep their own value.
