@@ -41,7 +41,8 @@ IniFile IniFile::fromBytes(const QByteArray &raw)
         qsizetype end = pos;
         while (end < n && bytes[end] != '\n' && bytes[end] != '\r')
             ++end;
-        const QByteArray lineBytes = bytes.sliced(pos, end - pos).toByteArray();
+        const QByteArrayView view = bytes.sliced(pos, end - pos);
+        const QByteArray lineBytes = QByteArray::fromRawData(view.data(), view.size());
         pos = end;
         if (pos < n && bytes[pos] == '\r')
             ++pos;
@@ -60,7 +61,7 @@ IniFile IniFile::fromBytes(const QByteArray &raw)
             const QString key = fold(name);
             auto it = ini.m_byName.constFind(key);
             if (it == ini.m_byName.constEnd()) {
-                ini.m_sections.append({name, {}, {}});
+                ini.m_sections.append({name, {}});
                 ini.m_byName.insert(key, static_cast<int>(ini.m_sections.size() - 1));
                 current = &ini.m_sections.last();
             } else {
@@ -76,9 +77,6 @@ IniFile IniFile::fromBytes(const QByteArray &raw)
         if (key.isEmpty())
             continue;
         current->entries.append({key, trimmed(line.mid(eq + 1)).toString()});
-        const QString folded = fold(key);
-        if (!current->byKey.contains(folded))
-            current->byKey.insert(folded, static_cast<int>(current->entries.size() - 1));
     }
     return ini;
 }
@@ -94,8 +92,17 @@ const IniFile::Entry *IniFile::findEntry(const QString &section, const QString &
     const Section *s = findSection(section);
     if (!s)
         return nullptr;
-    auto it = s->byKey.constFind(fold(key));
-    return it == s->byKey.constEnd() ? nullptr : &s->entries[it.value()];
+    const qsizetype i = findKey(*s, key);
+    return i < 0 ? nullptr : &s->entries[i];
+}
+
+qsizetype IniFile::findKey(const Section &section, const QString &key)
+{
+    for (qsizetype i = 0; i < section.entries.size(); ++i) {
+        if (section.entries[i].key.compare(key, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
 }
 
 bool IniFile::sectionExists(const QString &section) const
@@ -189,7 +196,7 @@ IniFile::Section &IniFile::sectionForWriting(const QString &name)
     auto it = m_byName.constFind(folded);
     if (it != m_byName.constEnd())
         return m_sections[it.value()];
-    m_sections.append({oneLine(name), {}, {}});
+    m_sections.append({oneLine(name), {}});
     m_byName.insert(folded, static_cast<int>(m_sections.size() - 1));
     return m_sections.last();
 }
@@ -197,23 +204,18 @@ IniFile::Section &IniFile::sectionForWriting(const QString &name)
 void IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
     Section &s = sectionForWriting(section);
-    const QString folded = fold(key);
-    auto it = s.byKey.constFind(folded);
-    if (it != s.byKey.constEnd()) {
-        s.entries[it.value()].value = oneLine(value);
+    const qsizetype i = findKey(s, key);
+    if (i >= 0) {
+        s.entries[i].value = oneLine(value);
         return;
     }
     s.entries.append({oneLine(key), oneLine(value)});
-    s.byKey.insert(folded, static_cast<int>(s.entries.size() - 1));
 }
 
 void IniFile::appendString(const QString &section, const QString &key, const QString &value)
 {
     Section &s = sectionForWriting(section);
     s.entries.append({oneLine(key), oneLine(value)});
-    const QString folded = fold(key);
-    if (!s.byKey.contains(folded))
-        s.byKey.insert(folded, static_cast<int>(s.entries.size() - 1));
 }
 
 void IniFile::writeInteger(const QString &section, const QString &key, int value)

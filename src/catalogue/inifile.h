@@ -58,10 +58,13 @@ private:
     struct Section {
         QString name;
         QList<Entry> entries;
-        QHash<QString, int> byKey; // folded key -> first entry
     };
 
     const Section *findSection(const QString &name) const;
+    // The first entry of that key in any letter case. Keys are looked up only
+    // in "Parameters" and when a section is started: a search through the
+    // entries costs less than a hash table in each of thousands of sections.
+    static qsizetype findKey(const Section &section, const QString &key);
     const Entry *findEntry(const QString &section, const QString &key) const;
     Section &sectionForWriting(const QString &name);
     static QString fold(const QString &s) { return s.toCaseFolded(); }

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <ctime>
 
 namespace {
 
@@ -31,6 +33,15 @@ Settings uncheckedSettings()
     Settings s;
     s.checkArchivesAtStart = false; // the zip files need not exist
     return s;
+}
+
+// CPU time of this thread: unlike the wall clock it does not grow while
+// other programs have the processor.
+double threadSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
 } // namespace
@@ -257,6 +268,43 @@ private Q_SLOTS:
         QCOMPARE(back.nodeNames(), model.nodeNames());
         QCOMPARE(back.archivePaths(), model.archivePaths());
         QCOMPARE(backSettings.defaultArchiveFolder, settings.defaultArchiveFolder);
+    }
+
+    // Reading sixteen times the sections takes about sixteen times the work,
+    // not 256 times. The bound is loose: only a search per added node breaks it.
+    void loadingGrowsLinearly()
+    {
+        auto fileOf = [](int sections) {
+            QByteArray file = "[Parameters]\r\nexistingfiles=0\r\n";
+            for (int i = 1; i <= sections; ++i) {
+                const QByteArray n = QByteArray::number(i);
+                file += "[Archive files " + n + "]\r\nSection=Section " + n + "\r\nArchive " + n +
+                        "=/archives/" + n + ".zip\r\n";
+            }
+            return file;
+        };
+        auto cost = [this](const QByteArray &file, int runs) {
+            TestFiles::write(iniPath(), file);
+            double best = 1e9;
+            for (int r = 0; r < runs; ++r) {
+                CatalogueModel model;
+                Settings settings;
+                const double start = threadSeconds();
+                SettingsFile::read(iniPath(), m_dir.path(), settings, model);
+                best = std::min(best, threadSeconds() - start);
+            }
+            return best;
+        };
+        const int small = 2500;
+        const double smallCost = cost(fileOf(small), 3);
+        const double largeCost = cost(fileOf(16 * small), 3);
+        const double ratio = largeCost / std::max(smallCost, 1e-4);
+        QVERIFY2(ratio < 64, qPrintable(QString("%1 s for %2 sections, %3 s for %4 (%5 times)")
+                                            .arg(smallCost)
+                                            .arg(small)
+                                            .arg(largeCost)
+                                            .arg(16 * small)
+                                            .arg(ratio)));
     }
 };
 
