@@ -12,7 +12,9 @@ QStringView trimmed(QStringView s)
     return s.trimmed();
 }
 
-// Line breaks or a NUL inside a value would break the file apart on reading.
+// Line breaks or a NUL inside a key or value would break the file apart on
+// reading. The settings file escapes such text first (IniEscape); this only
+// keeps the layout whole whatever comes in.
 QString oneLine(const QString &s)
 {
     QString out = s;
