@@ -129,5 +129,11 @@ const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::SettingsRememberWindow, "SettingsRememberWindow", u"Remember Window Size and Position when Close this Program", u"Запоминать положение и размеры окна программы при выходе"},
     {MessageId::SettingsCheckArchives, "SettingsCheckArchives", u"Execute Check of Presence Archive when Start this Program", u"Выполнять проверку наличия архивов при запуске программы"},
     {MessageId::RemoveOpenArchiveRefused, "RemoveOpenArchiveRefused", u"Possible delete only close archive!", u"Открытый архив удалить нельзя!"},
+    {MessageId::NameEmpty, "NameEmpty", u"Name can not be empty!", u"Имя не может быть пустым!"},
+    {MessageId::NameEdgeBlank, "NameEdgeBlank", u"Name can not begin or end with a blank!", u"Имя не может начинаться или заканчиваться пробелом!"},
+    {MessageId::NameCharacterNotAllowed, "NameCharacterNotAllowed", u"The character \"%1\" is not allowed in name!", u"Символ \"%1\" в имени недопустим!"},
+    {MessageId::NameStartNotAllowed, "NameStartNotAllowed", u"Name can not begin with the character \"%1\"!", u"Имя не может начинаться с символа \"%1\"!"},
+    {MessageId::NameControlCharacter, "NameControlCharacter", u"Name can not hold line breaks and other control characters (%1)!", u"Имя не может содержать переводы строк и другие управляющие символы (%1)!"},
+    {MessageId::ArchiveNameReserved, "ArchiveNameReserved", u"The name \"%1\" is reserved, choose other name of the archive!", u"Имя \"%1\" зарезервировано, выберите другое имя архива!"},
 };
 // clang-format on

@@ -140,6 +140,19 @@ bool nameTaken(const QString &folder, const QString &name)
     return info.exists() || info.isSymLink();
 }
 
+// A page's file name also gives its title, and both go into the list file:
+// "=" splits a line there and a line break ends it. Such characters become
+// "-" when the page comes in.
+bool isUnstorableInList(QChar c)
+{
+    return c == u'=' || c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F);
+}
+
+bool hasUnstorable(const QString &name)
+{
+    return std::any_of(name.begin(), name.end(), isUnstorableInList);
+}
+
 bool sameFile(const QString &a, const QString &b)
 {
     const QString ca = QFileInfo(a).canonicalFilePath();
@@ -382,7 +395,7 @@ bool ArchiveStorage::importPages(const QStringList &paths)
             continue;
         const QString originalName = source.fileName();
         QString name = originalName;
-        if (nameTaken(work, name) || name.contains(u'='))
+        if (nameTaken(work, name) || hasUnstorable(name))
             name = freePageFileName(name);
         const QString title = pageBaseName(name);
         // The page's HTML refers to its companion folder by the name it came with.
@@ -476,8 +489,8 @@ QString ArchiveStorage::freePageFileName(const QString &name) const
         return nameTaken(m_folders.archive, candidate);
     };
     QString n = name;
-    if (n.contains(u'=')) {
-        n.replace(u'=', u'-');
+    if (hasUnstorable(n)) {
+        std::replace_if(n.begin(), n.end(), isUnstorableInList, u'-');
         // Taking a free name only: "-" may give the name of a page already there.
         if (!taken(n))
             return n;

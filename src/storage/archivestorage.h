@@ -65,7 +65,8 @@ public:
 
     // A free name in archive for a page file: news.htm → news_1.htm …
     // news_9.htm, news_10.htm … news_19.htm, news_110.htm; report2.htm →
-    // report3.htm. "=" (the list file's separator) becomes "-".
+    // report3.htm. "=" (the list file's separator), line breaks and other
+    // control characters become "-".
     QString freePageFileName(const QString &name) const;
 
     // The base name of a page file: its name up to the first occurrence of its

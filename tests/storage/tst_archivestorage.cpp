@@ -375,7 +375,8 @@ private Q_SLOTS:
 
     void importPages();
     void importPagesRenames();
-    void importPagesEqualsSign();
+    void importPagesUnstorableNames_data();
+    void importPagesUnstorableNames();
     void importPagesDeleteOriginals();
     void copyFailureKeepsSource();
     void copyUnreadableSource();
@@ -860,6 +861,8 @@ void TestArchiveStorage::freePageFileName_data()
     QTest::newRow("equals sign") << "a=b.htm" << QStringList{} << "a-b.htm";
     QTest::newRow("equals sign, dash name taken")
         << "a=b.htm" << QStringList{"a=b.htm", "a-b.htm"} << "a-b_1.htm";
+    QTest::newRow("line feed") << "a\nb.htm" << QStringList{} << "a-b.htm";
+    QTest::newRow("carriage return and equals sign") << "a\r=b.htm" << QStringList{} << "a--b.htm";
     QTest::newRow("a folder takes the name")
         << "page.htm" << QStringList{"page.htm", "page_1.htm/"} << "page_2.htm";
 }
@@ -951,22 +954,44 @@ void TestArchiveStorage::importPagesRenames()
     QCOMPARE(TestFiles::read(src + "/news_files/logo.gif"), QByteArray("third logo"));
 }
 
-void TestArchiveStorage::importPagesEqualsSign()
+// A Linux file name may hold "=" and line breaks; the page's title comes from
+// its name, and both go into the list file, which cannot hold either.
+void TestArchiveStorage::importPagesUnstorableNames_data()
 {
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("equals sign") << "a=b"
+                                 << "a-b";
+    QTest::newRow("title with equals sign") << "Q&A = answers"
+                                            << "Q&A - answers";
+    QTest::newRow("line feed") << "one\ntwo"
+                               << "one-two";
+    QTest::newRow("CR LF") << "one\r\ntwo"
+                           << "one--two";
+    QTest::newRow("tab") << "one\ttwo"
+                         << "one-two";
+}
+
+void TestArchiveStorage::importPagesUnstorableNames()
+{
+    QFETCH(QString, base);
+    QFETCH(QString, stored);
     Env env;
     const QString src = env.path("src");
-    TestFiles::write(src + "/a=b.htm", "page");
-    TestFiles::write(src + "/a=b_files/x.gif", "x");
-    QVERIFY(env.storage.importPages({src + "/a=b.htm"}));
-    QCOMPARE(env.pages.titles(), QStringList{"a-b"});
-    QCOMPARE(env.pages.fileNames(), QStringList{"a-b.htm"});
-    // The page's HTML still names its folder a=b_files.
-    QCOMPARE(TestFiles::read(env.work("a=b_files/x.gif")), QByteArray("x"));
-    // The list file can carry it.
+    TestFiles::write(src + "/" + base + ".htm", "page");
+    TestFiles::write(src + "/" + base + "_files/x.gif", "x");
+    QVERIFY(env.storage.importPages({src + "/" + base + ".htm"}));
+    QCOMPARE(env.pages.titles(), QStringList{stored});
+    QCOMPARE(env.pages.fileNames(), QStringList{stored + ".htm"});
+    QCOMPARE(TestFiles::read(env.work(stored + ".htm")), QByteArray("page"));
+    // The page's HTML still names its folder by the name it came with.
+    QCOMPARE(TestFiles::read(env.work(base + "_files/x.gif")), QByteArray("x"));
+    // The list file carries the page whole.
     QVERIFY(writeListFile(env.work(), env.pages));
     PageListModel back;
     QVERIFY(readListFile(ListFile::path(env.work()), back));
-    QCOMPARE(back.fileNames(), QStringList{"a-b.htm"});
+    QCOMPARE(back.titles(), QStringList{stored});
+    QCOMPARE(back.fileNames(), QStringList{stored + ".htm"});
 }
 
 void TestArchiveStorage::importPagesDeleteOriginals()
