@@ -21,16 +21,3 @@ struct WindowGeometry {
     int top = 44;
     bool operator==(const WindowGeometry &) const = default;
 };
-
-// The open archive and the page position.
-struct OpenArchiveState {
-    int nodeIndex = -1;
-    QString displayName;
-    QString zipFolder; // ends in a separator
-    QString zipFileName;
-    bool changed = false;
-    int currentPage = 0;
-    int previousPage = 0;
-
-    QString zipPath() const { return zipFolder + zipFileName; }
-};

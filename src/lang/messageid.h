@@ -131,7 +131,16 @@ enum class MessageId {
     SettingsRememberWindow,
     SettingsCheckArchives,
     RemoveOpenArchiveRefused,
+    // Texts of this program's own, beyond the two tables.
+    RecoveredAtStart,
+    WriteBackFailedAtClose,
+    SettingsNotWritten,
+    ProgressUnpacking,
+    ProgressWritingBack,
+    CatalogueTreeName,
+    PageListName,
+    PageViewName,
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = 125;
+inline constexpr int MessageIdCount = 133;

@@ -129,5 +129,13 @@ const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::SettingsRememberWindow, "SettingsRememberWindow", u"Remember Window Size and Position when Close this Program", u"Запоминать положение и размеры окна программы при выходе"},
     {MessageId::SettingsCheckArchives, "SettingsCheckArchives", u"Execute Check of Presence Archive when Start this Program", u"Выполнять проверку наличия архивов при запуске программы"},
     {MessageId::RemoveOpenArchiveRefused, "RemoveOpenArchiveRefused", u"Possible delete only close archive!", u"Открытый архив удалить нельзя!"},
+    {MessageId::RecoveredAtStart, "RecoveredAtStart", u"Unsaved changes of the archive open last time were found. They are kept in the folder:", u"Найдены несохранённые изменения архива, открытого в прошлый раз. Они сохранены в папке:"},
+    {MessageId::WriteBackFailedAtClose, "WriteBackFailedAtClose", u"The archive could not be saved. Its changes are kept in the folder:", u"Архив не удалось сохранить. Его изменения сохранены в папке:"},
+    {MessageId::SettingsNotWritten, "SettingsNotWritten", u"The settings and the catalogue could not be saved in the file:", u"Не удалось сохранить установки и каталог в файл:"},
+    {MessageId::ProgressUnpacking, "ProgressUnpacking", u"Unpacking the archive...", u"Распаковка архива..."},
+    {MessageId::ProgressWritingBack, "ProgressWritingBack", u"Saving the archive...", u"Сохранение архива..."},
+    {MessageId::CatalogueTreeName, "CatalogueTreeName", u"Catalogue", u"Каталог"},
+    {MessageId::PageListName, "PageListName", u"Pages", u"Страницы"},
+    {MessageId::PageViewName, "PageViewName", u"Page view", u"Просмотр страницы"},
 };
 // clang-format on
