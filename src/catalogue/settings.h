@@ -7,7 +7,7 @@
 struct Settings {
     QString defaultArchiveFolder; // always ends in a separator once set
     bool deleteOriginals = false;
-    bool offline = true; // the off-line check box CheckBox1
+    bool offline = true; // the off-line box of the main window
     bool checkArchivesAtStart = true;
     bool russianInterface = false;
     bool rememberWindow = true;
