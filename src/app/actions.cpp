@@ -9,7 +9,6 @@
 #include <QActionGroup>
 #include <QKeySequence>
 #include <QWidget>
-#include <optional>
 
 namespace {
 
@@ -163,7 +162,7 @@ Actions::Actions(QWidget *window) : QObject(window)
         variant->setObjectName(QString::fromLatin1(spec.objectName));
         const Command command = spec.command;
         connect(variant, &QAction::triggered, this, [this, command] { Q_EMIT triggered(command); });
-        m_variants.append({command, spec.place, variant, spec.caption ? int(*spec.caption) : -1});
+        m_variants.append({command, spec.place, variant, spec.caption});
     }
 
     m_languages = new QActionGroup(this);
@@ -197,17 +196,16 @@ void Actions::retranslate()
 {
     for (const ActionSpec &spec : kSpecs) {
         const QString hint = spec.hint ? msg(*spec.hint) : QString();
-        QString text = spec.text        ? msg(*spec.text)
-                       : spec.fixedText ? QString::fromUtf16(spec.fixedText)
-                                        : hint;
+        const QString text = spec.text        ? msg(*spec.text)
+                             : spec.fixedText ? QString::fromUtf16(spec.fixedText)
+                                              : hint;
         QAction *own = action(spec.command);
         own->setText(text);
         own->setToolTip(hint.isEmpty() ? text : hint);
     }
     for (const Variant &variant : m_variants) {
         const QAction *own = action(variant.command);
-        variant.action->setText(variant.caption >= 0 ? msg(MessageId(variant.caption))
-                                                     : own->text());
+        variant.action->setText(variant.caption ? msg(*variant.caption) : own->text());
         variant.action->setToolTip(own->toolTip());
     }
 }

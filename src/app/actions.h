@@ -1,11 +1,13 @@
 #pragma once
 
 #include "commands/command.h"
+#include "lang/messageid.h"
 
 #include <QIcon>
 #include <QList>
 #include <QObject>
 #include <array>
+#include <optional>
 
 class QAction;
 class QActionGroup;
@@ -47,7 +49,7 @@ private:
         Command command;
         ActionPlace place;
         QAction *action;
-        int caption; // a MessageId, or -1: the command's own text
+        std::optional<MessageId> caption; // none: the command's own text
     };
 
     std::array<QAction *, CommandCount> m_actions{};

@@ -320,8 +320,8 @@ QWidget *MainWindow::createLeftColumn()
     ViewStyle::dressView(m_tree, ViewStyle::navy(), m_treePopup);
     m_tree->setModel(&m_session->catalogue());
     m_tree->setSelectionModel(&m_session->catalogueSelection());
-    connect(m_tree, &QTreeView::doubleClicked, this,
-            [this] { runCommand(Command::OpenSelectedArchive); });
+    connect(m_tree, &QTreeView::doubleClicked, m_actions->action(Command::OpenSelectedArchive),
+            &QAction::trigger);
     upperLayout->addWidget(treeBar);
     upperLayout->addWidget(m_tree, 1);
 
@@ -346,7 +346,7 @@ QWidget *MainWindow::createLeftColumn()
     m_list->setModel(&m_session->pages());
     m_list->setSelectionModel(&m_session->pageSelection());
     for (auto signal : {&QListView::clicked, &QListView::doubleClicked})
-        connect(m_list, signal, this, [this] { runCommand(Command::ShowFocusedPage); });
+        connect(m_list, signal, m_actions->action(Command::ShowFocusedPage), &QAction::trigger);
     lowerLayout->addWidget(pageBar);
     lowerLayout->addWidget(m_list, 1);
 

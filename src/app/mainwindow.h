@@ -47,7 +47,6 @@ public:
     PageView &pageView() { return *m_view; }
     UserInteraction &interaction() { return *m_ui; }
     Actions &actions() { return *m_actions; }
-    CommandContext &commandContext() { return *m_context; }
     QString statusText() const;
 
     // Runs a command as the user's click would.

@@ -456,6 +456,32 @@ private Q_SLOTS:
         QCOMPARE(tree->selectionModel(), &window->session().catalogueSelection());
     }
 
+    // A double-click on the tree opens the selected archive, a click on the
+    // page list shows the focused page.
+    void viewsGiveTheirCommands()
+    {
+        auto window = makeWindow("[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\n"
+                                 "Section=Books\r\nNovels=/nowhere/novels.zip\r\n");
+        Session &s = window->session();
+        s.pages().append("News", "news.htm");
+        s.setPageControlsEnabled(true);
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QSignalSpy given(&window->actions(), &Actions::triggered);
+        FIND(tree, QTreeView, *window, "catalogueTree");
+        FIND(list, QListView, *window, "pageList");
+        const QRect node = tree->visualRect(tree->model()->index(0, 0, tree->model()->index(0, 0)));
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, node.center());
+        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, node.center());
+        QCOMPARE(given.size(), 1);
+        QCOMPARE(given.takeFirst().first().value<Command>(), Command::OpenSelectedArchive);
+        QCOMPARE(s.catalogueSelection().currentIndex().data().toString(), QString("Novels"));
+        const QRect page = list->visualRect(list->model()->index(0, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, page.center());
+        QCOMPARE(given.size(), 1);
+        QCOMPARE(given.takeFirst().first().value<Command>(), Command::ShowFocusedPage);
+        QCOMPARE(s.pageSelection().currentIndex().row(), 0);
+    }
+
     void localFilesMayBeDropped_data()
     {
         QTest::addColumn<QList<QUrl>>("urls");
