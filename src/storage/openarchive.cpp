@@ -57,7 +57,7 @@ OpenArchive::OpenStatus OpenArchive::open(const QString &zipPath, LongWork &work
             return;
         }
         if (!QDir().mkpath(folder)) {
-            unpacked.failure = {StorageFailure::Box::Message, msg(MessageId::ArchiveDamaged)};
+            unpacked.failure = cannotCreateFailure(QDir::toNativeSeparators(folder));
             return;
         }
         if (!storage.unpack(zipPath, folder)) {
@@ -96,7 +96,10 @@ bool OpenArchive::startNew(const QString &zipPath)
         m_failure = storage.lastFailure();
         return false;
     }
-    QDir().mkpath(m_folders.archive);
+    if (!QDir().mkpath(m_folders.archive)) {
+        m_failure = cannotCreateFailure(QDir::toNativeSeparators(m_folders.archive));
+        return false;
+    }
     m_pages.clear();
     m_zipPath = zipPath;
     m_changed = true;

@@ -47,7 +47,8 @@ public:
     // Starts an archive that exists only as its working copy until it is first
     // written back to zipPath (a new or attached archive): the working folder
     // is emptied, the page list cleared and the archive marked changed. False
-    // (nothing touched) while the working copy holds changes.
+    // (nothing touched) while the working copy holds changes, and false with a
+    // failure when the working folder could not be emptied or made.
     bool startNew(const QString &zipPath);
 
     // Writes the working copy, with a page list file from the pages, into the

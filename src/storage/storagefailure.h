@@ -15,3 +15,9 @@ struct StorageFailure {
 
     bool failed() const { return box != Box::None; }
 };
+
+// The platform's words for a file or folder that could not be created.
+inline StorageFailure cannotCreateFailure(const QString &path)
+{
+    return {StorageFailure::Box::Error, QStringLiteral("Cannot create file %1").arg(path)};
+}
