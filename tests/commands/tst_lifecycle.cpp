@@ -28,9 +28,9 @@ bool lockFolder(const QString &path, bool lock)
 {
     if (TestFiles::runningAsRoot())
         return TestFiles::run("chattr", {lock ? "+i" : "-i", path}) == 0;
-    return QFile::setPermissions(path, lock ? QFile::ReadOwner | QFile::ExeOwner
-                                            : QFile::ReadOwner | QFile::WriteOwner |
-                                                  QFile::ExeOwner);
+    return QFile::setPermissions(path,
+                                 lock ? QFile::ReadOwner | QFile::ExeOwner
+                                      : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 } // namespace
@@ -146,8 +146,10 @@ private Q_SLOTS:
         QFETCH(bool, inProgramFolder);
         QFETCH(bool, inConfigFolder);
         QFETCH(bool, programFolderWins);
-        const QByteArray here = "[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\nSection=Here\r\n";
-        const QByteArray there = "[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\nSection=There\r\n";
+        const QByteArray here =
+            "[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\nSection=Here\r\n";
+        const QByteArray there =
+            "[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\nSection=There\r\n";
         if (inProgramFolder)
             TestFiles::write(iniInProgramFolder(), here);
         if (inConfigFolder)
@@ -420,7 +422,8 @@ private Q_SLOTS:
         QCOMPARE(recoveredFolders().size(), 1);
         const QString kept = s.archive().folders().base() + "/" + recoveredFolders().first();
         QCOMPARE(m_ui->log().last(), "message: " + keptText + kept);
-        QVERIFY(m_ui->log().at(m_ui->log().size() - 2)
+        QVERIFY(m_ui->log()
+                    .at(m_ui->log().size() - 2)
                     .startsWith("message: " + Messages::text(MessageId::SaveFailedHead)));
         QCOMPARE(TestFiles::read(kept + "/news.htm"), QByteArray("<html>news</html>"));
         QCOMPARE(TestFiles::read(kept + "/news_files/logo.gif"), QByteArray("GIF89a"));
@@ -559,7 +562,8 @@ private Q_SLOTS:
     // catalogue back rather than losing it.
     void removedProgramFolderIsWrittenAgain()
     {
-        const QByteArray file = "[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\nSection=A\r\n";
+        const QByteArray file =
+            "[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\nSection=A\r\n";
         Session &s = start(&file);
         QDir(programFolder()).removeRecursively();
         QVERIFY(closeAndRead().endsWith("[Archive files 1]\r\nSection=A\r\n"));
