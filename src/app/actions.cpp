@@ -15,7 +15,7 @@ namespace {
 // A command's action: the main menu's caption (from the catalogue, or one the
 // catalogue leaves alone in both languages), the tool button's hint, its
 // picture and shortcut. Commands with no menu item take the hint as text.
-struct ActionSpec {
+struct ActionEntry {
     Command command;
     const char *objectName;
     std::optional<MessageId> text;
@@ -34,7 +34,7 @@ using M = MessageId;
 using C = Command;
 using S = QStyle;
 
-const ActionSpec kSpecs[] = {
+const ActionEntry kActionTable[] = {
     {C::CreateSection, "createSectionAction", M::CreateSectionMenuItem, nullptr,
      M::CreateSectionPopup, "folder-new", S::SP_FileDialogNewFolder, NoKey},
     {C::RenameNode, "renameNodeAction", M::RenameNodeMenuItem, nullptr, M::RenameNodeHint,
@@ -104,21 +104,21 @@ const ActionSpec kSpecs[] = {
     {C::About, "aboutAction", None, u"О программе", None, nullptr, NoIcon, NoKey},
     {C::Help, "helpAction", None, u"Помощь", None, nullptr, NoIcon, QKeySequence::HelpContents},
 };
-static_assert(std::size(kSpecs) == CommandCount, "one action per command");
+static_assert(std::size(kActionTable) == CommandCount, "one action per command");
 
 // Places where the catalogue gives the same command another caption: the
 // pop-up menus' own wording, and the Page menu's "Add". Each is an action of
 // its own that runs the same command and follows its availability. The print
 // and preview tool buttons have the menu's caption, but follow the page
 // controls while the Print menu's items are always enabled.
-struct VariantSpec {
+struct VariantEntry {
     Command command;
     ActionPlace place;
     const char *objectName;
     std::optional<MessageId> caption; // none: the command's own text
 };
 
-const VariantSpec kVariantSpecs[] = {
+const VariantEntry kVariantEntrys[] = {
     {C::CreateSection, ActionPlace::Popup, "createSectionPopupAction", M::CreateSectionPopup},
     {C::CreateArchive, ActionPlace::Popup, "createArchivePopupAction", M::CreateArchivePopup},
     {C::AttachArchive, ActionPlace::Popup, "attachArchivePopupAction", M::AttachArchivePopup},
@@ -133,36 +133,36 @@ const VariantSpec kVariantSpecs[] = {
     {C::PrintPreview, ActionPlace::ToolBar, "printPreviewToolAction", None},
 };
 
-const ActionSpec &specOf(Command command)
+const ActionEntry &entryOf(Command command)
 {
-    return kSpecs[static_cast<int>(command)];
+    return kActionTable[static_cast<int>(command)];
 }
 
 } // namespace
 
 Actions::Actions(QWidget *window) : QObject(window)
 {
-    for (const ActionSpec &spec : kSpecs) {
-        Q_ASSERT(&spec == &specOf(spec.command));
+    for (const ActionEntry &entry : kActionTable) {
+        Q_ASSERT(&entry == &entryOf(entry.command));
         auto *action = new QAction(window);
-        action->setObjectName(QString::fromLatin1(spec.objectName));
+        action->setObjectName(QString::fromLatin1(entry.objectName));
         // The picture goes on the tool button only: an action with a picture
         // makes every menu holding it wider, even with the picture hidden.
-        if (spec.icon)
-            m_icons[static_cast<int>(spec.command)] =
-                ViewStyle::themeIcon(spec.icon, spec.fallbackIcon, window->style());
-        if (spec.shortcut != NoKey)
-            action->setShortcut(QKeySequence(spec.shortcut));
-        const Command command = spec.command;
+        if (entry.icon)
+            m_icons[static_cast<int>(entry.command)] =
+                ViewStyle::themeIcon(entry.icon, entry.fallbackIcon, window->style());
+        if (entry.shortcut != NoKey)
+            action->setShortcut(QKeySequence(entry.shortcut));
+        const Command command = entry.command;
         connect(action, &QAction::triggered, this, [this, command] { Q_EMIT triggered(command); });
         m_actions[static_cast<int>(command)] = action;
     }
-    for (const VariantSpec &spec : kVariantSpecs) {
+    for (const VariantEntry &entry : kVariantEntrys) {
         auto *variant = new QAction(window);
-        variant->setObjectName(QString::fromLatin1(spec.objectName));
-        const Command command = spec.command;
+        variant->setObjectName(QString::fromLatin1(entry.objectName));
+        const Command command = entry.command;
         connect(variant, &QAction::triggered, this, [this, command] { Q_EMIT triggered(command); });
-        m_variants.append({command, spec.place, variant, spec.caption});
+        m_variants.append({command, entry.place, variant, entry.caption});
     }
 
     m_languages = new QActionGroup(this);
@@ -194,12 +194,12 @@ QList<QAction *> Actions::all() const
 
 void Actions::retranslate()
 {
-    for (const ActionSpec &spec : kSpecs) {
-        const QString hint = spec.hint ? msg(*spec.hint) : QString();
-        const QString text = spec.text        ? msg(*spec.text)
-                             : spec.fixedText ? QString::fromUtf16(spec.fixedText)
-                                              : hint;
-        QAction *own = action(spec.command);
+    for (const ActionEntry &entry : kActionTable) {
+        const QString hint = entry.hint ? msg(*entry.hint) : QString();
+        const QString text = entry.text        ? msg(*entry.text)
+                             : entry.fixedText ? QString::fromUtf16(entry.fixedText)
+                                               : hint;
+        QAction *own = action(entry.command);
         own->setText(text);
         own->setToolTip(hint.isEmpty() ? text : hint);
     }
