@@ -135,5 +135,13 @@ const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::NameStartNotAllowed, "NameStartNotAllowed", u"Name can not begin with the character \"%1\"!", u"Имя не может начинаться с символа \"%1\"!"},
     {MessageId::NameControlCharacter, "NameControlCharacter", u"Name can not hold line breaks and other control characters (%1)!", u"Имя не может содержать переводы строк и другие управляющие символы (%1)!"},
     {MessageId::ArchiveNameReserved, "ArchiveNameReserved", u"The name \"%1\" is reserved, choose other name of the archive!", u"Имя \"%1\" зарезервировано, выберите другое имя архива!"},
+    {MessageId::RecoveredAtStart, "RecoveredAtStart", u"Unsaved changes of the archive open last time were found. They are kept in the folder:", u"Найдены несохранённые изменения архива, открытого в прошлый раз. Они сохранены в папке:"},
+    {MessageId::WriteBackFailedAtClose, "WriteBackFailedAtClose", u"The archive could not be saved. Its changes are kept in the folder:", u"Архив не удалось сохранить. Его изменения сохранены в папке:"},
+    {MessageId::SettingsNotWritten, "SettingsNotWritten", u"The settings and the catalogue could not be saved in the file:", u"Не удалось сохранить установки и каталог в файл:"},
+    {MessageId::ProgressUnpacking, "ProgressUnpacking", u"Unpacking the archive...", u"Распаковка архива..."},
+    {MessageId::ProgressWritingBack, "ProgressWritingBack", u"Saving the archive...", u"Сохранение архива..."},
+    {MessageId::CatalogueTreeName, "CatalogueTreeName", u"Catalogue", u"Каталог"},
+    {MessageId::PageListName, "PageListName", u"Pages", u"Страницы"},
+    {MessageId::PageViewName, "PageViewName", u"Page view", u"Просмотр страницы"},
 };
 // clang-format on
