@@ -3,6 +3,7 @@
 #include "app/widgetinteraction.h"
 #include "browse/web/webpageview.h"
 #include "catalogue/session.h"
+#include "dialogs/aboutdialog.h"
 #include "dialogs/folderpicker.h"
 #include "dialogs/settingsdialog.h"
 #include "recordingpageview.h"
@@ -651,6 +652,44 @@ private Q_SLOTS:
                  QStringList({"Saving the archive...", "Tomekeeper v3.0", "busy", "still open"}));
         QVERIFY(!ui.isWorking());
         QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // The Info menu through the window: one about box, shown again each
+    // time; help without any help file names the absent one in the language
+    // active at that moment.
+    void infoMenu()
+    {
+        auto window = makeWindow();
+        FIND(about, QAction, *window, "aboutAction");
+        FIND(help, QAction, *window, "helpAction");
+        QList<QDialog *> boxes;
+        for (int i = 0; i < 2; ++i) {
+            m_modals.whenModal<QDialog>([&](QDialog *box) {
+                boxes << box;
+                QTest::keyClick(box, Qt::Key_Escape);
+            });
+            about->trigger();
+        }
+        QCOMPARE(boxes.size(), 2);
+        QVERIFY(qobject_cast<AboutDialog *>(boxes.first()));
+        QCOMPARE(boxes.first(), boxes.last());
+        QVERIFY(!boxes.first()->isVisible());
+
+        QStringList seen;
+        const auto answer = [&](QMessageBox *box) {
+            seen << box->text();
+            box->button(QMessageBox::Ok)->click();
+        };
+        m_modals.whenModal<QMessageBox>(answer);
+        help->trigger();
+        FIND(russianItem, QAction, *window, "russianAction");
+        russianItem->trigger();
+        m_modals.whenModal<QMessageBox>(answer);
+        help->trigger();
+        FIND(englishItem, QAction, *window, "englishAction");
+        englishItem->trigger();
+        QCOMPARE(seen, QStringList({"Regrettably, file of the reference HelpEng.chm is absent!",
+                                    "К сожалению, файл справки HelpRus.chm отсутствует!"}));
     }
 
     // The program's own browser view, end to end.
