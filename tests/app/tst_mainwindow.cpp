@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QListView>
@@ -22,6 +23,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -56,6 +58,15 @@ QString iniValue(const QByteArray &ini, const char *key)
 }
 
 } // namespace
+
+// Stands in for the desktop: records what it is asked to open.
+class DesktopRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl &url) { opened << url; }
+};
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -690,6 +701,46 @@ private Q_SLOTS:
         englishItem->trigger();
         QCOMPARE(seen, QStringList({"Regrettably, file of the reference HelpEng.chm is absent!",
                                     "К сожалению, файл справки HelpRus.chm отсутствует!"}));
+    }
+
+    // Files go to the desktop as files, whatever their names hold; addresses
+    // as addresses. The about box's links go the same way and leave it open.
+    void desktopOpensFilesAndAddresses()
+    {
+        DesktopRecorder desktop;
+        for (const char *scheme : {"file", "https"})
+            QDesktopServices::setUrlHandler(scheme, &desktop, "open");
+        const auto restore = qScopeGuard([] {
+            for (const char *scheme : {"file", "https"})
+                QDesktopServices::unsetUrlHandler(scheme);
+        });
+        QWidget owner;
+        WidgetInteraction ui(&owner);
+        const QString present = m_dir->filePath("manual #1?%20.html");
+        QVERIFY(TestFiles::write(present, "help"));
+        const QString absent = m_dir->filePath("gone #2.chm");
+        QVERIFY(QDir::setCurrent(m_dir->path()));
+        QVERIFY(ui.openWithDesktop(present));
+        QVERIFY(ui.openWithDesktop(absent));
+        QVERIFY(ui.openWithDesktop("manual #1?%20.html"));
+        QVERIFY(ui.openWithDesktop("https://tomekeeper.org/download/"));
+        QCOMPARE(
+            desktop.opened,
+            QList<QUrl>({QUrl::fromLocalFile(present), QUrl::fromLocalFile(absent),
+                         QUrl::fromLocalFile(present), QUrl("https://tomekeeper.org/download/")}));
+
+        desktop.opened.clear();
+        bool stayedOpen = false;
+        m_modals.whenModal<AboutDialog>([&](AboutDialog *box) {
+            auto *link = box->findChild<QWidget *>("homeLink");
+            QVERIFY(link);
+            QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+            stayedOpen = box->isVisible();
+            box->accept();
+        });
+        ui.showAbout();
+        QVERIFY(stayedOpen);
+        QCOMPARE(desktop.opened, QList<QUrl>({AboutDialog::homePage()}));
     }
 
     // The program's own browser view, end to end.
