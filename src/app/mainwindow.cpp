@@ -99,7 +99,7 @@ MainWindow::MainWindow(const ProgramPaths &paths, PageView *view, UserInteractio
 
     m_session = std::make_unique<Session>(paths.work);
     m_context = std::make_unique<CommandContext>(
-        CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
+        CommandContext{*m_session, m_session->archive(), *m_ui, *m_view, paths.executableFolder});
     m_actions = new Actions(this);
     connect(m_actions, &Actions::triggered, this, &MainWindow::runCommand);
 

@@ -1,6 +1,7 @@
 #include "app/widgetinteraction.h"
 
 #include "app/workprogressdialog.h"
+#include "dialogs/aboutdialog.h"
 #include "dialogs/folderpicker.h"
 #include "dialogs/settingsdialog.h"
 #include "version.h"
@@ -148,9 +149,25 @@ bool WidgetInteraction::editAttach(AttachValues &)
 
 bool WidgetInteraction::openWithDesktop(const QString &fileOrAddress)
 {
-    const QUrl url =
-        QFileInfo::exists(fileOrAddress) ? QUrl::fromLocalFile(fileOrAddress) : QUrl(fileOrAddress);
+    // A path is never read as an address: "#", "?" and "%" are file name
+    // characters in it, not parts of an address.
+    const bool isFile = fileOrAddress.startsWith(u'/') || QFileInfo::exists(fileOrAddress);
+    const QUrl url = isFile ? QUrl::fromLocalFile(QFileInfo(fileOrAddress).absoluteFilePath())
+                            : QUrl(fileOrAddress);
     return QDesktopServices::openUrl(url);
+}
+
+void WidgetInteraction::showAbout()
+{
+    if (unattended("about box", QString()))
+        return;
+    AboutDialog *box = AboutDialog::of(m_owner);
+    // A link is opened like everything else handed to the desktop; the box
+    // stays open, and a link that could not be opened is not reported.
+    box->setUrlOpener([this](const QUrl &url) {
+        [[maybe_unused]] const bool opened = openWithDesktop(url.toString());
+    });
+    AboutDialog::showFor(m_owner);
 }
 
 bool WidgetInteraction::isWorkProgress(const QWidget *window)

@@ -27,6 +27,7 @@ public:
     bool editCreateArchive(CreateArchiveValues &values) override;
     bool editAttach(AttachValues &values) override;
     bool openWithDesktop(const QString &fileOrAddress) override;
+    void showAbout() override;
 
     // The session is ending (a termination signal): nothing is shown any
     // more, every question gets its cancel answer, and the texts go to the

@@ -3,6 +3,7 @@
 #include "app/widgetinteraction.h"
 #include "browse/web/webpageview.h"
 #include "catalogue/session.h"
+#include "dialogs/aboutdialog.h"
 #include "dialogs/folderpicker.h"
 #include "dialogs/settingsdialog.h"
 #include "recordingpageview.h"
@@ -12,6 +13,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QListView>
@@ -21,6 +23,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -55,6 +58,15 @@ QString iniValue(const QByteArray &ini, const char *key)
 }
 
 } // namespace
+
+// Stands in for the desktop: records what it is asked to open.
+class DesktopRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl &url) { opened << url; }
+};
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -651,6 +663,84 @@ private Q_SLOTS:
                  QStringList({"Saving the archive...", "Tomekeeper v3.0", "busy", "still open"}));
         QVERIFY(!ui.isWorking());
         QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // The Info menu through the window: one about box, shown again each
+    // time; help without any help file names the absent one in the language
+    // active at that moment.
+    void infoMenu()
+    {
+        auto window = makeWindow();
+        FIND(about, QAction, *window, "aboutAction");
+        FIND(help, QAction, *window, "helpAction");
+        QList<QDialog *> boxes;
+        for (int i = 0; i < 2; ++i) {
+            m_modals.whenModal<QDialog>([&](QDialog *box) {
+                boxes << box;
+                QTest::keyClick(box, Qt::Key_Escape);
+            });
+            about->trigger();
+        }
+        QCOMPARE(boxes.size(), 2);
+        QVERIFY(qobject_cast<AboutDialog *>(boxes.first()));
+        QCOMPARE(boxes.first(), boxes.last());
+        QVERIFY(!boxes.first()->isVisible());
+
+        QStringList seen;
+        const auto answer = [&](QMessageBox *box) {
+            seen << box->text();
+            box->button(QMessageBox::Ok)->click();
+        };
+        m_modals.whenModal<QMessageBox>(answer);
+        help->trigger();
+        FIND(russianItem, QAction, *window, "russianAction");
+        russianItem->trigger();
+        m_modals.whenModal<QMessageBox>(answer);
+        help->trigger();
+        FIND(englishItem, QAction, *window, "englishAction");
+        englishItem->trigger();
+        QCOMPARE(seen, QStringList({"Regrettably, file of the reference HelpEng.chm is absent!",
+                                    "К сожалению, файл справки HelpRus.chm отсутствует!"}));
+    }
+
+    // Files go to the desktop as files, whatever their names hold; addresses
+    // as addresses. The about box's links go the same way and leave it open.
+    void desktopOpensFilesAndAddresses()
+    {
+        DesktopRecorder desktop;
+        for (const char *scheme : {"file", "https"})
+            QDesktopServices::setUrlHandler(scheme, &desktop, "open");
+        const auto restore = qScopeGuard([] {
+            for (const char *scheme : {"file", "https"})
+                QDesktopServices::unsetUrlHandler(scheme);
+        });
+        QWidget owner;
+        WidgetInteraction ui(&owner);
+        const QString present = m_dir->filePath("manual #1?%20.html");
+        QVERIFY(TestFiles::write(present, "help"));
+        const QString absent = m_dir->filePath("gone #2.chm");
+        QVERIFY(QDir::setCurrent(m_dir->path()));
+        QVERIFY(ui.openWithDesktop(present));
+        QVERIFY(ui.openWithDesktop(absent));
+        QVERIFY(ui.openWithDesktop("manual #1?%20.html"));
+        QVERIFY(ui.openWithDesktop("https://tomekeeper.org/download/"));
+        QCOMPARE(
+            desktop.opened,
+            QList<QUrl>({QUrl::fromLocalFile(present), QUrl::fromLocalFile(absent),
+                         QUrl::fromLocalFile(present), QUrl("https://tomekeeper.org/download/")}));
+
+        desktop.opened.clear();
+        bool stayedOpen = false;
+        m_modals.whenModal<AboutDialog>([&](AboutDialog *box) {
+            auto *link = box->findChild<QWidget *>("homeLink");
+            QVERIFY(link);
+            QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+            stayedOpen = box->isVisible();
+            box->accept();
+        });
+        ui.showAbout();
+        QVERIFY(stayedOpen);
+        QCOMPARE(desktop.opened, QList<QUrl>({AboutDialog::homePage()}));
     }
 
     // The program's own browser view, end to end.
