@@ -52,6 +52,8 @@ void moveArchiveToSection(CommandContext &ctx)
     // The archive stays open: only its place in the catalogue changes, not
     // its zip file, its working copy or its pages.
     const int moved = catalogue.moveArchive(open, target, CatalogueModel::Place::First);
+    if (moved < 0)
+        return;
     catalogue.setPicture(moved, CatalogueNode::OpenArchivePicture);
     session.setOpenNode(moved);
     session.setStatusText(msg(MessageId::StatusOpenArchive) + sectionAndArchive(catalogue, moved));
@@ -85,6 +87,7 @@ void removeArchive(CommandContext &ctx)
     catalogue.removeNode(archive);
     if (archive < session.openNode())
         session.setOpenNode(session.openNode() - 1);
+    session.selectCurrentNode();
 }
 
 void showArchivePath(CommandContext &ctx)

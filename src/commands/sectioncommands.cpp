@@ -106,6 +106,7 @@ void deleteSection(CommandContext &ctx)
     // An empty section is never the open archive's node, only before it.
     if (section < session.openNode())
         session.setOpenNode(session.openNode() - 1);
+    session.selectCurrentNode();
 }
 
 } // namespace Commands

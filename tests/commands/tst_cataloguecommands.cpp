@@ -83,6 +83,12 @@ class TestCatalogueCommands : public QObject {
         catalogue().setPicture(node, CatalogueNode::OpenArchivePicture);
     }
     QString openName() { return catalogue().node(m_session->openNode()).name; }
+    // The node the next command works on is the one highlighted in the tree.
+    bool selectionShown()
+    {
+        const int node = m_session->selectedNode();
+        return node < 0 || m_session->catalogueSelection().isSelected(catalogue().modelIndex(node));
+    }
 
     void run(Command command)
     {
@@ -361,6 +367,7 @@ private Q_SLOTS:
 
         QCOMPARE(describe(catalogue()), after);
         QCOMPARE(openName(), QString("b2"));
+        QVERIFY(selectionShown());
         QCOMPARE(catalogue().node(m_session->openNode()).picture,
                  int(CatalogueNode::OpenArchivePicture));
         QCOMPARE(writtenCatalogue(), iniOf(after));
@@ -534,6 +541,7 @@ private Q_SLOTS:
         described.remove(QRegularExpression(" @[^,;]*"));
         QCOMPARE(described, after);
         QCOMPARE(openName(), QString("open"));
+        QVERIFY(selectionShown());
         for (auto it = zips.cbegin(); it != zips.cend(); ++it)
             QCOMPARE(TestFiles::read(it.key()), it.value());
         QString ini = writtenCatalogue();
