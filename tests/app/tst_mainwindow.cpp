@@ -531,6 +531,7 @@ private Q_SLOTS:
         QCOMPARE(catalogue.nodeNames(), QStringList({"Books", "Novels", "Daily", "Poems"}));
         const QModelIndex moved = tree->model()->index(0, 0, tree->model()->index(1, 0));
         QCOMPARE(moved.data().toString(), QString("Poems"));
+        QVERIFY(tree->isExpanded(moved.parent()));
         QCOMPARE(moved.data(CatalogueModel::PictureRole).toInt(),
                  int(CatalogueNode::OpenArchivePicture));
         QCOMPARE(s.openNode(), 3);
