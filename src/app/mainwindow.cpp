@@ -322,6 +322,11 @@ QWidget *MainWindow::createLeftColumn()
     m_tree->setSelectionModel(&m_session->catalogueSelection());
     connect(m_tree, &QTreeView::doubleClicked, m_actions->action(Command::OpenSelectedArchive),
             &QAction::trigger);
+    // An archive moved into a folded section would vanish from sight.
+    connect(&m_session->catalogue(), &QAbstractItemModel::rowsMoved, m_tree,
+            [this](const QModelIndex &, int, int, const QModelIndex &destination) {
+                m_tree->expand(destination);
+            });
     upperLayout->addWidget(treeBar);
     upperLayout->addWidget(m_tree, 1);
 

@@ -3,6 +3,7 @@
 #include "app/workprogressdialog.h"
 #include "dialogs/aboutdialog.h"
 #include "dialogs/folderpicker.h"
+#include "dialogs/nameinputdialog.h"
 #include "dialogs/settingsdialog.h"
 #include "version.h"
 
@@ -12,7 +13,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFutureWatcher>
-#include <QInputDialog>
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
@@ -83,10 +83,18 @@ QString WidgetInteraction::askName(const QString &caption, const QString &prompt
 {
     if (unattended("name", prompt))
         return {};
-    bool accepted = false;
-    const QString name =
-        QInputDialog::getText(m_owner, caption, prompt, QLineEdit::Normal, initial, &accepted);
-    return accepted ? name : QString();
+    NameInputDialog *dialog = nameInputDialog();
+    dialog->setTexts(caption, prompt, initial);
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    dialog->hide();
+    return accepted ? dialog->name() : QString();
+}
+
+NameInputDialog *WidgetInteraction::nameInputDialog()
+{
+    if (!m_nameInput)
+        m_nameInput = new NameInputDialog(m_owner);
+    return m_nameInput;
 }
 
 QStringList WidgetInteraction::askOpenFiles(const QString &caption, const QString &filter,

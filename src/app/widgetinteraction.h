@@ -4,6 +4,7 @@
 
 #include <QPointer>
 
+class NameInputDialog;
 class QWidget;
 class SettingsDialog;
 
@@ -38,8 +39,10 @@ public:
     // Whether window is the progress of long work, which stays until the work is done.
     static bool isWorkProgress(const QWidget *window);
 
-    // The settings dialog, made the first time it is needed and kept.
+    // The settings and name input dialogs, each made the first time it is
+    // needed and kept.
     SettingsDialog *settingsDialog();
+    NameInputDialog *nameInputDialog();
 
 protected:
     void waitForWork(QFuture<void> work, const QString &label) override;
@@ -49,6 +52,7 @@ private:
 
     QWidget *m_owner;
     QPointer<SettingsDialog> m_settings;
+    QPointer<NameInputDialog> m_nameInput;
     bool m_unattended = false;
     int m_working = 0;
 };

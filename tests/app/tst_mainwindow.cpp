@@ -494,6 +494,90 @@ private Q_SLOTS:
         QCOMPARE(s.pageSelection().currentIndex().row(), 0);
     }
 
+    // The catalogue commands from the controls a user reaches them by: the
+    // tree's tool buttons, its pop-up menu and the main menu; the tree shows
+    // each change, the selection and the open archive's picture included.
+    void catalogueCommandsFromTheWindow()
+    {
+        ScriptedInteraction ui;
+        auto window = makeWindow("[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\n"
+                                 "Section=Books\r\nNovels=/nowhere/novels.zip\r\n"
+                                 "Poems=/nowhere/poems.zip\r\n",
+                                 &ui);
+        Session &s = window->session();
+        CatalogueModel &catalogue = s.catalogue();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        FIND(tree, QTreeView, *window, "catalogueTree");
+        FIND(popup, QMenu, *window, "cataloguePopupMenu");
+        FIND(create, QToolButton, *window, "createSectionButton");
+        FIND(move, QToolButton, *window, "moveArchiveToSectionButton");
+        FIND(remove, QToolButton, *window, "removeArchiveButton");
+        auto popupItem = [&](const char *name) {
+            for (QAction *action : popup->actions()) {
+                if (action->objectName() == QLatin1String(name))
+                    return action;
+            }
+            return static_cast<QAction *>(nullptr);
+        };
+        auto shownName = [&] { return tree->currentIndex().data().toString(); };
+
+        ui.expectName("Entering the name of the section",
+                      "Input name of the section:", "New Section", "News");
+        QTest::mouseClick(create, Qt::LeftButton);
+        QVERIFY(ui.verify());
+        QCOMPARE(tree->model()->rowCount(), 2);
+        QCOMPARE(shownName(), QString("News"));
+        QVERIFY(tree->selectionModel()->isSelected(tree->currentIndex()));
+
+        ui.expectName("Rename section or archive", "Pleas, input new Name:", "News", "Daily");
+        QVERIFY(popupItem("renameNodeAction"));
+        popupItem("renameNodeAction")->trigger();
+        QVERIFY(ui.verify());
+        QCOMPARE(shownName(), QString("Daily"));
+
+        // Poems is open; it moves to Daily's first place and keeps its picture.
+        s.setOpenNode(2);
+        catalogue.setPicture(2, CatalogueNode::OpenArchivePicture);
+        QTest::mouseClick(move, Qt::LeftButton);
+        QVERIFY(ui.verify());
+        QCOMPARE(catalogue.nodeNames(), QStringList({"Books", "Novels", "Daily", "Poems"}));
+        const QModelIndex moved = tree->model()->index(0, 0, tree->model()->index(1, 0));
+        QCOMPARE(moved.data().toString(), QString("Poems"));
+        QVERIFY(tree->isExpanded(moved.parent()));
+        QCOMPARE(moved.data(CatalogueModel::PictureRole).toInt(),
+                 int(CatalogueNode::OpenArchivePicture));
+        QCOMPARE(s.openNode(), 3);
+        QCOMPARE(window->statusText(), QString("Open Archive: Daily\\Poems"));
+
+        // Novels leaves the catalogue; the open archive's index follows.
+        s.selectNode(1);
+        ui.expectYesNo("You really want to delete archive:\r\n\"Novels\"?", true);
+        QTest::mouseClick(remove, Qt::LeftButton);
+        QVERIFY(ui.verify());
+        QCOMPARE(catalogue.nodeNames(), QStringList({"Books", "Daily", "Poems"}));
+        QCOMPARE(s.openNode(), 2);
+
+        // Books is empty now; it goes from the pop-up menu, Daily's index follows.
+        s.selectNode(0);
+        ui.expectYesNo("You really want to delete section \"Books\"?", true);
+        QVERIFY(popupItem("deleteSectionPopupAction"));
+        popupItem("deleteSectionPopupAction")->trigger();
+        QVERIFY(ui.verify());
+        QCOMPARE(catalogue.nodeNames(), QStringList({"Daily", "Poems"}));
+        QCOMPARE(s.openNode(), 1);
+        QCOMPARE(tree->model()
+                     ->index(0, 0, tree->model()->index(0, 0))
+                     .data(CatalogueModel::PictureRole)
+                     .toInt(),
+                 int(CatalogueNode::OpenArchivePicture));
+
+        // The main menu's Path to Archive names the selected archive's zip.
+        s.selectNode(1);
+        ui.expectMessage("Path To Archive \"Daily\\Poems\":\r\n\r\n/nowhere/poems.zip");
+        window->actions().action(Command::ShowArchivePath)->trigger();
+        QVERIFY(ui.verify());
+    }
+
     void localFilesMayBeDropped_data()
     {
         QTest::addColumn<QList<QUrl>>("urls");
