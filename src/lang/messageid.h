@@ -146,7 +146,12 @@ enum class MessageId {
     CatalogueTreeName,
     PageListName,
     PageViewName,
+    WriteBackWaysOut,
+    WayOutTryAgain,
+    WayOutSaveElsewhere,
+    WayOutSetAside,
+    RecoverLeftoverQuestion, // %1: section\archive, %2: its zip, %3: the folder for No
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = 139;
+inline constexpr int MessageIdCount = 144;

@@ -83,6 +83,11 @@ void WebPageView::navigate(const QString &location)
         m_view->setUrl(QUrl::fromLocalFile(location));
 }
 
+void WebPageView::setFileRoot(const QString &folder)
+{
+    m_interceptor->setFileRoot(folder);
+}
+
 bool WebPageView::offline() const
 {
     return m_interceptor->blocking();
