@@ -35,11 +35,16 @@ private Q_SLOTS:
                                      << "report_files/pic.gif";
         QTest::newRow("Cyrillic") << QString::fromUtf16(u"ОТЧЕТ_Files/Рис.PNG")
                                   << QString::fromUtf16(u"отчет_files/рис.png");
-        QTest::newRow("exact name: left alone") << "report_files/pic.gif" << "";
-        QTest::newRow("no such file") << "report_files/other.gif" << "";
-        QTest::newRow("a folder is no file") << "REPORT_FILES" << "";
-        QTest::newRow("up and out") << "Report_Files/../../Secret.TXT" << "";
-        QTest::newRow("through a link") << "LINKED/pic.gif" << "";
+        QTest::newRow("exact name: left alone") << "report_files/pic.gif"
+                                                << "";
+        QTest::newRow("no such file") << "report_files/other.gif"
+                                      << "";
+        QTest::newRow("a folder is no file") << "REPORT_FILES"
+                                             << "";
+        QTest::newRow("up and out") << "Report_Files/../../Secret.TXT"
+                                    << "";
+        QTest::newRow("through a link") << "LINKED/pic.gif"
+                                        << "";
     }
     void resolve()
     {
