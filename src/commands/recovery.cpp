@@ -78,8 +78,7 @@ void recoverLeftoverWork(CommandContext &ctx)
     const QString aside = freeRecoveredFolder(folders.base());
     const bool writeNow = ctx.interaction.askYesNo(
         msg(MessageId::RecoverLeftoverQuestion)
-            .arg(name, QDir::toNativeSeparators(record->zipPath),
-                 QDir::toNativeSeparators(aside)));
+            .arg(name, QDir::toNativeSeparators(record->zipPath), QDir::toNativeSeparators(aside)));
     if (!writeNow) {
         keepAside(ctx, aside);
         return;

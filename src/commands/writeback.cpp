@@ -16,8 +16,8 @@ enum WayOut { TryAgain, SaveElsewhere, SetAside };
 // cancelled the dialog or the zip could not be written (the user is told why).
 bool saveElsewhere(CommandContext &ctx)
 {
-    const QString target = ctx.interaction.askSaveFile(msg(MessageId::ZipFilesFilter) +
-                                                       QStringLiteral(" (*.zip)"));
+    const QString target =
+        ctx.interaction.askSaveFile(msg(MessageId::ZipFilesFilter) + QStringLiteral(" (*.zip)"));
     if (target.isEmpty())
         return false;
     if (ctx.archive.writeCopy(target, ctx.interaction))
