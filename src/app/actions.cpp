@@ -172,7 +172,14 @@ Actions::Actions(QWidget *window) : QObject(window)
         m_languages->addAction(action(command));
     }
     action(Command::ToggleLists)->setCheckable(true);
+    m_listsHiddenIcon =
+        ViewStyle::themeIcon("view-restore", QStyle::SP_TitleBarNormalButton, window->style());
     retranslate();
+}
+
+QIcon Actions::listsPicture(bool hidden) const
+{
+    return hidden ? m_listsHiddenIcon : icon(Command::ToggleLists);
 }
 
 QAction *Actions::at(Command command, ActionPlace place) const

@@ -2,6 +2,7 @@
 
 #include "app/actions.h"
 #include "app/commandbutton.h"
+#include "app/pagelisttooltip.h"
 #include "app/picturedelegate.h"
 #include "app/viewstyle.h"
 #include "app/widgetinteraction.h"
@@ -10,6 +11,7 @@
 #include "commands/addingcommands.h"
 #include "commands/availability.h"
 #include "commands/lifecycle.h"
+#include "commands/navigationcommands.h"
 #include "commands/runcommand.h"
 #include "lang/messages.h"
 #include "version.h"
@@ -92,6 +94,7 @@ MainWindow::MainWindow(const ProgramPaths &paths, PageView *view, UserInteractio
         m_viewWidget = new QWidget(this);
     } else {
         auto *web = new WebPageView(this);
+        web->setFileRoot(paths.work.archive);
         m_view = web;
         m_viewWidget = web;
     }
@@ -352,6 +355,7 @@ QWidget *MainWindow::createLeftColumn()
     m_list->setSelectionModel(&m_session->pageSelection());
     for (auto signal : {&QListView::clicked, &QListView::doubleClicked})
         connect(m_list, signal, m_actions->action(Command::ShowFocusedPage), &QAction::trigger);
+    new PageListToolTip(m_list);
     lowerLayout->addWidget(pageBar);
     lowerLayout->addWidget(m_list, 1);
 
@@ -384,7 +388,8 @@ void MainWindow::connectSession()
     connect(s, &Session::statusTextChanged, m_statusPanel, &QLabel::setText);
     connect(s, &Session::geometryRequested, this, &MainWindow::renderGeometry);
     connect(s, &Session::offlineChanged, this, &MainWindow::renderOffline);
-    connect(m_offline, &QCheckBox::toggled, s, &Session::setOffline);
+    connect(m_offline, &QCheckBox::toggled, this,
+            [this](bool on) { runGuarded([this, on] { Commands::setOffline(*m_context, on); }); });
 }
 
 void MainWindow::startUp()
@@ -500,8 +505,10 @@ void MainWindow::renderListsHidden(bool hidden)
 {
     m_leftColumn->setVisible(!hidden);
     m_actions->showListsHidden(hidden);
-    if (QToolButton *toggle = findChild<QToolButton *>(QStringLiteral("toggleListsButton")))
+    if (auto *toggle = findChild<CommandButton *>(QStringLiteral("toggleListsButton"))) {
+        toggle->setPicture(m_actions->listsPicture(hidden));
         toggle->setAccessibleName(toggle->defaultAction()->toolTip());
+    }
 }
 
 void MainWindow::renderGeometry(const WindowGeometry &geometry)
@@ -544,7 +551,10 @@ void MainWindow::dropEvent(QDropEvent *event)
     QMetaObject::invokeMethod(
         this,
         [this, paths] {
-            runGuarded([this, paths] { Commands::addDroppedFiles(*m_context, paths); });
+            runGuarded([this, paths] {
+                Commands::addDroppedFiles(*m_context, paths);
+                keepListFileCurrent(*m_context);
+            });
         },
         Qt::QueuedConnection);
 }

@@ -14,10 +14,19 @@
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QUrl>
 
 namespace {
+
+// Texts are built with CR LF line ends; Qt lays out LF alone.
+QString shownText(const QString &text)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return shown;
+}
 
 // Work done within this time shows only the busy pointer, no progress window.
 constexpr int kProgressDelayMs = 400;
@@ -25,10 +34,7 @@ constexpr int kProgressDelayMs = 400;
 QMessageBox::StandardButton showBox(QWidget *owner, QMessageBox::Icon icon, const QString &text,
                                     QMessageBox::StandardButtons buttons)
 {
-    // Texts are built with CR LF line ends; Qt lays out LF alone.
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(icon, QString::fromLatin1(kProgramTitle), shown, buttons, owner);
+    QMessageBox box(icon, QString::fromLatin1(kProgramTitle), shownText(text), buttons, owner);
     box.setTextFormat(Qt::PlainText);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
@@ -76,6 +82,24 @@ bool WidgetInteraction::askYesNo(const QString &text)
         return false;
     return showBox(m_owner, QMessageBox::Warning, text, QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
+}
+
+int WidgetInteraction::askChoice(const QString &text, const QStringList &choices)
+{
+    if (unattended("choice", text))
+        return -1;
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kProgramTitle), shownText(text),
+                    QMessageBox::NoButton, m_owner);
+    box.setTextFormat(Qt::PlainText);
+    QList<QAbstractButton *> buttons;
+    for (const QString &choice : choices)
+        buttons << box.addButton(choice, QMessageBox::AcceptRole);
+    // Escape and the window's close button are Cancel, never a choice.
+    box.setEscapeButton(box.addButton(QMessageBox::Cancel));
+    if (!buttons.isEmpty())
+        box.setDefaultButton(qobject_cast<QPushButton *>(buttons.first()));
+    box.exec();
+    return int(buttons.indexOf(box.clickedButton()));
 }
 
 QString WidgetInteraction::askName(const QString &caption, const QString &prompt,

@@ -20,6 +20,7 @@ public:
     void showWarning(const QString &text) override;
     void showRefusal(const QString &text) override;
     bool askYesNo(const QString &text) override;
+    int askChoice(const QString &text, const QStringList &choices) override;
     QString askName(const QString &caption, const QString &prompt, const QString &initial) override;
     QStringList askOpenFiles(const QString &caption, const QString &filter, bool many) override;
     QString askSaveFile(const QString &filter) override;

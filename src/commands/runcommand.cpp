@@ -8,6 +8,7 @@
 #include "commands/navigationcommands.h"
 #include "commands/pagecommands.h"
 #include "commands/sectioncommands.h"
+#include "storage/openarchive.h"
 
 namespace {
 
@@ -103,5 +104,13 @@ bool runCommand(Command command, CommandContext &ctx)
         return false;
     if (CommandFunction function = functionOf(command))
         function(ctx);
+    keepListFileCurrent(ctx);
     return true;
+}
+
+void keepListFileCurrent(CommandContext &ctx)
+{
+    // Only a copy for after a crash: the write-back writes the list again.
+    if (!ctx.archive.saveListFile())
+        qWarning("the page list could not be kept in the working copy");
 }

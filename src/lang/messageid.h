@@ -152,6 +152,12 @@ enum class MessageId {
     FindPreviousHint,
     FindNextHint,
     FindCloseHint,
+    // A write-back that failed: the ways out; work left by a crash.
+    WriteBackWaysOut,
+    WayOutTryAgain,
+    WayOutSaveElsewhere,
+    WayOutSetAside,
+    RecoverLeftoverQuestion, // %1: section\archive, %2: its zip, %3: the folder for No
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.

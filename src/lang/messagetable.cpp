@@ -148,5 +148,10 @@ const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::FindPreviousHint, "FindPreviousHint", u"Find previous", u"Найти предыдущее"},
     {MessageId::FindNextHint, "FindNextHint", u"Find next", u"Найти следующее"},
     {MessageId::FindCloseHint, "FindCloseHint", u"Close the search", u"Закрыть поиск"},
+    {MessageId::WriteBackWaysOut, "WriteBackWaysOut", u"The changes of the open archive are only in its working copy. Try to save them again, save them as a new archive elsewhere, or set them aside in a folder of their own and go on.", u"Изменения открытого архива есть только в его рабочей копии. Попробуйте сохранить их ещё раз, сохраните их как новый архив в другом месте или отложите их в отдельную папку и продолжите."},
+    {MessageId::WayOutTryAgain, "WayOutTryAgain", u"Try again", u"Повторить"},
+    {MessageId::WayOutSaveElsewhere, "WayOutSaveElsewhere", u"Save as new archive...", u"Сохранить как новый архив..."},
+    {MessageId::WayOutSetAside, "WayOutSetAside", u"Set aside and go on", u"Отложить и продолжить"},
+    {MessageId::RecoverLeftoverQuestion, "RecoverLeftoverQuestion", u"Last time the program did not end normally while the archive \"%1\" was open:\r\n%2\r\n\r\nWrite the unsaved changes of its working copy into the archive now?\r\n\r\nYes: write them into the archive.\r\nNo: keep them aside in the folder:\r\n%3", u"В прошлый раз программа завершилась аварийно, когда был открыт архив \"%1\":\r\n%2\r\n\r\nЗаписать несохранённые изменения его рабочей копии в архив сейчас?\r\n\r\nДа: записать их в архив.\r\nНет: сохранить их отдельно в папке:\r\n%3"},
 };
 // clang-format on

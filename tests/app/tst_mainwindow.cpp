@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -26,6 +27,7 @@
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeView>
@@ -472,26 +474,47 @@ private Q_SLOTS:
     // page list shows the focused page.
     void viewsGiveTheirCommands()
     {
+        QTemporaryDir pages;
+        TestFiles::write(pages.filePath("news.htm"), "<html>news</html>");
+        TestFiles::write(pages.filePath("map.htm"), "<html>map</html>");
+        TestFiles::write(pages.filePath("listfile.txt"),
+                         "[This is list files by Tomekeeper]\r\n"
+                         "News=news.htm\r\nMap=map.htm\r\n[end]\r\n");
+        const QString zip = m_dir->filePath("novels.zip");
+        QCOMPARE(TestFiles::run("zip", {"-q", zip, "news.htm", "map.htm", "listfile.txt"}, nullptr,
+                                pages.path()),
+                 0);
         auto window = makeWindow("[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\n"
-                                 "Section=Books\r\nNovels=/nowhere/novels.zip\r\n");
+                                 "Section=Books\r\nNovels=" +
+                                 zip.toUtf8() + "\r\n");
         Session &s = window->session();
-        s.pages().append("News", "news.htm");
-        s.setPageControlsEnabled(true);
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QSignalSpy given(&window->actions(), &Actions::triggered);
         FIND(tree, QTreeView, *window, "catalogueTree");
         FIND(list, QListView, *window, "pageList");
+        QVERIFY(!list->isEnabled());
         const QRect node = tree->visualRect(tree->model()->index(0, 0, tree->model()->index(0, 0)));
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, node.center());
         QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, node.center());
         QCOMPARE(given.size(), 1);
         QCOMPARE(given.takeFirst().first().value<Command>(), Command::OpenSelectedArchive);
-        QCOMPARE(s.catalogueSelection().currentIndex().data().toString(), QString("Novels"));
-        const QRect page = list->visualRect(list->model()->index(0, 0));
+        QCOMPARE(s.openNode(), 1);
+        const QString work = s.archive().workFolder();
+        QCOMPARE(m_view->calls.last(), "navigate " + work + "/news.htm");
+        QVERIFY(list->isEnabled());
+        FIND(status, QStatusBar, *window, "statusBar");
+        QCOMPARE(status->findChild<QLabel *>()->text(), QString("Open Archive: Books\\Novels"));
+        QVERIFY(window->actions().action(Command::NextPage)->isEnabled());
+        QVERIFY(!window->actions().action(Command::FirstPage)->isEnabled());
+
+        const QRect page = list->visualRect(list->model()->index(1, 0));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, page.center());
         QCOMPARE(given.size(), 1);
         QCOMPARE(given.takeFirst().first().value<Command>(), Command::ShowFocusedPage);
-        QCOMPARE(s.pageSelection().currentIndex().row(), 0);
+        QCOMPARE(s.pageSelection().currentIndex().row(), 1);
+        QCOMPARE(m_view->calls.last(), "navigate " + work + "/map.htm");
+        QVERIFY(window->actions().action(Command::FirstPage)->isEnabled());
+        QVERIFY(!window->actions().action(Command::NextPage)->isEnabled());
     }
 
     // The catalogue commands from the controls a user reaches them by: the

@@ -18,6 +18,8 @@ const char *kindName(ScriptedInteraction::Kind kind)
         return "refusal";
     case K::YesNo:
         return "yes/no";
+    case K::Choice:
+        return "choice";
     case K::Name:
         return "name";
     case K::OpenFiles:
@@ -99,6 +101,14 @@ ScriptedInteraction &ScriptedInteraction::expectYesNo(const QString &text, bool 
 {
     Step step{Kind::YesNo, {text}};
     step.yes = answer;
+    return expect(std::move(step));
+}
+
+ScriptedInteraction &ScriptedInteraction::expectChoice(const QString &text,
+                                                       const QStringList &choices, int answer)
+{
+    Step step{Kind::Choice, QStringList{text} + choices};
+    step.choice = answer;
     return expect(std::move(step));
 }
 
@@ -224,6 +234,14 @@ void ScriptedInteraction::showRefusal(const QString &text)
 bool ScriptedInteraction::askYesNo(const QString &text)
 {
     return take(Kind::YesNo, {text}).yes;
+}
+
+int ScriptedInteraction::askChoice(const QString &text, const QStringList &choices)
+{
+    const Step step = take(Kind::Choice, QStringList{text} + choices);
+    if (step.choice >= choices.size())
+        fail(QStringLiteral("the scripted choice is not one of the choices offered"));
+    return step.choice;
 }
 
 QString ScriptedInteraction::askName(const QString &caption, const QString &prompt,

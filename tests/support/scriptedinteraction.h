@@ -20,6 +20,7 @@ public:
         Warning,
         Refusal,
         YesNo,
+        Choice,
         Name,
         OpenFiles,
         SaveFile,
@@ -38,6 +39,8 @@ public:
     ScriptedInteraction &expectWarning(const QString &text = {});
     ScriptedInteraction &expectRefusal(const QString &text = {});
     ScriptedInteraction &expectYesNo(const QString &text, bool answer);
+    // answer: the index of the choice made, -1 for Cancel.
+    ScriptedInteraction &expectChoice(const QString &text, const QStringList &choices, int answer);
     // answer: the name typed, empty for cancel.
     ScriptedInteraction &expectName(const QString &caption, const QString &prompt,
                                     const QString &initial, const QString &answer);
@@ -66,6 +69,7 @@ public:
     void showWarning(const QString &text) override;
     void showRefusal(const QString &text) override;
     bool askYesNo(const QString &text) override;
+    int askChoice(const QString &text, const QStringList &choices) override;
     QString askName(const QString &caption, const QString &prompt, const QString &initial) override;
     QStringList askOpenFiles(const QString &caption, const QString &filter, bool many) override;
     QString askSaveFile(const QString &filter) override;
@@ -85,6 +89,7 @@ private:
         Kind kind;
         QStringList texts;
         bool yes = false;
+        int choice = -1;
         QStringList answer;
         std::function<bool(SettingsDialogValues &)> settings;
         std::function<bool(CreateArchiveValues &)> createArchive;

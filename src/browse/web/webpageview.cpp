@@ -115,6 +115,11 @@ bool WebPageView::hasPage() const
     return !url.isEmpty() && url != QUrl(QStringLiteral("about:blank"));
 }
 
+void WebPageView::setFileRoot(const QString &folder)
+{
+    m_interceptor->setFileRoot(folder);
+}
+
 bool WebPageView::offline() const
 {
     return m_interceptor->blocking();

@@ -31,6 +31,10 @@ public:
     void printPreview() override;
     void find() override;
 
+    // The working folder: files that pages in it ask for with other letter
+    // case are found there (and only there).
+    void setFileRoot(const QString &folder);
+
     QWebEngineView *browser() const { return m_view; }
     FindBar *findBar() const { return m_findBar; }
 
