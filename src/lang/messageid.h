@@ -161,4 +161,4 @@ enum class MessageId {
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = 144;
+inline constexpr int MessageIdCount = int(MessageId::RecoverLeftoverQuestion) + 1;
