@@ -146,7 +146,21 @@ enum class MessageId {
     CatalogueTreeName,
     PageListName,
     PageViewName,
+    // Adding pages, files and folders, and creating an archive.
+    AddRefusedProgramFolder,
+    AddRefusedCannotRename,
+    AddRefusedFileTooBig,
+    AddRefusedTooManyFiles,
+    AddRefusedArchiveTooBig,
+    ConfirmReplaceFile, // %1: the file's name
+    AddFileIsPage,      // %1: the file's name
+    AddFolderWithoutName,
+    ProgressAddingPages,
+    CreateFolderMissing, // %1: the folder
+    CreateFolderNotMade,
+    CreateFolderNotWritable,
+    CreateZipNameSlash,
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = 139;
+inline constexpr int MessageIdCount = 152;
