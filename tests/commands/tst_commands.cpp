@@ -81,6 +81,10 @@ private Q_SLOTS:
         QSignalSpy language(&s, &Session::languageChanged);
         if (c == Command::Settings)
             m_ui->expectSettings([](SettingsDialogValues &) { return false; });
+        // With no archive open and no node selected, these refuse.
+        if (c == Command::CreateArchive || c == Command::AddPages || c == Command::SearchFolder ||
+            c == Command::AddFile || c == Command::AddFolder)
+            m_ui->expectRefusal();
 
         QVERIFY(runCommand(c, *m_ctx));
 
