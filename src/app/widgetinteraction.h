@@ -4,6 +4,7 @@
 
 #include <QPointer>
 
+class CreateArchiveDialog;
 class QWidget;
 class SettingsDialog;
 
@@ -48,6 +49,7 @@ private:
 
     QWidget *m_owner;
     QPointer<SettingsDialog> m_settings;
+    QPointer<CreateArchiveDialog> m_create;
     bool m_unattended = false;
     int m_working = 0;
 };
