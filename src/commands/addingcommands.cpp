@@ -52,6 +52,9 @@ void pagesChanged(CommandContext &ctx)
     NavigationButtons buttons = navigationFor(ctx.archive.pages().count(), session.currentPage());
     buttons.returnPage = before.returnPage && buttons.returnPage;
     session.setNavigation(buttons);
+    // Pages dropped into an archive whose last page was deleted can be reached again.
+    if (ctx.archive.pages().count() > 0)
+        session.setPageControlsEnabled(true);
 }
 
 // What the worker thread brought in; read once the work is done.

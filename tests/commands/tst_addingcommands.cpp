@@ -343,6 +343,7 @@ private Q_SLOTS:
     void dropFiles()
     {
         openNovels();
+        m_session->setPageControlsEnabled(false); // its last page was deleted
         TestFiles::write(src("b.htm"), "b");
         TestFiles::write(src("a.txt"), "a");
         TestFiles::write(src("folder/c.htm"), "c");
@@ -351,6 +352,8 @@ private Q_SLOTS:
         QCOMPARE(fileNames(), (QStringList{"b.htm", "a.txt"}));
         QCOMPARE(titles(), (QStringList{"b", "a"}));
         QVERIFY(m_session->archive().isChanged());
+        QVERIFY(m_session->pageControlsEnabled());
+        QCOMPARE(m_session->navigation(), (NavigationButtons{false, false, false, true, true}));
     }
 
     void refusedPagesAreNamedTogether()
