@@ -200,6 +200,9 @@ PageCopier::Result PageCopier::copyPage(const QString &sourcePath)
             }
         }
     }
+    struct {
+        std::uint64_t files = 0, bytes = 0, nameBytes = 0;
+    } charge;
     if (m_budget) {
         std::uint64_t bytes = std::uint64_t(source.size());
         std::uint64_t nameBytes = std::uint64_t(originalName.toUtf8().size());
@@ -221,7 +224,7 @@ PageCopier::Result PageCopier::copyPage(const QString &sourcePath)
             return refuse(ArchiveBudget::refusal(
                 verdict, verdict == ArchiveBudget::Verdict::FileTooBig ? largest : sourcePath));
         }
-        m_budget->take(files, bytes, nameBytes);
+        charge = {files, bytes, nameBytes};
     }
 
     // A free name for the page and its folder together.
@@ -273,6 +276,8 @@ PageCopier::Result PageCopier::copyPage(const QString &sourcePath)
     }
     m_fileName = name;
     m_created.clear();
+    if (m_budget)
+        m_budget->take(charge.files, charge.bytes, charge.nameBytes);
     return Result::Copied;
 }
 
