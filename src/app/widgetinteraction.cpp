@@ -2,6 +2,7 @@
 
 #include "app/workprogressdialog.h"
 #include "dialogs/aboutdialog.h"
+#include "dialogs/createarchivedialog.h"
 #include "dialogs/folderpicker.h"
 #include "dialogs/nameinputdialog.h"
 #include "dialogs/settingsdialog.h"
@@ -167,12 +168,23 @@ bool WidgetInteraction::editSettings(SettingsDialogValues &values)
     return accepted;
 }
 
-// There are no create-archive and attach dialogs in this window: asked for,
-// they answer as cancelled.
-bool WidgetInteraction::editCreateArchive(CreateArchiveValues &)
+bool WidgetInteraction::editCreateArchive(CreateArchiveValues &values)
 {
-    return false;
+    if (unattended("create archive", QString()))
+        return false;
+    // Made at the first use and kept: its own texts stay in that language.
+    if (!m_create)
+        m_create = new CreateArchiveDialog(*this, m_owner);
+    m_create->setTexts();
+    m_create->setValues(values);
+    const bool accepted = m_create->exec() == QDialog::Accepted;
+    if (accepted)
+        values = m_create->values();
+    m_create->hide();
+    return accepted;
 }
+
+// There is no attach dialog in this window: asked for, it answers as cancelled.
 
 bool WidgetInteraction::editAttach(AttachValues &)
 {

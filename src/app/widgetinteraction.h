@@ -5,6 +5,7 @@
 #include <QPointer>
 
 class NameInputDialog;
+class CreateArchiveDialog;
 class QWidget;
 class SettingsDialog;
 
@@ -54,6 +55,7 @@ private:
     QWidget *m_owner;
     QPointer<SettingsDialog> m_settings;
     QPointer<NameInputDialog> m_nameInput;
+    QPointer<CreateArchiveDialog> m_create;
     bool m_unattended = false;
     int m_working = 0;
 };

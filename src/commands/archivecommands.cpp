@@ -1,8 +1,16 @@
 #include "commands/archivecommands.h"
 
 #include "catalogue/session.h"
+#include "commands/addingcommands.h"
+#include "commands/createarchivecheck.h"
+#include "commands/enternewarchive.h"
+#include "commands/openstate.h"
+#include "commands/writeback.h"
 #include "commands/userinteraction.h"
 #include "lang/messages.h"
+#include "storage/pagesearch.h"
+
+#include <QDir>
 
 namespace {
 
@@ -19,11 +27,62 @@ bool isArchive(const CatalogueModel &catalogue, int node)
     return node >= 0 && node < catalogue.nodeCount() && !catalogue.isSection(node);
 }
 
+// Writes the open archive back when it changed (or takes the way out the user
+// chooses) and closes it: afterwards no archive is open. False when the user
+// cancelled or the working copy could not be emptied: everything stays as it was.
+bool closeOpenArchive(CommandContext &ctx)
+{
+    if (!Commands::writeBackOrWayOut(ctx))
+        return false;
+    if (!ctx.archive.close()) {
+        showFailure(ctx.interaction, ctx.archive.lastFailure());
+        return false;
+    }
+    Commands::leaveOpenState(ctx);
+    return true;
+}
+
+QString withSeparator(const QString &folder)
+{
+    return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
 } // namespace
 
 namespace Commands {
 
-void createArchive(CommandContext &) {}
+void createArchive(CommandContext &ctx)
+{
+    Session &session = ctx.session;
+    const CatalogueModel &catalogue = session.catalogue();
+    const int selected = catalogue.absoluteIndex(session.catalogueSelection().currentIndex());
+    if (selected < 0) {
+        ctx.interaction.showRefusal(msg(MessageId::CreateNeedsSection));
+        return;
+    }
+    const int section = catalogue.sectionOf(selected);
+    if (!closeOpenArchive(ctx))
+        return;
+
+    CreateArchiveValues values;
+    values.folder = withSeparator(session.settings().defaultArchiveFolder);
+    for (int archive : catalogue.archivesOf(section))
+        values.sectionArchiveNames << catalogue.node(archive).name;
+    values.protectedFolders = PageSearch::protectedFolders(ctx.archive.folders());
+    if (!ctx.interaction.editCreateArchive(values))
+        return;
+
+    QString folder = QDir::cleanPath(values.folder);
+    const QString zipPath = withSeparator(folder) + zipFileNameFor(values.zipName);
+    if (!ctx.archive.startNew(zipPath)) {
+        showFailure(ctx.interaction, ctx.archive.lastFailure());
+        return;
+    }
+    // What could be taken in stays even when a page failed: the archive is
+    // entered with it, and the sources wait for its first write-back.
+    takeInPages(ctx, values.pageFiles);
+    enterNewOpenArchive(ctx, section, values.archiveName, zipPath);
+}
 
 void attachArchive(CommandContext &) {}
 

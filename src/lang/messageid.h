@@ -158,7 +158,21 @@ enum class MessageId {
     WayOutSaveElsewhere,
     WayOutSetAside,
     RecoverLeftoverQuestion, // %1: section\archive, %2: its zip, %3: the folder for No
+    // Adding pages, files and folders, and creating an archive.
+    AddRefusedProgramFolder,
+    AddRefusedCannotRename,
+    AddRefusedFileTooBig,
+    AddRefusedTooManyFiles,
+    AddRefusedArchiveTooBig,
+    ConfirmReplaceFile, // %1: the file's name
+    AddFileIsPage,      // %1: the file's name
+    AddFolderWithoutName,
+    ProgressAddingPages,
+    CreateFolderMissing, // %1: the folder
+    CreateFolderNotMade,
+    CreateFolderNotWritable,
+    CreateZipNameSlash,
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = int(MessageId::RecoverLeftoverQuestion) + 1;
+inline constexpr int MessageIdCount = int(MessageId::CreateZipNameSlash) + 1;

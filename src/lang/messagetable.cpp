@@ -153,5 +153,18 @@ const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::WayOutSaveElsewhere, "WayOutSaveElsewhere", u"Save as new archive...", u"Сохранить как новый архив..."},
     {MessageId::WayOutSetAside, "WayOutSetAside", u"Set aside and go on", u"Отложить и продолжить"},
     {MessageId::RecoverLeftoverQuestion, "RecoverLeftoverQuestion", u"Last time the program did not end normally while the archive \"%1\" was open:\r\n%2\r\n\r\nWrite the unsaved changes of its working copy into the archive now?\r\n\r\nYes: write them into the archive.\r\nNo: keep them aside in the folder:\r\n%3", u"В прошлый раз программа завершилась аварийно, когда был открыт архив \"%1\":\r\n%2\r\n\r\nЗаписать несохранённые изменения его рабочей копии в архив сейчас?\r\n\r\nДа: записать их в архив.\r\nНет: сохранить их отдельно в папке:\r\n%3"},
+    {MessageId::AddRefusedProgramFolder, "AddRefusedProgramFolder", u"Nothing can be added from the working folders of this program! Not added:", u"Из рабочих папок программы ничего добавлять нельзя! Не добавлено:"},
+    {MessageId::AddRefusedCannotRename, "AddRefusedCannotRename", u"A page or a folder of this name is already in the archive, and the links of the page to its folder cannot be changed reliably. The page is not added:", u"Страница или папка с таким именем уже есть в архиве, а ссылки страницы на её папку нельзя надёжно изменить. Страница не добавлена:"},
+    {MessageId::AddRefusedFileTooBig, "AddRefusedFileTooBig", u"A file larger than 1 GB can not be kept in an archive! Not added:", u"Файл больше 1 ГБ нельзя хранить в архиве! Не добавлено:"},
+    {MessageId::AddRefusedTooManyFiles, "AddRefusedTooManyFiles", u"An archive can hold at most 20000 files! Not added:", u"В архиве может быть не больше 20000 файлов! Не добавлено:"},
+    {MessageId::AddRefusedArchiveTooBig, "AddRefusedArchiveTooBig", u"The archive would become larger than 4 GB! Not added:", u"Архив стал бы больше 4 ГБ! Не добавлено:"},
+    {MessageId::ConfirmReplaceFile, "ConfirmReplaceFile", u"The file \"%1\" already exists in the archive. Replace it?", u"Файл \"%1\" уже есть в архиве. Заменить его?"},
+    {MessageId::AddFileIsPage, "AddFileIsPage", u"\"%1\" is a page of the archive and can not be replaced by a file!", u"\"%1\" - страница архива, её нельзя заменить файлом!"},
+    {MessageId::AddFolderWithoutName, "AddFolderWithoutName", u"A folder without a name can not be added! Choose a folder inside it.", u"Папку без имени добавить нельзя! Выберите папку внутри неё."},
+    {MessageId::ProgressAddingPages, "ProgressAddingPages", u"Adding pages...", u"Добавление страниц..."},
+    {MessageId::CreateFolderMissing, "CreateFolderMissing", u"The directory \"%1\" does not exist. Create it?", u"Папка \"%1\" не существует. Создать её?"},
+    {MessageId::CreateFolderNotMade, "CreateFolderNotMade", u"Impossible to create the directory:", u"Невозможно создать папку:"},
+    {MessageId::CreateFolderNotWritable, "CreateFolderNotWritable", u"Impossible to write in the directory:", u"Невозможно записать в папку:"},
+    {MessageId::CreateZipNameSlash, "CreateZipNameSlash", u"The character \"/\" is not allowed in the name of zip-file!", u"Символ \"/\" в имени zip-файла недопустим!"},
 };
 // clang-format on

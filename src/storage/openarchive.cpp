@@ -6,10 +6,40 @@
 #include "storage/longwork.h"
 #include "zip/ziparchiver.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
+
+QByteArray hashOfFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash sum(QCryptographicHash::Sha256);
+    if (!sum.addData(&file))
+        return {};
+    return sum.result();
+}
+
+// Runs once the zip holding the copies was written and synced.
+void deleteSafeOriginals(const QString &workFolder, const QList<TakenFile> &files,
+                         const QStringList &folders)
+{
+    const QString inside = workFolder + u'/';
+    for (const TakenFile &file : files) {
+        const QFileInfo copy(file.copy);
+        if (!file.copy.startsWith(inside) || !copy.isFile() || copy.isSymLink())
+            continue;
+        if (hashOfFile(file.copy) != file.copyHash || hashOfFile(file.source) != file.sourceHash)
+            continue;
+        QFile::remove(file.source);
+    }
+    for (const QString &folder : folders)
+        QDir().rmdir(folder); // stays when anything is left in it
+}
 
 bool isFolder(const QString &path)
 {
@@ -36,6 +66,7 @@ OpenArchive::OpenStatus OpenArchive::open(const QString &zipPath, LongWork &work
 {
     if (m_changed)
         return OpenStatus::Refused;
+    forgetOriginals();
     m_pages.clear();
     m_zipPath.clear();
     m_failure = {};
@@ -150,6 +181,7 @@ bool OpenArchive::startNew(const QString &zipPath)
     if (m_changed)
         return false;
     m_failure = {};
+    forgetOriginals();
     m_record = {};
     if (!WorkRecord::remove(m_folders.archive)) {
         m_failure = {StorageFailure::Box::Message,
@@ -208,8 +240,11 @@ bool OpenArchive::writeTo(const QString &zipPath, LongWork &work)
     const WorkFolders folders = m_folders;
     const QStringList titles = m_pages.titles();
     const QStringList fileNames = m_pages.fileNames();
-    work.run(msg(MessageId::ProgressWritingBack), [&written, folders, zipPath, titles,
-                                                   fileNames](WorkProgress &progress) {
+    const QList<TakenFile> originals = m_originals;
+    const QStringList originalFolders = m_originalFolders;
+    work.run(msg(MessageId::ProgressWritingBack), [&written, folders, zipPath, titles, fileNames,
+                                                   originals,
+                                                   originalFolders](WorkProgress &progress) {
         ZipArchiver zip;
         ArchiveStorage storage(zip, folders);
         QStringList files;
@@ -221,6 +256,8 @@ bool OpenArchive::writeTo(const QString &zipPath, LongWork &work)
         };
         written.ok = storage.writeZip(folders.archive, zipPath, titles, fileNames);
         written.failure = storage.lastFailure();
+        if (written.ok)
+            deleteSafeOriginals(folders.archive, originals, originalFolders);
     });
     if (!written.ok) {
         m_failure = written.failure;
@@ -230,6 +267,7 @@ bool OpenArchive::writeTo(const QString &zipPath, LongWork &work)
                                                            QDir::toNativeSeparators(zipPath)};
         return false;
     }
+    forgetOriginals();
     return true;
 }
 
@@ -238,6 +276,7 @@ bool OpenArchive::close()
     if (m_changed)
         return false;
     m_failure = {};
+    forgetOriginals();
     m_pages.clear();
     m_zipPath.clear();
     m_record = {};
@@ -259,6 +298,7 @@ bool OpenArchive::close()
 
 QString OpenArchive::setAside()
 {
+    forgetOriginals();
     m_pages.clear();
     m_zipPath.clear();
     m_changed = false;
@@ -269,4 +309,16 @@ QString OpenArchive::setAside()
     if (!isFolder(m_folders.archive))
         return {};
     return moveToRecovered(m_folders.archive, m_folders.base());
+}
+
+void OpenArchive::deleteAfterWriteBack(const QList<TakenFile> &files, const QStringList &folders)
+{
+    m_originals += files;
+    m_originalFolders += folders;
+}
+
+void OpenArchive::forgetOriginals()
+{
+    m_originals.clear();
+    m_originalFolders.clear();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "storage/pagecopy.h"
 #include "storage/pagelistmodel.h"
 #include "storage/storagefailure.h"
 #include "storage/workfolders.h"
@@ -86,7 +87,18 @@ public:
     // string when there was no working folder.
     QString setAside();
 
+    // Sources taken in with "delete originals" on. Each is deleted only once
+    // a write-back put a copy of it, byte for byte as it was taken, into the
+    // zip (the copy must still be in the working copy, unchanged, and the
+    // source unchanged too); the folders go when that left them empty.
+    // Forgotten, with the sources left alone, when the archive is closed,
+    // set aside or replaced.
+    void deleteAfterWriteBack(const QList<TakenFile> &files, const QStringList &folders);
+    int originalsWaiting() const { return int(m_originals.size()); }
+
 private:
+    void forgetOriginals();
+
     const WorkFolders m_folders;
     PageListModel m_pages;
     QItemSelectionModel m_pageSelection;
@@ -97,4 +109,6 @@ private:
     WorkRecord m_record;
     bool m_changed = false;
     StorageFailure m_failure;
+    QList<TakenFile> m_originals;
+    QStringList m_originalFolders;
 };

@@ -6,6 +6,7 @@
 #include "dialogs/aboutdialog.h"
 #include "dialogs/folderpicker.h"
 #include "dialogs/settingsdialog.h"
+#include "lang/messages.h"
 #include "recordingpageview.h"
 #include "scriptedinteraction.h"
 #include "testfiles.h"
@@ -632,6 +633,42 @@ private Q_SLOTS:
         if (accepted)
             QCOMPARE(dropped.first().first().toStringList(),
                      QStringList({"/tmp/a.htm", "/tmp/b.htm"}));
+    }
+
+    // Files dropped from a file manager become pages of the open archive, in
+    // the order given; with none open, the user is told to open one.
+    void droppedFilesBecomePages()
+    {
+        ScriptedInteraction ui;
+        auto window = makeWindow({}, &ui);
+        TestFiles::write(m_dir->filePath("in/b.htm"), "b");
+        TestFiles::write(m_dir->filePath("in/a.htm"), "a");
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(m_dir->filePath("in/b.htm")),
+                      QUrl::fromLocalFile(m_dir->filePath("in/a.htm"))});
+        const auto drop = [&] {
+            QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton,
+                                  Qt::NoModifier);
+            QApplication::sendEvent(window.get(), &enter);
+            QDropEvent event(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton,
+                             Qt::NoModifier);
+            QApplication::sendEvent(window.get(), &event);
+        };
+        QSignalSpy dropped(window.get(), &MainWindow::filesDropped);
+        ui.expectRefusal(msg(MessageId::AddPagesNeedsArchive));
+        drop();
+        QCOMPARE(dropped.size(), 1);
+        QTRY_COMPARE(ui.log().size(), 1);
+
+        OpenArchive &archive = window->session().archive();
+        QVERIFY(QDir().mkpath(m_dir->filePath("arch")));
+        QVERIFY(archive.startNew(m_dir->filePath("arch/book.zip")));
+        drop();
+        QTRY_COMPARE(archive.pages().count(), 2);
+        QCOMPARE(archive.pages().fileNames(), (QStringList{"b.htm", "a.htm"}));
+        QVERIFY(ui.verify());
+        QVERIFY(window->close());
+        QCOMPARE(TestFiles::run("unzip", {"-tq", m_dir->filePath("arch/book.zip")}), 0);
     }
 
     void messageBoxes_data()

@@ -105,6 +105,13 @@ private Q_SLOTS:
         case Command::About:
             m_ui->expectAbout();
             break;
+        case Command::CreateArchive:
+        case Command::AddPages:
+        case Command::SearchFolder:
+        case Command::AddFile:
+        case Command::AddFolder:
+            m_ui->expectRefusal(); // no archive open, no node selected
+            break;
         default:
             break;
         }
