@@ -1,17 +1,335 @@
 #include "commands/pagecommands.h"
 
+#include "browse/pageview.h"
+#include "catalogue/names.h"
+#include "catalogue/session.h"
+#include "commands/availability.h"
+#include "commands/openstate.h"
+#include "commands/userinteraction.h"
+#include "lang/messages.h"
+#include "storage/archivestorage.h"
+#include "storage/pagecopy.h"
+#include "storage/pagesearch.h"
+#include "storage/pagetransfer.h"
+#include "zip/ziparchiver.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// The focused page, or -1 when the list has none.
+int focusedPage(CommandContext &ctx)
+{
+    const QModelIndex focused = ctx.session.pageSelection().currentIndex();
+    if (!focused.isValid() || focused.row() >= ctx.archive.pages().count())
+        return -1;
+    return focused.row();
+}
+
+QString pagePath(const QString &folder, const QString &fileName)
+{
+    // Lists written on Windows may name a page in a folder with "\".
+    return folder + u'/' + QString(fileName).replace(u'\\', u'/');
+}
+
+bool inside(const QString &folder, const QString &path)
+{
+    const QString clean = QDir::cleanPath(path);
+    return clean.startsWith(QDir::cleanPath(folder) + u'/');
+}
+
+// Removes the files of a page that has left the page list: its companion
+// folder, then its file. What another page still uses stays (two entries may
+// name one file, and a.htm and a.html share a_files). Nothing outside the
+// working folder is ever touched.
+void removePageFiles(CommandContext &ctx, const QString &fileName)
+{
+    const QString work = ctx.archive.workFolder();
+    const QString file = pagePath(work, fileName);
+    if (!inside(work, file))
+        return;
+    const QString folder = QFileInfo(file).absolutePath();
+    const QString companion = PageCopier::companionFolderOf(folder, QFileInfo(file).fileName());
+    bool fileInUse = false;
+    bool companionInUse = false;
+    for (const QString &other : ctx.archive.pages().fileNames()) {
+        const QString otherFile = pagePath(work, other);
+        fileInUse = fileInUse || otherFile == file;
+        companionInUse =
+            companionInUse ||
+            (!companion.isEmpty() &&
+             PageCopier::companionFolderOf(QFileInfo(otherFile).absolutePath(),
+                                           QFileInfo(otherFile).fileName()) == companion);
+    }
+    ZipArchiver zip;
+    ArchiveStorage storage(zip, ctx.archive.folders());
+    if (!companion.isEmpty() && !companionInUse && inside(work, companion) &&
+        !storage.removeFolder(companion)) {
+        showFailure(ctx.interaction, storage.lastFailure());
+    }
+    const QFileInfo info(file);
+    if (!fileInUse && (info.isFile() || info.isSymLink()) && !QFile::remove(file))
+        ctx.interaction.showError(msg(MessageId::CannotDeleteFile) +
+                                  QDir::toNativeSeparators(file));
+}
+
+// The list is empty: the page controls stay off until an archive is opened
+// again, and the view is blank.
+void listEmptied(CommandContext &ctx)
+{
+    Session &session = ctx.session;
+    session.setPagePosition(0, -1);
+    session.setNavigation({});
+    session.setPageControlsEnabled(false);
+    ctx.view.navigate(QStringLiteral("about:blank"));
+}
+
+// Shows page row as the current one, with the focus on it.
+void showAsCurrent(CommandContext &ctx, int row, int previous)
+{
+    Session &session = ctx.session;
+    const int count = ctx.archive.pages().count();
+    session.setPagePosition(row, previous);
+    Commands::showPage(ctx, row);
+    session.pageSelection().setCurrentIndex(ctx.archive.pages().index(row),
+                                            QItemSelectionModel::Select);
+    session.setNavigation(navigationFor(count, row));
+}
+
+// Row removed has left a list that had one more page: the two page indices
+// keep naming the pages they named, and when the page shown was the one that
+// left, the page now at its place (or the new last one) is shown instead.
+void pageLeft(CommandContext &ctx, int removed)
+{
+    Session &session = ctx.session;
+    const int count = ctx.archive.pages().count();
+    if (count == 0) {
+        listEmptied(ctx);
+        return;
+    }
+    int current = session.currentPage();
+    int previous = session.previousPage();
+    const bool shownLeft = current == removed;
+    if (current > removed)
+        --current;
+    current = qBound(0, current, count - 1);
+    if (previous == removed)
+        previous = -1;
+    else if (previous > removed)
+        --previous;
+    if (previous >= count)
+        previous = -1;
+    if (shownLeft) {
+        showAsCurrent(ctx, current, previous);
+        return;
+    }
+    session.setPagePosition(current, previous);
+    NavigationButtons buttons = navigationFor(count, current);
+    buttons.returnPage = buttons.returnPage && session.navigation().returnPage;
+    session.setNavigation(buttons);
+}
+
+void movePage(CommandContext &ctx, int step)
+{
+    PageListModel &pages = ctx.archive.pages();
+    const int from = focusedPage(ctx);
+    const int to = from + step;
+    if (from < 0 || to < 0 || to >= pages.count())
+        return;
+    pages.move(from, to);
+    ctx.session.pageSelection().setCurrentIndex(pages.index(to), QItemSelectionModel::Select);
+    // The view stays on its page; the indices follow that page, so that the
+    // navigation goes on from the page the user sees.
+    Session &session = ctx.session;
+    auto follow = [from, to](int index) {
+        if (index == from)
+            return to;
+        if (index == to)
+            return from;
+        return index;
+    };
+    const int current = follow(session.currentPage());
+    session.setPagePosition(current, follow(session.previousPage()));
+    NavigationButtons buttons = navigationFor(pages.count(), current);
+    buttons.returnPage = buttons.returnPage && session.navigation().returnPage;
+    session.setNavigation(buttons);
+    ctx.archive.setChanged(true);
+}
+
+QString canonicalZip(const QString &path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(QFileInfo(path).absoluteFilePath()) : canonical;
+}
+
+bool takenIn(const QString &folder, const QString &name)
+{
+    const QFileInfo info(folder + u'/' + name);
+    return info.exists() || info.isSymLink();
+}
+
+} // namespace
+
 namespace Commands {
 
-void renamePage(CommandContext &) {}
+void renamePage(CommandContext &ctx)
+{
+    PageListModel &pages = ctx.archive.pages();
+    const int row = focusedPage(ctx);
+    if (row < 0)
+        return;
+    const QString title = ctx.interaction.askName(
+        msg(MessageId::RenamePageTitle), msg(MessageId::RenamePagePrompt), pages.title(row));
+    if (title.isEmpty())
+        return;
+    if (const Names::Problem problem = Names::checkPageTitle(title)) {
+        ctx.interaction.showMessage(Names::message(problem));
+        return;
+    }
+    // The page's own title counts: giving it the title it has is refused too.
+    const QCollator collator = Names::nameCollator();
+    for (int i = pages.count() - 1; i >= 0; --i) {
+        if (collator.compare(pages.title(i), title) == 0) {
+            ctx.interaction.showMessage(msg(MessageId::PageTitleTaken));
+            return;
+        }
+    }
+    pages.setTitle(row, title);
+    ctx.archive.setChanged(true);
+}
 
-void movePageToArchive(CommandContext &) {}
+void movePageToArchive(CommandContext &ctx)
+{
+    Session &session = ctx.session;
+    if (!session.pageSelection().hasSelection()) {
+        ctx.interaction.showRefusal(msg(MessageId::MoveNoPagesSelected));
+        return;
+    }
+    const CatalogueModel &catalogue = session.catalogue();
+    const int target = session.selectedNode();
+    if (target < 0) {
+        ctx.interaction.showRefusal(msg(MessageId::MoveNoTarget));
+        return;
+    }
+    if (catalogue.isSection(target)) {
+        ctx.interaction.showRefusal(msg(MessageId::MoveTargetIsSection));
+        return;
+    }
+    // Two entries of the catalogue may name one zip: the open archive's zip
+    // is refused under any of them.
+    const QString targetZip = catalogue.node(target).path;
+    if (target == session.openNode() ||
+        (ctx.archive.isOpen() && canonicalZip(targetZip) == canonicalZip(ctx.archive.zipPath()))) {
+        ctx.interaction.showRefusal(msg(MessageId::MoveTargetIsOpenArchive));
+        return;
+    }
+    const int row = focusedPage(ctx);
+    if (row < 0 || !ctx.archive.isOpen())
+        return;
 
-void savePageToFolder(CommandContext &) {}
+    PageListModel &pages = ctx.archive.pages();
+    const QString title = pages.title(row);
+    const QString fileName = pages.fileName(row);
+    PageTransfer transfer(ctx.archive.folders());
+    bool moved = false;
+    ctx.interaction.run(msg(MessageId::ProgressMovingPage),
+                        [&transfer, &moved, title, fileName, targetZip](WorkProgress &) {
+                            moved = transfer.transfer(title, fileName, targetZip);
+                        });
+    if (!moved) {
+        showFailure(ctx.interaction, transfer.failure());
+        return;
+    }
+    // The target's zip holds the page now: only then does it leave this archive.
+    pages.removeAt(row);
+    removePageFiles(ctx, fileName);
+    ctx.archive.setChanged(true);
+    pageLeft(ctx, row);
+}
 
-void deletePage(CommandContext &) {}
+void savePageToFolder(CommandContext &ctx)
+{
+    if (!ctx.archive.isOpen()) {
+        ctx.interaction.showRefusal(msg(MessageId::AddPagesNeedsArchive));
+        return;
+    }
+    const int row = focusedPage(ctx);
+    if (row < 0)
+        return;
+    const QString chosen = ctx.interaction.askFolder(QString(), QString());
+    if (chosen.isEmpty())
+        return;
+    const QString folder = QDir::cleanPath(QFileInfo(chosen).absoluteFilePath());
+    if (!PageSearch::protectedFolderOf(folder, PageSearch::protectedFolders(ctx.archive.folders()))
+             .isEmpty()) {
+        ctx.interaction.showRefusal(msg(MessageId::SaveOutIntoWorkFolder));
+        return;
+    }
+    const QString source = pagePath(ctx.archive.workFolder(), ctx.archive.pages().fileName(row));
+    const QFileInfo page(source);
+    if (!page.isFile()) {
+        ctx.interaction.showError(cannotOpenText(QDir::toNativeSeparators(source)));
+        return;
+    }
+    // The user's files are never replaced: a page whose name or folder is
+    // there already goes in under a free name, if the user agrees.
+    const QString companion = PageCopier::companionFolderOf(page.absolutePath(), page.fileName());
+    for (const QString &name : {page.fileName(), QFileInfo(companion).fileName()}) {
+        if (!name.isEmpty() && takenIn(folder, name)) {
+            if (!ctx.interaction.askYesNo(msg(MessageId::SaveOutNameTaken).arg(name)))
+                return;
+            break;
+        }
+    }
+    if (!QDir().mkpath(folder)) {
+        ctx.interaction.showError(cannotCreateFailure(QDir::toNativeSeparators(folder)).text);
+        return;
+    }
+    PageCopier copier(folder);
+    PageCopier::Result result = PageCopier::Result::Failed;
+    ctx.interaction.run(
+        msg(MessageId::ProgressSavingPage),
+        [&copier, &result, source](WorkProgress &) { result = copier.copyPage(source); });
+    if (result == PageCopier::Result::Refused)
+        ctx.interaction.showMessage(copier.message());
+    else if (result == PageCopier::Result::Failed)
+        ctx.interaction.showError(copier.message());
+}
 
-void movePageUp(CommandContext &) {}
+void deletePage(CommandContext &ctx)
+{
+    PageListModel &pages = ctx.archive.pages();
+    const int row = focusedPage(ctx);
+    if (row < 0)
+        return;
+    const QString title = pages.title(row);
+    const QString fileName = pages.fileName(row);
+    if (!ctx.interaction.askYesNo(msg(MessageId::ConfirmDeletePage) + kCrLf + u'"' + title +
+                                  QStringLiteral("\"?")))
+        return;
+    pages.removeAt(row);
+    removePageFiles(ctx, fileName);
+    ctx.archive.setChanged(true);
+    if (pages.count() == 0) {
+        listEmptied(ctx);
+        return;
+    }
+    // The page before the deleted one (the first when it was the first).
+    const int shown = row > 0 ? row - 1 : 0;
+    showAsCurrent(ctx, shown, shown);
+}
 
-void movePageDown(CommandContext &) {}
+void movePageUp(CommandContext &ctx)
+{
+    movePage(ctx, -1);
+}
+
+void movePageDown(CommandContext &ctx)
+{
+    movePage(ctx, +1);
+}
 
 } // namespace Commands

@@ -172,7 +172,13 @@ enum class MessageId {
     CreateFolderNotMade,
     CreateFolderNotWritable,
     CreateZipNameSlash,
+    // Editing pages: saving a page out, moving a page into another archive.
+    SaveOutNameTaken, // %1: the name already in the folder
+    SaveOutIntoWorkFolder,
+    ProgressSavingPage,
+    MoveTargetWithoutList,
+    ProgressMovingPage,
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = int(MessageId::CreateZipNameSlash) + 1;
+inline constexpr int MessageIdCount = int(MessageId::ProgressMovingPage) + 1;

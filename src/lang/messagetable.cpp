@@ -166,5 +166,10 @@ const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::CreateFolderNotMade, "CreateFolderNotMade", u"Impossible to create the directory:", u"Невозможно создать папку:"},
     {MessageId::CreateFolderNotWritable, "CreateFolderNotWritable", u"Impossible to write in the directory:", u"Невозможно записать в папку:"},
     {MessageId::CreateZipNameSlash, "CreateZipNameSlash", u"The character \"/\" is not allowed in the name of zip-file!", u"Символ \"/\" в имени zip-файла недопустим!"},
+    {MessageId::SaveOutNameTaken, "SaveOutNameTaken", u"The folder already holds \"%1\". Save the page there under another name? Nothing in the folder is replaced.", u"В папке уже есть \"%1\". Сохранить страницу в ней под другим именем? Ничего в папке не будет заменено."},
+    {MessageId::SaveOutIntoWorkFolder, "SaveOutIntoWorkFolder", u"Nothing can be saved into the working folders of this program! Choose another folder.", u"В рабочие папки программы ничего сохранять нельзя! Выберите другую папку."},
+    {MessageId::ProgressSavingPage, "ProgressSavingPage", u"Saving the page...", u"Сохранение страницы..."},
+    {MessageId::MoveTargetWithoutList, "MoveTargetWithoutList", u"This archive has no list of pages: a page moved into it would not be seen there. Nothing is moved:", u"В этом архиве нет списка страниц: перенесённая в него страница не была бы видна. Ничего не перенесено:"},
+    {MessageId::ProgressMovingPage, "ProgressMovingPage", u"Moving the page...", u"Перенос страницы..."},
 };
 // clang-format on

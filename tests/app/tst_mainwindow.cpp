@@ -671,6 +671,61 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::run("unzip", {"-tq", m_dir->filePath("arch/book.zip")}), 0);
     }
 
+    // The page tool bar renames, reorders and deletes; deleting the last
+    // page turns every page control off while the archive stays open.
+    void pageCommandsFromTheWindow()
+    {
+        ScriptedInteraction ui;
+        auto window = makeWindow({}, &ui);
+        Session &s = window->session();
+        OpenArchive &archive = s.archive();
+        QVERIFY(QDir().mkpath(m_dir->filePath("arch")));
+        QVERIFY(archive.startNew(m_dir->filePath("arch/book.zip")));
+        for (const QString &name : {QString("a"), QString("b")}) {
+            QVERIFY(TestFiles::write(archive.workFolder() + "/" + name + ".htm", "page"));
+            archive.pages().append(name.toUpper(), name + ".htm");
+        }
+        s.setPageControlsEnabled(true);
+        s.pageSelection().setCurrentIndex(archive.pages().index(0),
+                                          QItemSelectionModel::ClearAndSelect);
+        FIND(rename, QToolButton, *window, "renamePageButton");
+        FIND(down, QToolButton, *window, "movePageDownButton");
+        FIND(remove, QToolButton, *window, "deletePageButton");
+
+        ui.expectName("Input page's name", "Input new page's name:", "A", "First");
+        QTest::mouseClick(rename, Qt::LeftButton);
+        QTest::mouseClick(down, Qt::LeftButton);
+        QCOMPARE(archive.pages().titles(), (QStringList{"B", "First"}));
+        for (int i = 0; i < 2; ++i) {
+            ui.expectYesNo({}, true);
+            QTest::mouseClick(remove, Qt::LeftButton);
+        }
+        QVERIFY(ui.verify());
+        QCOMPARE(archive.pages().count(), 0);
+        QVERIFY(archive.isOpen());
+        QCOMPARE(m_view->calls.last(), QString("navigate about:blank"));
+        for (const char *name :
+             {"pageList", "printToolButton", "printPreviewToolButton", "findButton",
+              "firstPageButton", "previousPageButton", "returnPageButton", "nextPageButton",
+              "lastPageButton", "addPagesButton", "renamePageButton", "movePageToArchiveButton",
+              "movePageUpButton", "movePageDownButton", "deletePageButton"}) {
+            auto *control = window->findChild<QWidget *>(name);
+            QVERIFY2(control, name);
+            QVERIFY2(!control->isEnabled(), name);
+        }
+        FIND(pageMenu, QMenu, *window, "pageMenu");
+        FIND(addMenu, QMenu, *window, "addMenu");
+        QVERIFY(!pageMenu->menuAction()->isEnabled());
+        QVERIFY(!addMenu->menuAction()->isEnabled());
+        for (const char *name : {"updateArchiveAction", "newPageListAction"}) {
+            auto *action = window->findChild<QAction *>(name);
+            QVERIFY2(action, name);
+            QVERIFY2(!action->isEnabled(), name);
+        }
+        QVERIFY(window->close());
+        QCOMPARE(TestFiles::run("unzip", {"-tq", m_dir->filePath("arch/book.zip")}), 0);
+    }
+
     void messageBoxes_data()
     {
         QTest::addColumn<int>("kind");

@@ -105,6 +105,12 @@ private Q_SLOTS:
         case Command::About:
             m_ui->expectAbout();
             break;
+        case Command::MovePageToArchive:
+            m_ui->expectRefusal(msg(MessageId::MoveNoPagesSelected));
+            break;
+        case Command::SavePageToFolder:
+            m_ui->expectRefusal(msg(MessageId::AddPagesNeedsArchive));
+            break;
         case Command::CreateArchive:
         case Command::AddPages:
         case Command::SearchFolder:

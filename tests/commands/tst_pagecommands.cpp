@@ -1,0 +1,586 @@
+#include "catalogue/session.h"
+#include "commands/openstate.h"
+#include "commands/pagecommands.h"
+#include "lang/messages.h"
+#include "recordingpageview.h"
+#include "scriptedinteraction.h"
+#include "storage/archivestorage.h"
+#include "storage/listfile.h"
+#include "testfiles.h"
+#include "zip/ziparchiver.h"
+
+#include <QDirIterator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+const QString kBlank = QStringLiteral("navigate about:blank");
+
+QMap<QString, QByteArray> tree(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(folder).relativeFilePath(path), TestFiles::read(path));
+    }
+    return files;
+}
+
+// The zip as Info-ZIP sees it: the entries, after checking every one.
+QStringList zipNames(const QString &zipPath)
+{
+    QByteArray out;
+    if (TestFiles::run("unzip", {"-tq", zipPath}, &out) != 0)
+        qWarning("unzip -t: %s", out.constData());
+    out.clear();
+    TestFiles::run("unzip", {"-Z1", zipPath}, &out);
+    QStringList names = QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
+    names.sort();
+    return names;
+}
+
+bool zipTests(const QString &zipPath)
+{
+    return TestFiles::run("unzip", {"-tq", zipPath}) == 0;
+}
+
+// A folder in which nothing can be created or replaced, even by root; false
+// where that cannot be arranged.
+bool lockFolder(const QString &path, bool lock)
+{
+    if (TestFiles::runningAsRoot())
+        return TestFiles::run("chattr", {lock ? "+i" : "-i", path}) == 0;
+    return QFile::setPermissions(path,
+                                 lock ? QFile::ReadOwner | QFile::ExeOwner
+                                      : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+} // namespace
+
+// Renaming, reordering, deleting, saving out and moving the pages of the open
+// archive, with a scripted user, against real zips that are written back and
+// read again.
+class TestPageCommands : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScriptedInteraction> m_ui;
+    std::unique_ptr<RecordingPageView> m_view;
+    std::unique_ptr<Session> m_session;
+    std::unique_ptr<CommandContext> m_ctx;
+
+    QString path(const QString &relative) const { return m_dir->filePath(relative); }
+    QString work() const { return m_session->archive().workFolder(); }
+    CatalogueModel &catalogue() { return m_session->catalogue(); }
+    PageListModel &pages() { return m_session->pages(); }
+    QItemSelectionModel &selection() { return m_session->pageSelection(); }
+    QStringList titles() { return pages().titles(); }
+    QStringList fileNames() { return pages().fileNames(); }
+    QList<int> selectedRows()
+    {
+        QList<int> rows;
+        for (const QModelIndex &index : selection().selectedIndexes())
+            rows << index.row();
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+
+    // Writes a zip from files (path → bytes) with a list file of pages
+    // ("title=file" each); no list file at all when pages is null.
+    void makeZip(const QString &zipPath, const QMap<QString, QByteArray> &files,
+                 const QStringList *pages)
+    {
+        const QString stage = path("stage");
+        QDir(stage).removeRecursively();
+        QVERIFY(QDir().mkpath(stage));
+        for (auto it = files.begin(); it != files.end(); ++it)
+            QVERIFY(TestFiles::write(stage + u'/' + it.key(), it.value()));
+        ZipArchiver zip;
+        ArchiveStorage storage(zip, WorkFolders::under(path("unused")));
+        QVERIFY(QDir().mkpath(QFileInfo(zipPath).absolutePath()));
+        if (pages) {
+            QStringList t;
+            QStringList f;
+            for (const QString &page : *pages) {
+                t << page.section(u'=', 0, 0);
+                f << page.section(u'=', 1);
+            }
+            QVERIFY(storage.writeZip(stage, zipPath, t, f));
+        } else {
+            QVERIFY(storage.writeZipKeepingListFile(stage, zipPath));
+        }
+        QDir(stage).removeRecursively();
+    }
+    // Books: Novels, Poems; Travel: Maps, Novels again (the same zip).
+    // Novels opened with pages A..E (a.htm..e.htm, each with a_files..e_files).
+    void openNovels(int pageCount = 5)
+    {
+        catalogue().appendSection("Books");
+        catalogue().appendArchive("Novels", path("arch/novels.zip"));
+        catalogue().appendArchive("Poems", path("arch/poems.zip"));
+        catalogue().appendSection("Travel");
+        catalogue().appendArchive("Maps", path("arch/maps.zip"));
+        catalogue().appendArchive("Novels copy", path("arch/../arch/novels.zip"));
+        QMap<QString, QByteArray> files;
+        QStringList list;
+        for (int i = 0; i < pageCount; ++i) {
+            const QString base = QString(QChar(u'a' + i));
+            files.insert(base + ".htm", "<img src=\"" + base.toUtf8() + "_files/p.png\">");
+            files.insert(base + "_files/p.png", base.toUtf8());
+            list << base.toUpper() + u'=' + base + ".htm";
+        }
+        makeZip(path("arch/novels.zip"), files, &list);
+        const QStringList poems{"Ode=ode.htm"};
+        makeZip(path("arch/poems.zip"), {{"ode.htm", "ode"}}, &poems);
+        const QStringList maps{"Alps=alps.htm"};
+        makeZip(path("arch/maps.zip"), {{"alps.htm", "alps"}, {"alps_files/x.png", "x"}}, &maps);
+        QCOMPARE(m_session->archive().open(path("arch/novels.zip"), *m_ui),
+                 OpenArchive::OpenStatus::Opened);
+        Commands::enterOpenState(*m_ctx, 1);
+        m_session->selectNode(1);
+        m_view->calls.clear();
+    }
+    void focus(int row, bool select = true)
+    {
+        selection().setCurrentIndex(pages().index(row), select ? QItemSelectionModel::ClearAndSelect
+                                                               : QItemSelectionModel::NoUpdate);
+    }
+    // Writes the open archive back and reads it again; the pages must be
+    // what they were.
+    void writeBackAndReopen()
+    {
+        const QStringList before = titles();
+        const QStringList beforeFiles = fileNames();
+        QVERIFY(m_session->archive().writeBack(*m_ui));
+        QVERIFY(zipTests(m_session->archive().zipPath()));
+        QVERIFY(m_session->archive().close());
+        QCOMPARE(m_session->archive().open(path("arch/novels.zip"), *m_ui),
+                 OpenArchive::OpenStatus::Opened);
+        QCOMPARE(titles(), before);
+        QCOMPARE(fileNames(), beforeFiles);
+    }
+    // The pages listed in a zip's list file, "title=file" each.
+    QStringList listOf(const QString &zipPath)
+    {
+        const QString folder = path("peek");
+        QDir(folder).removeRecursively();
+        QByteArray out;
+        TestFiles::run("unzip", {"-q", zipPath, "-d", folder}, &out);
+        PageListModel model;
+        const ListFileRead read = readListFileChecked(ListFile::path(folder), model);
+        if (!read.ok())
+            return {"unreadable"};
+        QStringList entries;
+        for (int i = 0; i < model.count(); ++i)
+            entries << model.title(i) + u'=' + model.fileName(i);
+        QDir(folder).removeRecursively();
+        return entries;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_ui = std::make_unique<ScriptedInteraction>();
+        m_view = std::make_unique<RecordingPageView>();
+        m_session = std::make_unique<Session>(WorkFolders::under(path("data")));
+        m_ctx = std::make_unique<CommandContext>(
+            CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
+        Messages::useEnglish();
+    }
+    void cleanup()
+    {
+        m_ctx.reset();
+        m_session.reset();
+        m_view.reset();
+        m_ui.reset();
+        m_dir.reset();
+        Messages::useEnglish();
+    }
+
+    void rename_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("refusal"); // empty: accepted
+        QTest::newRow("new title") << "Chapter two"
+                                   << "";
+        QTest::newRow("differs in case only") << "b"
+                                              << "";
+        QTest::newRow("another page's title") << "D"
+                                              << "Such name in this archive already there is!";
+        QTest::newRow("its own title") << "B"
+                                       << "Such name in this archive already there is!";
+        QTest::newRow("equals sign") << "Q=A"
+                                     << "The character \"=\" is not allowed in name!";
+        QTest::newRow("cancelled") << ""
+                                   << "-";
+    }
+    void rename()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, refusal);
+        openNovels();
+        focus(1);
+        m_ui->expectName("Input page's name", "Input new page's name:", "B", typed);
+        if (!refusal.isEmpty() && refusal != "-")
+            m_ui->expectMessage(refusal);
+        Commands::renamePage(*m_ctx);
+        QVERIFY(m_ui->verify());
+        const bool accepted = refusal.isEmpty();
+        QCOMPARE(m_session->archive().isChanged(), accepted);
+        QCOMPARE(titles().at(1), accepted ? typed : QString("B"));
+        QCOMPARE(fileNames().at(1), QString("b.htm"));
+        if (accepted)
+            writeBackAndReopen();
+    }
+
+    void moveUpAndDown()
+    {
+        openNovels();
+        // Ends of the list: nothing happens.
+        focus(0);
+        Commands::movePageUp(*m_ctx);
+        focus(4);
+        Commands::movePageDown(*m_ctx);
+        QVERIFY(!m_session->archive().isChanged());
+        QCOMPARE(titles(), (QStringList{"A", "B", "C", "D", "E"}));
+
+        // B is shown, C was seen before; A and D selected, B moved down twice.
+        m_session->setPagePosition(1, 2);
+        focus(0);
+        selection().select(pages().index(3), QItemSelectionModel::Select);
+        focus(1, false);
+        Commands::movePageDown(*m_ctx);
+        Commands::movePageDown(*m_ctx);
+        QCOMPARE(titles(), (QStringList{"A", "C", "D", "B", "E"}));
+        QCOMPARE(fileNames(), (QStringList{"a.htm", "c.htm", "d.htm", "b.htm", "e.htm"}));
+        QCOMPARE(selection().currentIndex().row(), 3);
+        QCOMPARE(selectedRows(), (QList<int>{0, 2, 3}));
+        QVERIFY(m_view->calls.isEmpty());
+        // The indices still name the page shown and the one seen before.
+        QCOMPARE(m_session->currentPage(), 3);
+        QCOMPARE(m_session->previousPage(), 1);
+        QVERIFY(m_session->archive().isChanged());
+        Commands::movePageUp(*m_ctx);
+        QCOMPARE(titles(), (QStringList{"A", "C", "B", "D", "E"}));
+        writeBackAndReopen();
+    }
+
+    void deleteShowsTheNeighbour_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("first") << 0 << 0;
+        QTest::newRow("middle") << 2 << 1;
+        QTest::newRow("last") << 4 << 3;
+    }
+    void deleteShowsTheNeighbour()
+    {
+        QFETCH(int, row);
+        QFETCH(int, shown);
+        openNovels();
+        // A, the focused page and E selected.
+        focus(row);
+        selection().select(pages().index(0), QItemSelectionModel::Select);
+        selection().select(pages().index(4), QItemSelectionModel::Select);
+        const QString title = titles().at(row);
+        const QString base = title.toLower();
+        const qsizetype filesBefore = tree(work()).size();
+        m_ui->expectYesNo("You really want to delete page:\r\n\"" + title + "\"?", true);
+        Commands::deletePage(*m_ctx);
+        QVERIFY(m_ui->verify());
+        QCOMPARE(pages().count(), 4);
+        QVERIFY(!titles().contains(title));
+        QVERIFY(!QFileInfo::exists(work() + "/" + base + ".htm"));
+        QVERIFY(!QFileInfo::exists(work() + "/" + base + "_files"));
+        QCOMPARE(tree(work()).size(), filesBefore - 2);
+        QCOMPARE(m_session->currentPage(), shown);
+        QCOMPARE(m_session->previousPage(), shown);
+        QCOMPARE(m_view->calls.last(), "navigate " + work() + "/" + fileNames().at(shown));
+        QCOMPARE(selection().currentIndex().row(), shown);
+        QVERIFY(selection().isSelected(pages().index(shown)));
+        // The other selected pages stay selected.
+        QVERIFY(selection().isSelected(pages().index(0)));
+        QVERIFY(selection().isSelected(pages().index(3)));
+        QVERIFY(m_session->pageControlsEnabled());
+        QVERIFY(m_session->archive().isChanged());
+        writeBackAndReopen();
+        QVERIFY(!zipNames(path("arch/novels.zip")).contains(base + ".htm"));
+    }
+
+    void answeringNoDeletesNothing()
+    {
+        openNovels();
+        focus(2);
+        m_ui->expectYesNo({}, false);
+        Commands::deletePage(*m_ctx);
+        QCOMPARE(pages().count(), 5);
+        QVERIFY(QFileInfo::exists(work() + "/c_files/p.png"));
+        QVERIFY(!m_session->archive().isChanged());
+    }
+
+    // Which folder goes with a page: a dotted base name, both kinds of
+    // folder, and a folder two pages share.
+    void deleteRemovesOnlyThePagesOwnFiles()
+    {
+        openNovels(1);
+        const QStringList names{"a.b.htm", "report.htm", "two.htm", "two.html", "dup.htm"};
+        for (const QString &name : names)
+            QVERIFY(TestFiles::write(work() + "/" + name, "page"));
+        QVERIFY(TestFiles::write(work() + "/a.b_files/sub/x.png", "x"));
+        QVERIFY(TestFiles::write(work() + "/report.files/r.png", "r"));
+        QVERIFY(TestFiles::write(work() + "/report_files/r.png", "r2"));
+        QVERIFY(TestFiles::write(work() + "/two_files/t.png", "t"));
+        for (const QString &name : names)
+            pages().append(name.section(u'.', 0, 0) + name.section(u'.', -1), name);
+        pages().append("dup again", "dup.htm"); // two entries, one file
+
+        auto remove = [this](const QString &fileName) {
+            focus(int(fileNames().indexOf(fileName)));
+            m_ui->expectYesNo({}, true);
+            Commands::deletePage(*m_ctx);
+        };
+        remove("a.b.htm");
+        QVERIFY(!QFileInfo::exists(work() + "/a.b.htm"));
+        QVERIFY(!QFileInfo::exists(work() + "/a.b_files"));
+        remove("report.htm");
+        QVERIFY(!QFileInfo::exists(work() + "/report.files"));
+        QVERIFY(QFileInfo::exists(work() + "/report_files/r.png"));
+        remove("two.htm");
+        QVERIFY(!QFileInfo::exists(work() + "/two.htm"));
+        QVERIFY(QFileInfo::exists(work() + "/two_files/t.png")); // two.html's too
+        remove("dup.htm");
+        QVERIFY(QFileInfo::exists(work() + "/dup.htm")); // "dup again" still shows it
+        QVERIFY(m_ui->verify());
+        writeBackAndReopen();
+    }
+
+    void deletingTheLastPageTurnsThePageControlsOff()
+    {
+        openNovels(1);
+        focus(0);
+        m_ui->expectYesNo({}, true);
+        Commands::deletePage(*m_ctx);
+        QCOMPARE(pages().count(), 0);
+        QVERIFY(!m_session->pageControlsEnabled());
+        QCOMPARE(m_session->navigation(), NavigationButtons{});
+        QCOMPARE(m_view->calls.last(), kBlank);
+        QCOMPARE(m_session->openNode(), 1);
+        QVERIFY(m_session->archive().isOpen());
+        QVERIFY(m_session->archive().isChanged());
+        QVERIFY(m_session->archive().writeBack(*m_ui));
+        QCOMPARE(zipNames(path("arch/novels.zip")), QStringList{"listfile.txt"});
+    }
+
+    void saveOut()
+    {
+        openNovels();
+        m_session->settings().deleteOriginals = true;
+        QVERIFY(TestFiles::write(work() + "/b_files/deep/s.css", "css"));
+        focus(1);
+        // Cancelled: nothing anywhere.
+        m_ui->expectFolder({}, {}, {});
+        Commands::savePageToFolder(*m_ctx);
+        // Into a folder yet to be made, with the folder's sub-folders.
+        m_ui->expectFolder({}, {}, path("out/new"));
+        Commands::savePageToFolder(*m_ctx);
+        QVERIFY(m_ui->verify());
+        QCOMPARE(tree(path("out/new")),
+                 (QMap<QString, QByteArray>{{"b.htm", "<img src=\"b_files/p.png\">"},
+                                            {"b_files/p.png", "b"},
+                                            {"b_files/deep/s.css", "css"}}));
+        // Again: the user's copy is never replaced; asked, and refused, nothing changes.
+        m_ui->expectFolder({}, {}, path("out/new"));
+        m_ui->expectYesNo(msg(MessageId::SaveOutNameTaken).arg("b.htm"), false);
+        Commands::savePageToFolder(*m_ctx);
+        QCOMPARE(tree(path("out/new")).size(), 3);
+        // Agreed: a free name, with the references following the folder.
+        QVERIFY(TestFiles::write(path("out/new/b.htm"), "mine"));
+        m_ui->expectFolder({}, {}, path("out/new"));
+        m_ui->expectYesNo({}, true);
+        Commands::savePageToFolder(*m_ctx);
+        QVERIFY(m_ui->verify());
+        const auto saved = tree(path("out/new"));
+        QCOMPARE(saved.value("b.htm"), QByteArray("mine"));
+        QCOMPARE(saved.value("b_1.htm"), QByteArray("<img src=\"b_1_files/p.png\">"));
+        QCOMPARE(saved.value("b_1_files/deep/s.css"), QByteArray("css"));
+        // The page stays in the archive, untouched, with "delete originals" on.
+        QVERIFY(!m_session->archive().isChanged());
+        QCOMPARE(pages().count(), 5);
+        QVERIFY(QFileInfo::exists(work() + "/b_files/deep/s.css"));
+        QVERIFY(QFileInfo::exists(work() + "/b.htm"));
+        // Never into the program's own working folders.
+        m_ui->expectFolder({}, {}, work() + "/b_files");
+        m_ui->expectRefusal(msg(MessageId::SaveOutIntoWorkFolder));
+        Commands::savePageToFolder(*m_ctx);
+        QVERIFY(m_ui->verify());
+    }
+
+    void saveOutNeedsAnOpenArchive()
+    {
+        m_ui->expectRefusal("Choose and open archive, in which it is necessary to add pages!");
+        Commands::savePageToFolder(*m_ctx);
+        QVERIFY(m_ui->verify());
+    }
+
+    void moveChecksInTheirOrder_data()
+    {
+        QTest::addColumn<bool>("pageSelected");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("no page selected, section") << false << "Books"
+                                                   << "Error Drag&Drop: no Selected Files!";
+        QTest::newRow("no node") << true << ""
+                                 << "Error Drag&Drop: no Selected Sender";
+        QTest::newRow("section") << true << "Travel"
+                                 << "Error Drag&Drop: Sender is Section!";
+        QTest::newRow("open archive") << true << "Novels"
+                                      << "Error Drag&Drop: Selected opened Arhive!";
+        QTest::newRow("the open archive's zip under another entry")
+            << true << "Novels copy"
+            << "Error Drag&Drop: Selected opened Arhive!";
+    }
+    void moveChecksInTheirOrder()
+    {
+        QFETCH(bool, pageSelected);
+        QFETCH(QString, target);
+        QFETCH(QString, refusal);
+        openNovels();
+        if (pageSelected)
+            focus(1);
+        else
+            selection().clearSelection();
+        m_session->selectNode(target.isEmpty() ? -1 : int(catalogue().nodeNames().indexOf(target)));
+        const QByteArray zipBefore = TestFiles::read(path("arch/novels.zip"));
+        m_ui->expectRefusal(refusal);
+        Commands::movePageToArchive(*m_ctx);
+        QVERIFY(m_ui->verify());
+        QCOMPARE(pages().count(), 5);
+        QVERIFY(!m_session->archive().isChanged());
+        QCOMPARE(TestFiles::read(path("arch/novels.zip")), zipBefore);
+    }
+
+    // The focused page goes, though others are selected; then a second
+    // page into another archive, which gets nothing of the first.
+    void moveTwiceToDifferentArchives()
+    {
+        openNovels();
+        QVERIFY(TestFiles::write(work() + "/b_files/deep/s.css", "css"));
+        m_session->setPagePosition(1, 0); // B is shown
+        selection().select(pages().index(0), QItemSelectionModel::Select);
+        focus(1, false); // B focused, not selected
+        m_session->selectNode(int(catalogue().nodeNames().indexOf("Poems")));
+        Commands::movePageToArchive(*m_ctx);
+        QVERIFY(m_ui->verify());
+        QCOMPARE(titles(), (QStringList{"A", "C", "D", "E"}));
+        QVERIFY(!QFileInfo::exists(work() + "/b.htm"));
+        QVERIFY(!QFileInfo::exists(work() + "/b_files"));
+        QVERIFY(m_session->archive().isChanged());
+        QVERIFY(!QFileInfo::exists(path("data/TEMP_ARCH2")));
+        QCOMPARE(zipNames(path("arch/poems.zip")),
+                 (QStringList{"b.htm", "b_files/deep/s.css", "b_files/p.png", "listfile.txt",
+                              "ode.htm"}));
+        QCOMPARE(listOf(path("arch/poems.zip")), (QStringList{"Ode=ode.htm", "B=b.htm"}));
+        // The shown page left: the page now at its place is shown.
+        QCOMPARE(m_session->currentPage(), 1);
+        QCOMPARE(m_view->calls.last(), "navigate " + work() + "/c.htm");
+
+        focus(3);
+        m_session->selectNode(int(catalogue().nodeNames().indexOf("Maps")));
+        Commands::movePageToArchive(*m_ctx);
+        QCOMPARE(titles(), (QStringList{"A", "C", "D"}));
+        QCOMPARE(zipNames(path("arch/maps.zip")),
+                 (QStringList{"alps.htm", "alps_files/x.png", "e.htm", "e_files/p.png",
+                              "listfile.txt"}));
+        QCOMPARE(listOf(path("arch/maps.zip")), (QStringList{"Alps=alps.htm", "E=e.htm"}));
+        writeBackAndReopen();
+        QCOMPARE(zipNames(path("arch/novels.zip")).size(), 3 * 2 + 1);
+    }
+
+    // The target has a page of that name already: it keeps it, and the page
+    // moved in takes a free name with its folder.
+    void moveIntoAClash()
+    {
+        openNovels();
+        const QStringList list{"Old A=a.htm"};
+        makeZip(path("arch/poems.zip"), {{"a.htm", "theirs"}, {"a_files/p.png", "their png"}},
+                &list);
+        focus(0);
+        m_session->selectNode(int(catalogue().nodeNames().indexOf("Poems")));
+        Commands::movePageToArchive(*m_ctx);
+        QVERIFY(m_ui->verify());
+        QCOMPARE(listOf(path("arch/poems.zip")), (QStringList{"Old A=a.htm", "A=a_1.htm"}));
+        const QString peek = path("peek2");
+        TestFiles::run("unzip", {"-q", path("arch/poems.zip"), "-d", peek});
+        const auto files = tree(peek);
+        QCOMPARE(files.value("a.htm"), QByteArray("theirs"));
+        QCOMPARE(files.value("a_files/p.png"), QByteArray("their png"));
+        QCOMPARE(files.value("a_1.htm"), QByteArray("<img src=\"a_1_files/p.png\">"));
+        QCOMPARE(files.value("a_1_files/p.png"), QByteArray("a"));
+        QCOMPARE(titles().size(), 4);
+    }
+
+    // Whatever stops the move, both archives stay as they were.
+    void failedMoveLosesNothing_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("target without a list") << "nolist";
+        QTest::newRow("damaged target") << "damaged";
+        QTest::newRow("missing target") << "missing";
+        QTest::newRow("target cannot be written") << "locked";
+    }
+    void failedMoveLosesNothing()
+    {
+        QFETCH(QString, what);
+        openNovels();
+        if (what == "nolist") {
+            makeZip(path("arch/poems.zip"), {{"ode.htm", "ode"}}, nullptr);
+            m_ui->expectMessage(msg(MessageId::MoveTargetWithoutList) + "\r\n" +
+                                QDir::toNativeSeparators(path("arch/poems.zip")));
+        } else if (what == "damaged") {
+            QVERIFY(TestFiles::write(path("arch/poems.zip"), "not a zip at all"));
+            m_ui->expectMessage(msg(MessageId::ArchiveDamaged));
+        } else if (what == "missing") {
+            QVERIFY(QFile::remove(path("arch/poems.zip")));
+            m_ui->expectMessage();
+        } else {
+            if (!lockFolder(path("arch"), true))
+                QSKIP("cannot lock a folder against changes here");
+            m_ui->expectMessage();
+        }
+        const QByteArray targetBefore = TestFiles::read(path("arch/poems.zip"));
+        const auto workBefore = tree(work());
+        focus(2);
+        m_session->selectNode(int(catalogue().nodeNames().indexOf("Poems")));
+        Commands::movePageToArchive(*m_ctx);
+        if (what == "locked")
+            QVERIFY(lockFolder(path("arch"), false));
+        QVERIFY(m_ui->verify());
+        QCOMPARE(TestFiles::read(path("arch/poems.zip")), targetBefore);
+        QCOMPARE(tree(work()), workBefore);
+        QCOMPARE(titles(), (QStringList{"A", "B", "C", "D", "E"}));
+        QVERIFY(!m_session->archive().isChanged());
+        QVERIFY(!QFileInfo::exists(path("data/TEMP_ARCH2")));
+        QCOMPARE(QDir(path("arch")).entryList(QDir::Files),
+                 what == "missing" ? (QStringList{"maps.zip", "novels.zip"})
+                                   : (QStringList{"maps.zip", "novels.zip", "poems.zip"}));
+    }
+
+    void movingTheLastPageTurnsThePageControlsOff()
+    {
+        openNovels(1);
+        focus(0);
+        m_session->selectNode(int(catalogue().nodeNames().indexOf("Maps")));
+        Commands::movePageToArchive(*m_ctx);
+        QCOMPARE(pages().count(), 0);
+        QVERIFY(!m_session->pageControlsEnabled());
+        QCOMPARE(m_view->calls.last(), kBlank);
+        QCOMPARE(listOf(path("arch/maps.zip")), (QStringList{"Alps=alps.htm", "A=a.htm"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPageCommands)
+#include "tst_pagecommands.moc"
