@@ -108,18 +108,25 @@ bool syncPath(const QString &path, bool folder)
 
 // Puts the finished temporary file in the zip's place: its data on disk first,
 // then the rename (the old zip or the new one, never half of either), then the
-// folder entry.
-bool replaceWith(const QString &temp, const QString &target)
+// folder entry. identity: the new zip's, as it stands under its name.
+bool replaceWith(const QString &temp, const QString &target, FileIdentity *identity)
 {
     const QByteArray targetName = QFile::encodeName(target);
+    const QByteArray tempName = QFile::encodeName(temp);
     struct stat old {};
     if (::stat(targetName.constData(), &old) == 0)
-        ::chmod(QFile::encodeName(temp).constData(), old.st_mode & 07777);
-    if (!syncPath(temp, false))
+        ::chmod(tempName.constData(), old.st_mode & 07777);
+    const int fd = ::open(tempName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    if (::rename(QFile::encodeName(temp).constData(), targetName.constData()) != 0)
-        return false;
-    return syncPath(QFileInfo(target).absolutePath(), true);
+    struct stat renamed {};
+    const bool replaced =
+        ::fsync(fd) == 0 && ::rename(tempName.constData(), targetName.constData()) == 0 &&
+        syncPath(QFileInfo(target).absolutePath(), true) && fstat(fd, &renamed) == 0;
+    ::close(fd);
+    if (replaced)
+        *identity = FileIdentity::of(renamed); // the rename changed its change time
+    return replaced;
 }
 
 void makeWritable(const QString &path, bool folder)
@@ -167,9 +174,14 @@ bool ArchiveStorage::unpack(const QString &zipPath, const QString &folder)
         m_zip.setUnzipFileName(zipPath);
         extracted = m_zip.extractAll(folder);
     }
-    if (!extracted)
+    const QString key = UnpackRecord::folderKey(folder);
+    if (!extracted) {
+        m_unpacked.remove(key);
         m_ui.showMessage(msg(MessageId::ArchiveDamaged));
-    return extracted;
+        return false;
+    }
+    m_unpacked.insert(key, m_zip.takeUnpackRecord());
+    return true;
 }
 
 bool ArchiveStorage::writeZip(const QString &folder, const QString &zipPath)
@@ -212,9 +224,13 @@ bool ArchiveStorage::zipFolder(const QString &folder, const QString &zipPath)
         return false;
     QStringList files;
     QStringList unlisted;
-    listFiles(folder, QString(), files, unlisted);
-    if (!unlisted.isEmpty()) {
-        reportFailures(unlisted);
+    QStringList links;
+    listFiles(folder, QString(), files, unlisted, &links);
+    // A link is never followed (its target's bytes must not enter the zip) nor
+    // left out (what it stands for would be missing from the archive): the
+    // write-back fails and names it, and the old zip stays.
+    if (!unlisted.isEmpty() || !links.isEmpty()) {
+        reportFailures(unlisted + links);
         return false;
     }
     if (files.isEmpty())
@@ -225,6 +241,7 @@ bool ArchiveStorage::zipFolder(const QString &folder, const QString &zipPath)
     const QFileInfo zipInfo(zipPath);
     const QString target =
         zipInfo.isSymLink() ? zipInfo.symLinkTarget() : zipInfo.absoluteFilePath();
+    const QString key = UnpackRecord::folderKey(folder);
     QStringList failed;
     {
         BusyGuard busy(m_ui);
@@ -232,23 +249,32 @@ bool ArchiveStorage::zipFolder(const QString &folder, const QString &zipPath)
         if (temp.isEmpty()) {
             failed = files;
         } else {
-            m_zip.setZipFileName(temp);
-            for (const QString &relative : std::as_const(files)) {
-                const QString source = folder + u'/' + relative;
-                if (!QFileInfo(source).isFile() || m_zip.addFile(source, relative) != 0)
-                    failed << relative;
-            }
-            // Closing writes the central directory: without it nothing went in.
-            if (!m_zip.setZipFileName(QString()) && failed.isEmpty())
-                failed = files;
+            // Entries whose files are as they were unpacked (or last written)
+            // are copied from that zip, if it is still the same file.
+            const auto previous = m_unpacked.constFind(key);
+            // The zip component's progress event reports the writer's work too.
+            m_writer.onProgress = [this, &folder](const QString &file, qint64 bytes) {
+                if (m_zip.onProgress)
+                    m_zip.onProgress(&m_zip,
+                                     bytes == 0 ? ProgressKind::AddStart : ProgressKind::AddBlock,
+                                     folder + u'/' + file, bytes);
+            };
+            if (!m_writer.write(folder, files, temp,
+                                previous == m_unpacked.cend() ? nullptr : &*previous))
+                failed = m_writer.failedFiles();
+            FileIdentity written;
             if (failed.isEmpty()) {
                 const QString reading = m_zip.unzipFileName();
                 if (!reading.isEmpty() && QFileInfo(reading).absoluteFilePath() == target)
                     m_zip.setUnzipFileName(QString());
-                if (replaceWith(temp, target))
+                if (replaceWith(temp, target, &written)) {
                     removeLeftoverTemps(target);
-                else
+                    UnpackRecord record = m_writer.written();
+                    record.setZip(target, written);
+                    m_unpacked.insert(key, record);
+                } else {
                     failed = files;
+                }
             }
             if (!failed.isEmpty())
                 QFile::remove(temp);
@@ -323,7 +349,7 @@ bool ArchiveStorage::listFilesBelow(const QString &folder, QStringList &relative
 }
 
 void ArchiveStorage::listFiles(const QString &folder, const QString &prefix, QStringList &files,
-                               QStringList &unlisted)
+                               QStringList &unlisted, QStringList *links)
 {
     const QFileInfo self(folder);
     if (!self.isReadable() || !self.isExecutable()) {
@@ -333,11 +359,16 @@ void ArchiveStorage::listFiles(const QString &folder, const QString &prefix, QSt
     const QFileInfoList entries = QDir(folder).entryInfoList(allEntries(), QDir::Unsorted);
     for (const QFileInfo &entry : entries) {
         const QString relative = prefix + entry.fileName();
-        // A linked folder is not descended into: it could lead back up the tree.
-        if (entry.isDir() && !entry.isSymLink())
-            listFiles(entry.filePath(), relative + u'/', files, unlisted);
-        else if (entry.isFile())
+        // Links are not files of the folder: a linked folder could lead back
+        // up the tree, a linked file anywhere.
+        if (entry.isSymLink()) {
+            if (links)
+                *links << relative;
+        } else if (entry.isDir()) {
+            listFiles(entry.filePath(), relative + u'/', files, unlisted, links);
+        } else if (entry.isFile()) {
             files << relative;
+        }
     }
 }
 
@@ -348,7 +379,10 @@ bool ArchiveStorage::removeFolder(const QString &folder)
         return QFile::remove(folder);
     if (folder.isEmpty() || !info.isDir())
         return false;
-    return removeTree(folder);
+    if (!removeTree(folder))
+        return false;
+    m_unpacked.remove(UnpackRecord::folderKey(folder));
+    return true;
 }
 
 bool ArchiveStorage::removeTree(const QString &folder)

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "storage/workfolders.h"
+#include "zip/unpackrecord.h"
+#include "zip/zipwriter.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +26,9 @@ public:
 
     // Unpacks the zip into folder; on failure the damaged-archive message and
     // false. What was unpacked before the failure stays: callers remove folder.
+    // What the unpacking found is kept for folder, so that writing it back
+    // copies the entries whose files did not change instead of compressing
+    // them again.
     bool unpack(const QString &zipPath, const QString &folder);
 
     // Writes the page list file from the pages, then zips every file below
@@ -31,6 +37,7 @@ public:
     // archive that could not be opened again) are refused before anything is
     // written. False without a message when folder does not exist.
     bool writeZip(const QString &folder, const QString &zipPath);
+    // A zip written from folder becomes its record in turn (see unpack).
     // writeZip that keeps the page list file already in folder.
     bool writeZipKeepingListFile(const QString &folder, const QString &zipPath);
     // Zips the open archive back and removes folder after a complete save, then
@@ -38,6 +45,9 @@ public:
     // so the next command does not throw the changes away. A missing folder
     // leaves the zip alone and archiveChanged false.
     bool writeBackIfChanged(const QString &folder, const QString &zipPath, bool &archiveChanged);
+
+    // The writer every write-back goes through (thread count; tests hook it).
+    ZipWriter &writer() { return m_writer; }
 
     // Removes folder and everything below it, making entries writable first.
     // Symbolic links are removed, never followed. True when folder itself is
@@ -78,7 +88,7 @@ public:
 private:
     bool zipFolder(const QString &folder, const QString &zipPath);
     void listFiles(const QString &folder, const QString &prefix, QStringList &files,
-                   QStringList &unlisted);
+                   QStringList &unlisted, QStringList *links = nullptr);
     bool refuseOversized(const QString &folder, const QStringList &files);
     void reportFailures(const QStringList &failed);
     bool removeTree(const QString &folder);
@@ -88,4 +98,8 @@ private:
     const Settings &m_settings;
     UserInteraction &m_ui;
     const WorkFolders m_folders;
+    ZipWriter m_writer;
+    // What the last unpacking into (or write-back from) a folder found, by
+    // UnpackRecord::folderKey.
+    QHash<QString, UnpackRecord> m_unpacked;
 };
