@@ -225,7 +225,8 @@ bool ArchiveStorage::zipFolder(const QString &folder, const QString &zipPath)
     QStringList files;
     QStringList unlisted;
     QStringList links;
-    listFiles(folder, QString(), files, unlisted, &links);
+    QList<qint64> sizes;
+    listFiles(folder, QString(), files, unlisted, &links, &sizes);
     // A link is never followed (its target's bytes must not enter the zip) nor
     // left out (what it stands for would be missing from the archive): the
     // write-back fails and names it, and the old zip stays.
@@ -235,7 +236,7 @@ bool ArchiveStorage::zipFolder(const QString &folder, const QString &zipPath)
     }
     if (files.isEmpty())
         return false; // an empty zip would replace the old one for nothing
-    if (refuseOversized(folder, files))
+    if (refuseOversized(files, sizes))
         return false;
 
     const QFileInfo zipInfo(zipPath);
@@ -287,7 +288,7 @@ bool ArchiveStorage::zipFolder(const QString &folder, const QString &zipPath)
     return true;
 }
 
-bool ArchiveStorage::refuseOversized(const QString &folder, const QStringList &files)
+bool ArchiveStorage::refuseOversized(const QStringList &files, const QList<qint64> &sizes)
 {
     // The zip component would refuse these files one by one, after the work
     // of compressing the others. Refused here: files too big on their own,
@@ -301,7 +302,7 @@ bool ArchiveStorage::refuseOversized(const QString &folder, const QStringList &f
     std::uint64_t zipBytes = 22; // end of central directory
     std::uint64_t plainBytes = 0;
     for (qsizetype i = 0; i < n; ++i) {
-        plain[i] = std::uint64_t(qMax<qint64>(0, QFileInfo(folder + u'/' + files.at(i)).size()));
+        plain[i] = std::uint64_t(qMax<qint64>(0, sizes.at(i)));
         const std::uint64_t name = std::uint64_t(files.at(i).toUtf8().size());
         cost[i] = ZipGuard::entryBound(plain.at(i), 30 + 46 + 2 * (name + 9 + name));
         refused[i] = plain.at(i) > kMaxEntrySize || std::uint64_t(i) >= kMaxEntries;
@@ -349,7 +350,7 @@ bool ArchiveStorage::listFilesBelow(const QString &folder, QStringList &relative
 }
 
 void ArchiveStorage::listFiles(const QString &folder, const QString &prefix, QStringList &files,
-                               QStringList &unlisted, QStringList *links)
+                               QStringList &unlisted, QStringList *links, QList<qint64> *sizes)
 {
     const QFileInfo self(folder);
     if (!self.isReadable() || !self.isExecutable()) {
@@ -365,9 +366,11 @@ void ArchiveStorage::listFiles(const QString &folder, const QString &prefix, QSt
             if (links)
                 *links << relative;
         } else if (entry.isDir()) {
-            listFiles(entry.filePath(), relative + u'/', files, unlisted, links);
+            listFiles(entry.filePath(), relative + u'/', files, unlisted, links, sizes);
         } else if (entry.isFile()) {
             files << relative;
+            if (sizes)
+                *sizes << entry.size();
         }
     }
 }

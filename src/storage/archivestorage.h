@@ -87,9 +87,11 @@ public:
 
 private:
     bool zipFolder(const QString &folder, const QString &zipPath);
+    // links: symbolic links met, not followed; sizes: of files, as listed.
     void listFiles(const QString &folder, const QString &prefix, QStringList &files,
-                   QStringList &unlisted, QStringList *links = nullptr);
-    bool refuseOversized(const QString &folder, const QStringList &files);
+                   QStringList &unlisted, QStringList *links = nullptr,
+                   QList<qint64> *sizes = nullptr);
+    bool refuseOversized(const QStringList &files, const QList<qint64> &sizes);
     void reportFailures(const QStringList &failed);
     bool removeTree(const QString &folder);
 

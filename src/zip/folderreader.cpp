@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 FolderReader::FolderReader(int root) : m_root(root) {}
@@ -56,4 +57,14 @@ int FolderReader::open(const QByteArray &relative)
         return -1;
     const QByteArray name = relative.mid(slash + 1);
     return ::openat(folder, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+}
+
+bool FolderReader::status(const QByteArray &relative, struct stat *st)
+{
+    const qsizetype slash = relative.lastIndexOf('/');
+    const int folder = openFolder(slash < 0 ? QByteArray() : relative.left(slash));
+    if (folder < 0)
+        return false;
+    const QByteArray name = relative.mid(slash + 1);
+    return fstatat(folder, name.constData(), st, AT_SYMLINK_NOFOLLOW) == 0;
 }

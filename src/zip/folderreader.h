@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+struct stat;
+
 // Opens files below one folder for reading, one level at a time and never
 // through a symbolic link, not even a link that replaces a folder half-way
 // through. The folder of the last file stays open, so that a run of files in
@@ -17,6 +19,9 @@ public:
     // Opens relative ("/" between levels) read-only; -1 with errno set when it
     // cannot be opened, ELOOP when it or a folder on the way is a link.
     int open(const QByteArray &relative);
+    // The status of relative itself (a link is not followed); false with
+    // errno set when it cannot be had.
+    bool status(const QByteArray &relative, struct stat *st);
 
 private:
     int openFolder(const QByteArray &relative);

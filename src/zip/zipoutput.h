@@ -24,9 +24,11 @@ public:
 private:
     bool writeAt(std::uint64_t at, const char *data, std::size_t size);
     bool fail(int error);
+    void startWriteBack();
 
     int m_fd;
     QByteArray m_buffer;
     std::uint64_t m_flushed = 0;
+    std::uint64_t m_startedToDisk = 0;
     int m_error = 0;
 };

@@ -118,8 +118,18 @@ void ZipWriter::Run::prepare(std::size_t i, FolderReader &reader, EntryCompresso
         return settle(slot, Slot::State::Failed, slot.refusal);
     if (w.onProgress)
         w.onProgress(slot.name, 0);
-    FdCloser file{reader.open(slot.path)};
     struct stat st {};
+    // An entry to copy needs no more than the file's status.
+    if (slot.old && reader.status(slot.path, &st) && S_ISREG(st.st_mode) &&
+        copyable(slot, FileIdentity::of(st))) {
+        std::lock_guard lock(mutex);
+        slot.entry.dosDate = ZipFormat::toDosDate(st.st_mtime);
+        slot.file = FileIdentity::of(st);
+        slot.state = failing ? Slot::State::Skipped : Slot::State::Copy;
+        produced.notify_all();
+        return;
+    }
+    FdCloser file{reader.open(slot.path)};
     if (file.fd < 0) {
         return settle(slot, Slot::State::Failed,
                       errno == ELOOP
