@@ -254,7 +254,7 @@ bool ArchiveStorage::zipFolder(const QString &folder, const QString &zipPath)
             // are copied from that zip, if it is still the same file.
             const auto previous = m_unpacked.constFind(key);
             // The zip component's progress event reports the writer's work too.
-            m_writer.onProgress = [this, &folder](const QString &file, qint64 bytes) {
+            m_writer.onProgress = [this, folder](const QString &file, qint64 bytes) {
                 if (m_zip.onProgress)
                     m_zip.onProgress(&m_zip,
                                      bytes == 0 ? ProgressKind::AddStart : ProgressKind::AddBlock,

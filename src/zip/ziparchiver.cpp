@@ -606,15 +606,7 @@ int ZipArchiver::extractCurrent(const QString &destination)
                  .arg(info.uncompressed_size));
     }
     if (result == UNZ_OK) {
-        struct tm tm {};
-        tm.tm_year = int((info.dosDate >> 25) & 0x7F) + 80;
-        tm.tm_mon = int((info.dosDate >> 21) & 0x0F) - 1;
-        tm.tm_mday = int((info.dosDate >> 16) & 0x1F);
-        tm.tm_hour = int((info.dosDate >> 11) & 0x1F);
-        tm.tm_min = int((info.dosDate >> 5) & 0x3F);
-        tm.tm_sec = int(info.dosDate & 0x1F) * 2;
-        tm.tm_isdst = -1;
-        const time_t when = mktime(&tm);
+        const time_t when = ZipFormat::fromDosDate(std::uint32_t(info.dosDate));
         if (when != time_t(-1)) {
             const struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
             futimens(fd, times);

@@ -99,4 +99,17 @@ std::uint32_t toDosDate(time_t t)
            (std::uint32_t(tm.tm_min) << 5) | std::uint32_t(tm.tm_sec / 2);
 }
 
+time_t fromDosDate(std::uint32_t dosDate)
+{
+    struct tm tm {};
+    tm.tm_year = int((dosDate >> 25) & 0x7F) + 80;
+    tm.tm_mon = int((dosDate >> 21) & 0x0F) - 1;
+    tm.tm_mday = int((dosDate >> 16) & 0x1F);
+    tm.tm_hour = int((dosDate >> 11) & 0x1F);
+    tm.tm_min = int((dosDate >> 5) & 0x3F);
+    tm.tm_sec = int(dosDate & 0x1F) * 2;
+    tm.tm_isdst = -1;
+    return mktime(&tm);
+}
+
 } // namespace ZipFormat

@@ -50,5 +50,7 @@ void putCrcAndSizes(char *at, std::uint32_t crc, std::uint32_t compressed,
 // A file time as an MS-DOS date and time (local time, two-second steps),
 // clamped to the years MS-DOS dates can hold.
 std::uint32_t toDosDate(time_t t);
+// The other way; -1 when the date cannot be had.
+time_t fromDosDate(std::uint32_t dosDate);
 
 } // namespace ZipFormat

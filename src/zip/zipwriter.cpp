@@ -8,6 +8,7 @@
 #include "zip/zipoutput.h"
 
 #include <QFile>
+#include <QList>
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
@@ -15,7 +16,6 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
-#include <deque>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
@@ -49,7 +49,7 @@ struct Slot {
     // ---
     enum class State { Waiting, Copy, Compressing, Done, Failed, Skipped };
     State state = State::Waiting;
-    std::deque<QByteArray> blocks;
+    QList<QByteArray> blocks;
     std::uint64_t queued = 0;
     QString why;
     EntryCompressor::Result result;
@@ -339,7 +339,7 @@ bool ZipWriter::write(const QString &folder, const QStringList &files, const QSt
                 });
                 if (slot.state == Slot::State::Failed || slot.state == Slot::State::Skipped)
                     break;
-                std::deque<QByteArray> blocks;
+                QList<QByteArray> blocks;
                 blocks.swap(slot.blocks);
                 run.buffered -= slot.queued;
                 slot.queued = 0;

@@ -63,7 +63,7 @@ private:
     struct Run;
 
     int m_threads = 0;
-    std::uint64_t m_budget = 8u << 20;
+    std::uint64_t m_budget = 4u << 20;
     QStringList m_failed;
     QString m_error;
     int m_copied = 0;
