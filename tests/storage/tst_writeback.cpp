@@ -10,6 +10,7 @@
 #include "support/testfiles.h"
 #include "zip/entryname.h"
 #include "zip/ziparchiver.h"
+#include "zip/ziptestkit.h"
 #include "zip/zipwriter.h"
 
 #include <QCryptographicHash>
@@ -17,11 +18,9 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace {
 
@@ -135,66 +134,17 @@ void fillPages(const QString &folder, PageListModel &pages)
     QVERIFY(writeListFile(folder, pages));
 }
 
-// A zip as an older copy of the program wrote it on Windows: names in code
 // page 866 with "\" between levels, no extra fields, deflate level 9.
-QByteArray windowsZip(const QMap<QByteArray, QByteArray> &files)
+// page 866 with "\\" between levels, no extra fields, deflate level 9.
+QByteArray windowsZip(const QList<std::pair<QByteArray, QByteArray>> &files)
 {
-    QByteArray zip;
-    QByteArray directory;
-    const auto put16 = [](QByteArray &b, quint32 v) {
-        b.append(char(v & 0xFF));
-        b.append(char((v >> 8) & 0xFF));
-    };
-    const auto put32 = [&](QByteArray &b, quint32 v) {
-        put16(b, v & 0xFFFF);
-        put16(b, v >> 16);
-    };
-    for (auto it = files.cbegin(); it != files.cend(); ++it) {
-        z_stream s{};
-        deflateInit2(&s, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-        QByteArray data(int(deflateBound(&s, uLong(it.value().size()))), Qt::Uninitialized);
-        s.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(it.value().constData()));
-        s.avail_in = uInt(it.value().size());
-        s.next_out = reinterpret_cast<Bytef *>(data.data());
-        s.avail_out = uInt(data.size());
-        deflate(&s, Z_FINISH);
-        data.resize(qsizetype(s.total_out));
-        const bool text = s.data_type == Z_TEXT;
-        deflateEnd(&s);
-        const quint32 crc = quint32(crc32(
-            0, reinterpret_cast<const Bytef *>(it.value().constData()), uInt(it.value().size())));
-        QByteArray common;
-        put16(common, 20);
-        put16(common, 2); // level 9
-        put16(common, 8);
-        put32(common, 0x5A210000); // 2025-01-01 00:00
-        put32(common, crc);
-        put32(common, quint32(data.size()));
-        put32(common, quint32(it.value().size()));
-        put16(common, quint32(it.key().size()));
-        put16(common, 0);
-        put32(directory, 0x02014b50);
-        put16(directory, 0);
-        directory += common;
-        put16(directory, 0);
-        put16(directory, 0);
-        put16(directory, text ? 1 : 0);
-        put32(directory, 0);
-        put32(directory, quint32(zip.size()));
-        directory += it.key();
-        put32(zip, 0x04034b50);
-        zip += common + it.key() + data;
+    QList<ZipTestKit::RawEntry> entries;
+    for (const auto &[name, content] : files) {
+        entries.append(ZipTestKit::RawEntry(name, content));
+        entries.last().flags = 2; // level 9
+        entries.last().versionMadeBy = 0;
     }
-    const quint32 at = quint32(zip.size());
-    zip += directory;
-    put32(zip, 0x06054b50);
-    put32(zip, 0);
-    put16(zip, quint32(files.size()));
-    put16(zip, quint32(files.size()));
-    put32(zip, quint32(directory.size()));
-    put32(zip, at);
-    put16(zip, 0);
-    return zip;
+    return ZipTestKit::buildZip(entries);
 }
 
 } // namespace
