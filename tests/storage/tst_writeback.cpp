@@ -134,8 +134,8 @@ void fillPages(const QString &folder, PageListModel &pages)
     QVERIFY(writeListFile(folder, pages));
 }
 
+// A zip as an older copy of the program wrote it on Windows: names in code
 // page 866 with "\" between levels, no extra fields, deflate level 9.
-// page 866 with "\\" between levels, no extra fields, deflate level 9.
 QByteArray windowsZip(const QList<std::pair<QByteArray, QByteArray>> &files)
 {
     QList<ZipTestKit::RawEntry> entries;
