@@ -16,8 +16,6 @@
 // untimed run. (ru_maxrss would not do: a spawned child inherits the
 // parent's high-water mark across exec.)
 
-#include "catalogue/settings.h"
-#include "commands/userinteraction.h"
 #include "storage/archivestorage.h"
 #include "storage/listfile.h"
 #include "storage/pagelistmodel.h"
@@ -42,25 +40,6 @@
 extern char **environ;
 
 namespace {
-
-// Messages of our side go to stderr: the benchmark has no one to ask.
-class QuietInteraction : public UserInteraction {
-public:
-    void showMessage(const QString &text) override { note(text); }
-    void showError(const QString &text) override { note(text); }
-    void showRefusal(const QString &text) override { note(text); }
-    bool askYesNo(const QString &text) override
-    {
-        note(text);
-        return false;
-    }
-    bool editSettings(SettingsDialogValues &) override { return false; }
-    void beginBusy() override {}
-    void endBusy() override {}
-
-private:
-    static void note(const QString &text) { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-};
 
 struct RunResult {
     bool ok = false;
@@ -293,8 +272,6 @@ int child(const QStringList &args)
     QElapsedTimer timer;
     bool ok = false;
     PageListModel pages;
-    Settings settings;
-    QuietInteraction ui;
     if (op == QLatin1String("extract")) {
         QDir().mkpath(args.value(4));
         zip.setUnzipFileName(args.value(3));
@@ -304,28 +281,33 @@ int child(const QStringList &args)
             std::fprintf(stderr, "extractAll: %s\n", qPrintable(zip.lastError()));
     } else if (op == QLatin1String("save")) {
         const QString folder = args.value(3);
-        ArchiveStorage storage(zip, pages, settings, ui, WorkFolders{folder, folder});
+        ArchiveStorage storage(zip, WorkFolders{folder, folder});
         readListFile(ListFile::path(folder), pages);
         timer.start();
-        ok = storage.writeZip(folder, args.value(4));
+        ok = storage.writeZip(folder, args.value(4), pages.titles(), pages.fileNames());
+        // Our side's messages go to stderr: the benchmark has no one to ask.
+        if (!ok)
+            std::fprintf(stderr, "%s\n", qPrintable(storage.lastFailure().text));
     } else if (op == QLatin1String("update")) {
         const QString zipPath = args.value(3);
         const QString folder = args.value(4);
-        ArchiveStorage storage(zip, pages, settings, ui, WorkFolders{folder, folder});
+        ArchiveStorage storage(zip, WorkFolders{folder, folder});
         QDir().mkpath(folder);
         if (!storage.unpack(zipPath, folder) || !readListFile(ListFile::path(folder), pages) ||
             !change(folder, args.value(5), pages))
             return 1;
         ::sync(); // the unpacking's dirty pages are not the write-back's to pay for
         if (args.value(6) == QLatin1String("full")) {
-            ArchiveStorage fresh(zip, pages, settings, ui, WorkFolders{folder, folder});
+            ArchiveStorage fresh(zip, WorkFolders{folder, folder});
             timer.start();
-            ok = fresh.writeZip(folder, zipPath);
+            ok = fresh.writeZip(folder, zipPath, pages.titles(), pages.fileNames());
         } else {
             timer.start();
-            ok = storage.writeZip(folder, zipPath);
+            ok = storage.writeZip(folder, zipPath, pages.titles(), pages.fileNames());
             ok = ok && storage.writer().copiedEntries() > 0;
         }
+        if (!ok)
+            std::fprintf(stderr, "%s\n", qPrintable(storage.lastFailure().text));
     } else if (op == QLatin1String("idle")) {
         timer.start();
         ok = true;

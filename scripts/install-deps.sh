@@ -9,6 +9,7 @@ packages=(
   libminizip-dev zlib1g-dev
   xvfb xauth unzip zip python3 fonts-dejavu-core
   util-linux
+  desktop-file-utils appstream
 )
 
 missing=()

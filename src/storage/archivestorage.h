@@ -1,57 +1,63 @@
 #pragma once
 
+#include "storage/storagefailure.h"
 #include "storage/workfolders.h"
 #include "zip/unpackrecord.h"
 #include "zip/zipwriter.h"
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
+#include <mutex>
 
 class PageListModel;
 class ZipArchiver;
-class UserInteraction;
-struct Settings;
 
 // The storage operations every command shares: unpacking an archive into a
 // working folder, zipping a folder back, removing folders, and taking page
 // files with their companion folders into archive. Paths use "/"; folder
-// arguments carry no trailing separator. Messages go through UserInteraction.
+// arguments carry no trailing separator. Nothing here talks to the user: an
+// operation that fails returns false and lastFailure() says what to show, so
+// the long ones can run on a worker thread.
 class ArchiveStorage {
 public:
-    ArchiveStorage(ZipArchiver &zip, PageListModel &pages, const Settings &settings,
-                   UserInteraction &ui, const WorkFolders &folders);
+    ArchiveStorage(ZipArchiver &zip, const WorkFolders &folders);
 
     const WorkFolders &folders() const { return m_folders; }
+    // What the last operation that returned false has to tell the user.
+    const StorageFailure &lastFailure() const { return m_failure; }
+    // With it on, copies delete their sources once they are complete.
+    void setDeleteOriginals(bool on) { m_deleteOriginals = on; }
 
-    // Unpacks the zip into folder; on failure the damaged-archive message and
-    // false. What was unpacked before the failure stays: callers remove folder.
-    // What the unpacking found is kept for folder, so that writing it back
-    // copies the entries whose files did not change instead of compressing
-    // them again.
+    // Unpacks the zip into folder; false (the damaged-archive message) when it
+    // could not. What was unpacked before the failure stays: callers remove folder.
+    // What the unpacking found is kept as record(), so that writing folder
+    // back copies the entries whose files did not change instead of
+    // compressing them again.
     bool unpack(const QString &zipPath, const QString &folder);
 
-    // Writes the page list file from the pages, then zips every file below
+    // Writes the page list file of these pages, then zips every file below
     // folder into zipPath. The old zip is replaced only by a complete new one;
     // true when it was. Files the zip component would refuse (ZipLimits: an
     // archive that could not be opened again) are refused before anything is
-    // written. False without a message when folder does not exist.
-    bool writeZip(const QString &folder, const QString &zipPath);
-    // A zip written from folder becomes its record in turn (see unpack).
+    // written. False with no failure to show when folder does not exist.
+    bool writeZip(const QString &folder, const QString &zipPath, const QStringList &titles,
+                  const QStringList &fileNames);
+    // With a record() for folder, files that are still as it names them are
+    // copied from its zip; the new zip becomes the record in turn.
     // writeZip that keeps the page list file already in folder.
     bool writeZipKeepingListFile(const QString &folder, const QString &zipPath);
-    // Zips the open archive back and removes folder after a complete save, then
-    // archiveChanged becomes false. On failure folder and archiveChanged stay,
-    // so the next command does not throw the changes away. A missing folder
-    // leaves the zip alone and archiveChanged false.
-    bool writeBackIfChanged(const QString &folder, const QString &zipPath, bool &archiveChanged);
 
     // The writer every write-back goes through (thread count; tests hook it).
     ZipWriter &writer() { return m_writer; }
+    // What the last unpacking into a folder, or the last write-back from it,
+    // found: the zip, and which file each of its entries is in that folder.
+    // The owner of the folder keeps it between operations.
+    const UnpackRecord &record() const { return m_record; }
+    void setRecord(const UnpackRecord &record) { m_record = record; }
 
     // Removes folder and everything below it, making entries writable first.
     // Symbolic links are removed, never followed. True when folder itself is
-    // gone; on a file that cannot be deleted, a message and false at once.
+    // gone; false at once on a file that cannot be deleted.
     bool removeFolder(const QString &folder);
 
     // Appends the path relative to folder ("/" between levels) of every file
@@ -61,13 +67,13 @@ public:
 
     // Takes page files into archive under free names, with the files directly
     // inside their companion folders, and appends a page (title = base name) for
-    // each. Paths that are not files are skipped. False when a copy failed: the
-    // command stops after the error message; pages added so far stay.
-    bool importPages(const QStringList &paths);
+    // each to pages. Paths that are not files are skipped. False when a copy
+    // failed: the command stops there; pages added so far stay.
+    bool importPages(const QStringList &paths, PageListModel &pages);
 
     // Copies one file, replacing destination only once the copy is complete.
-    // With deleteOriginals the source is deleted after a complete copy. False
-    // when source is not a file (no message) or the copy failed (error shown).
+    // With delete originals on, the source is deleted after a complete copy.
+    // False when source is not a file (nothing to show) or the copy failed.
     bool copyFile(const QString &source, const QString &destination);
 
     // Sends the file to the desktop's trash; false when it is missing or that failed.
@@ -75,7 +81,8 @@ public:
 
     // A free name in archive for a page file: news.htm → news_1.htm …
     // news_9.htm, news_10.htm … news_19.htm, news_110.htm; report2.htm →
-    // report3.htm. "=" (the list file's separator) becomes "-".
+    // report3.htm. "=" (the list file's separator), line breaks and other
+    // control characters become "-".
     QString freePageFileName(const QString &name) const;
 
     // The base name of a page file: its name up to the first occurrence of its
@@ -94,14 +101,13 @@ private:
     bool refuseOversized(const QStringList &files, const QList<qint64> &sizes);
     void reportFailures(const QStringList &failed);
     bool removeTree(const QString &folder);
+    bool fail(StorageFailure::Box box, const QString &text);
 
     ZipArchiver &m_zip;
-    PageListModel &m_pages;
-    const Settings &m_settings;
-    UserInteraction &m_ui;
     const WorkFolders m_folders;
+    bool m_deleteOriginals = false;
+    StorageFailure m_failure;
     ZipWriter m_writer;
-    // What the last unpacking into (or write-back from) a folder found, by
-    // UnpackRecord::folderKey.
-    QHash<QString, UnpackRecord> m_unpacked;
+    UnpackRecord m_record;
+    std::mutex m_progressMutex;
 };

@@ -31,6 +31,31 @@ EntryCompressor::~EntryCompressor()
         deflateEnd(&d->stream);
 }
 
+bool EntryCompressor::holds(int fd, const struct stat &before, std::uint64_t size,
+                            std::uint32_t crc)
+{
+    if (std::uint64_t(before.st_size) != size)
+        return false;
+    uLong sum = crc32(0L, Z_NULL, 0);
+    std::uint64_t done = 0;
+    for (;;) {
+        const ssize_t n = ::pread(fd, d->input.get(), kReadSize, off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        done += std::uint64_t(n);
+        if (done > size)
+            return false;
+        sum = crc32(sum, reinterpret_cast<const Bytef *>(d->input.get()), uInt(n));
+    }
+    struct stat after {};
+    return done == size && std::uint32_t(sum) == crc && fstat(fd, &after) == 0 &&
+           FileIdentity::of(after) == FileIdentity::of(before);
+}
+
 EntryCompressor::Result EntryCompressor::compress(int fd, const struct stat &before,
                                                   std::uint64_t maxSize, const Sink &sink)
 {

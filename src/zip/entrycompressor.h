@@ -39,6 +39,11 @@ public:
     // to its end. maxSize: more than this fails at once.
     Result compress(int fd, const struct stat &before, std::uint64_t maxSize, const Sink &sink);
 
+    // Whether the open regular file fd (described by before) holds size bytes
+    // with this CRC, and held still while it was read. Reads from the start,
+    // without moving the file's offset.
+    bool holds(int fd, const struct stat &before, std::uint64_t size, std::uint32_t crc);
+
 private:
     struct Private;
     std::unique_ptr<Private> d;

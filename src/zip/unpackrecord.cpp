@@ -2,6 +2,17 @@
 
 #include <QDir>
 #include <sys/stat.h>
+#include <time.h>
+
+namespace {
+
+// Change times with a fraction of a second come from a file system that keeps
+// them to the tick (a few milliseconds); without, it may keep whole seconds,
+// or two of them.
+constexpr std::int64_t kFineUnsureNs = 100'000'000;
+constexpr std::int64_t kCoarseUnsureNs = 2'100'000'000;
+
+} // namespace
 
 FileIdentity FileIdentity::of(const struct stat &st)
 {
@@ -39,6 +50,22 @@ void UnpackRecord::add(const RecordedEntry &entry)
     }
     m_byName.insert(entry.name, m_entries.size());
     m_entries.push_back(entry);
+}
+
+void UnpackRecord::seal()
+{
+    struct timespec now {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    m_sealedNs = std::int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+    bool fine = false;
+    for (const RecordedEntry &entry : m_entries)
+        fine = fine || entry.file.ctimeNs % 1000000000 != 0;
+    m_unsureNs = fine ? kFineUnsureNs : kCoarseUnsureNs;
+}
+
+bool UnpackRecord::mayHaveChangedUnseen(const FileIdentity &file) const
+{
+    return m_sealedNs == 0 || file.ctimeNs >= m_sealedNs - m_unsureNs;
 }
 
 const RecordedEntry *UnpackRecord::find(const QString &name) const

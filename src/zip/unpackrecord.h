@@ -55,6 +55,15 @@ public:
 
     // A later entry of the same name replaces the earlier one, as it does on disk.
     void add(const RecordedEntry &entry);
+    // Closes the record once every entry is in: the time now, after the last
+    // file was looked at.
+    void seal();
+    // Whether a file recorded as file might since have been written without
+    // its identity showing it. The kernel stamps change times from a clock
+    // that moves in ticks (on some file systems in whole seconds): a write in
+    // the same tick as the recorded look leaves the same change time. Such a
+    // file's content has to be compared before its entry can be copied.
+    bool mayHaveChangedUnseen(const FileIdentity &file) const;
     const RecordedEntry *find(const QString &name) const;
     qsizetype count() const { return qsizetype(m_entries.size()); }
 
@@ -66,5 +75,7 @@ private:
     FileIdentity m_zip;
     QString m_folder;
     std::vector<RecordedEntry> m_entries;
+    std::int64_t m_sealedNs = 0;
+    std::int64_t m_unsureNs = 0; // how far back from m_sealedNs a change time is not certain
     QHash<QString, std::size_t> m_byName;
 };

@@ -464,6 +464,7 @@ bool ZipArchiver::extractAll(const QString &destination)
         FileIdentity::of(after) == zipIdentity) {
         d->record.setZip(QFileInfo(d->unzipFileName).absoluteFilePath(), zipIdentity);
         d->record.setFolder(folder);
+        d->record.seal();
     } else {
         d->record.clear();
     }

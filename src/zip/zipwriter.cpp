@@ -62,6 +62,7 @@ struct ZipWriter::Run {
     ZipWriter &w;
     std::vector<Slot> slots;
     int rootFd = -1;
+    const UnpackRecord *previous = nullptr;
     int oldFd = -1;
     std::uint64_t oldSize = 0;
 
@@ -119,9 +120,11 @@ void ZipWriter::Run::prepare(std::size_t i, FolderReader &reader, EntryCompresso
     if (w.onProgress)
         w.onProgress(slot.name, 0);
     struct stat st {};
-    // An entry to copy needs no more than the file's status.
+    // An entry to copy needs no more than the file's status, unless that
+    // status cannot tell a change made just after it was recorded.
     if (slot.old && reader.status(slot.path, &st) && S_ISREG(st.st_mode) &&
-        copyable(slot, FileIdentity::of(st))) {
+        copyable(slot, FileIdentity::of(st)) &&
+        !previous->mayHaveChangedUnseen(FileIdentity::of(st))) {
         std::lock_guard lock(mutex);
         slot.entry.dosDate = ZipFormat::toDosDate(st.st_mtime);
         slot.file = FileIdentity::of(st);
@@ -139,13 +142,16 @@ void ZipWriter::Run::prepare(std::size_t i, FolderReader &reader, EntryCompresso
     if (fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
         return settle(slot, Slot::State::Failed, QStringLiteral("it is not a regular file"));
     const FileIdentity identity = FileIdentity::of(st);
+    bool copy = copyable(slot, identity);
+    if (copy && previous->mayHaveChangedUnseen(identity))
+        copy = compressor.holds(file.fd, st, slot.old->uncompressedSize, slot.old->crc);
     {
         std::lock_guard lock(mutex);
         slot.entry.dosDate = ZipFormat::toDosDate(st.st_mtime);
         slot.file = identity;
-        slot.state = failing                    ? Slot::State::Skipped
-                     : copyable(slot, identity) ? Slot::State::Copy
-                                                : Slot::State::Compressing;
+        slot.state = failing ? Slot::State::Skipped
+                     : copy  ? Slot::State::Copy
+                             : Slot::State::Compressing;
         produced.notify_all();
         if (slot.state != Slot::State::Compressing)
             return;
@@ -238,6 +244,7 @@ bool ZipWriter::write(const QString &folder, const QStringList &files, const QSt
 
     // The older zip is used only while it is the very file that was recorded.
     FdCloser old{-1};
+    run.previous = previous;
     if (previous && previous->isValid() && previous->folder() == UnpackRecord::folderKey(folder)) {
         old.fd = ::open(QFile::encodeName(previous->zipPath()).constData(),
                         O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -427,5 +434,6 @@ bool ZipWriter::write(const QString &folder, const QStringList &files, const QSt
         return false;
     }
     m_written.setFolder(folder);
+    m_written.seal();
     return true;
 }
