@@ -99,7 +99,7 @@ MainWindow::MainWindow(const ProgramPaths &paths, PageView *view, UserInteractio
 
     m_session = std::make_unique<Session>(paths.work);
     m_context = std::make_unique<CommandContext>(
-        CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
+        CommandContext{*m_session, m_session->archive(), *m_ui, *m_view, paths.executableFolder});
     m_actions = new Actions(this);
     connect(m_actions, &Actions::triggered, this, &MainWindow::runCommand);
 
@@ -322,6 +322,11 @@ QWidget *MainWindow::createLeftColumn()
     m_tree->setSelectionModel(&m_session->catalogueSelection());
     connect(m_tree, &QTreeView::doubleClicked, m_actions->action(Command::OpenSelectedArchive),
             &QAction::trigger);
+    // An archive moved into a folded section would vanish from sight.
+    connect(&m_session->catalogue(), &QAbstractItemModel::rowsMoved, m_tree,
+            [this](const QModelIndex &, int, int, const QModelIndex &destination) {
+                m_tree->expand(destination);
+            });
     upperLayout->addWidget(treeBar);
     upperLayout->addWidget(m_tree, 1);
 

@@ -1,7 +1,9 @@
 #include "app/widgetinteraction.h"
 
 #include "app/workprogressdialog.h"
+#include "dialogs/aboutdialog.h"
 #include "dialogs/folderpicker.h"
+#include "dialogs/nameinputdialog.h"
 #include "dialogs/settingsdialog.h"
 #include "version.h"
 
@@ -11,7 +13,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFutureWatcher>
-#include <QInputDialog>
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
@@ -82,10 +83,18 @@ QString WidgetInteraction::askName(const QString &caption, const QString &prompt
 {
     if (unattended("name", prompt))
         return {};
-    bool accepted = false;
-    const QString name =
-        QInputDialog::getText(m_owner, caption, prompt, QLineEdit::Normal, initial, &accepted);
-    return accepted ? name : QString();
+    NameInputDialog *dialog = nameInputDialog();
+    dialog->setTexts(caption, prompt, initial);
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    dialog->hide();
+    return accepted ? dialog->name() : QString();
+}
+
+NameInputDialog *WidgetInteraction::nameInputDialog()
+{
+    if (!m_nameInput)
+        m_nameInput = new NameInputDialog(m_owner);
+    return m_nameInput;
 }
 
 QStringList WidgetInteraction::askOpenFiles(const QString &caption, const QString &filter,
@@ -148,9 +157,25 @@ bool WidgetInteraction::editAttach(AttachValues &)
 
 bool WidgetInteraction::openWithDesktop(const QString &fileOrAddress)
 {
-    const QUrl url =
-        QFileInfo::exists(fileOrAddress) ? QUrl::fromLocalFile(fileOrAddress) : QUrl(fileOrAddress);
+    // A path is never read as an address: "#", "?" and "%" are file name
+    // characters in it, not parts of an address.
+    const bool isFile = fileOrAddress.startsWith(u'/') || QFileInfo::exists(fileOrAddress);
+    const QUrl url = isFile ? QUrl::fromLocalFile(QFileInfo(fileOrAddress).absoluteFilePath())
+                            : QUrl(fileOrAddress);
     return QDesktopServices::openUrl(url);
+}
+
+void WidgetInteraction::showAbout()
+{
+    if (unattended("about box", QString()))
+        return;
+    AboutDialog *box = AboutDialog::of(m_owner);
+    // A link is opened like everything else handed to the desktop; the box
+    // stays open, and a link that could not be opened is not reported.
+    box->setUrlOpener([this](const QUrl &url) {
+        [[maybe_unused]] const bool opened = openWithDesktop(url.toString());
+    });
+    AboutDialog::showFor(m_owner);
 }
 
 bool WidgetInteraction::isWorkProgress(const QWidget *window)

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 
+class NameInputDialog;
 class QWidget;
 class SettingsDialog;
 
@@ -27,6 +28,7 @@ public:
     bool editCreateArchive(CreateArchiveValues &values) override;
     bool editAttach(AttachValues &values) override;
     bool openWithDesktop(const QString &fileOrAddress) override;
+    void showAbout() override;
 
     // The session is ending (a termination signal): nothing is shown any
     // more, every question gets its cancel answer, and the texts go to the
@@ -37,8 +39,10 @@ public:
     // Whether window is the progress of long work, which stays until the work is done.
     static bool isWorkProgress(const QWidget *window);
 
-    // The settings dialog, made the first time it is needed and kept.
+    // The settings and name input dialogs, each made the first time it is
+    // needed and kept.
     SettingsDialog *settingsDialog();
+    NameInputDialog *nameInputDialog();
 
 protected:
     void waitForWork(QFuture<void> work, const QString &label) override;
@@ -48,6 +52,7 @@ private:
 
     QWidget *m_owner;
     QPointer<SettingsDialog> m_settings;
+    QPointer<NameInputDialog> m_nameInput;
     bool m_unattended = false;
     int m_working = 0;
 };

@@ -9,6 +9,7 @@ struct ProgramPaths {
     QString programFolder; // the folder current at start-up, ending in "/"
     QString settingsFile;  // tomekeeper.ini
     WorkFolders work;      // the working folders; recovered folders and the lock beside them
+    QString executableFolder = {}; // the program's own folder (its manual is found from there)
 
     // tomekeeper.ini in currentFolder when there is one there (a catalogue that
     // travels with its folder), otherwise in configFolder, so the program finds

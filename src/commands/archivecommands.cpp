@@ -1,12 +1,63 @@
 #include "commands/archivecommands.h"
 
+#include "catalogue/session.h"
+#include "commands/userinteraction.h"
+#include "lang/messages.h"
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// "Section\Archive", as the status text and the path message name an archive.
+QString sectionAndArchive(const CatalogueModel &catalogue, int archive)
+{
+    return catalogue.node(catalogue.sectionOf(archive)).name + u'\\' + catalogue.node(archive).name;
+}
+
+bool isArchive(const CatalogueModel &catalogue, int node)
+{
+    return node >= 0 && node < catalogue.nodeCount() && !catalogue.isSection(node);
+}
+
+} // namespace
+
 namespace Commands {
 
 void createArchive(CommandContext &) {}
 
 void attachArchive(CommandContext &) {}
 
-void moveArchiveToSection(CommandContext &) {}
+void moveArchiveToSection(CommandContext &ctx)
+{
+    Session &session = ctx.session;
+    CatalogueModel &catalogue = session.catalogue();
+    const int open = session.openNode();
+    if (!isArchive(catalogue, open)) {
+        ctx.interaction.showRefusal(msg(MessageId::MoveArchiveNeedsArchive));
+        return;
+    }
+    const int selected = session.selectedNode();
+    if (selected < 0)
+        return;
+    const int target = catalogue.sectionOf(selected);
+    if (target == catalogue.sectionOf(open)) {
+        ctx.interaction.showRefusal(msg(MessageId::MoveArchiveNeedsOtherSection));
+        return;
+    }
+    if (session.sectionHasArchive(catalogue.node(open).name, target)) {
+        ctx.interaction.showRefusal(msg(MessageId::ArchiveNameTakenInSection) + kCrLf + kCrLf +
+                                    msg(MessageId::MoveArchiveRenameFirst));
+        return;
+    }
+    // The archive stays open: only its place in the catalogue changes, not
+    // its zip file, its working copy or its pages.
+    const int moved = catalogue.moveArchive(open, target, CatalogueModel::Place::First);
+    if (moved < 0)
+        return;
+    catalogue.setPicture(moved, CatalogueNode::OpenArchivePicture);
+    session.setOpenNode(moved);
+    session.setStatusText(msg(MessageId::StatusOpenArchive) + sectionAndArchive(catalogue, moved));
+}
 
 void saveArchiveAs(CommandContext &) {}
 
@@ -14,8 +65,42 @@ void updateArchive(CommandContext &) {}
 
 void newPageList(CommandContext &) {}
 
-void removeArchive(CommandContext &) {}
+void removeArchive(CommandContext &ctx)
+{
+    Session &session = ctx.session;
+    CatalogueModel &catalogue = session.catalogue();
+    const int archive = session.selectedNode();
+    if (!isArchive(catalogue, archive)) {
+        ctx.interaction.showRefusal(msg(MessageId::RemoveNeedsArchive));
+        return;
+    }
+    const QString quotedName = u'"' + catalogue.node(archive).name + QStringLiteral("\"?");
+    if (archive == session.openNode()) {
+        ctx.interaction.showWarning(msg(MessageId::RemoveOpenArchiveRefused) + kCrLf + quotedName);
+        return;
+    }
+    // Only a Yes removes it: Esc or closing the box is no answer to act on.
+    if (!ctx.interaction.askYesNo(msg(MessageId::ConfirmRemoveArchive) + kCrLf + quotedName))
+        return;
+    // The catalogue entry only: the zip file stays where it is, untouched, and
+    // attaching it again brings it back.
+    catalogue.removeNode(archive);
+    if (archive < session.openNode())
+        session.setOpenNode(session.openNode() - 1);
+    session.selectCurrentNode();
+}
 
-void showArchivePath(CommandContext &) {}
+void showArchivePath(CommandContext &ctx)
+{
+    const CatalogueModel &catalogue = ctx.session.catalogue();
+    const int archive = ctx.session.selectedNode();
+    if (!isArchive(catalogue, archive)) {
+        ctx.interaction.showRefusal(msg(MessageId::ArchivePathNeedsArchive));
+        return;
+    }
+    ctx.interaction.showMessage(msg(MessageId::ArchivePathHead) +
+                                sectionAndArchive(catalogue, archive) + QStringLiteral("\":") +
+                                kCrLf + kCrLf + catalogue.node(archive).path);
+}
 
 } // namespace Commands

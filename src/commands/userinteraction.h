@@ -49,6 +49,10 @@ public:
     // waiting for it; false when the desktop could not.
     virtual bool openWithDesktop(const QString &fileOrAddress) = 0;
 
+    // The about box, until the user closes it. It is one box for the whole
+    // session, made the first time and shown again afterwards.
+    virtual void showAbout() = 0;
+
     // Long work: started on a worker thread; the user sees its progress and the
     // busy pointer and cannot give commands until it is done.
     void run(const QString &label, const std::function<void(WorkProgress &)> &work) final;

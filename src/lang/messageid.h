@@ -146,7 +146,13 @@ enum class MessageId {
     CatalogueTreeName,
     PageListName,
     PageViewName,
+    // The find bar over the page: its result and its buttons' hints.
+    FindNotFound,
+    FindMatches, // %1: the match shown, %2: how many there are
+    FindPreviousHint,
+    FindNextHint,
+    FindCloseHint,
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = 139;
+inline constexpr int MessageIdCount = 144;

@@ -143,5 +143,10 @@ const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::CatalogueTreeName, "CatalogueTreeName", u"Catalogue", u"Каталог"},
     {MessageId::PageListName, "PageListName", u"Pages", u"Страницы"},
     {MessageId::PageViewName, "PageViewName", u"Page view", u"Просмотр страницы"},
+    {MessageId::FindNotFound, "FindNotFound", u"Not found", u"Не найдено"},
+    {MessageId::FindMatches, "FindMatches", u"%1 of %2", u"%1 из %2"},
+    {MessageId::FindPreviousHint, "FindPreviousHint", u"Find previous", u"Найти предыдущее"},
+    {MessageId::FindNextHint, "FindNextHint", u"Find next", u"Найти следующее"},
+    {MessageId::FindCloseHint, "FindCloseHint", u"Close the search", u"Закрыть поиск"},
 };
 // clang-format on

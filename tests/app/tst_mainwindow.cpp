@@ -3,6 +3,7 @@
 #include "app/widgetinteraction.h"
 #include "browse/web/webpageview.h"
 #include "catalogue/session.h"
+#include "dialogs/aboutdialog.h"
 #include "dialogs/folderpicker.h"
 #include "dialogs/settingsdialog.h"
 #include "recordingpageview.h"
@@ -12,6 +13,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QListView>
@@ -21,6 +23,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -55,6 +58,15 @@ QString iniValue(const QByteArray &ini, const char *key)
 }
 
 } // namespace
+
+// Stands in for the desktop: records what it is asked to open.
+class DesktopRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl &url) { opened << url; }
+};
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -482,6 +494,90 @@ private Q_SLOTS:
         QCOMPARE(s.pageSelection().currentIndex().row(), 0);
     }
 
+    // The catalogue commands from the controls a user reaches them by: the
+    // tree's tool buttons, its pop-up menu and the main menu; the tree shows
+    // each change, the selection and the open archive's picture included.
+    void catalogueCommandsFromTheWindow()
+    {
+        ScriptedInteraction ui;
+        auto window = makeWindow("[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\n"
+                                 "Section=Books\r\nNovels=/nowhere/novels.zip\r\n"
+                                 "Poems=/nowhere/poems.zip\r\n",
+                                 &ui);
+        Session &s = window->session();
+        CatalogueModel &catalogue = s.catalogue();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        FIND(tree, QTreeView, *window, "catalogueTree");
+        FIND(popup, QMenu, *window, "cataloguePopupMenu");
+        FIND(create, QToolButton, *window, "createSectionButton");
+        FIND(move, QToolButton, *window, "moveArchiveToSectionButton");
+        FIND(remove, QToolButton, *window, "removeArchiveButton");
+        auto popupItem = [&](const char *name) {
+            for (QAction *action : popup->actions()) {
+                if (action->objectName() == QLatin1String(name))
+                    return action;
+            }
+            return static_cast<QAction *>(nullptr);
+        };
+        auto shownName = [&] { return tree->currentIndex().data().toString(); };
+
+        ui.expectName("Entering the name of the section",
+                      "Input name of the section:", "New Section", "News");
+        QTest::mouseClick(create, Qt::LeftButton);
+        QVERIFY(ui.verify());
+        QCOMPARE(tree->model()->rowCount(), 2);
+        QCOMPARE(shownName(), QString("News"));
+        QVERIFY(tree->selectionModel()->isSelected(tree->currentIndex()));
+
+        ui.expectName("Rename section or archive", "Pleas, input new Name:", "News", "Daily");
+        QVERIFY(popupItem("renameNodeAction"));
+        popupItem("renameNodeAction")->trigger();
+        QVERIFY(ui.verify());
+        QCOMPARE(shownName(), QString("Daily"));
+
+        // Poems is open; it moves to Daily's first place and keeps its picture.
+        s.setOpenNode(2);
+        catalogue.setPicture(2, CatalogueNode::OpenArchivePicture);
+        QTest::mouseClick(move, Qt::LeftButton);
+        QVERIFY(ui.verify());
+        QCOMPARE(catalogue.nodeNames(), QStringList({"Books", "Novels", "Daily", "Poems"}));
+        const QModelIndex moved = tree->model()->index(0, 0, tree->model()->index(1, 0));
+        QCOMPARE(moved.data().toString(), QString("Poems"));
+        QVERIFY(tree->isExpanded(moved.parent()));
+        QCOMPARE(moved.data(CatalogueModel::PictureRole).toInt(),
+                 int(CatalogueNode::OpenArchivePicture));
+        QCOMPARE(s.openNode(), 3);
+        QCOMPARE(window->statusText(), QString("Open Archive: Daily\\Poems"));
+
+        // Novels leaves the catalogue; the open archive's index follows.
+        s.selectNode(1);
+        ui.expectYesNo("You really want to delete archive:\r\n\"Novels\"?", true);
+        QTest::mouseClick(remove, Qt::LeftButton);
+        QVERIFY(ui.verify());
+        QCOMPARE(catalogue.nodeNames(), QStringList({"Books", "Daily", "Poems"}));
+        QCOMPARE(s.openNode(), 2);
+
+        // Books is empty now; it goes from the pop-up menu, Daily's index follows.
+        s.selectNode(0);
+        ui.expectYesNo("You really want to delete section \"Books\"?", true);
+        QVERIFY(popupItem("deleteSectionPopupAction"));
+        popupItem("deleteSectionPopupAction")->trigger();
+        QVERIFY(ui.verify());
+        QCOMPARE(catalogue.nodeNames(), QStringList({"Daily", "Poems"}));
+        QCOMPARE(s.openNode(), 1);
+        QCOMPARE(tree->model()
+                     ->index(0, 0, tree->model()->index(0, 0))
+                     .data(CatalogueModel::PictureRole)
+                     .toInt(),
+                 int(CatalogueNode::OpenArchivePicture));
+
+        // The main menu's Path to Archive names the selected archive's zip.
+        s.selectNode(1);
+        ui.expectMessage("Path To Archive \"Daily\\Poems\":\r\n\r\n/nowhere/poems.zip");
+        window->actions().action(Command::ShowArchivePath)->trigger();
+        QVERIFY(ui.verify());
+    }
+
     void localFilesMayBeDropped_data()
     {
         QTest::addColumn<QList<QUrl>>("urls");
@@ -651,6 +747,84 @@ private Q_SLOTS:
                  QStringList({"Saving the archive...", "Tomekeeper v3.0", "busy", "still open"}));
         QVERIFY(!ui.isWorking());
         QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // The Info menu through the window: one about box, shown again each
+    // time; help without any help file names the absent one in the language
+    // active at that moment.
+    void infoMenu()
+    {
+        auto window = makeWindow();
+        FIND(about, QAction, *window, "aboutAction");
+        FIND(help, QAction, *window, "helpAction");
+        QList<QDialog *> boxes;
+        for (int i = 0; i < 2; ++i) {
+            m_modals.whenModal<QDialog>([&](QDialog *box) {
+                boxes << box;
+                QTest::keyClick(box, Qt::Key_Escape);
+            });
+            about->trigger();
+        }
+        QCOMPARE(boxes.size(), 2);
+        QVERIFY(qobject_cast<AboutDialog *>(boxes.first()));
+        QCOMPARE(boxes.first(), boxes.last());
+        QVERIFY(!boxes.first()->isVisible());
+
+        QStringList seen;
+        const auto answer = [&](QMessageBox *box) {
+            seen << box->text();
+            box->button(QMessageBox::Ok)->click();
+        };
+        m_modals.whenModal<QMessageBox>(answer);
+        help->trigger();
+        FIND(russianItem, QAction, *window, "russianAction");
+        russianItem->trigger();
+        m_modals.whenModal<QMessageBox>(answer);
+        help->trigger();
+        FIND(englishItem, QAction, *window, "englishAction");
+        englishItem->trigger();
+        QCOMPARE(seen, QStringList({"Regrettably, file of the reference HelpEng.chm is absent!",
+                                    "К сожалению, файл справки HelpRus.chm отсутствует!"}));
+    }
+
+    // Files go to the desktop as files, whatever their names hold; addresses
+    // as addresses. The about box's links go the same way and leave it open.
+    void desktopOpensFilesAndAddresses()
+    {
+        DesktopRecorder desktop;
+        for (const char *scheme : {"file", "https"})
+            QDesktopServices::setUrlHandler(scheme, &desktop, "open");
+        const auto restore = qScopeGuard([] {
+            for (const char *scheme : {"file", "https"})
+                QDesktopServices::unsetUrlHandler(scheme);
+        });
+        QWidget owner;
+        WidgetInteraction ui(&owner);
+        const QString present = m_dir->filePath("manual #1?%20.html");
+        QVERIFY(TestFiles::write(present, "help"));
+        const QString absent = m_dir->filePath("gone #2.chm");
+        QVERIFY(QDir::setCurrent(m_dir->path()));
+        QVERIFY(ui.openWithDesktop(present));
+        QVERIFY(ui.openWithDesktop(absent));
+        QVERIFY(ui.openWithDesktop("manual #1?%20.html"));
+        QVERIFY(ui.openWithDesktop("https://tomekeeper.org/download/"));
+        QCOMPARE(
+            desktop.opened,
+            QList<QUrl>({QUrl::fromLocalFile(present), QUrl::fromLocalFile(absent),
+                         QUrl::fromLocalFile(present), QUrl("https://tomekeeper.org/download/")}));
+
+        desktop.opened.clear();
+        bool stayedOpen = false;
+        m_modals.whenModal<AboutDialog>([&](AboutDialog *box) {
+            auto *link = box->findChild<QWidget *>("homeLink");
+            QVERIFY(link);
+            QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+            stayedOpen = box->isVisible();
+            box->accept();
+        });
+        ui.showAbout();
+        QVERIFY(stayedOpen);
+        QCOMPARE(desktop.opened, QList<QUrl>({AboutDialog::homePage()}));
     }
 
     // The program's own browser view, end to end.

@@ -34,6 +34,8 @@ const char *kindName(ScriptedInteraction::Kind kind)
         return "attach";
     case K::OpenWithDesktop:
         return "open with desktop";
+    case K::About:
+        return "about";
     }
     return "?";
 }
@@ -140,6 +142,11 @@ ScriptedInteraction &ScriptedInteraction::expectOpenWithDesktop(const QString &t
     Step step{Kind::OpenWithDesktop, {target}};
     step.yes = answer;
     return expect(std::move(step));
+}
+
+ScriptedInteraction &ScriptedInteraction::expectAbout()
+{
+    return expect({Kind::About, {}});
 }
 
 ScriptedInteraction &
@@ -266,6 +273,11 @@ bool ScriptedInteraction::editAttach(AttachValues &values)
 bool ScriptedInteraction::openWithDesktop(const QString &fileOrAddress)
 {
     return take(Kind::OpenWithDesktop, {fileOrAddress}).yes;
+}
+
+void ScriptedInteraction::showAbout()
+{
+    take(Kind::About, {});
 }
 
 void ScriptedInteraction::waitForWork(QFuture<void> work, const QString &label)

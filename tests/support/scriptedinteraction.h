@@ -28,6 +28,7 @@ public:
         CreateArchive,
         Attach,
         OpenWithDesktop,
+        About,
     };
 
     ~ScriptedInteraction() override;
@@ -46,6 +47,7 @@ public:
     ScriptedInteraction &expectFolder(const QString &caption, const QString &startFolder,
                                       const QString &answer);
     ScriptedInteraction &expectOpenWithDesktop(const QString &target, bool answer = true);
+    ScriptedInteraction &expectAbout();
     // The function gets the values the dialog was filled with, may change them
     // and returns whether the dialog is accepted.
     ScriptedInteraction &expectSettings(std::function<bool(SettingsDialogValues &)> answer);
@@ -72,6 +74,7 @@ public:
     bool editCreateArchive(CreateArchiveValues &values) override;
     bool editAttach(AttachValues &values) override;
     bool openWithDesktop(const QString &fileOrAddress) override;
+    void showAbout() override;
 
 protected:
     void waitForWork(QFuture<void> work, const QString &label) override;

@@ -24,6 +24,7 @@ public:
     static void prepareProcess();
 
     void navigate(const QString &location) override;
+    bool hasPage() const override;
     bool offline() const override;
     void setOffline(bool offline) override;
     void print() override;
@@ -33,15 +34,20 @@ public:
     QWebEngineView *browser() const { return m_view; }
     FindBar *findBar() const { return m_findBar; }
 
+    // Renders the shown page onto printer and waits until it is done; false
+    // when the browser could not. User input waits meanwhile: the preview
+    // window must not ask for another rendering while this one runs.
+    bool renderTo(QPrinter *printer);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void printWith(QPrinter *printer);
     void findText(const QString &text, bool backward);
 
     QWebEngineProfile *m_profile;
     OfflineInterceptor *m_interceptor;
     FindBar *m_findBar;
     QWebEngineView *m_view;
+    bool m_printing = false;
 };
