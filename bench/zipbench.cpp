@@ -1,5 +1,7 @@
 // Unpacking and writing back an archive, against Info-ZIP on the same data in
-// the same run: extractAll against `unzip -q`, writeZip against `zip -9 -r -q`.
+// the same run: extractAll against `unzip -q`, writeZip against `zip -9 -r -q`,
+// and the write-back after a small change (our update of the unpacked zip)
+// against `zip -FS` on the same folder and zip. bench/README.md explains the rows.
 //
 //   zipbench [--pages N] [--runs N] [--seed N]
 //
@@ -18,6 +20,7 @@
 #include "storage/listfile.h"
 #include "storage/pagelistmodel.h"
 #include "zip/ziparchiver.h"
+#include "zip/zipwriter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,6 +30,7 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <algorithm>
 #include <cstdio>
 #include <spawn.h>
@@ -39,7 +43,8 @@ namespace {
 
 struct RunResult {
     bool ok = false;
-    double ms = 0;    // the operation
+    double ms = 0;    // the whole process
+    double opMs = 0;  // the operation alone, as one of our children reports it
     long peakKiB = 0; // high-water mark of the resident set
 };
 
@@ -119,6 +124,8 @@ RunResult spawn(const QStringList &args, const QString &workingDir = {}, bool sa
         // Both sides are timed as whole processes, start-up included.
         if (line.startsWith("hwm="))
             result.peakKiB = line.mid(4).toLong();
+        else if (line.startsWith("ms="))
+            result.opMs = line.mid(3).toDouble();
     }
     return result;
 }
@@ -173,40 +180,73 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 }
 
 // About 250 KB a page: the page, 3 text files and 7 pictures in its folder.
+qint64 writePage(const QString &folder, int index, QRandomGenerator &rng, PageListModel &list,
+                 int *fileCount)
+{
+    const QString base = QStringLiteral("page%1").arg(index, 3, 10, QLatin1Char('0'));
+    const QString companion = base + QStringLiteral("_files");
+    QDir().mkpath(folder + u'/' + companion);
+    QList<QPair<QString, QByteArray>> content;
+    content.append({base + QStringLiteral(".htm"), html(rng, 20 + rng.bounded(40), companion)});
+    content.append({companion + QStringLiteral("/style.css"),
+                    QStringLiteral(".text { %1 }\n").arg(words(rng, 600)).toUtf8()});
+    content.append({companion + QStringLiteral("/menu.js"),
+                    QStringLiteral("// %1\nvar menu = 1;\n").arg(words(rng, 900)).toUtf8()});
+    content.append({companion + QStringLiteral("/frame.htm"), html(rng, 4, companion)});
+    for (int p = 0; p < 7; ++p)
+        content.append({companion + QStringLiteral("/pic%1.jpg").arg(p),
+                        noise(rng, 4000 + rng.bounded(56000))});
+    qint64 total = 0;
+    for (const auto &[name, bytes] : content) {
+        if (!writeFile(folder + u'/' + name, bytes))
+            return -1;
+        total += bytes.size();
+        ++*fileCount;
+    }
+    list.append(QStringLiteral("Page %1: %2").arg(index).arg(words(rng, 4).trimmed()),
+                base + QStringLiteral(".htm"));
+    return total;
+}
+
 qint64 generate(const QString &folder, int pages, quint32 seed, int *fileCount)
 {
     QRandomGenerator rng(seed);
     PageListModel list;
     qint64 total = 0;
-    int files = 0;
+    *fileCount = 0;
     QDir().mkpath(folder);
     for (int i = 0; i < pages; ++i) {
-        const QString base = QStringLiteral("page%1").arg(i, 3, 10, QLatin1Char('0'));
-        const QString companion = base + QStringLiteral("_files");
-        QDir().mkpath(folder + u'/' + companion);
-        QList<QPair<QString, QByteArray>> content;
-        content.append({base + QStringLiteral(".htm"), html(rng, 20 + rng.bounded(40), companion)});
-        content.append({companion + QStringLiteral("/style.css"),
-                        QStringLiteral(".text { %1 }\n").arg(words(rng, 600)).toUtf8()});
-        content.append({companion + QStringLiteral("/menu.js"),
-                        QStringLiteral("// %1\nvar menu = 1;\n").arg(words(rng, 900)).toUtf8()});
-        content.append({companion + QStringLiteral("/frame.htm"), html(rng, 4, companion)});
-        for (int p = 0; p < 7; ++p)
-            content.append({companion + QStringLiteral("/pic%1.jpg").arg(p),
-                            noise(rng, 4000 + rng.bounded(56000))});
-        for (const auto &[name, bytes] : content) {
-            if (!writeFile(folder + u'/' + name, bytes))
-                return -1;
-            total += bytes.size();
-            ++files;
-        }
-        list.append(QStringLiteral("Page %1: %2").arg(i).arg(words(rng, 4).trimmed()),
-                    base + QStringLiteral(".htm"));
+        const qint64 bytes = writePage(folder, i, rng, list, fileCount);
+        if (bytes < 0)
+            return -1;
+        total += bytes;
     }
     if (!writeListFile(folder, list))
         return -1;
-    *fileCount = files + 1;
+    *fileCount += 1;
     return total + QFileInfo(ListFile::path(folder)).size();
+}
+
+// The change an update row makes to an unpacked archive and its page list.
+bool change(const QString &folder, const QString &what, PageListModel &pages)
+{
+    if (what == QLatin1String("add")) {
+        QRandomGenerator rng(4242);
+        int files = 0;
+        return writePage(folder, 999, rng, pages, &files) > 0;
+    }
+    if (what == QLatin1String("remove")) {
+        const QString file = pages.fileName(0);
+        const QString companion = ArchiveStorage::pageBaseName(file) + QStringLiteral("_files");
+        pages.removeAt(0);
+        return QFile::remove(folder + u'/' + file) &&
+               QDir(folder + u'/' + companion).removeRecursively();
+    }
+    if (what == QLatin1String("rename")) {
+        pages.setTitle(0, QStringLiteral("A title the user gave it"));
+        return true;
+    }
+    return false;
 }
 
 double median(QList<double> values)
@@ -222,12 +262,16 @@ QString mb(qint64 bytes)
 }
 
 // --child extract <zip> <dest> | save <folder> <zip> | idle
+//       | update <zip> <folder> <add|remove|rename> [full]
+// update unpacks the zip into the folder, makes the change and times the
+// write-back alone: incremental, or with full a write of every file.
 int child(const QStringList &args)
 {
     const QString op = args.value(2);
     ZipArchiver zip;
     QElapsedTimer timer;
     bool ok = false;
+    PageListModel pages;
     if (op == QLatin1String("extract")) {
         QDir().mkpath(args.value(4));
         zip.setUnzipFileName(args.value(3));
@@ -236,13 +280,32 @@ int child(const QStringList &args)
         if (!ok)
             std::fprintf(stderr, "extractAll: %s\n", qPrintable(zip.lastError()));
     } else if (op == QLatin1String("save")) {
-        PageListModel pages;
         const QString folder = args.value(3);
         ArchiveStorage storage(zip, WorkFolders{folder, folder});
         readListFile(ListFile::path(folder), pages);
         timer.start();
         ok = storage.writeZip(folder, args.value(4), pages.titles(), pages.fileNames());
         // Our side's messages go to stderr: the benchmark has no one to ask.
+        if (!ok)
+            std::fprintf(stderr, "%s\n", qPrintable(storage.lastFailure().text));
+    } else if (op == QLatin1String("update")) {
+        const QString zipPath = args.value(3);
+        const QString folder = args.value(4);
+        ArchiveStorage storage(zip, WorkFolders{folder, folder});
+        QDir().mkpath(folder);
+        if (!storage.unpack(zipPath, folder) || !readListFile(ListFile::path(folder), pages) ||
+            !change(folder, args.value(5), pages))
+            return 1;
+        ::sync(); // the unpacking's dirty pages are not the write-back's to pay for
+        if (args.value(6) == QLatin1String("full")) {
+            ArchiveStorage fresh(zip, WorkFolders{folder, folder});
+            timer.start();
+            ok = fresh.writeZip(folder, zipPath, pages.titles(), pages.fileNames());
+        } else {
+            timer.start();
+            ok = storage.writeZip(folder, zipPath, pages.titles(), pages.fileNames());
+            ok = ok && storage.writer().copiedEntries() > 0;
+        }
         if (!ok)
             std::fprintf(stderr, "%s\n", qPrintable(storage.lastFailure().text));
     } else if (op == QLatin1String("idle")) {
@@ -258,10 +321,10 @@ struct Side {
     QList<double> ms;
     long peakKiB = 0;
     bool failed = false;
-    void add(const RunResult &r)
+    void add(const RunResult &r, bool operationOnly = false)
     {
         failed = failed || !r.ok;
-        ms << r.ms;
+        ms << (operationOnly ? r.opMs : r.ms);
         peakKiB = std::max(peakKiB, r.peakKiB);
     }
 };
@@ -270,8 +333,14 @@ void printRow(const char *what, const Side &ours, const Side &theirs)
 {
     const double a = median(ours.ms);
     const double b = median(theirs.ms);
-    std::printf("%-30s %10.1f ms %10.1f ms %8.2f%s\n", what, a, b, b > 0 ? a / b : 0.0,
+    std::printf("%-34s %10.1f ms %10.1f ms %8.2f%s\n", what, a, b, b > 0 ? a / b : 0.0,
                 ours.failed || theirs.failed ? "  (a run FAILED)" : "");
+}
+
+bool copyFresh(const QString &from, const QString &to)
+{
+    QFile::remove(to);
+    return QFile::copy(from, to);
 }
 
 } // namespace
@@ -305,7 +374,10 @@ int main(int argc, char **argv)
     const QString source = tmp.filePath(QStringLiteral("work"));
     int files = 0;
     const qint64 bytes = generate(source, pages, seed, &files);
-    if (bytes < 0) {
+    // The same kind of set at half the size, for the memory row.
+    const QString half = tmp.filePath(QStringLiteral("half"));
+    int halfFiles = 0;
+    if (bytes < 0 || generate(half, std::max(1, pages / 2), seed, &halfFiles) < 0) {
         std::fprintf(stderr, "cannot generate the working set in %s\n", qPrintable(tmp.path()));
         return 1;
     }
@@ -330,7 +402,7 @@ int main(int argc, char **argv)
         ::sync();
     };
 
-    Side unpackOurs, unpackTheirs, saveOurs, saveTheirs;
+    Side unpackOurs, unpackTheirs, saveOurs, saveTheirs, saveHalf;
     qint64 oursSize = 0, theirsSize = 0;
     for (int run = -1; run < runs; ++run) { // run -1 warms the cache
         clean();
@@ -344,13 +416,55 @@ int main(int argc, char **argv)
         const RunResult d = spawn({zipTool, "-9", "-r", "-q", theirsOut, "."}, source);
         oursSize = QFileInfo(oursOut).size();
         theirsSize = QFileInfo(theirsOut).size();
+        ::sync();
+        const RunResult e = spawn({self, "--child", "save", half, oursOut});
         if (run < 0)
             continue;
         unpackOurs.add(a);
         unpackTheirs.add(b);
         saveOurs.add(c);
         saveTheirs.add(d);
+        saveHalf.add(e);
     }
+
+    // Updates: both sides start from the archive unpacked by themselves, make
+    // the same change, and write the same zip back.
+    const QStringList changes{QStringLiteral("add"), QStringLiteral("remove"),
+                              QStringLiteral("rename")};
+    QList<Side> updateOurs(changes.size()), updateTheirs(changes.size());
+    Side incremental, fullAfterAdd;
+    for (int run = -1; run < runs; ++run) {
+        for (qsizetype i = 0; i < changes.size(); ++i) {
+            clean();
+            copyFresh(archive, oursOut);
+            const RunResult a = spawn({self, "--child", "update", oursOut, oursDir, changes.at(i)});
+            clean();
+            copyFresh(archive, theirsOut);
+            PageListModel list;
+            RunResult b;
+            if (spawn({unzipTool, "-q", theirsOut, "-d", theirsDir}).ok &&
+                readListFile(ListFile::path(theirsDir), list) &&
+                change(theirsDir, changes.at(i), list) && writeListFile(theirsDir, list)) {
+                ::sync();
+                b = spawn({zipTool, "-FS", "-9", "-r", "-q", theirsOut, "."}, theirsDir);
+            }
+            if (run >= 0) {
+                updateOurs[i].add(a, true);
+                updateTheirs[i].add(b);
+            }
+        }
+        clean();
+        copyFresh(archive, oursOut);
+        const RunResult full = spawn({self, "--child", "update", oursOut, oursDir, "add", "full"});
+        clean();
+        copyFresh(archive, oursOut);
+        const RunResult inc = spawn({self, "--child", "update", oursOut, oursDir, "add"});
+        if (run >= 0) {
+            fullAfterAdd.add(full, true);
+            incremental.add(inc, true);
+        }
+    }
+
     // Info-ZIP's memory, in runs of their own: sampling takes time.
     clean();
     QDir().mkpath(theirsDir);
@@ -361,21 +475,36 @@ int main(int argc, char **argv)
 
     std::printf("zipbench: %d pages, %d files, %s of data (seed %u); zip to unpack: %s\n", pages,
                 files, qPrintable(mb(bytes)), seed, qPrintable(mb(QFileInfo(archive).size())));
-    std::printf("median of %d runs after one warm-up, same machine, same data, warm cache\n\n",
-                runs);
-    std::printf("%-30s %13s %13s %8s\n", "", "ours", "Info-ZIP", "ratio");
+    std::printf("median of %d runs after one warm-up, same machine, same data, warm cache, "
+                "%d cores\n\n",
+                runs, QThread::idealThreadCount());
+    std::printf("%-34s %13s %13s %8s\n", "", "ours", "Info-ZIP", "ratio");
     printRow("unpack (extractAll / unzip -q)", unpackOurs, unpackTheirs);
     printRow("write (writeZip / zip -9 -r -q)", saveOurs, saveTheirs);
-    std::printf("%-30s %13s %13s\n", "zip written", qPrintable(mb(oursSize)),
+    printRow("update, one page added", updateOurs[0], updateTheirs[0]);
+    printRow("update, one page removed", updateOurs[1], updateTheirs[1]);
+    printRow("update, one title renamed", updateOurs[2], updateTheirs[2]);
+    std::printf("%-34s %13s %13s\n", "zip written", qPrintable(mb(oursSize)),
                 qPrintable(mb(theirsSize)));
-    std::printf("%-30s %9ld KiB %9ld KiB\n", "peak memory (VmHWM), unpack", unpackOurs.peakKiB,
+    std::printf("%-34s %9ld KiB %9ld KiB\n", "peak memory (VmHWM), unpack", unpackOurs.peakKiB,
                 unpackTheirs.peakKiB);
-    std::printf("%-30s %9ld KiB %9ld KiB\n", "peak memory (VmHWM), write", saveOurs.peakKiB,
+    std::printf("%-34s %9ld KiB %9ld KiB\n", "peak memory (VmHWM), write", saveOurs.peakKiB,
                 saveTheirs.peakKiB);
     std::printf("(our side is the whole program's process: started and doing nothing it "
-                "peaks at %ld KiB)\n",
+                "peaks at %ld KiB)\n\n",
                 idle.peakKiB);
-    std::printf("ours writes to a temporary file, fsyncs it and renames it over the zip;"
-                " zip -9 does not fsync.\n");
-    return unpackOurs.failed || unpackTheirs.failed || saveOurs.failed || saveTheirs.failed ? 1 : 0;
+    std::printf("%-34s %13s %13s %8s\n", "ours against ours", "update", "full", "ratio");
+    printRow("update vs full write-back, 1 added", incremental, fullAfterAdd);
+    std::printf("%-34s %13s %13s %8s\n", "", QString::number(pages).toLatin1().constData(),
+                QString::number(std::max(1, pages / 2)).toLatin1().constData(), "ratio");
+    std::printf("%-34s %9ld KiB %9ld KiB %8.2f\n", "peak memory, write, pages", saveOurs.peakKiB,
+                saveHalf.peakKiB,
+                saveHalf.peakKiB > 0 ? double(saveOurs.peakKiB) / saveHalf.peakKiB : 0.0);
+    std::printf("\nours writes to a temporary file, fsyncs it and renames it over the zip;"
+                " zip does not fsync.\n");
+    bool failed = unpackOurs.failed || unpackTheirs.failed || saveOurs.failed ||
+                  saveTheirs.failed || incremental.failed || fullAfterAdd.failed;
+    for (qsizetype i = 0; i < changes.size(); ++i)
+        failed = failed || updateOurs[i].failed || updateTheirs[i].failed;
+    return failed ? 1 : 0;
 }

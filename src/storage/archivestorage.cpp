@@ -105,18 +105,25 @@ bool syncPath(const QString &path, bool folder)
 
 // Puts the finished temporary file in the zip's place: its data on disk first,
 // then the rename (the old zip or the new one, never half of either), then the
-// folder entry.
-bool replaceWith(const QString &temp, const QString &target)
+// folder entry. identity: the new zip's, as it stands under its name.
+bool replaceWith(const QString &temp, const QString &target, FileIdentity *identity)
 {
     const QByteArray targetName = QFile::encodeName(target);
+    const QByteArray tempName = QFile::encodeName(temp);
     struct stat old {};
     if (::stat(targetName.constData(), &old) == 0)
-        ::chmod(QFile::encodeName(temp).constData(), old.st_mode & 07777);
-    if (!syncPath(temp, false))
+        ::chmod(tempName.constData(), old.st_mode & 07777);
+    const int fd = ::open(tempName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    if (::rename(QFile::encodeName(temp).constData(), targetName.constData()) != 0)
-        return false;
-    return syncPath(QFileInfo(target).absolutePath(), true);
+    struct stat renamed {};
+    const bool replaced =
+        ::fsync(fd) == 0 && ::rename(tempName.constData(), targetName.constData()) == 0 &&
+        syncPath(QFileInfo(target).absolutePath(), true) && fstat(fd, &renamed) == 0;
+    ::close(fd);
+    if (replaced)
+        *identity = FileIdentity::of(renamed); // the rename changed its change time
+    return replaced;
 }
 
 void makeWritable(const QString &path, bool folder)
@@ -172,11 +179,13 @@ bool ArchiveStorage::fail(StorageFailure::Box box, const QString &text)
 bool ArchiveStorage::unpack(const QString &zipPath, const QString &folder)
 {
     m_failure = {};
+    m_record.clear();
     // A reader still open on an older file of the same name must not be reused.
     m_zip.setUnzipFileName(QString());
     m_zip.setUnzipFileName(zipPath);
     if (!m_zip.extractAll(folder))
         return fail(StorageFailure::Box::Message, msg(MessageId::ArchiveDamaged));
+    m_record = m_zip.takeUnpackRecord();
     return true;
 }
 
@@ -206,14 +215,19 @@ bool ArchiveStorage::zipFolder(const QString &folder, const QString &zipPath)
         return false;
     QStringList files;
     QStringList unlisted;
-    listFiles(folder, QString(), files, unlisted);
-    if (!unlisted.isEmpty()) {
-        reportFailures(unlisted);
+    QStringList links;
+    QList<qint64> sizes;
+    listFiles(folder, QString(), files, unlisted, &links, &sizes);
+    // A link is never followed (its target's bytes must not enter the zip) nor
+    // left out (what it stands for would be missing from the archive): the
+    // write-back fails and names it, and the old zip stays.
+    if (!unlisted.isEmpty() || !links.isEmpty()) {
+        reportFailures(unlisted + links);
         return false;
     }
     if (files.isEmpty())
         return false; // an empty zip would replace the old one for nothing
-    if (refuseOversized(folder, files))
+    if (refuseOversized(files, sizes))
         return false;
 
     const QFileInfo zipInfo(zipPath);
@@ -225,23 +239,34 @@ bool ArchiveStorage::zipFolder(const QString &folder, const QString &zipPath)
         if (temp.isEmpty()) {
             failed = files;
         } else {
-            m_zip.setZipFileName(temp);
-            for (const QString &relative : std::as_const(files)) {
-                const QString source = folder + u'/' + relative;
-                if (!QFileInfo(source).isFile() || m_zip.addFile(source, relative) != 0)
-                    failed << relative;
-            }
-            // Closing writes the central directory: without it nothing went in.
-            if (!m_zip.setZipFileName(QString()) && failed.isEmpty())
-                failed = files;
+            // Entries whose files are as they were unpacked (or last written)
+            // are copied from that zip, if it is still the same file.
+            const bool ownRecord =
+                m_record.isValid() && m_record.folder() == UnpackRecord::folderKey(folder);
+            // The zip component's progress event reports the writer's work
+            // too, one call at a time although it comes from several threads.
+            m_writer.onProgress = [this, folder](const QString &file, qint64 bytes) {
+                if (!m_zip.onProgress)
+                    return;
+                const std::lock_guard lock(m_progressMutex);
+                m_zip.onProgress(&m_zip,
+                                 bytes == 0 ? ProgressKind::AddStart : ProgressKind::AddBlock,
+                                 folder + u'/' + file, bytes);
+            };
+            if (!m_writer.write(folder, files, temp, ownRecord ? &m_record : nullptr))
+                failed = m_writer.failedFiles();
+            FileIdentity written;
             if (failed.isEmpty()) {
                 const QString reading = m_zip.unzipFileName();
                 if (!reading.isEmpty() && QFileInfo(reading).absoluteFilePath() == target)
                     m_zip.setUnzipFileName(QString());
-                if (replaceWith(temp, target))
+                if (replaceWith(temp, target, &written)) {
                     removeLeftoverTemps(target);
-                else
+                    m_record = m_writer.written();
+                    m_record.setZip(target, written);
+                } else {
                     failed = files;
+                }
             }
             if (!failed.isEmpty())
                 QFile::remove(temp);
@@ -254,7 +279,7 @@ bool ArchiveStorage::zipFolder(const QString &folder, const QString &zipPath)
     return true;
 }
 
-bool ArchiveStorage::refuseOversized(const QString &folder, const QStringList &files)
+bool ArchiveStorage::refuseOversized(const QStringList &files, const QList<qint64> &sizes)
 {
     // The zip component would refuse these files one by one, after the work
     // of compressing the others. Refused here: files too big on their own,
@@ -268,7 +293,7 @@ bool ArchiveStorage::refuseOversized(const QString &folder, const QStringList &f
     std::uint64_t zipBytes = 22; // end of central directory
     std::uint64_t plainBytes = 0;
     for (qsizetype i = 0; i < n; ++i) {
-        plain[i] = std::uint64_t(qMax<qint64>(0, QFileInfo(folder + u'/' + files.at(i)).size()));
+        plain[i] = std::uint64_t(qMax<qint64>(0, sizes.at(i)));
         const std::uint64_t name = std::uint64_t(files.at(i).toUtf8().size());
         cost[i] = ZipGuard::entryBound(plain.at(i), 30 + 46 + 2 * (name + 9 + name));
         refused[i] = plain.at(i) > kMaxEntrySize || std::uint64_t(i) >= kMaxEntries;
@@ -317,7 +342,7 @@ bool ArchiveStorage::listFilesBelow(const QString &folder, QStringList &relative
 }
 
 void ArchiveStorage::listFiles(const QString &folder, const QString &prefix, QStringList &files,
-                               QStringList &unlisted)
+                               QStringList &unlisted, QStringList *links, QList<qint64> *sizes)
 {
     const QFileInfo self(folder);
     if (!self.isReadable() || !self.isExecutable()) {
@@ -327,11 +352,18 @@ void ArchiveStorage::listFiles(const QString &folder, const QString &prefix, QSt
     const QFileInfoList entries = QDir(folder).entryInfoList(allEntries(), QDir::Unsorted);
     for (const QFileInfo &entry : entries) {
         const QString relative = prefix + entry.fileName();
-        // A linked folder is not descended into: it could lead back up the tree.
-        if (entry.isDir() && !entry.isSymLink())
-            listFiles(entry.filePath(), relative + u'/', files, unlisted);
-        else if (entry.isFile())
+        // Links are not files of the folder: a linked folder could lead back
+        // up the tree, a linked file anywhere.
+        if (entry.isSymLink()) {
+            if (links)
+                *links << relative;
+        } else if (entry.isDir()) {
+            listFiles(entry.filePath(), relative + u'/', files, unlisted, links, sizes);
+        } else if (entry.isFile()) {
             files << relative;
+            if (sizes)
+                *sizes << entry.size();
+        }
     }
 }
 
@@ -343,6 +375,8 @@ bool ArchiveStorage::removeFolder(const QString &folder)
         return QFile::remove(folder);
     if (folder.isEmpty() || !info.isDir())
         return false;
+    if (m_record.folder() == UnpackRecord::folderKey(folder))
+        m_record.clear();
     return removeTree(folder);
 }
 

@@ -2,9 +2,12 @@
 
 #include "storage/storagefailure.h"
 #include "storage/workfolders.h"
+#include "zip/unpackrecord.h"
+#include "zip/zipwriter.h"
 
 #include <QString>
 #include <QStringList>
+#include <mutex>
 
 class PageListModel;
 class ZipArchiver;
@@ -27,6 +30,9 @@ public:
 
     // Unpacks the zip into folder; false (the damaged-archive message) when it
     // could not. What was unpacked before the failure stays: callers remove folder.
+    // What the unpacking found is kept as record(), so that writing folder
+    // back copies the entries whose files did not change instead of
+    // compressing them again.
     bool unpack(const QString &zipPath, const QString &folder);
 
     // Writes the page list file of these pages, then zips every file below
@@ -36,8 +42,18 @@ public:
     // written. False with no failure to show when folder does not exist.
     bool writeZip(const QString &folder, const QString &zipPath, const QStringList &titles,
                   const QStringList &fileNames);
+    // With a record() for folder, files that are still as it names them are
+    // copied from its zip; the new zip becomes the record in turn.
     // writeZip that keeps the page list file already in folder.
     bool writeZipKeepingListFile(const QString &folder, const QString &zipPath);
+
+    // The writer every write-back goes through (thread count; tests hook it).
+    ZipWriter &writer() { return m_writer; }
+    // What the last unpacking into a folder, or the last write-back from it,
+    // found: the zip, and which file each of its entries is in that folder.
+    // The owner of the folder keeps it between operations.
+    const UnpackRecord &record() const { return m_record; }
+    void setRecord(const UnpackRecord &record) { m_record = record; }
 
     // Removes folder and everything below it, making entries writable first.
     // Symbolic links are removed, never followed. True when folder itself is
@@ -82,9 +98,11 @@ public:
 
 private:
     bool zipFolder(const QString &folder, const QString &zipPath);
+    // links: symbolic links met, not followed; sizes: of files, as listed.
     void listFiles(const QString &folder, const QString &prefix, QStringList &files,
-                   QStringList &unlisted);
-    bool refuseOversized(const QString &folder, const QStringList &files);
+                   QStringList &unlisted, QStringList *links = nullptr,
+                   QList<qint64> *sizes = nullptr);
+    bool refuseOversized(const QStringList &files, const QList<qint64> &sizes);
     void reportFailures(const QStringList &failed);
     bool removeTree(const QString &folder);
     bool fail(StorageFailure::Box box, const QString &text);
@@ -93,4 +111,7 @@ private:
     const WorkFolders m_folders;
     bool m_deleteOriginals = false;
     StorageFailure m_failure;
+    ZipWriter m_writer;
+    UnpackRecord m_record;
+    std::mutex m_progressMutex;
 };

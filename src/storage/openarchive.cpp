@@ -69,6 +69,7 @@ OpenArchive::OpenStatus OpenArchive::open(const QString &zipPath, LongWork &work
     forgetOriginals();
     m_pages.clear();
     m_zipPath.clear();
+    m_unpacked.clear();
     m_failure = {};
     // The record goes first: a folder half emptied or half unpacked must never
     // pass for the archive's working copy after a crash.
@@ -86,6 +87,7 @@ OpenArchive::OpenStatus OpenArchive::open(const QString &zipPath, LongWork &work
         StorageFailure failure;
         QStringList titles;
         QStringList fileNames;
+        UnpackRecord record;
     } unpacked;
     const WorkFolders folders = m_folders;
     work.run(msg(MessageId::ProgressUnpacking), [&unpacked, folders, zipPath](WorkProgress &) {
@@ -107,6 +109,7 @@ OpenArchive::OpenStatus OpenArchive::open(const QString &zipPath, LongWork &work
             removeAny(storage, folder);
             return;
         }
+        unpacked.record = storage.record();
         QByteArray list;
         if (!readWholeFile(ListFile::path(folder), list)) {
             unpacked.status = OpenStatus::ListFileMissing;
@@ -129,6 +132,7 @@ OpenArchive::OpenStatus OpenArchive::open(const QString &zipPath, LongWork &work
         return unpacked.status;
     }
     m_zipPath = zipPath;
+    m_unpacked = std::move(unpacked.record);
     m_pages.reset(unpacked.titles, unpacked.fileNames);
     m_record = {zipPath, {}, {}};
     if (!writeRecord())
@@ -201,6 +205,7 @@ bool OpenArchive::startNew(const QString &zipPath)
     }
     m_pages.clear();
     m_zipPath = zipPath;
+    m_unpacked.clear();
     m_changed = true;
     m_record = {zipPath, {}, {}};
     if (!writeRecord())
@@ -236,17 +241,20 @@ bool OpenArchive::writeTo(const QString &zipPath, LongWork &work)
     struct Written {
         bool ok = false;
         StorageFailure failure;
+        UnpackRecord record;
     } written;
     const WorkFolders folders = m_folders;
     const QStringList titles = m_pages.titles();
     const QStringList fileNames = m_pages.fileNames();
     const QList<TakenFile> originals = m_originals;
     const QStringList originalFolders = m_originalFolders;
+    const UnpackRecord record = m_unpacked;
     work.run(msg(MessageId::ProgressWritingBack), [&written, folders, zipPath, titles, fileNames,
-                                                   originals,
-                                                   originalFolders](WorkProgress &progress) {
+                                                   originals, originalFolders,
+                                                   record](WorkProgress &progress) {
         ZipArchiver zip;
         ArchiveStorage storage(zip, folders);
+        storage.setRecord(record);
         QStringList files;
         storage.listFilesBelow(folders.archive, files);
         progress.setTotal(int(files.size()) + 1); // the list file may be new
@@ -256,8 +264,10 @@ bool OpenArchive::writeTo(const QString &zipPath, LongWork &work)
         };
         written.ok = storage.writeZip(folders.archive, zipPath, titles, fileNames);
         written.failure = storage.lastFailure();
-        if (written.ok)
+        if (written.ok) {
+            written.record = storage.record();
             deleteSafeOriginals(folders.archive, originals, originalFolders);
+        }
     });
     if (!written.ok) {
         m_failure = written.failure;
@@ -268,6 +278,10 @@ bool OpenArchive::writeTo(const QString &zipPath, LongWork &work)
         return false;
     }
     forgetOriginals();
+    // A failed write-back left the old zip, and the record of it, as they were;
+    // a copy written elsewhere says nothing about the archive's own zip.
+    if (zipPath == m_zipPath)
+        m_unpacked = std::move(written.record);
     return true;
 }
 
@@ -279,6 +293,7 @@ bool OpenArchive::close()
     forgetOriginals();
     m_pages.clear();
     m_zipPath.clear();
+    m_unpacked.clear();
     m_record = {};
     // The record first: what a failed removal leaves is no working copy.
     if (!WorkRecord::remove(m_folders.archive)) {
@@ -301,6 +316,7 @@ QString OpenArchive::setAside()
     forgetOriginals();
     m_pages.clear();
     m_zipPath.clear();
+    m_unpacked.clear();
     m_changed = false;
     m_record = {};
     // Set aside, the copy belongs to no archive: nothing writes it back by itself.

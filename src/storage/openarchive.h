@@ -5,6 +5,7 @@
 #include "storage/storagefailure.h"
 #include "storage/workfolders.h"
 #include "storage/workrecord.h"
+#include "zip/unpackrecord.h"
 
 #include <QItemSelectionModel>
 
@@ -68,8 +69,9 @@ public:
     bool startNew(const QString &zipPath);
 
     // Writes the working copy, with a page list file from the pages, into the
-    // zip as long work. The zip is replaced only by a complete new one; true
-    // when it was, and the archive is then no longer changed. The working
+    // zip as long work. Files still as the last unpacking or write-back left
+    // them are copied from the zip, while it is still that same file. The zip is replaced only by a
+    // complete new one; true when it was, and the archive is then no longer changed. The working
     // folder stays either way. Nothing to write (no working folder) counts as done.
     bool writeBack(LongWork &work);
     // Writes the working copy, with a page list file from the pages, into
@@ -111,4 +113,6 @@ private:
     StorageFailure m_failure;
     QList<TakenFile> m_originals;
     QStringList m_originalFolders;
+    // What the working copy was unpacked from, or last written back to.
+    UnpackRecord m_unpacked;
 };

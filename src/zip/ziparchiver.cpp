@@ -1,6 +1,7 @@
 #include "zip/ziparchiver.h"
 
 #include "zip/entryname.h"
+#include "zip/zipformat.h"
 #include "zip/zipguard.h"
 #include "zip/zipreadstream.h"
 
@@ -25,20 +26,6 @@ constexpr std::size_t kBufferSize = 8192;
 constexpr std::size_t kNameBufferSize = 0x10000; // a 16-bit length and room for a zero
 constexpr int kCompressionLevel = 9;
 constexpr uLong kMadeByMsDos = 0; // attributes are left zero, as an MS-DOS host writes them
-
-// MS-DOS dates run from 1980 to 2107 at two-second steps, in local time.
-uLong toDosDate(time_t t)
-{
-    struct tm tm {};
-    localtime_r(&t, &tm);
-    if (tm.tm_year < 80)
-        return (1u << 21) | (1u << 16); // 1980-01-01 00:00:00
-    if (tm.tm_year > 207)
-        return (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
-    return (uLong(tm.tm_year - 80) << 25) | (uLong(tm.tm_mon + 1) << 21) |
-           (uLong(tm.tm_mday) << 16) | (uLong(tm.tm_hour) << 11) | (uLong(tm.tm_min) << 5) |
-           uLong(tm.tm_sec / 2);
-}
 
 QDateTime fromDosDate(uLong dos)
 {
@@ -138,6 +125,9 @@ struct ZipArchiver::Private {
     QByteArray folder; // relative to the destination
     int folderFd = -1;
     bool unpackingAll = false;
+    // What extractAll found, kept while every entry goes well.
+    UnpackRecord record;
+    bool recording = false;
 
     bool openDestination(const QString &path);
     int openFolder(const QByteArray &relative);
@@ -287,6 +277,13 @@ void ZipArchiver::setUnzipFileName(const QString &path)
     d->unzipFileName = path;
 }
 
+UnpackRecord ZipArchiver::takeUnpackRecord()
+{
+    UnpackRecord record = std::move(d->record);
+    d->record.clear();
+    return record;
+}
+
 QString ZipArchiver::lastError() const
 {
     return d->lastError;
@@ -345,7 +342,7 @@ int ZipArchiver::addFile(const QString &source, const QString &entryName)
     }
 
     zip_fileinfo info{};
-    info.dosDate = toDosDate(st.st_mtime);
+    info.dosDate = ZipFormat::toDosDate(st.st_mtime);
     const auto extraSize = static_cast<uInt>(name->extra.size());
     const char *extra = extraSize ? name->extra.constData() : nullptr;
     int result = zipOpenNewFileInZip4(d->zip, name->name.constData(), &info, extra, extraSize,
@@ -403,6 +400,7 @@ int ZipArchiver::addFile(const QString &source, const QString &entryName)
 bool ZipArchiver::extractAll(const QString &destination)
 {
     d->lastError.clear();
+    d->record.clear();
     if (!d->unz && !d->unzipFileName.isEmpty() && QFileInfo(d->unzipFileName).isFile()) {
         zlib_filefunc64_def functions = d->readStream.functions();
         d->unz = unzOpen2_64(QFile::encodeName(d->unzipFileName).constData(), &functions);
@@ -443,6 +441,11 @@ bool ZipArchiver::extractAll(const QString &destination)
         return false;
     }
 
+    // The record names the zip by what identifies its content; a zip that
+    // changes while it is read is not recorded.
+    struct stat zipStat {};
+    d->recording = !extractWithoutFolders && fstat(d->readStream.fd(), &zipStat) == 0;
+    const FileIdentity zipIdentity = FileIdentity::of(zipStat);
     d->unpackingAll = true;
     bool ok = d->openDestination(folder);
     for (ZPOS64_T i = 0; ok && i < global.number_entry; ++i) {
@@ -456,6 +459,16 @@ bool ZipArchiver::extractAll(const QString &destination)
     }
     d->unpackingAll = false;
     d->closeFolders();
+    struct stat after {};
+    if (ok && d->recording && fstat(d->readStream.fd(), &after) == 0 &&
+        FileIdentity::of(after) == zipIdentity) {
+        d->record.setZip(QFileInfo(d->unzipFileName).absoluteFilePath(), zipIdentity);
+        d->record.setFolder(folder);
+        d->record.seal();
+    } else {
+        d->record.clear();
+    }
+    d->recording = false;
     return ok;
 }
 
@@ -545,6 +558,7 @@ int ZipArchiver::extractCurrent(const QString &destination)
         fail(QStringLiteral("the entry cannot be opened (%1)").arg(result));
         return result;
     }
+    const ZPOS64_T dataOffset = unzGetCurrentFileZStreamPos64(d->unz);
     // A new file is made even where one exists: writing into the old one would
     // follow a link or change every hard link to it.
     const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
@@ -593,20 +607,16 @@ int ZipArchiver::extractCurrent(const QString &destination)
                  .arg(info.uncompressed_size));
     }
     if (result == UNZ_OK) {
-        struct tm tm {};
-        tm.tm_year = int((info.dosDate >> 25) & 0x7F) + 80;
-        tm.tm_mon = int((info.dosDate >> 21) & 0x0F) - 1;
-        tm.tm_mday = int((info.dosDate >> 16) & 0x1F);
-        tm.tm_hour = int((info.dosDate >> 11) & 0x1F);
-        tm.tm_min = int((info.dosDate >> 5) & 0x3F);
-        tm.tm_sec = int(info.dosDate & 0x1F) * 2;
-        tm.tm_isdst = -1;
-        const time_t when = mktime(&tm);
+        const time_t when = ZipFormat::fromDosDate(std::uint32_t(info.dosDate));
         if (when != time_t(-1)) {
             const struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
             futimens(fd, times);
         }
     }
+    // Taken last: setting the time changes the change time.
+    struct stat written {};
+    if (result == UNZ_OK && d->recording && fstat(fd, &written) != 0)
+        d->recording = false;
     if (::close(fd) != 0 && result == UNZ_OK) {
         result = -1;
         fail(QStringLiteral("the file cannot be written: %1").arg(systemError(errno)));
@@ -617,7 +627,14 @@ int ZipArchiver::extractCurrent(const QString &destination)
         fail(closed == UNZ_CRCERROR ? QStringLiteral("its data fails the CRC check")
                                     : QStringLiteral("its data is damaged (%1)").arg(closed));
     }
-    if (result != UNZ_OK)
+    if (result != UNZ_OK) {
         ::unlinkat(parentFd, base.constData(), 0); // no half-written file is left behind
+        return result;
+    }
+    if (d->recording)
+        d->record.add({shownName, std::uint64_t(dataOffset), std::uint32_t(info.compressed_size),
+                       std::uint32_t(info.uncompressed_size), std::uint32_t(info.crc),
+                       std::uint16_t(info.compression_method), std::uint16_t(info.flag),
+                       std::uint16_t(info.internal_fa), FileIdentity::of(written)});
     return result;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zip/unpackrecord.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -40,6 +42,8 @@ public:
 
     bool extractWithoutFolders = false;
     bool overwriteOnExtract = true;
+    // ArchiveStorage reports the work of its ZipWriter here as well, from the
+    // writer's compressing threads.
     ProgressHandler onProgress;
     ExtractEntryHandler onExtractEntry;
 
@@ -57,6 +61,11 @@ public:
     // Extracts the entry at the current position: 0 done, 1 skipped because the
     // file exists and may not be overwritten, negative on failure.
     int extractCurrent(const QString &destination);
+
+    // What the last extractAll found when it unpacked every entry (with
+    // folders): the zip's identity and, per entry, where its data lies and the
+    // file it became. Empty after a failure. Taken once.
+    UnpackRecord takeUnpackRecord();
 
     // Why the last addFile, extractAll or extractCurrent failed; empty after success.
     QString lastError() const;
