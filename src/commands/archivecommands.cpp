@@ -84,8 +84,6 @@ void createArchive(CommandContext &ctx)
     enterNewOpenArchive(ctx, section, values.archiveName, zipPath);
 }
 
-void attachArchive(CommandContext &) {}
-
 void moveArchiveToSection(CommandContext &ctx)
 {
     Session &session = ctx.session;

@@ -166,5 +166,10 @@ const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::CreateFolderNotMade, "CreateFolderNotMade", u"Impossible to create the directory:", u"Невозможно создать папку:"},
     {MessageId::CreateFolderNotWritable, "CreateFolderNotWritable", u"Impossible to write in the directory:", u"Невозможно записать в папку:"},
     {MessageId::CreateZipNameSlash, "CreateZipNameSlash", u"The character \"/\" is not allowed in the name of zip-file!", u"Символ \"/\" в имени zip-файла недопустим!"},
+    {MessageId::AttachOriginalNotTrashed, "AttachOriginalNotTrashed", u"The archive is moved, but its original zip-file could not be sent to the trash. It stays in its place:", u"Архив перенесён, но его исходный zip-файл не удалось отправить в корзину. Он остался на месте:"},
+    {MessageId::SaveAsTargetIsArchive, "SaveAsTargetIsArchive", u"This zip-file is the file of the archive \"%1\" of the catalogue! Choose other name.", u"Этот zip-файл - файл архива \"%1\" каталога! Выберите другое имя."},
+    {MessageId::SaveAsReplaceFile, "SaveAsReplaceFile", u"The file \"%1\" already exists. Replace it?", u"Файл \"%1\" уже существует. Заменить его?"},
+    {MessageId::SaveAsInProgramFolder, "SaveAsInProgramFolder", u"A zip-file can not be saved in the working folders of this program!", u"Сохранять zip-файл в рабочих папках программы нельзя!"},
+    {MessageId::ArchiveNeedsWorkingCopy, "ArchiveNeedsWorkingCopy", u"Choose and open archive first!", u"Сначала выберите и откройте архив!"},
 };
 // clang-format on
