@@ -138,7 +138,9 @@ QString WidgetInteraction::askSaveFile(const QString &filter)
 {
     if (unattended("save file", filter))
         return {};
-    return QFileDialog::getSaveFileName(m_owner, QString(), QString(), filter);
+    // The commands confirm replacing a file themselves, after their own checks.
+    return QFileDialog::getSaveFileName(m_owner, QString(), QString(), filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 QString WidgetInteraction::askFolder(const QString &caption, const QString &startFolder)

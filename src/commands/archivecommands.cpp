@@ -116,12 +116,6 @@ void moveArchiveToSection(CommandContext &ctx)
     session.setStatusText(msg(MessageId::StatusOpenArchive) + sectionAndArchive(catalogue, moved));
 }
 
-void saveArchiveAs(CommandContext &) {}
-
-void updateArchive(CommandContext &) {}
-
-void newPageList(CommandContext &) {}
-
 void removeArchive(CommandContext &ctx)
 {
     Session &session = ctx.session;
