@@ -5,6 +5,7 @@
 #include "commands/archivecommands.h"
 #include "commands/enternewarchive.h"
 #include "commands/openstate.h"
+#include "commands/saveastarget.h"
 #include "commands/userinteraction.h"
 #include "commands/writeback.h"
 #include "lang/messages.h"
@@ -95,6 +96,16 @@ QString finalPath(const QString &source, const QString &archiveFolder, bool move
     return folder + name;
 }
 
+bool usedByCatalogue(const Session &session, const QString &zip)
+{
+    const CatalogueModel &catalogue = session.catalogue();
+    for (int node = 0; node < catalogue.nodeCount(); ++node) {
+        if (!catalogue.isSection(node) && Commands::sameFile(catalogue.node(node).path, zip))
+            return true;
+    }
+    return false;
+}
+
 // No archive is open after a zip that could not be attached; its working copy,
 // which holds nothing new, goes.
 void dropWorkingCopy(CommandContext &ctx)
@@ -148,8 +159,9 @@ bool attachOne(CommandContext &ctx, int section, const QString &source, bool mov
     Commands::enterNewOpenArchive(ctx, section, name, target);
 
     // Moved: the original goes to the trash only now that its new copy is
-    // complete and on disk.
-    if (target != source && QFileInfo::exists(source)) {
+    // complete and on disk, and only when no other archive of the catalogue
+    // is kept in it.
+    if (target != source && QFileInfo::exists(source) && !usedByCatalogue(session, source)) {
         ZipArchiver zip;
         ArchiveStorage storage(zip, ctx.archive.folders());
         if (!storage.moveToTrash(source))

@@ -283,6 +283,22 @@ private Q_SLOTS:
         QVERIFY(writtenCatalogue().contains("\r\n" + name + "=" + arch(zipName) + "\r\n"));
     }
 
+    // A zip another archive of the catalogue is kept in is copied, not moved.
+    void movingAZipOfAnotherArchive()
+    {
+        catalogueWithBooks();
+        QVERIFY(makeZip(path("usb/maps.zip"), {{"m.htm", "m"}}));
+        catalogue().setArchivePath(nodeNamed("maps"), path("usb/maps.zip"));
+        attach({path("usb/maps.zip")}, true);
+        QVERIFY(m_ui->verify());
+        QCOMPARE(catalogue().nodeNames(),
+                 (QStringList{"Books", "books", "maps", "Travel", "maps"}));
+        QCOMPARE(catalogue().node(2).path, arch("maps.zip"));
+        QCOMPARE(catalogue().node(4).path, path("usb/maps.zip"));
+        QCOMPARE(zipFiles(path("usb/maps.zip")).keys(), (QStringList{"m.htm"}));
+        QCOMPARE(zipFiles(arch("maps.zip")).keys(), (QStringList{"listfile.txt", "m.htm"}));
+    }
+
     // A zip already in the archive folder is rewritten where it is, and kept.
     void movingAZipAlreadyThere()
     {
