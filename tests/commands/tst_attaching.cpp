@@ -434,6 +434,22 @@ private Q_SLOTS:
                  u"['listfile.txt', 'Новости.htm', 'Новости_files/рис.gif']"_qs);
     }
 
+    // A zip made on Linux with Cyrillic names in UTF-8 and no page list.
+    void aZipFromLinux()
+    {
+        catalogueWithBooks();
+        const Files files{{u"Книга.htm"_qs, "<p>book</p>"}, {u"Книга_files/рис.png"_qs, "PNG"}};
+        QVERIFY(makeZip(path(u"in/Книги.zip"_qs), files));
+        attach({path(u"in/Книги.zip"_qs)});
+        QVERIFY(m_ui->verify());
+        QCOMPARE(openName(), u"Книги"_qs);
+        QCOMPARE(m_session->pages().titles(), QStringList{u"Книга"_qs});
+        Files expected = files;
+        expected.insert("listfile.txt",
+                        listFile("\xca\xed\xe8\xe3\xe0=\xca\xed\xe8\xe3\xe0.htm\r\n"));
+        QCOMPARE(zipFiles(path(u"in/Книги.zip"_qs)), expected);
+    }
+
     // Cancel changes nothing, and the next opening shows the same files;
     // after an attach the list is empty again.
     void cancelKeepsTheList()
