@@ -2,6 +2,7 @@
 
 #include "app/workprogressdialog.h"
 #include "dialogs/aboutdialog.h"
+#include "dialogs/attachdialog.h"
 #include "dialogs/createarchivedialog.h"
 #include "dialogs/folderpicker.h"
 #include "dialogs/nameinputdialog.h"
@@ -137,7 +138,9 @@ QString WidgetInteraction::askSaveFile(const QString &filter)
 {
     if (unattended("save file", filter))
         return {};
-    return QFileDialog::getSaveFileName(m_owner, QString(), QString(), filter);
+    // The commands confirm replacing a file themselves, after their own checks.
+    return QFileDialog::getSaveFileName(m_owner, QString(), QString(), filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 QString WidgetInteraction::askFolder(const QString &caption, const QString &startFolder)
@@ -184,11 +187,20 @@ bool WidgetInteraction::editCreateArchive(CreateArchiveValues &values)
     return accepted;
 }
 
-// There is no attach dialog in this window: asked for, it answers as cancelled.
-
-bool WidgetInteraction::editAttach(AttachValues &)
+bool WidgetInteraction::editAttach(AttachValues &values)
 {
-    return false;
+    if (unattended("attach archives", QString()))
+        return false;
+    // Made at the first use and kept: its own text stays in that language.
+    if (!m_attach)
+        m_attach = new AttachDialog(*this, m_owner);
+    m_attach->setTexts();
+    m_attach->setValues(values);
+    const bool accepted = m_attach->exec() == QDialog::Accepted;
+    // The list is given back after a cancel too: the next opening shows it.
+    values = m_attach->values();
+    m_attach->hide();
+    return accepted;
 }
 
 bool WidgetInteraction::openWithDesktop(const QString &fileOrAddress)

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 
+class AttachDialog;
 class NameInputDialog;
 class CreateArchiveDialog;
 class QWidget;
@@ -56,6 +57,7 @@ private:
     QPointer<SettingsDialog> m_settings;
     QPointer<NameInputDialog> m_nameInput;
     QPointer<CreateArchiveDialog> m_create;
+    QPointer<AttachDialog> m_attach;
     bool m_unattended = false;
     int m_working = 0;
 };

@@ -61,6 +61,10 @@ public:
     bool listsHidden() const { return m_listsHidden; }
     void setListsHidden(bool hidden);
 
+    // The zip files left in the attach dialog, shown again at its next opening.
+    QStringList chosenZipFiles() const { return m_chosenZipFiles; }
+    void setChosenZipFiles(const QStringList &paths) { m_chosenZipFiles = paths; }
+
     QString statusText() const { return m_statusText; }
     void setStatusText(const QString &text);
 
@@ -116,6 +120,7 @@ private:
     NavigationButtons m_navigation;
     bool m_listsHidden = false;
     QString m_statusText;
+    QStringList m_chosenZipFiles;
     WindowGeometry m_geometry;
     bool m_savedBrowserOffline = false;
 };

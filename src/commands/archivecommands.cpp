@@ -84,8 +84,6 @@ void createArchive(CommandContext &ctx)
     enterNewOpenArchive(ctx, section, values.archiveName, zipPath);
 }
 
-void attachArchive(CommandContext &) {}
-
 void moveArchiveToSection(CommandContext &ctx)
 {
     Session &session = ctx.session;
@@ -117,12 +115,6 @@ void moveArchiveToSection(CommandContext &ctx)
     session.setOpenNode(moved);
     session.setStatusText(msg(MessageId::StatusOpenArchive) + sectionAndArchive(catalogue, moved));
 }
-
-void saveArchiveAs(CommandContext &) {}
-
-void updateArchive(CommandContext &) {}
-
-void newPageList(CommandContext &) {}
 
 void removeArchive(CommandContext &ctx)
 {

@@ -44,8 +44,10 @@ public:
     // The settings dialog, filled from values; true when accepted, with values
     // changed to what the user left in it.
     virtual bool editSettings(SettingsDialogValues &values) = 0;
-    // The create-archive and attach dialogs, the same way.
+    // The create-archive dialog, the same way.
     virtual bool editCreateArchive(CreateArchiveValues &values) = 0;
+    // The attach dialog, the same way, except that values come back also
+    // when it is cancelled: the zip files chosen are offered again next time.
     virtual bool editAttach(AttachValues &values) = 0;
 
     // Opens a file or a web address with the desktop's default program, without

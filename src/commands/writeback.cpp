@@ -1,5 +1,6 @@
 #include "commands/writeback.h"
 
+#include "commands/saveastarget.h"
 #include "commands/userinteraction.h"
 #include "lang/messages.h"
 #include "storage/openarchive.h"
@@ -12,12 +13,12 @@ const QString kCrLf = QStringLiteral("\r\n");
 
 enum WayOut { TryAgain, SaveElsewhere, SetAside };
 
-// The working copy as a new zip where the user wants it; false when the user
-// cancelled the dialog or the zip could not be written (the user is told why).
+// The working copy as a new zip where the user wants it (never onto another
+// archive's zip); false when the user cancelled the dialog, the place was
+// refused or the zip could not be written (the user is told why).
 bool saveElsewhere(CommandContext &ctx)
 {
-    const QString target =
-        ctx.interaction.askSaveFile(msg(MessageId::ZipFilesFilter) + QStringLiteral(" (*.zip)"));
+    const QString target = Commands::askSaveAsTarget(ctx);
     if (target.isEmpty())
         return false;
     if (ctx.archive.writeCopy(target, ctx.interaction))

@@ -178,7 +178,13 @@ enum class MessageId {
     ProgressSavingPage,
     MoveTargetWithoutList,
     ProgressMovingPage,
+    // Attaching zip files, and saving the open archive under another name.
+    AttachOriginalNotTrashed,
+    SaveAsTargetIsArchive, // %1: section\archive of the catalogue entry
+    SaveAsReplaceFile,     // %1: the file
+    SaveAsInProgramFolder,
+    ArchiveNeedsWorkingCopy,
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = int(MessageId::ProgressMovingPage) + 1;
+inline constexpr int MessageIdCount = int(MessageId::ArchiveNeedsWorkingCopy) + 1;

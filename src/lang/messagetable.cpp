@@ -171,5 +171,10 @@ const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::ProgressSavingPage, "ProgressSavingPage", u"Saving the page...", u"Сохранение страницы..."},
     {MessageId::MoveTargetWithoutList, "MoveTargetWithoutList", u"This archive has no list of pages: a page moved into it would not be seen there. Nothing is moved:", u"В этом архиве нет списка страниц: перенесённая в него страница не была бы видна. Ничего не перенесено:"},
     {MessageId::ProgressMovingPage, "ProgressMovingPage", u"Moving the page...", u"Перенос страницы..."},
+    {MessageId::AttachOriginalNotTrashed, "AttachOriginalNotTrashed", u"The archive is moved, but its original zip-file could not be sent to the trash. It stays in its place:", u"Архив перенесён, но его исходный zip-файл не удалось отправить в корзину. Он остался на месте:"},
+    {MessageId::SaveAsTargetIsArchive, "SaveAsTargetIsArchive", u"This zip-file is the file of the archive \"%1\" of the catalogue! Choose other name.", u"Этот zip-файл - файл архива \"%1\" каталога! Выберите другое имя."},
+    {MessageId::SaveAsReplaceFile, "SaveAsReplaceFile", u"The file \"%1\" already exists. Replace it?", u"Файл \"%1\" уже существует. Заменить его?"},
+    {MessageId::SaveAsInProgramFolder, "SaveAsInProgramFolder", u"A zip-file can not be saved in the working folders of this program!", u"Сохранять zip-файл в рабочих папках программы нельзя!"},
+    {MessageId::ArchiveNeedsWorkingCopy, "ArchiveNeedsWorkingCopy", u"Choose and open archive first!", u"Сначала выберите и откройте архив!"},
 };
 // clang-format on

@@ -236,6 +236,23 @@ bool OpenArchive::writeCopy(const QString &zipPath, LongWork &work)
     return writeTo(zipPath, work);
 }
 
+bool OpenArchive::writeBackTo(const QString &zipPath, LongWork &work)
+{
+    m_failure = {};
+    if (!isOpen() || !isFolder(m_folders.archive)) {
+        m_failure = cannotCreateFailure(QDir::toNativeSeparators(zipPath));
+        return false;
+    }
+    if (!writeTo(zipPath, work))
+        return false;
+    m_zipPath = zipPath;
+    m_record.zipPath = zipPath;
+    if (!writeRecord())
+        qWarning("the record of the working folder could not be written");
+    m_changed = false;
+    return true;
+}
+
 bool OpenArchive::writeTo(const QString &zipPath, LongWork &work)
 {
     struct Written {

@@ -78,6 +78,12 @@ public:
     // another zip, replacing it only by a complete new one. The archive stays
     // as it is, changed or not.
     bool writeCopy(const QString &zipPath, LongWork &work);
+    // Writes the working copy, with a page list file from the pages, into
+    // zipPath (replacing a file there only by a complete new one), which is
+    // the archive's zip from then on: an archive that takes a new place. True
+    // when it was written, and the archive is then no longer changed; false
+    // with nothing changed otherwise.
+    bool writeBackTo(const QString &zipPath, LongWork &work);
 
     // Forgets the archive and removes its working folder. Refused (false,
     // nothing touched) while the working copy holds changes; false with a

@@ -1,5 +1,7 @@
 #include "storage/pagesearch.h"
 
+#include "storage/archivestorage.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -67,6 +69,17 @@ void findPages(const QString &folder, bool subfolders, const QStringList &protec
         } else if (entry.isFile() && isPageFile(entry.fileName())) {
             found << path;
         }
+    }
+}
+
+void listTopLevelPages(const QString &folder, QStringList &titles, QStringList &fileNames)
+{
+    QStringList found;
+    findPages(folder, false, {}, found);
+    for (const QString &path : std::as_const(found)) {
+        const QString name = QFileInfo(path).fileName();
+        fileNames << name;
+        titles << ArchiveStorage::storablePageFileName(ArchiveStorage::pageBaseName(name));
     }
 }
 

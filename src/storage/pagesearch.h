@@ -31,4 +31,10 @@ QString protectedFolderOf(const QString &path, const QStringList &protectedFolde
 void findPages(const QString &folder, bool subfolders, const QStringList &protectedFolders,
                QStringList &found);
 
+// The pages lying directly in folder, in the order the file system lists
+// them: each one's file name and, as its title, the name up to its extension
+// (news.htm gives news), with what a title cannot hold ("=", line breaks)
+// made "-". Companion folders and what lies below are not looked into.
+void listTopLevelPages(const QString &folder, QStringList &titles, QStringList &fileNames);
+
 } // namespace PageSearch

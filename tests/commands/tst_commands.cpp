@@ -99,6 +99,16 @@ private Q_SLOTS:
         case Command::ShowArchivePath:
             m_ui->expectRefusal(msg(MessageId::ArchivePathNeedsArchive));
             break;
+        case Command::AttachArchive:
+            m_ui->expectMessage(msg(MessageId::AttachNeedsSection));
+            break;
+        case Command::SaveArchiveAs:
+            m_ui->expectRefusal(msg(MessageId::SaveAsNeedsArchive));
+            break;
+        case Command::UpdateArchive:
+        case Command::NewPageList:
+            m_ui->expectRefusal(msg(MessageId::ArchiveNeedsWorkingCopy));
+            break;
         case Command::Help:
             m_ui->expectMessage("Regrettably, file of the reference HelpEng.chm is absent!");
             break;

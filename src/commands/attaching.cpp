@@ -1,0 +1,229 @@
+#include "commands/attaching.h"
+
+#include "catalogue/names.h"
+#include "catalogue/session.h"
+#include "commands/archivecommands.h"
+#include "commands/enternewarchive.h"
+#include "commands/openstate.h"
+#include "commands/saveastarget.h"
+#include "commands/userinteraction.h"
+#include "commands/writeback.h"
+#include "lang/messages.h"
+#include "storage/archivestorage.h"
+#include "storage/pagesearch.h"
+#include "zip/ziparchiver.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+AttachDialogOwnTexts AttachDialogOwnTexts::inLanguage(bool russian)
+{
+    if (russian)
+        return {QStringLiteral("Вы не выбрали ZIP-Файлы!")};
+    return {QStringLiteral("You did not choose ZIP-files!")};
+}
+
+bool checkAttach(const AttachValues &values, const AttachDialogOwnTexts &texts, UserInteraction &ui)
+{
+    if (values.zipFiles.isEmpty()) {
+        ui.showMessage(texts.noZipFiles);
+        return false;
+    }
+    return true;
+}
+
+QString zipStem(const QString &fileName)
+{
+    if (fileName.endsWith(QStringLiteral(".zip"), Qt::CaseInsensitive))
+        return fileName.chopped(4);
+    return fileName;
+}
+
+QString attachedArchiveName(const QString &fileName)
+{
+    QString name = zipStem(fileName);
+    for (QChar &c : name) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0) || u == u'=')
+            c = u'_';
+    }
+    name = name.trimmed();
+    if (name.startsWith(u'[') || name.startsWith(u';'))
+        name[0] = u'_';
+    if (name.isEmpty())
+        name = QStringLiteral("archive");
+    if (Names::checkArchiveName(name).rule == Names::Rule::Reserved)
+        name += u'_';
+    return name;
+}
+
+namespace {
+
+// folder with the same place on disk as other (links resolved where they exist).
+bool sameFolder(const QString &folder, const QString &other)
+{
+    const QString a = QFileInfo(folder).canonicalFilePath();
+    const QString b = QFileInfo(other).canonicalFilePath();
+    if (!a.isEmpty() && !b.isEmpty())
+        return a == b;
+    return QDir::cleanPath(folder) == QDir::cleanPath(other);
+}
+
+// A name not yet taken in section: name, name1, name2 … counting on from n.
+QString uniqueName(const Session &session, int section, const QString &base, int &n)
+{
+    QString name = base;
+    while (session.sectionHasArchive(name, section))
+        name = base + QString::number(++n);
+    return name;
+}
+
+// Where the zip will be: its own place, or a free name in the archive folder
+// when it is to be moved there.
+QString finalPath(const QString &source, const QString &archiveFolder, bool move, int &n)
+{
+    const QFileInfo info(source);
+    if (!move || archiveFolder.isEmpty() || sameFolder(info.absolutePath(), archiveFolder))
+        return source;
+    const QString folder = QDir::cleanPath(archiveFolder) + u'/';
+    const auto taken = [&folder](const QString &name) {
+        const QFileInfo there(folder + name);
+        return there.exists() || there.isSymLink();
+    };
+    QString name = info.fileName();
+    while (taken(name))
+        name = zipStem(info.fileName()) + QString::number(++n) + QStringLiteral(".zip");
+    return folder + name;
+}
+
+bool usedByCatalogue(const Session &session, const QString &zip)
+{
+    const CatalogueModel &catalogue = session.catalogue();
+    for (int node = 0; node < catalogue.nodeCount(); ++node) {
+        if (!catalogue.isSection(node) && Commands::sameFile(catalogue.node(node).path, zip))
+            return true;
+    }
+    return false;
+}
+
+// No archive is open after a zip that could not be attached; its working copy,
+// which holds nothing new, goes.
+void dropWorkingCopy(CommandContext &ctx)
+{
+    if (ctx.archive.isOpen() && !ctx.archive.close())
+        showFailure(ctx.interaction, ctx.archive.lastFailure());
+    Commands::leaveOpenState(ctx);
+}
+
+// Attaches the zip at source as the last archive of section, open; false
+// when it could not be (the user was told why and no archive is open).
+bool attachOne(CommandContext &ctx, int section, const QString &source, bool move)
+{
+    Session &session = ctx.session;
+    int n = 0;
+    const QString name =
+        uniqueName(session, section, attachedArchiveName(QFileInfo(source).fileName()), n);
+    const QString target = finalPath(source, session.settings().defaultArchiveFolder, move, n);
+
+    switch (ctx.archive.open(source, ctx.interaction)) {
+    case OpenArchive::OpenStatus::Refused:
+        return false;
+    case OpenArchive::OpenStatus::Failed:
+        showFailure(ctx.interaction, ctx.archive.lastFailure());
+        Commands::leaveOpenState(ctx);
+        return false;
+    case OpenArchive::OpenStatus::ListFileMissing: {
+        // A zip from elsewhere: its pages are the page files at its top level.
+        QStringList titles;
+        QStringList fileNames;
+        PageSearch::listTopLevelPages(ctx.archive.workFolder(), titles, fileNames);
+        if (fileNames.isEmpty()) {
+            dropWorkingCopy(ctx);
+            ctx.interaction.showMessage(msg(MessageId::AttachFoundNoPages));
+            return false;
+        }
+        ctx.archive.pages().reset(titles, fileNames);
+        break;
+    }
+    case OpenArchive::OpenStatus::Opened:
+        break;
+    }
+
+    // The program's own form, at the zip's final place. Only a complete new
+    // zip replaces a file; the original stays as it was when this fails.
+    if (!ctx.archive.writeBackTo(target, ctx.interaction)) {
+        showFailure(ctx.interaction, ctx.archive.lastFailure());
+        dropWorkingCopy(ctx);
+        return false;
+    }
+    Commands::enterNewOpenArchive(ctx, section, name, target);
+
+    // Moved: the original goes to the trash only now that its new copy is
+    // complete and on disk, and only when no other archive of the catalogue
+    // is kept in it.
+    if (target != source && QFileInfo::exists(source) && !usedByCatalogue(session, source)) {
+        ZipArchiver zip;
+        ArchiveStorage storage(zip, ctx.archive.folders());
+        if (!storage.moveToTrash(source))
+            ctx.interaction.showWarning(msg(MessageId::AttachOriginalNotTrashed) +
+                                        QStringLiteral("\r\n") + QDir::toNativeSeparators(source));
+    }
+    return true;
+}
+
+} // namespace
+
+namespace Commands {
+
+void attachArchive(CommandContext &ctx)
+{
+    Session &session = ctx.session;
+    const int selected = session.selectedNode();
+    if (selected < 0) {
+        ctx.interaction.showMessage(msg(MessageId::AttachNeedsSection));
+        return;
+    }
+    const int section = session.catalogue().sectionOf(selected);
+
+    AttachValues values;
+    values.zipFiles = session.chosenZipFiles();
+    const bool accepted = ctx.interaction.editAttach(values);
+    // What was chosen is offered again next time, also after a cancel.
+    session.setChosenZipFiles(values.zipFiles);
+    if (!accepted || values.zipFiles.isEmpty())
+        return;
+
+    // A zip inside the program's own folders would be emptied away with them.
+    const QStringList protectedFolders = PageSearch::protectedFolders(ctx.archive.folders());
+    QStringList paths;
+    QStringList refused;
+    for (const QString &path : std::as_const(values.zipFiles)) {
+        const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        if (PageSearch::protectedFolderOf(clean, protectedFolders).isEmpty())
+            paths << clean;
+        else
+            refused << QDir::toNativeSeparators(clean);
+    }
+    if (!refused.isEmpty())
+        ctx.interaction.showWarning(msg(MessageId::AddRefusedProgramFolder) +
+                                    QStringLiteral("\r\n") + refused.join(QStringLiteral("\r\n")));
+    if (paths.isEmpty())
+        return;
+
+    // The archive open now is written back (or the user takes a way out)
+    // before anything else: when it cannot be, nothing is attached and the
+    // choice stays in the dialog.
+    if (!writeBackOrWayOut(ctx))
+        return;
+    if (!ctx.archive.close()) {
+        showFailure(ctx.interaction, ctx.archive.lastFailure());
+        return;
+    }
+    leaveOpenState(ctx);
+    session.setChosenZipFiles({});
+
+    for (const QString &path : std::as_const(paths))
+        attachOne(ctx, section, path, values.moveToArchiveFolder);
+}
+
+} // namespace Commands
