@@ -1,5 +1,7 @@
 #include "search/htmltext.h"
 
+#include "search/markuptrimmer.h"
+
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -233,150 +235,14 @@ void collectText(const GumboNode *root, TextSink &sink)
     }
 }
 
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? char(c + 32) : c;
-}
-
-bool isAsciiAlpha(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-bool startsWithNoCase(std::string_view text, std::size_t at, std::string_view word)
-{
-    if (at + word.size() > text.size())
-        return false;
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        if (lower(text[at + i]) != word[i])
-            return false;
-    }
-    return true;
-}
-
-// Where the end tag "</name" that closes a raw-text element starts, at or
-// after from; npos when the element runs to the end of the document.
-std::size_t findEndTag(std::string_view html, std::size_t from, std::string_view name)
-{
-    for (std::size_t pos = from; (pos = html.find("</", pos)) != std::string_view::npos; pos += 2) {
-        if (!startsWithNoCase(html, pos + 2, name))
-            continue;
-        const std::size_t after = pos + 2 + name.size();
-        if (after >= html.size() || isHtmlSpace(html[after]) || html[after] == '/' ||
-            html[after] == '>')
-            return pos;
-    }
-    return std::string_view::npos;
-}
-
-// The end of the tag that starts at lt ("<name ...>"), past its ">", honouring
-// quoted attribute values; npos when it never closes.
-std::size_t tagEnd(std::string_view html, std::size_t lt)
-{
-    std::size_t pos = lt + 1;
-    while (pos < html.size()) {
-        const char c = html[pos];
-        if (c == '>')
-            return pos + 1;
-        if (c == '=') {
-            ++pos;
-            while (pos < html.size() && isHtmlSpace(html[pos]))
-                ++pos;
-            if (pos < html.size() && (html[pos] == '"' || html[pos] == '\'')) {
-                const std::size_t close = html.find(html[pos], pos + 1);
-                if (close == std::string_view::npos)
-                    return close;
-                pos = close + 1;
-            }
-            continue;
-        }
-        ++pos;
-    }
-    return std::string_view::npos;
-}
-
 } // namespace
 
 namespace HtmlText {
 
-QByteArray withoutScriptsAndStyles(const QByteArray &bytes)
-{
-    const std::string_view html(bytes.constData(), std::size_t(bytes.size()));
-    QByteArray out;
-    std::size_t copied = 0; // html[0, copied) is in out, less what was cut
-    std::size_t pos = 0;
-    while (pos < html.size()) {
-        const std::size_t lt = html.find('<', pos);
-        if (lt == std::string_view::npos || lt + 1 >= html.size())
-            break;
-        const char next = html[lt + 1];
-        if (next == '!') {
-            if (html.compare(lt, 4, "<!--") == 0) {
-                // "<!-->" and "<!--->" are whole (empty) comments.
-                if (html.compare(lt + 4, 1, ">") == 0) {
-                    pos = lt + 5;
-                } else if (html.compare(lt + 4, 2, "->") == 0) {
-                    pos = lt + 6;
-                } else {
-                    const std::size_t end = html.find("-->", lt + 4);
-                    pos = end == std::string_view::npos ? html.size() : end + 3;
-                }
-            } else {
-                const std::size_t end = html.find('>', lt + 2);
-                pos = end == std::string_view::npos ? html.size() : end + 1;
-            }
-            continue;
-        }
-        if (next == '/' || next == '?') {
-            const std::size_t end = html.find('>', lt + 2);
-            pos = end == std::string_view::npos ? html.size() : end + 1;
-            continue;
-        }
-        if (!isAsciiAlpha(next)) {
-            pos = lt + 1;
-            continue;
-        }
-        std::size_t nameEnd = lt + 1;
-        while (nameEnd < html.size() && !isHtmlSpace(html[nameEnd]) && html[nameEnd] != '/' &&
-               html[nameEnd] != '>')
-            ++nameEnd;
-        std::string name;
-        for (std::size_t i = lt + 1; i < nameEnd; ++i)
-            name.push_back(lower(html[i]));
-        const std::size_t end = tagEnd(html, lt);
-        if (end == std::string_view::npos)
-            break;
-        pos = end;
-        if (name == "plaintext")
-            break; // everything after it is text
-        const bool cut = name == "script" || name == "style";
-        if (!cut && name != "textarea" && name != "title" && name != "xmp" && name != "iframe" &&
-            name != "noembed" && name != "noframes")
-            continue;
-        const std::size_t close = findEndTag(html, end, name);
-        const std::size_t contentEnd = close == std::string_view::npos ? html.size() : close;
-        // "<!--" in a script switches the tokenizer into its escaped states,
-        // where "</script>" may not end it; such a script is left to the parser.
-        const bool escaped = name == "script" && html.substr(end, contentEnd - end).find("<!--") !=
-                                                     std::string_view::npos;
-        if (cut && !escaped && contentEnd > end) {
-            if (out.isEmpty())
-                out.reserve(bytes.size());
-            out.append(html.data() + copied, qsizetype(end - copied));
-            copied = contentEnd;
-        }
-        pos = contentEnd;
-    }
-    if (copied == 0)
-        return bytes;
-    out.append(html.data() + copied, qsizetype(html.size() - copied));
-    return out;
-}
-
 Result extract(const QByteArray &html)
 {
     Result result;
-    const QByteArray input = withoutScriptsAndStyles(html);
+    const QByteArray input = MarkupTrimmer::forParser(html);
     Arena arena;
     GumboOptions options = kGumboDefaultOptions;
     options.allocator = &Arena::allocate;

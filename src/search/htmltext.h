@@ -18,11 +18,4 @@ struct Result {
 // html must be UTF-8 (invalid sequences read as U+FFFD).
 Result extract(const QByteArray &html);
 
-// The document with the contents of its <script> and <style> elements taken
-// out, following the HTML5 tokenizer's rules for where they end. The parser
-// would read those bytes one at a time only to throw them away; on saved
-// pages they are often most of the file. Returns html itself when there is
-// nothing to take out.
-QByteArray withoutScriptsAndStyles(const QByteArray &html);
-
 } // namespace HtmlText

@@ -187,8 +187,9 @@ bool rootDocument(const QByteArray &mht, Document &document)
         qsizetype end;
     };
     QList<Part> parts;
-    // Delimiters stand at the start of a line.
-    qsizetype at = mht.startsWith(delimiter) ? 0 : mht.indexOf("\n" + delimiter, pos);
+    // Delimiters stand at the start of a line; the first may follow the
+    // blank line that ends the headers at once.
+    qsizetype at = mht.indexOf("\n" + delimiter, pos - 1);
     while (at >= 0) {
         const qsizetype lineStart = at == 0 ? 0 : at + 1;
         qsizetype afterDelimiter = lineStart + delimiter.size();

@@ -1,7 +1,7 @@
 #include "search/pagecharset.h"
 
 #include "lang/cp1251.h"
-#include "search/htmltext.h"
+#include "search/markuptrimmer.h"
 
 #include <QList>
 #include <QMutex>
@@ -310,7 +310,7 @@ QByteArray normalise(const QByteArray &label)
 QByteArray detect(const QByteArray &bytes)
 {
     // Scripts and styles are ASCII that would crowd the text out.
-    const QByteArray text = textForDetection(HtmlText::withoutScriptsAndStyles(bytes));
+    const QByteArray text = textForDetection(MarkupTrimmer::forParser(bytes));
     if (isAscii(text) || isValidUtf8(text))
         return "utf-8";
     // Russian in one of its code pages is told apart by its letters; the

@@ -86,6 +86,11 @@ bool ZipEntryReader::open(const QString &zipPath)
 {
     close();
     m_error.clear();
+    // A zip that cannot be listed whole lists nothing.
+    auto refuse = [this](const QString &why) {
+        close();
+        return fail(why);
+    };
     d->stream = std::make_unique<ZipReadStream>();
     zlib_filefunc64_def functions = d->stream->functions();
     d->unz = unzOpen2_64(QFile::encodeName(zipPath).constData(), &functions);
@@ -95,14 +100,14 @@ bool ZipEntryReader::open(const QString &zipPath)
         const int fd =
             ::open(QFile::encodeName(zipPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)
-            return fail(QStringLiteral("the file cannot be read"));
+            return refuse(QStringLiteral("the file cannot be read"));
         struct stat st {};
         const bool empty = fstat(fd, &st) == 0 &&
                            d->guard.scan(fd, 0, std::numeric_limits<std::uint64_t>::max()) &&
                            d->guard.entryCount() == 0;
         ::close(fd);
         if (!empty)
-            return fail(
+            return refuse(
                 d->guard.error().isEmpty()
                     ? QStringLiteral("the file is not a zip file or its directory is damaged")
                     : d->guard.error());
@@ -111,31 +116,31 @@ bool ZipEntryReader::open(const QString &zipPath)
     }
     struct stat st {};
     if (fstat(d->stream->fd(), &st) != 0)
-        return fail(QStringLiteral("the file cannot be read"));
+        return refuse(QStringLiteral("the file cannot be read"));
     m_stamp = stampFromStat(st);
 
     // The same checks as before unpacking, on the same descriptor minizip reads;
     // nothing is written, so free space does not count.
     if (!d->guard.scan(d->stream->fd(), 0, std::numeric_limits<std::uint64_t>::max()))
-        return fail(d->guard.error());
+        return refuse(d->guard.error());
     unz_global_info64 global{};
     if (!d->unz || unzGetGlobalInfo64(d->unz, &global) != UNZ_OK ||
         global.number_entry != d->guard.entryCount() || unzGoToFirstFile(d->unz) != UNZ_OK ||
         unzGetOffset64(d->unz) != d->guard.directoryOffset())
-        return fail(QStringLiteral("the archive's directory cannot be read consistently"));
+        return refuse(QStringLiteral("the archive's directory cannot be read consistently"));
 
     m_entries.reserve(qsizetype(global.number_entry));
     d->positions.reserve(global.number_entry);
     for (ZPOS64_T i = 0; i < global.number_entry; ++i) {
         if (i > 0 && unzGoToNextFile(d->unz) != UNZ_OK)
-            return fail(QStringLiteral("the archive's directory is damaged after entry %1").arg(i));
+            return refuse(QStringLiteral("the archive's directory is damaged after entry %1").arg(i));
         unz_file_info64 info{};
         if (unzGetCurrentFileInfo64(d->unz, &info, d->nameBuffer.get(), kNameBufferSize,
                                     d->extraBuffer.get(), kNameBufferSize, nullptr, 0) != UNZ_OK)
-            return fail(QStringLiteral("an entry's header cannot be read"));
+            return refuse(QStringLiteral("an entry's header cannot be read"));
         unz64_file_pos pos{};
         if (unzGetFilePos64(d->unz, &pos) != UNZ_OK)
-            return fail(QStringLiteral("an entry's header cannot be read"));
+            return refuse(QStringLiteral("an entry's header cannot be read"));
         Entry entry;
         entry.name =
             EntryName::decode(QByteArrayView(d->nameBuffer.get(), qsizetype(info.size_filename)),
