@@ -2,6 +2,7 @@
 
 #include "search/pageextractor.h"
 #include "search/wordtokenizer.h"
+#include "search/workpriority.h"
 #include "storage/listfile.h"
 #include "zip/zipentryreader.h"
 
@@ -86,9 +87,9 @@ bool sameContent(const IndexStore::Page &page, const ZipEntryReader::Entry &entr
 
 } // namespace
 
-ArchiveIndexer::ArchiveIndexer(IndexStore &store, QThreadPool *pool, const std::atomic<bool> &stop,
-                               IndexingStats &stats)
-    : m_store(store), m_pool(pool), m_stop(stop), m_stats(stats)
+ArchiveIndexer::ArchiveIndexer(IndexStore &store, QThreadPool *pool, WorkPriority &priority,
+                               const std::atomic<bool> &stop, IndexingStats &stats)
+    : m_store(store), m_pool(pool), m_priority(priority), m_stop(stop), m_stats(stats)
 {
 }
 
@@ -284,8 +285,11 @@ ArchiveIndexer::Outcome ArchiveIndexer::update(const IndexStore::Archive &archiv
         m_stats.htmlBytes += bytes.size();
         const QString file = w.file;
         const std::atomic<bool> *stop = &m_stop;
+        WorkPriority *work = &m_priority;
         inFlight.push_back(
-            {w, QtConcurrent::run(m_pool, [bytes = std::move(bytes), file, stop]() -> Extracted {
+            {w,
+             QtConcurrent::run(m_pool, [bytes = std::move(bytes), file, stop, work]() -> Extracted {
+                 const WorkPriority::Scope priority(*work);
                  if (stop->load())
                      return {{}, {}, true};
                  return extract(bytes, file);

@@ -7,6 +7,7 @@
 #include <atomic>
 
 class QThreadPool;
+class WorkPriority;
 
 // Brings the index of one archive up to date with its zip, reading the zip in
 // memory through the program's own zip reader. Only what changed is touched:
@@ -27,8 +28,8 @@ public:
         Failed,    // the index could not be written
     };
 
-    ArchiveIndexer(IndexStore &store, QThreadPool *pool, const std::atomic<bool> &stop,
-                   IndexingStats &stats);
+    ArchiveIndexer(IndexStore &store, QThreadPool *pool, WorkPriority &priority,
+                   const std::atomic<bool> &stop, IndexingStats &stats);
 
     // force reads the zip's directory even when its stamp is unchanged. The
     // changes are left in the store's transaction (see IndexStore::commitIfDue).
@@ -39,6 +40,7 @@ public:
 private:
     IndexStore &m_store;
     QThreadPool *m_pool;
+    WorkPriority &m_priority;
     const std::atomic<bool> &m_stop;
     IndexingStats &m_stats;
     QString m_note;

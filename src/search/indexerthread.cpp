@@ -19,8 +19,13 @@ QString cleanPath(const QString &path)
 } // namespace
 
 IndexerThread::IndexerThread(const QString &indexFolder, QObject *parent)
-    : QThread(parent), m_folder(indexFolder)
+    : QThread(parent), m_folder(indexFolder), m_work(std::make_unique<WorkPriority>(IdlePriority))
 {
+}
+
+void IndexerThread::setWorkPriority(Priority priority)
+{
+    m_work = std::make_unique<WorkPriority>(priority);
 }
 
 IndexerThread::~IndexerThread()
@@ -71,6 +76,7 @@ void IndexerThread::requestStop()
     QMutexLocker lock(&m_mutex);
     m_stop = true;
     m_wake.wakeAll();
+    m_work->raise(); // so that the stop is reached soon on a busy machine
 }
 
 bool IndexerThread::isBusy() const
@@ -96,9 +102,9 @@ bool IndexerThread::takeRequest(Request &request)
 
 void IndexerThread::run()
 {
+    const WorkPriority::Scope priority(*m_work);
     QThreadPool pool;
     pool.setMaxThreadCount(qMax(1, QThread::idealThreadCount()));
-    pool.setThreadPriority(m_priority);
 
     IndexDatabase db(m_folder);
     std::unique_ptr<IndexStore> store;
@@ -111,7 +117,7 @@ void IndexerThread::run()
         if (!ok)
             return false;
         store = std::make_unique<IndexStore>(db);
-        indexer = std::make_unique<ArchiveIndexer>(*store, &pool, m_stop, stats);
+        indexer = std::make_unique<ArchiveIndexer>(*store, &pool, *m_work, m_stop, stats);
         return true;
     };
     bool usable = connect(false);
@@ -119,6 +125,7 @@ void IndexerThread::run()
         Q_EMIT failed(db.error());
 
     QHash<QString, CatalogueArchive> catalogue;
+    QStringList catalogueOrder; // archives are indexed in the catalogue's order
     bool haveCatalogue = false;
     QStringList queue;   // zip paths still to check, in order
     QSet<QString> force; // to be read even with an unchanged stamp
@@ -141,7 +148,8 @@ void IndexerThread::run()
                     return false;
             }
         }
-        for (const CatalogueArchive &archive : std::as_const(catalogue)) {
+        for (const QString &path : std::as_const(catalogueOrder)) {
+            const CatalogueArchive &archive = catalogue[path];
             if (!known.contains(archive.zipPath) &&
                 !store->addArchive(archive.zipPath, archive.name, archive.section))
                 return false;
@@ -181,19 +189,27 @@ void IndexerThread::run()
                 continue;
             }
             queue.clear();
-            if (haveCatalogue && !request.catalogue)
-                request.catalogue = catalogue.values();
+            if (haveCatalogue && !request.catalogue) {
+                request.catalogue.emplace();
+                for (const QString &path : std::as_const(catalogueOrder))
+                    request.catalogue->append(catalogue[path]);
+            }
         }
         bool ok = true;
         if (request.catalogue) {
             catalogue.clear();
-            for (const CatalogueArchive &archive : std::as_const(*request.catalogue))
+            catalogueOrder.clear();
+            for (const CatalogueArchive &archive : std::as_const(*request.catalogue)) {
+                if (!catalogue.contains(archive.zipPath))
+                    catalogueOrder << archive.zipPath;
                 catalogue.insert(archive.zipPath, archive);
+            }
             haveCatalogue = true;
             ok = syncCatalogue();
         }
         for (const QString &path : std::as_const(request.removed)) {
             catalogue.remove(path);
+            catalogueOrder.removeAll(path);
             queue.removeAll(path);
             if (const auto row = store->archive(path)) {
                 ok = ok && store->begin() && store->removeArchive(row->id) && store->commit();
@@ -219,6 +235,10 @@ void IndexerThread::run()
                     continue; // the stop is seen at the top of the loop
                 } else {
                     ++done;
+                    // The first archive of a round is searchable at once;
+                    // later ones go in with the next periodic commit.
+                    if (done == 1 && !store->commit())
+                        ok = false;
                     if (outcome == ArchiveIndexer::Outcome::Updated && !indexer->note().isEmpty())
                         Q_EMIT archiveNotIndexed(path, indexer->note());
                     Q_EMIT progress(done, done + int(queue.size()));

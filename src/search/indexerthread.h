@@ -1,6 +1,7 @@
 #pragma once
 
 #include "search/searchtypes.h"
+#include "search/workpriority.h"
 
 #include <QList>
 #include <QMutex>
@@ -9,6 +10,7 @@
 #include <QThread>
 #include <QWaitCondition>
 #include <atomic>
+#include <memory>
 #include <optional>
 
 // The thread that keeps the index in step with the catalogue. Requests are
@@ -23,7 +25,7 @@ public:
     ~IndexerThread() override;
 
     // Priority of this thread and of the page parsers; before start().
-    void setWorkPriority(Priority priority) { m_priority = priority; }
+    void setWorkPriority(Priority priority);
 
     void setCatalogue(const QList<CatalogueArchive> &archives);
     void archiveChanged(const QString &zipPath);
@@ -59,7 +61,7 @@ private:
     bool takeRequest(Request &request);
 
     const QString m_folder;
-    Priority m_priority = IdlePriority;
+    std::unique_ptr<WorkPriority> m_work;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_busy{false};
     mutable QMutex m_mutex;

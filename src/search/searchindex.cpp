@@ -38,7 +38,7 @@ IndexerThread *SearchIndex::indexer()
         connect(m_indexer.get(), &IndexerThread::archiveNotIndexed, this,
                 &SearchIndex::archiveNotIndexed);
         connect(m_indexer.get(), &IndexerThread::failed, this, &SearchIndex::indexingFailed);
-        m_indexer->start(m_priority);
+        m_indexer->start();
     }
     return m_indexer.get();
 }
