@@ -131,7 +131,12 @@ enum class MessageId {
     SettingsRememberWindow,
     SettingsCheckArchives,
     RemoveOpenArchiveRefused,
+    SearchFieldName,
+    SearchIndexingStatus,
+    SearchNothingFound,
+    SearchArchiveNotIndexed,
+    SearchIndexFailed,
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = 125;
+inline constexpr int MessageIdCount = 130;

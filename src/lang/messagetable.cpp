@@ -129,5 +129,10 @@ const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::SettingsRememberWindow, "SettingsRememberWindow", u"Remember Window Size and Position when Close this Program", u"Запоминать положение и размеры окна программы при выходе"},
     {MessageId::SettingsCheckArchives, "SettingsCheckArchives", u"Execute Check of Presence Archive when Start this Program", u"Выполнять проверку наличия архивов при запуске программы"},
     {MessageId::RemoveOpenArchiveRefused, "RemoveOpenArchiveRefused", u"Possible delete only close archive!", u"Открытый архив удалить нельзя!"},
+    {MessageId::SearchFieldName, "SearchFieldName", u"Search in all archives", u"Поиск во всех архивах"},
+    {MessageId::SearchIndexingStatus, "SearchIndexingStatus", u"Indexing archives for search: %1 of %2", u"Индексация архивов для поиска: %1 из %2"},
+    {MessageId::SearchNothingFound, "SearchNothingFound", u"Nothing found", u"Ничего не найдено"},
+    {MessageId::SearchArchiveNotIndexed, "SearchArchiveNotIndexed", u"Archive is not indexed for search: %1", u"Архив не проиндексирован для поиска: %1"},
+    {MessageId::SearchIndexFailed, "SearchIndexFailed", u"The search index cannot be written: %1", u"Поисковый индекс не удаётся записать: %1"},
 };
 // clang-format on

@@ -248,8 +248,18 @@ bool IndexDatabase::open(bool rebuildIfUnusable)
         close();
         return fail(QStringLiteral("the index cannot be read"));
     }
-    exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    tune();
     return true;
+}
+
+// A lost commit after a power cut costs only a re-read of some pages, so
+// commits are not synced one by one; reads go through a larger cache and a
+// memory map, which saves a system call for every page of the index read.
+void IndexDatabase::tune()
+{
+    exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    exec(QStringLiteral("PRAGMA cache_size=-16384"));
+    exec(QStringLiteral("PRAGMA mmap_size=268435456"));
 }
 
 bool IndexDatabase::rebuild()
@@ -260,7 +270,7 @@ bool IndexDatabase::rebuild()
         close();
         return false;
     }
-    exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    tune();
     m_rebuilt = true;
     return true;
 }

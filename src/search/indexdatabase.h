@@ -64,6 +64,7 @@ private:
     bool connect();
     Check check();
     bool createTables();
+    void tune();
     void removeFiles();
     bool fail(const QString &why);
 
