@@ -21,8 +21,11 @@ run: build
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# SEARCHBENCH_ARGS="--pages 1000" for a quick run; the full one writes about
+# 1.5 GB under /tmp and deletes it afterwards.
 bench: build
 	$(BUILD_DIR)/bench/zipbench
+	$(BUILD_DIR)/bench/searchbench $(SEARCHBENCH_ARGS)
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -69,30 +69,61 @@ std::size_t findEndTag(std::string_view html, std::size_t from, std::string_view
     return std::string_view::npos;
 }
 
-// The end of the tag that starts at lt ("<name ...>"), past its ">", honouring
-// quoted attribute values; npos when it never closes.
-std::size_t tagEnd(std::string_view html, std::size_t lt)
+// A start tag as the tokenizer reads it: where it ends and which of its
+// attributes matter for what text is shown.
+struct StartTag {
+    std::size_t end = std::string_view::npos; // past its ">"; npos when it never closes
+    bool selfClosing = false;
+    bool otherAttributes = false;       // any besides the kept ones
+    std::vector<std::string_view> kept; // "hidden" and "style", as written
+};
+
+StartTag readStartTag(std::string_view html, std::size_t lt)
 {
+    StartTag tag;
     std::size_t pos = lt + 1;
-    while (pos < html.size()) {
-        const char c = html[pos];
-        if (c == '>')
-            return pos + 1;
-        if (c == '=') {
+    while (pos < html.size() && !isHtmlSpace(html[pos]) && html[pos] != '/' && html[pos] != '>')
+        ++pos; // the name
+    for (;;) {
+        while (pos < html.size() && (isHtmlSpace(html[pos]) || html[pos] == '/'))
             ++pos;
+        if (pos >= html.size())
+            return tag;
+        if (html[pos] == '>') {
+            tag.end = pos + 1;
+            tag.selfClosing = html[pos - 1] == '/';
+            return tag;
+        }
+        const std::size_t start = pos;
+        ++pos; // a name may begin with "="
+        while (pos < html.size() && !isHtmlSpace(html[pos]) && html[pos] != '/' &&
+               html[pos] != '>' && html[pos] != '=')
+            ++pos;
+        std::string name;
+        for (std::size_t i = start; i < pos; ++i)
+            name.push_back(lower(html[i]));
+        std::size_t after = pos;
+        while (after < html.size() && isHtmlSpace(html[after]))
+            ++after;
+        if (after < html.size() && html[after] == '=') {
+            pos = after + 1;
             while (pos < html.size() && isHtmlSpace(html[pos]))
                 ++pos;
             if (pos < html.size() && (html[pos] == '"' || html[pos] == '\'')) {
                 const std::size_t close = html.find(html[pos], pos + 1);
                 if (close == std::string_view::npos)
-                    return close;
+                    return tag;
                 pos = close + 1;
+            } else {
+                while (pos < html.size() && !isHtmlSpace(html[pos]) && html[pos] != '>')
+                    ++pos;
             }
-            continue;
         }
-        ++pos;
+        if (name == "hidden" || name == "style")
+            tag.kept.push_back(html.substr(start, pos - start));
+        else
+            tag.otherAttributes = true;
     }
-    return std::string_view::npos;
 }
 
 std::string tagName(std::string_view html, std::size_t from)
@@ -168,11 +199,28 @@ QByteArray forParser(const QByteArray &bytes, bool *flattened)
     const std::string_view html(bytes.constData(), std::size_t(bytes.size()));
     QByteArray out;
     std::size_t copied = 0; // html[0, copied) is in out, less what was left out
-    auto leaveOut = [&](std::size_t from, std::size_t to) {
-        if (out.isEmpty())
+    bool changed = false;
+    // Puts instead of html[from, to), which lies after what was copied so far.
+    auto replace = [&](std::size_t from, std::size_t to, std::string_view instead) {
+        if (!changed)
             out.reserve(bytes.size());
+        changed = true;
         out.append(html.data() + copied, qsizetype(from - copied));
+        out.append(instead.data(), qsizetype(instead.size()));
         copied = to;
+    };
+    // The start tag at [from, to) with only the attributes that decide what is shown.
+    auto shorten = [&](std::size_t from, std::size_t to, const std::string &name,
+                       const StartTag &tag) {
+        if (!tag.otherAttributes)
+            return;
+        std::string shortTag = "<" + name;
+        for (const std::string_view attribute : tag.kept) {
+            shortTag += ' ';
+            shortTag += attribute;
+        }
+        shortTag += tag.selfClosing ? "/>" : ">";
+        replace(from, to, shortTag);
     };
     OpenElements elements;
     std::size_t pos = 0;
@@ -210,9 +258,10 @@ QByteArray forParser(const QByteArray &bytes, bool *flattened)
             continue;
         }
         const std::string name = tagName(html, lt + 1);
-        const std::size_t end = tagEnd(html, lt);
-        if (end == std::string_view::npos)
+        const StartTag tag = readStartTag(html, lt);
+        if (tag.end == std::string_view::npos)
             break;
+        const std::size_t end = tag.end;
         pos = end;
         if (name == "plaintext")
             break; // everything after it is text
@@ -221,15 +270,18 @@ QByteArray forParser(const QByteArray &bytes, bool *flattened)
                              name == "title" || name == "xmp" || name == "iframe" ||
                              name == "noembed" || name == "noframes";
         if (!rawText) {
-            elements.open(name, html[end - 2] == '/');
+            elements.open(name, tag.selfClosing);
             if (elements.depth() > std::size_t(kMaxDepth)) {
                 elements.forgetLast();
-                leaveOut(lt, end);
+                replace(lt, end, {});
                 if (flattened)
                     *flattened = true;
+            } else {
+                shorten(lt, end, name, tag);
             }
             continue;
         }
+        shorten(lt, end, name, tag);
         const std::size_t close = findEndTag(html, end, name);
         const std::size_t contentEnd = close == std::string_view::npos ? html.size() : close;
         // "<!--" in a script switches the tokenizer into its escaped states,
@@ -238,10 +290,10 @@ QByteArray forParser(const QByteArray &bytes, bool *flattened)
         const bool escaped = name == "script" && html.substr(end, contentEnd - end).find("<!--") !=
                                                      std::string_view::npos;
         if (cut && !escaped && contentEnd > end)
-            leaveOut(end, contentEnd);
+            replace(end, contentEnd, {});
         pos = contentEnd;
     }
-    if (copied == 0)
+    if (!changed)
         return bytes;
     out.append(html.data() + copied, qsizetype(html.size() - copied));
     return out;

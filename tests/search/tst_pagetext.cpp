@@ -81,8 +81,8 @@ private Q_SLOTS:
     void webArchives();
     void onlyVisibleText_data();
     void onlyVisibleText();
-    void scriptsAndStylesCut_data();
-    void scriptsAndStylesCut();
+    void trimmedForTheParser_data();
+    void trimmedForTheParser();
     void deepNestingFlattened_data();
     void deepNestingFlattened();
     void hostilePagesEndWell();
@@ -206,7 +206,7 @@ void TestPageText::onlyVisibleText()
     QCOMPARE(QString::fromUtf8(result.title), QStringLiteral("T"));
 }
 
-void TestPageText::scriptsAndStylesCut_data()
+void TestPageText::trimmedForTheParser_data()
 {
     QTest::addColumn<QByteArray>("html");
     QTest::addColumn<QByteArray>("cut");
@@ -215,7 +215,7 @@ void TestPageText::scriptsAndStylesCut_data()
         << QByteArray("<script></script><p>y</p>");
     QTest::newRow("end tag in any case and with blanks")
         << QByteArray("<SCRIPT type=\"a>b\">x</SCRIPT ><Style media=all>p{}</sTyle>")
-        << QByteArray("<SCRIPT type=\"a>b\"></SCRIPT ><Style media=all></sTyle>");
+        << QByteArray("<script></SCRIPT ><style></sTyle>");
     QTest::newRow("a script that opens a comment is left to the parser")
         << QByteArray("<script><!-- document.write('<script>x</script>') --></script>")
         << QByteArray("<script><!-- document.write('<script>x</script>') --></script>");
@@ -223,7 +223,7 @@ void TestPageText::scriptsAndStylesCut_data()
         << QByteArray(
                "<title><script>t</script></title><!-- <script> --><a title=\"<script>\">a</a>")
         << QByteArray(
-               "<title><script>t</script></title><!-- <script> --><a title=\"<script>\">a</a>");
+               "<title><script>t</script></title><!-- <script> --><a>a</a>");
     QTest::newRow("a script never closed runs to the end")
         << QByteArray("<p>a</p><script>var x = 1;") << QByteArray("<p>a</p><script>");
     QTest::newRow("names that only begin like script")
@@ -231,7 +231,7 @@ void TestPageText::scriptsAndStylesCut_data()
         << QByteArray("<scripts>x</scripts><stylesheet>y</stylesheet>");
 }
 
-void TestPageText::scriptsAndStylesCut()
+void TestPageText::trimmedForTheParser()
 {
     QFETCH(QByteArray, html);
     QFETCH(QByteArray, cut);
