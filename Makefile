@@ -1,18 +1,20 @@
 # The two commands of the README: `make run` and `make test`.
 BUILD_DIR ?= build
+SANITIZE_DIR ?= build-sanitize
 JOBS ?= $(shell nproc)
+# CI sets WERROR=ON in the environment: warnings fail its build.
+WERROR ?= OFF
+CMAKE_CONFIGURE = cmake -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOMEKEEPER_WERROR=$(WERROR)
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test test-sanitize bench clean
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
 
-$(BUILD_DIR)/build.ninja:
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-
-build: deps $(BUILD_DIR)/build.ninja
+build: deps
+	$(CMAKE_CONFIGURE) -S . -B $(BUILD_DIR) >/dev/null
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
@@ -21,6 +23,13 @@ run: build
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# The core and its tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize: deps
+	$(CMAKE_CONFIGURE) -DTOMEKEEPER_SANITIZE=ON -S . -B $(SANITIZE_DIR) >/dev/null
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS)
+
 # SEARCHBENCH_ARGS="--pages 1000" for a quick run; the full one writes about
 # 1.5 GB under /tmp and deletes it afterwards.
 bench: build
@@ -28,4 +37,4 @@ bench: build
 	$(BUILD_DIR)/bench/searchbench $(SEARCHBENCH_ARGS)
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)

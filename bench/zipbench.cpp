@@ -14,8 +14,6 @@
 // untimed run. (ru_maxrss would not do: a spawned child inherits the
 // parent's high-water mark across exec.)
 
-#include "catalogue/settings.h"
-#include "commands/userinteraction.h"
 #include "storage/archivestorage.h"
 #include "storage/listfile.h"
 #include "storage/pagelistmodel.h"
@@ -38,25 +36,6 @@
 extern char **environ;
 
 namespace {
-
-// Messages of our side go to stderr: the benchmark has no one to ask.
-class QuietInteraction : public UserInteraction {
-public:
-    void showMessage(const QString &text) override { note(text); }
-    void showError(const QString &text) override { note(text); }
-    void showRefusal(const QString &text) override { note(text); }
-    bool askYesNo(const QString &text) override
-    {
-        note(text);
-        return false;
-    }
-    bool editSettings(SettingsDialogValues &) override { return false; }
-    void beginBusy() override {}
-    void endBusy() override {}
-
-private:
-    static void note(const QString &text) { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-};
 
 struct RunResult {
     bool ok = false;
@@ -258,13 +237,14 @@ int child(const QStringList &args)
             std::fprintf(stderr, "extractAll: %s\n", qPrintable(zip.lastError()));
     } else if (op == QLatin1String("save")) {
         PageListModel pages;
-        Settings settings;
-        QuietInteraction ui;
         const QString folder = args.value(3);
-        ArchiveStorage storage(zip, pages, settings, ui, WorkFolders{folder, folder});
+        ArchiveStorage storage(zip, WorkFolders{folder, folder});
         readListFile(ListFile::path(folder), pages);
         timer.start();
-        ok = storage.writeZip(folder, args.value(4));
+        ok = storage.writeZip(folder, args.value(4), pages.titles(), pages.fileNames());
+        // Our side's messages go to stderr: the benchmark has no one to ask.
+        if (!ok)
+            std::fprintf(stderr, "%s\n", qPrintable(storage.lastFailure().text));
     } else if (op == QLatin1String("idle")) {
         timer.start();
         ok = true;

@@ -10,6 +10,7 @@ packages=(
   libqt6sql6-sqlite libsqlite3-dev libgumbo-dev libuchardet-dev libstemmer-dev
   xvfb xauth unzip zip python3 fonts-dejavu-core
   util-linux
+  desktop-file-utils appstream
 )
 
 missing=()

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Starts the program in the current folder (where it keeps tomekeeper.ini).
+# Starts the program in the current folder (a tomekeeper.ini there is the one it uses).
 set -euo pipefail
 bin="$1"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then

@@ -1,8 +1,10 @@
 #include "app/mainwindow.h"
 #include "browse/web/webpageview.h"
 #include "storage/instancelock.h"
+#include "version.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -23,9 +25,9 @@ void onTerminate(int)
 }
 
 // A logout or a plain `kill` closes the window the normal way, so a changed
-// archive is zipped back and the settings are written, instead of dying with
+// archive is written back and the settings are saved, instead of dying with
 // the changes only in the working folder. The handler is in place from the
-// start; a signal that comes before the window exists waits in the pipe.
+// start; a signal that comes before the window listens waits in the pipe.
 void catchTerminate()
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
@@ -39,7 +41,9 @@ void catchTerminate()
     ::sigaction(SIGINT, &action, nullptr);
 }
 
-void closeOnTerminate(QWidget *window)
+// Listens before start-up: a signal while a start-up message box is open
+// closes the box and then the window.
+void closeOnTerminate(MainWindow *window)
 {
     if (g_signalPipe[1] < 0)
         return;
@@ -48,7 +52,7 @@ void closeOnTerminate(QWidget *window)
         char byte = 0;
         [[maybe_unused]] const auto got = ::read(g_signalPipe[1], &byte, 1);
         notifier->setEnabled(false);
-        window->close();
+        window->requestClose();
     });
 }
 
@@ -59,9 +63,12 @@ int main(int argc, char *argv[])
     catchTerminate();
     WebPageView::prepareProcess();
     QApplication app(argc, argv);
+    const QString title = QString::fromLatin1(kProgramTitle);
     QApplication::setApplicationName(QStringLiteral("tomekeeper"));
-    QApplication::setApplicationVersion(QStringLiteral("3.0"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tomekeeper v1.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kProgramVersion));
+    // The desktop appends the display name to window titles that do not end
+    // with it: the same text keeps every title exactly as given.
+    QApplication::setApplicationDisplayName(title);
 
     // The toolkit's own buttons and dialogs speak the desktop's language.
     QTranslator toolkit;
@@ -70,10 +77,9 @@ int main(int argc, char *argv[])
         QApplication::installTranslator(&toolkit);
 
     // A second copy would empty the working folders under the first one's open archive.
-    QString holder;
-    if (!acquireInstanceLock(&holder)) {
+    if (!acquireInstanceLock()) {
         QMessageBox::warning(
-            nullptr, QStringLiteral("Tomekeeper v3.0"),
+            nullptr, title,
             QStringLiteral("Tomekeeper is already running. Close it before starting another copy.\n"
                            "Tomekeeper уже запущен. Закройте его, прежде чем запускать ещё одну "
                            "копию."));
@@ -82,9 +88,12 @@ int main(int argc, char *argv[])
 
     int result = 0;
     {
-        MainWindow form;
-        closeOnTerminate(&form);
-        result = QApplication::exec();
+        MainWindow window(ProgramPaths::standard(QDir::currentPath()));
+        closeOnTerminate(&window);
+        window.startUp();
+        // A termination during start-up has closed the window already.
+        if (window.isVisible())
+            result = QApplication::exec();
     }
     releaseInstanceLock();
     return result;

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "catalogue/programpaths.h"
 #include "catalogue/settings.h"
-#include "storage/workfolders.h"
+#include "commands/command.h"
+#include "lang/messageid.h"
 
-#include <QHash>
-#include <QIcon>
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
+class Actions;
 class PageView;
-class QActionGroup;
 class QCheckBox;
 class QLabel;
 class QListView;
@@ -20,30 +21,39 @@ class QToolButton;
 class QTreeView;
 class Session;
 class UserInteraction;
+class WidgetInteraction;
 
-// The main window. It only shows the session: the session holds the catalogue,
-// the open archive and the state of every control, the window renders it and
-// passes the user's commands on. Every control carries its usual name as its
-// object name (N1 ... N62, ToolButton1 ... ToolButton28, TreeView1, ListBox1 ...).
+// The main window: it lays out the controls, builds the menus, tool bars and
+// pop-ups from the shared actions, renders the session and passes the user's
+// commands on. The commands themselves live in src/commands.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     // view and ui replace the browser and the message boxes (tests); the
-    // window does not own them. Start-up runs here and shows the window.
-    explicit MainWindow(const WorkFolders &folders = WorkFolders::standard(),
-                        PageView *view = nullptr, UserInteraction *ui = nullptr,
-                        QWidget *parent = nullptr);
+    // window does not own them.
+    explicit MainWindow(const ProgramPaths &paths, PageView *view = nullptr,
+                        UserInteraction *ui = nullptr, QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // Reads the settings and shows the window; a close asked for meanwhile
+    // (a termination signal) takes effect once it is done.
+    void startUp();
+    // Closes the window for a termination signal: open message boxes and
+    // dialogs are answered as cancelled, and nothing more is asked; running
+    // work is waited for.
+    void requestClose();
 
     Session &session() { return *m_session; }
     PageView &pageView() { return *m_view; }
     UserInteraction &interaction() { return *m_ui; }
-
-    // Puts the texts of the active language on the menus, the tool-button
-    // hints and the off-line box.
-    void retranslate();
-
+    Actions &actions() { return *m_actions; }
     QString statusText() const;
+
+    // Runs a command as the user's click would.
+    void runCommand(Command command);
+    // Runs work that may ask the user or take long: a close asked for
+    // meanwhile waits until it is done.
+    void runGuarded(const std::function<void()> &work);
 
 Q_SIGNALS:
     // Local files dropped on the window, in the order given.
@@ -60,41 +70,43 @@ private:
     void createPopupMenus();
     QWidget *createTopBar();
     QWidget *createLeftColumn();
+    QToolBar *createToolBar(QWidget *owner, const char *name, int iconSize,
+                            std::initializer_list<Command> commands);
     void createStatusBar();
     void connectSession();
 
-    void startUp();
     void shutDown();
 
-    QAction *addItem(QMenu *menu, const char *name, const QString &builtInCaption = {});
-    QMenu *addSubmenu(QWidget *owner, const char *name);
-    QToolButton *addToolButton(QToolBar *bar, const char *name, const char *themeIcon,
-                               int fallbackIcon);
-    void registerControl(QObject *control, const QString &name);
+    // Rendering of the session.
+    void retranslate();
+    void renderAvailability();
+    void renderListsHidden(bool hidden);
+    void renderGeometry(const WindowGeometry &geometry);
+    void renderOffline(bool offline);
 
-    void applyEnabled(const QString &control, bool enabled);
-    void applyGeometry(const WindowGeometry &geometry);
-    void applyLanguageChecks();
-    void applyOffline(bool offline);
-
-    std::unique_ptr<UserInteraction> m_ownInteraction;
+    std::unique_ptr<WidgetInteraction> m_ownInteraction;
     UserInteraction *m_ui = nullptr;
     PageView *m_view = nullptr;
     QWidget *m_viewWidget = nullptr;
+    ProgramPaths m_paths;
     std::unique_ptr<Session> m_session;
+    std::unique_ptr<CommandContext> m_context;
+    Actions *m_actions = nullptr;
 
-    // Every named control by its object name.
-    QHash<QString, QObject *> m_controls;
-    QIcon m_pictures[3];
-
-    QActionGroup *m_languageGroup = nullptr;
+    struct TitledMenu {
+        QMenu *menu;
+        MessageId title;
+    };
+    QList<TitledMenu> m_menus; // the main menu's, for their titles and enabled states
     QMenu *m_treePopup = nullptr;
     QMenu *m_listPopup = nullptr;
+    QList<QToolButton *> m_toolButtons;
     QTreeView *m_tree = nullptr;
     QListView *m_list = nullptr;
+    QWidget *m_leftColumn = nullptr;
     QCheckBox *m_offline = nullptr;
     QLabel *m_statusPanel = nullptr;
-    QSplitter *m_mainSplitter = nullptr;
-    QSplitter *m_leftSplitter = nullptr;
+    int m_busy = 0;
+    bool m_closeRequested = false;
     bool m_closed = false;
 };

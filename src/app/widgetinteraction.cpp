@@ -1,13 +1,25 @@
 #include "app/widgetinteraction.h"
 
+#include "app/workprogressdialog.h"
+#include "dialogs/folderpicker.h"
 #include "dialogs/settingsdialog.h"
+#include "version.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QInputDialog>
 #include <QMessageBox>
+#include <QTimer>
+#include <QUrl>
 
 namespace {
 
-const QString kTitle = QStringLiteral("Tomekeeper v3.0");
+// Work done within this time shows only the busy pointer, no progress window.
+constexpr int kProgressDelayMs = 400;
 
 QMessageBox::StandardButton showBox(QWidget *owner, QMessageBox::Icon icon, const QString &text,
                                     QMessageBox::StandardButtons buttons)
@@ -15,7 +27,7 @@ QMessageBox::StandardButton showBox(QWidget *owner, QMessageBox::Icon icon, cons
     // Texts are built with CR LF line ends; Qt lays out LF alone.
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(icon, kTitle, shown, buttons, owner);
+    QMessageBox box(icon, QString::fromLatin1(kProgramTitle), shown, buttons, owner);
     box.setTextFormat(Qt::PlainText);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
@@ -24,32 +36,81 @@ QMessageBox::StandardButton showBox(QWidget *owner, QMessageBox::Icon icon, cons
 
 WidgetInteraction::WidgetInteraction(QWidget *owner) : m_owner(owner) {}
 
-WidgetInteraction::~WidgetInteraction()
+WidgetInteraction::~WidgetInteraction() = default;
+
+bool WidgetInteraction::unattended(const char *what, const QString &text) const
 {
-    // A pointer left over by an unbalanced guard would outlive the program's use of it.
-    while (m_busyDepth > 0)
-        endBusy();
+    if (m_unattended)
+        qWarning("%s (not shown, the program is ending): %s", what, qUtf8Printable(text));
+    return m_unattended;
 }
 
 void WidgetInteraction::showMessage(const QString &text)
 {
-    showBox(m_owner, QMessageBox::NoIcon, text, QMessageBox::Ok);
+    if (!unattended("message", text))
+        showBox(m_owner, QMessageBox::NoIcon, text, QMessageBox::Ok);
 }
 
 void WidgetInteraction::showError(const QString &text)
 {
-    showBox(m_owner, QMessageBox::Critical, text, QMessageBox::Ok);
+    if (!unattended("error", text))
+        showBox(m_owner, QMessageBox::Critical, text, QMessageBox::Ok);
+}
+
+void WidgetInteraction::showWarning(const QString &text)
+{
+    if (!unattended("warning", text))
+        showBox(m_owner, QMessageBox::Warning, text, QMessageBox::Ok);
 }
 
 void WidgetInteraction::showRefusal(const QString &text)
 {
-    showBox(m_owner, QMessageBox::Warning, text, QMessageBox::Yes);
+    if (!unattended("refusal", text))
+        showBox(m_owner, QMessageBox::Warning, text, QMessageBox::Yes);
 }
 
 bool WidgetInteraction::askYesNo(const QString &text)
 {
+    if (unattended("question", text))
+        return false;
     return showBox(m_owner, QMessageBox::Warning, text, QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
+}
+
+QString WidgetInteraction::askName(const QString &caption, const QString &prompt,
+                                   const QString &initial)
+{
+    if (unattended("name", prompt))
+        return {};
+    bool accepted = false;
+    const QString name =
+        QInputDialog::getText(m_owner, caption, prompt, QLineEdit::Normal, initial, &accepted);
+    return accepted ? name : QString();
+}
+
+QStringList WidgetInteraction::askOpenFiles(const QString &caption, const QString &filter,
+                                            bool many)
+{
+    if (unattended("open files", caption))
+        return {};
+    if (many)
+        return QFileDialog::getOpenFileNames(m_owner, caption, QString(), filter);
+    const QString file = QFileDialog::getOpenFileName(m_owner, caption, QString(), filter);
+    return file.isEmpty() ? QStringList() : QStringList{file};
+}
+
+QString WidgetInteraction::askSaveFile(const QString &filter)
+{
+    if (unattended("save file", filter))
+        return {};
+    return QFileDialog::getSaveFileName(m_owner, QString(), QString(), filter);
+}
+
+QString WidgetInteraction::askFolder(const QString &caption, const QString &startFolder)
+{
+    if (unattended("folder", caption))
+        return {};
+    return FolderPicker::getFolder(m_owner, caption, startFolder);
 }
 
 SettingsDialog *WidgetInteraction::settingsDialog()
@@ -61,6 +122,8 @@ SettingsDialog *WidgetInteraction::settingsDialog()
 
 bool WidgetInteraction::editSettings(SettingsDialogValues &values)
 {
+    if (unattended("settings", QString()))
+        return false;
     SettingsDialog *dialog = settingsDialog();
     dialog->setTexts();
     dialog->setValues(values);
@@ -71,16 +134,63 @@ bool WidgetInteraction::editSettings(SettingsDialogValues &values)
     return accepted;
 }
 
-void WidgetInteraction::beginBusy()
+// There are no create-archive and attach dialogs in this window: asked for,
+// they answer as cancelled.
+bool WidgetInteraction::editCreateArchive(CreateArchiveValues &)
 {
-    ++m_busyDepth;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    return false;
 }
 
-void WidgetInteraction::endBusy()
+bool WidgetInteraction::editAttach(AttachValues &)
 {
-    if (m_busyDepth == 0)
-        return;
-    --m_busyDepth;
+    return false;
+}
+
+bool WidgetInteraction::openWithDesktop(const QString &fileOrAddress)
+{
+    const QUrl url =
+        QFileInfo::exists(fileOrAddress) ? QUrl::fromLocalFile(fileOrAddress) : QUrl(fileOrAddress);
+    return QDesktopServices::openUrl(url);
+}
+
+bool WidgetInteraction::isWorkProgress(const QWidget *window)
+{
+    return qobject_cast<const WorkProgressDialog *>(window) != nullptr;
+}
+
+void WidgetInteraction::waitForWork(QFuture<void> work, const QString &label)
+{
+    ++m_working;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QFutureWatcher<void> watcher;
+    QEventLoop loop;
+    QObject::connect(&watcher, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
+    watcher.setFuture(work);
+
+    // Short work: the window keeps repainting, the user's input waits.
+    QTimer delay;
+    delay.setSingleShot(true);
+    QObject::connect(&delay, &QTimer::timeout, &loop, &QEventLoop::quit);
+    delay.start(kProgressDelayMs);
+    if (!work.isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    delay.stop();
+
+    if (!work.isFinished()) {
+        WorkProgressDialog progress(label, m_owner);
+        QObject::connect(&watcher, &QFutureWatcher<void>::progressRangeChanged, &progress,
+                         &QProgressDialog::setRange);
+        QObject::connect(&watcher, &QFutureWatcher<void>::progressValueChanged, &progress,
+                         &QProgressDialog::setValue);
+        if (work.progressMaximum() > 0)
+            progress.setRange(work.progressMinimum(), work.progressMaximum());
+        progress.setValue(work.progressValue());
+        progress.show();
+        if (!work.isFinished())
+            loop.exec();
+        progress.hide();
+    }
+    work.waitForFinished();
     QApplication::restoreOverrideCursor();
+    --m_working;
 }

@@ -7,8 +7,8 @@
 class QWidget;
 class SettingsDialog;
 
-// The user's side of every question and message: message boxes and the
-// dialogs, shown over the main window.
+// The user's side of every question and message: message boxes, the dialogs
+// and the progress of long work, shown over the main window.
 class WidgetInteraction : public UserInteraction {
 public:
     explicit WidgetInteraction(QWidget *owner);
@@ -16,17 +16,38 @@ public:
 
     void showMessage(const QString &text) override;
     void showError(const QString &text) override;
+    void showWarning(const QString &text) override;
     void showRefusal(const QString &text) override;
     bool askYesNo(const QString &text) override;
+    QString askName(const QString &caption, const QString &prompt, const QString &initial) override;
+    QStringList askOpenFiles(const QString &caption, const QString &filter, bool many) override;
+    QString askSaveFile(const QString &filter) override;
+    QString askFolder(const QString &caption, const QString &startFolder) override;
     bool editSettings(SettingsDialogValues &values) override;
-    void beginBusy() override;
-    void endBusy() override;
+    bool editCreateArchive(CreateArchiveValues &values) override;
+    bool editAttach(AttachValues &values) override;
+    bool openWithDesktop(const QString &fileOrAddress) override;
+
+    // The session is ending (a termination signal): nothing is shown any
+    // more, every question gets its cancel answer, and the texts go to the
+    // log instead.
+    void setUnattended(bool unattended) { m_unattended = unattended; }
+    // Whether long work is running now.
+    bool isWorking() const { return m_working > 0; }
+    // Whether window is the progress of long work, which stays until the work is done.
+    static bool isWorkProgress(const QWidget *window);
 
     // The settings dialog, made the first time it is needed and kept.
     SettingsDialog *settingsDialog();
 
+protected:
+    void waitForWork(QFuture<void> work, const QString &label) override;
+
 private:
+    bool unattended(const char *what, const QString &text) const;
+
     QWidget *m_owner;
     QPointer<SettingsDialog> m_settings;
-    int m_busyDepth = 0;
+    bool m_unattended = false;
+    int m_working = 0;
 };

@@ -1,26 +1,23 @@
 #include "catalogue/cataloguemodel.h"
 
+#include <algorithm>
+
 // Model indexes carry, as internal id, 0 for a section and the section's
-// absolute index + 1 for an archive; everything else is found by walking the
-// flat list, which is short (a catalogue holds hundreds of nodes, not millions).
+// absolute index + 1 for an archive. The index of sections turns a row into
+// an absolute index and back by look-up or binary search, so no operation
+// walks the whole list.
 
 QModelIndex CatalogueModel::index(int row, int column, const QModelIndex &parent) const
 {
     if (column != 0 || row < 0)
         return {};
     if (!parent.isValid()) {
-        int seen = -1;
-        for (int i = 0; i < nodeCount(); ++i) {
-            if (m_nodes[i].level == 0 && ++seen == row)
-                return createIndex(row, 0, quintptr(0));
-        }
-        return {};
+        if (row >= m_sections.size())
+            return {};
+        return createIndex(row, 0, quintptr(0));
     }
     const int section = absoluteIndex(parent);
-    if (section < 0 || m_nodes[section].level != 0)
-        return {};
-    const int child = section + 1 + row;
-    if (child >= nodeCount() || m_nodes[child].level != 1)
+    if (!isSection(section) || section + 1 + row >= sectionEnd(section))
         return {};
     return createIndex(row, 0, quintptr(section + 1));
 }
@@ -35,16 +32,12 @@ QModelIndex CatalogueModel::parent(const QModelIndex &child) const
 
 int CatalogueModel::rowCount(const QModelIndex &parent) const
 {
-    if (!parent.isValid()) {
-        int count = 0;
-        for (const CatalogueNode &n : m_nodes)
-            count += n.level == 0 ? 1 : 0;
-        return count;
-    }
+    if (!parent.isValid())
+        return static_cast<int>(m_sections.size());
     const int abs = absoluteIndex(parent);
-    if (abs < 0 || m_nodes[abs].level != 0)
+    if (!isSection(abs))
         return 0;
-    return static_cast<int>(archivesOf(abs).size());
+    return sectionEnd(abs) - abs - 1;
 }
 
 int CatalogueModel::columnCount(const QModelIndex &) const
@@ -107,14 +100,8 @@ int CatalogueModel::absoluteIndex(const QModelIndex &index) const
 {
     if (!index.isValid() || index.model() != this)
         return -1;
-    if (index.internalId() == 0) {
-        int seen = -1;
-        for (int i = 0; i < nodeCount(); ++i) {
-            if (m_nodes[i].level == 0 && ++seen == index.row())
-                return i;
-        }
-        return -1;
-    }
+    if (index.internalId() == 0)
+        return m_sections.value(index.row(), -1);
     const int abs = static_cast<int>(index.internalId()) + index.row();
     return abs < nodeCount() ? abs : -1;
 }
@@ -133,11 +120,12 @@ QModelIndex CatalogueModel::modelIndex(int absoluteIndex) const
 
 int CatalogueModel::sectionOf(int absoluteIndex) const
 {
-    for (int i = qMin(absoluteIndex, nodeCount() - 1); i >= 0; --i) {
-        if (m_nodes[i].level == 0)
-            return i;
-    }
-    return -1;
+    if (absoluteIndex < 0 || m_nodes.isEmpty())
+        return -1;
+    const int abs = qMin(absoluteIndex, nodeCount() - 1);
+    // The last section at or before abs.
+    const auto it = std::upper_bound(m_sections.cbegin(), m_sections.cend(), abs);
+    return it == m_sections.cbegin() ? -1 : *(it - 1);
 }
 
 bool CatalogueModel::isSection(int absoluteIndex) const
@@ -150,7 +138,9 @@ QList<int> CatalogueModel::archivesOf(int sectionIndex) const
     QList<int> list;
     if (!isSection(sectionIndex))
         return list;
-    for (int i = sectionIndex + 1; i < nodeCount() && m_nodes[i].level == 1; ++i)
+    const int end = sectionEnd(sectionIndex);
+    list.reserve(end - sectionIndex - 1);
+    for (int i = sectionIndex + 1; i < end; ++i)
         list << i;
     return list;
 }
@@ -159,10 +149,30 @@ int CatalogueModel::rowOf(int absoluteIndex) const
 {
     if (m_nodes[absoluteIndex].level == 1)
         return absoluteIndex - sectionOf(absoluteIndex) - 1;
-    int row = 0;
-    for (int i = 0; i < absoluteIndex; ++i)
-        row += m_nodes[i].level == 0 ? 1 : 0;
-    return row;
+    return sectionRow(absoluteIndex);
+}
+
+int CatalogueModel::sectionRow(int absoluteIndex) const
+{
+    const auto it = std::lower_bound(m_sections.cbegin(), m_sections.cend(), absoluteIndex);
+    if (it == m_sections.cend() || *it != absoluteIndex)
+        return -1;
+    return static_cast<int>(it - m_sections.cbegin());
+}
+
+int CatalogueModel::sectionEnd(int sectionIndex) const
+{
+    const auto it = std::upper_bound(m_sections.cbegin(), m_sections.cend(), sectionIndex);
+    return it == m_sections.cend() ? nodeCount() : *it;
+}
+
+void CatalogueModel::rebuildSectionIndex()
+{
+    m_sections.clear();
+    for (int i = 0; i < nodeCount(); ++i) {
+        if (m_nodes[i].level == 0)
+            m_sections << i;
+    }
 }
 
 int CatalogueModel::appendSection(const QString &name)
@@ -170,23 +180,28 @@ int CatalogueModel::appendSection(const QString &name)
     const int row = rowCount();
     beginInsertRows({}, row, row);
     m_nodes.append({0, name, QStringLiteral(" "), CatalogueNode::SectionPicture});
+    m_sections.append(nodeCount() - 1);
     endInsertRows();
     return nodeCount() - 1;
 }
 
 int CatalogueModel::appendArchive(const QString &name, const QString &path)
 {
-    return addArchive(sectionOf(nodeCount() - 1), name, path);
+    return addArchive(m_sections.isEmpty() ? -1 : m_sections.last(), name, path);
 }
 
 int CatalogueModel::addArchive(int sectionIndex, const QString &name, const QString &path)
 {
     if (!isSection(sectionIndex))
         return -1;
-    const int row = static_cast<int>(archivesOf(sectionIndex).size());
-    const int abs = sectionIndex + 1 + row;
+    const int abs = sectionEnd(sectionIndex);
+    const int row = abs - sectionIndex - 1;
     beginInsertRows(modelIndex(sectionIndex), row, row);
     m_nodes.insert(abs, {1, name, path, CatalogueNode::ArchivePicture});
+    // The sections after this one move down by one.
+    for (auto it = std::upper_bound(m_sections.begin(), m_sections.end(), sectionIndex);
+         it != m_sections.end(); ++it)
+        ++*it;
     endInsertRows();
     return abs;
 }
@@ -196,10 +211,10 @@ void CatalogueModel::removeNode(int absoluteIndex)
     if (absoluteIndex < 0 || absoluteIndex >= nodeCount())
         return;
     const QModelIndex idx = modelIndex(absoluteIndex);
-    const int count =
-        isSection(absoluteIndex) ? 1 + static_cast<int>(archivesOf(absoluteIndex).size()) : 1;
+    const int count = isSection(absoluteIndex) ? sectionEnd(absoluteIndex) - absoluteIndex : 1;
     beginRemoveRows(idx.parent(), idx.row(), idx.row());
     m_nodes.remove(absoluteIndex, count);
+    rebuildSectionIndex();
     endRemoveRows();
 }
 
@@ -234,5 +249,6 @@ void CatalogueModel::clear()
 {
     beginResetModel();
     m_nodes.clear();
+    m_sections.clear();
     endResetModel();
 }

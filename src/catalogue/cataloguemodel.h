@@ -61,6 +61,14 @@ public:
 
 private:
     int rowOf(int absoluteIndex) const;
+    // Row of a section among the sections; -1 when absoluteIndex is not one.
+    int sectionRow(int absoluteIndex) const;
+    // Absolute index just past the archives of a section.
+    int sectionEnd(int sectionIndex) const;
+    void rebuildSectionIndex();
 
     QList<CatalogueNode> m_nodes;
+    // Absolute index of every section, in tree order: a catalogue of tens of
+    // thousands of sections is loaded and shown without walking the list.
+    QList<int> m_sections;
 };

@@ -12,7 +12,9 @@ QStringView trimmed(QStringView s)
     return s.trimmed();
 }
 
-// Line breaks or a NUL inside a value would break the file apart on reading.
+// Line breaks or a NUL inside a key or value would break the file apart on
+// reading. The settings file escapes such text first (IniEscape); this only
+// keeps the layout whole whatever comes in.
 QString oneLine(const QString &s)
 {
     QString out = s;
@@ -27,25 +29,30 @@ QString oneLine(const QString &s)
 
 IniFile IniFile::fromBytes(const QByteArray &raw)
 {
-    QByteArray bytes = raw;
+    QByteArrayView bytes(raw);
     if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    const QString text = isValidUtf8(bytes) ? QString::fromUtf8(bytes) : Cp1251::decode(bytes);
+        bytes = bytes.sliced(3);
 
     IniFile ini;
     Section *current = nullptr;
     qsizetype pos = 0;
-    const qsizetype n = text.size();
+    const qsizetype n = bytes.size();
     while (pos < n) {
+        // CR and LF never occur inside a UTF-8 sequence or a code-page letter,
+        // so the lines can be cut before they are decoded.
         qsizetype end = pos;
-        while (end < n && text[end] != u'\n' && text[end] != u'\r')
+        while (end < n && bytes[end] != '\n' && bytes[end] != '\r')
             ++end;
-        const QStringView line = trimmed(QStringView(text).mid(pos, end - pos));
+        const QByteArrayView view = bytes.sliced(pos, end - pos);
+        const QByteArray lineBytes = QByteArray::fromRawData(view.data(), view.size());
         pos = end;
-        if (pos < n && text[pos] == u'\r')
+        if (pos < n && bytes[pos] == '\r')
             ++pos;
-        if (pos < n && text[pos] == u'\n')
+        if (pos < n && bytes[pos] == '\n')
             ++pos;
+        const QString text =
+            isValidUtf8(lineBytes) ? QString::fromUtf8(lineBytes) : Cp1251::decode(lineBytes);
+        const QStringView line = trimmed(text);
 
         if (line.isEmpty() || line.front() == u';')
             continue;
@@ -56,7 +63,7 @@ IniFile IniFile::fromBytes(const QByteArray &raw)
             const QString key = fold(name);
             auto it = ini.m_byName.constFind(key);
             if (it == ini.m_byName.constEnd()) {
-                ini.m_sections.append({name, {}, {}});
+                ini.m_sections.append({name, {}});
                 ini.m_byName.insert(key, static_cast<int>(ini.m_sections.size() - 1));
                 current = &ini.m_sections.last();
             } else {
@@ -72,9 +79,6 @@ IniFile IniFile::fromBytes(const QByteArray &raw)
         if (key.isEmpty())
             continue;
         current->entries.append({key, trimmed(line.mid(eq + 1)).toString()});
-        const QString folded = fold(key);
-        if (!current->byKey.contains(folded))
-            current->byKey.insert(folded, static_cast<int>(current->entries.size() - 1));
     }
     return ini;
 }
@@ -90,8 +94,17 @@ const IniFile::Entry *IniFile::findEntry(const QString &section, const QString &
     const Section *s = findSection(section);
     if (!s)
         return nullptr;
-    auto it = s->byKey.constFind(fold(key));
-    return it == s->byKey.constEnd() ? nullptr : &s->entries[it.value()];
+    const qsizetype i = findKey(*s, key);
+    return i < 0 ? nullptr : &s->entries[i];
+}
+
+qsizetype IniFile::findKey(const Section &section, const QString &key)
+{
+    for (qsizetype i = 0; i < section.entries.size(); ++i) {
+        if (section.entries[i].key.compare(key, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
 }
 
 bool IniFile::sectionExists(const QString &section) const
@@ -114,15 +127,9 @@ QList<std::pair<QString, QString>> IniFile::entries(const QString &section) cons
     const Section *s = findSection(section);
     if (!s)
         return list;
-    // Each name takes its length plus a terminating zero; one more zero ends
-    // the list. Names that do not fit whole are not seen.
-    qsizetype used = 1;
-    for (const Entry &e : s->entries) {
-        used += e.key.size() + 1;
-        if (used > KeyListBufferSize)
-            break;
-        list.append({e.key, e.value.left(MaxValueLength)});
-    }
+    list.reserve(s->entries.size());
+    for (const Entry &e : s->entries)
+        list.append({e.key, e.value});
     return list;
 }
 
@@ -130,9 +137,7 @@ QString IniFile::readString(const QString &section, const QString &key,
                             const QString &defaultValue) const
 {
     const Entry *e = findEntry(section, key);
-    if (!e)
-        return defaultValue;
-    return e->value.left(MaxValueLength);
+    return e ? e->value : defaultValue;
 }
 
 std::optional<int> IniFile::parseInteger(const QString &text)
@@ -179,7 +184,7 @@ int IniFile::readInteger(const QString &section, const QString &key, int default
     const Entry *e = findEntry(section, key);
     if (!e)
         return defaultValue;
-    return parseInteger(e->value.left(MaxValueLength)).value_or(defaultValue);
+    return parseInteger(e->value).value_or(defaultValue);
 }
 
 bool IniFile::readBool(const QString &section, const QString &key, bool defaultValue) const
@@ -193,7 +198,7 @@ IniFile::Section &IniFile::sectionForWriting(const QString &name)
     auto it = m_byName.constFind(folded);
     if (it != m_byName.constEnd())
         return m_sections[it.value()];
-    m_sections.append({oneLine(name), {}, {}});
+    m_sections.append({oneLine(name), {}});
     m_byName.insert(folded, static_cast<int>(m_sections.size() - 1));
     return m_sections.last();
 }
@@ -201,23 +206,18 @@ IniFile::Section &IniFile::sectionForWriting(const QString &name)
 void IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
     Section &s = sectionForWriting(section);
-    const QString folded = fold(key);
-    auto it = s.byKey.constFind(folded);
-    if (it != s.byKey.constEnd()) {
-        s.entries[it.value()].value = oneLine(value);
+    const qsizetype i = findKey(s, key);
+    if (i >= 0) {
+        s.entries[i].value = oneLine(value);
         return;
     }
     s.entries.append({oneLine(key), oneLine(value)});
-    s.byKey.insert(folded, static_cast<int>(s.entries.size() - 1));
 }
 
 void IniFile::appendString(const QString &section, const QString &key, const QString &value)
 {
     Section &s = sectionForWriting(section);
     s.entries.append({oneLine(key), oneLine(value)});
-    const QString folded = fold(key);
-    if (!s.byKey.contains(folded))
-        s.byKey.insert(folded, static_cast<int>(s.entries.size() - 1));
 }
 
 void IniFile::writeInteger(const QString &section, const QString &key, int value)

@@ -10,22 +10,21 @@
 
 // The settings file in the classic INI layout: "[section]" lines, then
 // "key=value" lines, CR LF line ends. Section names and keys match without
-// regard to letter case; the first of two equal keys wins when reading. A
-// value is read up to 2047 characters, and the key names of one section are
-// seen through a 16384-byte buffer, as the file has always been read.
+// regard to letter case; the first of two equal keys wins when reading. Keys
+// and values are read whole, however many and however long: the old readers'
+// limits (2047 characters a value, 16 KB of key names a section) dropped
+// archives from large catalogues.
 class IniFile {
 public:
-    static constexpr int MaxValueLength = 2047;
-    static constexpr int KeyListBufferSize = 16384;
-
-    // Reads text that is UTF-8, or Windows-1251 when it is not valid UTF-8.
-    // Lines that are neither a section nor a key (garbage, comments) are
-    // skipped, and so are keys before the first section.
+    // Reads each line as UTF-8 when it is valid UTF-8, else as Windows-1251,
+    // so that one line typed on an old system leaves the others alone. Lines
+    // that are neither a section nor a key (garbage, comments) are skipped,
+    // and so are keys before the first section.
     static IniFile fromBytes(const QByteArray &bytes);
 
     // A section exists when it holds at least one key.
     bool sectionExists(const QString &section) const;
-    // Key names of a section in file order, as far as the key-list buffer holds.
+    // Key names of a section in file order.
     QStringList keys(const QString &section) const;
     // The same keys with the value of each line itself, so that keys equal
     // but for letter case each keep their own value.
@@ -59,10 +58,13 @@ private:
     struct Section {
         QString name;
         QList<Entry> entries;
-        QHash<QString, int> byKey; // folded key -> first entry
     };
 
     const Section *findSection(const QString &name) const;
+    // The first entry of that key in any letter case. Keys are looked up only
+    // in "Parameters" and when a section is started: a search through the
+    // entries costs less than a hash table in each of thousands of sections.
+    static qsizetype findKey(const Section &section, const QString &key);
     const Entry *findEntry(const QString &section, const QString &key) const;
     Section &sectionForWriting(const QString &name);
     static QString fold(const QString &s) { return s.toCaseFolded(); }

@@ -2,109 +2,111 @@
 
 #include "catalogue/cataloguemodel.h"
 #include "catalogue/settings.h"
-#include "storage/pagelistmodel.h"
-#include "storage/workfolders.h"
-#include "zip/ziparchiver.h"
+#include "storage/openarchive.h"
 
-#include <QHash>
 #include <QItemSelectionModel>
 #include <QObject>
-#include <memory>
 
-class UserInteraction;
-class PageView;
-class ArchiveStorage;
+// Which of the five page-list navigation buttons may be used.
+struct NavigationButtons {
+    bool first = false;
+    bool previous = false;
+    bool returnPage = false; // back to the page shown before
+    bool next = false;
+    bool last = false;
+    bool operator==(const NavigationButtons &) const = default;
+};
 
-// Everything the main window shows and every command changes: the catalogue,
-// the open archive and its pages, the settings, and the state of the window's
-// controls. The widgets only render it; tests drive it without a screen.
+// The state the main window shows and the commands change: the catalogue, the
+// open archive and its pages, the settings, and the few flags that decide which
+// commands are available. State only: the commands (src/commands) do the work,
+// the window renders what the signals report.
 class Session : public QObject {
     Q_OBJECT
 public:
-    Session(UserInteraction &ui, PageView &view, const WorkFolders &folders,
-            QObject *parent = nullptr);
-    ~Session() override;
+    explicit Session(const WorkFolders &folders, QObject *parent = nullptr);
 
     CatalogueModel &catalogue() { return m_catalogue; }
+    const CatalogueModel &catalogue() const { return m_catalogue; }
     QItemSelectionModel &catalogueSelection() { return m_catalogueSelection; }
-    PageListModel &pages() { return m_pages; }
-    QItemSelectionModel &pageSelection() { return m_pageSelection; }
+    const QItemSelectionModel &catalogueSelection() const { return m_catalogueSelection; }
+    OpenArchive &archive() { return m_archive; }
+    const OpenArchive &archive() const { return m_archive; }
+    PageListModel &pages() { return m_archive.pages(); }
+    QItemSelectionModel &pageSelection() { return m_archive.pageSelection(); }
     Settings &settings() { return m_settings; }
     const Settings &settings() const { return m_settings; }
-    OpenArchiveState &unpack() { return m_open; }
-    ZipArchiver &zip() { return m_zip; }
-    ArchiveStorage &storage() { return *m_storage; }
-    UserInteraction &ui() { return m_ui; }
-    PageView &view() { return m_view; }
-    const WorkFolders &workFolders() const { return m_folders; }
 
+    // The folder current at start-up (ending in "/") and the settings file.
     QString programFolder() const { return m_programFolder; }
     QString settingsFilePath() const { return m_settingsFilePath; }
-    bool savedBrowserOffline() const { return m_savedBrowserOffline; }
+    void setProgramFiles(const QString &programFolder, const QString &settingsFilePath);
 
-    // Start-up up to the point where the window is shown: controls into the
-    // no-archive state, English, the settings file read, the status text.
-    void startUp(const QString &currentFolder);
-    // Shut-down: the settings file (after zipping back a changed archive and
-    // removing the working folders) and the browser's off-line flag restored.
-    void shutDown();
+    // The node of the open archive in the catalogue (-1 while none is open),
+    // and the page position in its list.
+    int openNode() const { return m_openNode; }
+    void setOpenNode(int absoluteIndex) { m_openNode = absoluteIndex; }
+    int currentPage() const { return m_currentPage; }
+    int previousPage() const { return m_previousPage; }
+    void setPagePosition(int current, int previous);
 
-    bool readSettingsFile(const QString &path);
-    void writeSettingsFile();
+    // The page controls (page list, page tool bar and menu, navigation, print,
+    // preview and find buttons, the archive's add, update and new-list items):
+    // off until an archive is opened, off again once its last page is deleted.
+    bool pageControlsEnabled() const { return m_pageControlsEnabled; }
+    void setPageControlsEnabled(bool enabled);
+    NavigationButtons navigation() const { return m_navigation; }
+    void setNavigation(const NavigationButtons &buttons);
+    // The left column (tree and page list) hidden to give the page the width.
+    bool listsHidden() const { return m_listsHidden; }
+    void setListsHidden(bool hidden);
 
-    bool sectionHasArchive(const QString &name) const;
-    bool sectionHasArchive(const QString &name, int absoluteIndex) const;
-
-    // Interface > English and Interface > Russian.
-    void switchToEnglish();
-    void switchToRussian();
-
-    // Settings: shows the settings dialog and applies it.
-    void editSettings();
-
-    // Enabled state of the controls that depend on an open archive, by their
-    // object names; controls never set are enabled.
-    bool isEnabled(const QString &control) const { return m_enabled.value(control, true); }
-    void setEnabled(const QString &control, bool enabled);
     QString statusText() const { return m_statusText; }
     void setStatusText(const QString &text);
+
+    // Switches the whole message catalogue; every listener retranslates.
+    void setRussianInterface(bool russian);
+    void setOffline(bool offline);
 
     // The window's size and position: requested by start-up and the settings
     // file, reported back by the window before shut-down.
     WindowGeometry windowGeometry() const { return m_geometry; }
     void setWindowGeometry(const WindowGeometry &geometry) { m_geometry = geometry; }
+    void requestWindowGeometry(const WindowGeometry &geometry);
 
-    void setOffline(bool offline);
+    // The browser's own off-line state found at start-up, given back at the end.
+    bool savedBrowserOffline() const { return m_savedBrowserOffline; }
+    void setSavedBrowserOffline(bool offline) { m_savedBrowserOffline = offline; }
+
+    // Whether the section of the selected node (or of the node absoluteIndex)
+    // has an archive of this name; names compare case-sensitively.
+    bool sectionHasArchive(const QString &name) const;
+    bool sectionHasArchive(const QString &name, int absoluteIndex) const;
 
 Q_SIGNALS:
-    // The active language changed (or was set again): the window checks the
-    // Interface items from settings().russianInterface and retitles itself.
+    // The active language changed (or was set again).
     void languageChanged();
-    void enabledChanged(const QString &control, bool enabled);
+    // Something availability depends on changed.
+    void availabilityChanged();
+    void listsHiddenChanged(bool hidden);
     void statusTextChanged(const QString &text);
     void geometryRequested(const WindowGeometry &geometry);
     void offlineChanged(bool offline);
 
 private:
-    void applyLanguage(bool russian);
-    void requestGeometry(const WindowGeometry &geometry);
-    void keepLeftoverWorkFolder();
-
-    UserInteraction &m_ui;
-    PageView &m_view;
-    WorkFolders m_folders;
     CatalogueModel m_catalogue;
     QItemSelectionModel m_catalogueSelection;
-    PageListModel m_pages;
-    QItemSelectionModel m_pageSelection;
+    OpenArchive m_archive;
     Settings m_settings;
-    OpenArchiveState m_open;
-    ZipArchiver m_zip;
-    std::unique_ptr<ArchiveStorage> m_storage;
-    QHash<QString, bool> m_enabled;
-    QString m_statusText;
-    WindowGeometry m_geometry;
     QString m_programFolder;
     QString m_settingsFilePath;
+    int m_openNode = -1;
+    int m_currentPage = 0;
+    int m_previousPage = 0;
+    bool m_pageControlsEnabled = false;
+    NavigationButtons m_navigation;
+    bool m_listsHidden = false;
+    QString m_statusText;
+    WindowGeometry m_geometry;
     bool m_savedBrowserOffline = false;
 };

@@ -7,7 +7,7 @@
 struct Settings {
     QString defaultArchiveFolder; // always ends in a separator once set
     bool deleteOriginals = false;
-    bool offline = true; // the off-line check box CheckBox1
+    bool offline = true; // the off-line box of the main window
     bool checkArchivesAtStart = true;
     bool russianInterface = false;
     bool rememberWindow = true;
@@ -20,17 +20,4 @@ struct WindowGeometry {
     int left = 47;
     int top = 44;
     bool operator==(const WindowGeometry &) const = default;
-};
-
-// The open archive and the page position.
-struct OpenArchiveState {
-    int nodeIndex = -1;
-    QString displayName;
-    QString zipFolder; // ends in a separator
-    QString zipFileName;
-    bool changed = false;
-    int currentPage = 0;
-    int previousPage = 0;
-
-    QString zipPath() const { return zipFolder + zipFileName; }
 };

@@ -1,6 +1,7 @@
 #include "catalogue/settingsfile.h"
 
 #include "catalogue/cataloguemodel.h"
+#include "catalogue/iniescape.h"
 #include "catalogue/inifile.h"
 
 #include <QDir>
@@ -19,6 +20,29 @@ QString withTrailingSeparator(const QString &folder)
     return folder.endsWith(u'/') ? folder : folder + u'/';
 }
 
+// Names and paths go through IniEscape, so that every name the catalogue
+// holds, and every path the file system allows, comes back as it was.
+// An archive named "Section" must not pass for its section's name.
+QString storedValue(const QString &text)
+{
+    return IniEscape::encode(text, IniEscape::Field::Value);
+}
+
+QString storedArchiveName(const QString &name)
+{
+    return IniEscape::encode(name, IniEscape::Field::Key, kSectionKey);
+}
+
+QString valueOf(const QString &stored)
+{
+    return IniEscape::decode(stored, IniEscape::Field::Value);
+}
+
+QString archiveNameOf(const QString &stored)
+{
+    return IniEscape::decode(stored, IniEscape::Field::Key, kSectionKey);
+}
+
 } // namespace
 
 namespace SettingsFile {
@@ -35,7 +59,7 @@ ReadResult read(const QString &path, const QString &programFolder, Settings &set
 
     if (ini.sectionExists(kParameters)) {
         result.hasParameters = true;
-        QString folder = ini.readString(kParameters, QStringLiteral("DirArchive"), programFolder);
+        QString folder = valueOf(ini.readString(kParameters, QStringLiteral("DirArchive"), {}));
         if (folder.isEmpty() || !QFileInfo(folder).isDir())
             folder = programFolder;
         settings.defaultArchiveFolder = withTrailingSeparator(folder);
@@ -59,7 +83,8 @@ ReadResult read(const QString &path, const QString &programFolder, Settings &set
         const QString section = kArchiveFiles + QString::number(n);
         if (!ini.sectionExists(section))
             break;
-        for (const auto &[key, value] : ini.entries(section)) {
+        for (const auto &[key, stored] : ini.entries(section)) {
+            const QString value = valueOf(stored);
             if (key == kSectionKey) {
                 catalogue.appendSection(value);
                 continue;
@@ -69,7 +94,7 @@ ReadResult read(const QString &path, const QString &programFolder, Settings &set
             if (catalogue.nodeCount() == 0)
                 catalogue.appendSection(QString());
             if (!settings.checkArchivesAtStart || QFileInfo(value).isFile())
-                catalogue.appendArchive(key, value);
+                catalogue.appendArchive(archiveNameOf(key), value);
             else
                 result.missingArchives << value;
         }
@@ -81,7 +106,8 @@ bool write(const QString &path, const Settings &settings, const WindowGeometry &
            const CatalogueModel &catalogue, QString *error)
 {
     IniFile ini;
-    ini.writeString(kParameters, QStringLiteral("DirArchive"), settings.defaultArchiveFolder);
+    ini.writeString(kParameters, QStringLiteral("DirArchive"),
+                    storedValue(settings.defaultArchiveFolder));
     ini.writeBool(kParameters, QStringLiteral("deloldfiles"), settings.deleteOriginals);
     ini.writeBool(kParameters, QStringLiteral("memorysize"), settings.rememberWindow);
     ini.writeBool(kParameters, QStringLiteral("offline"), settings.offline);
@@ -99,11 +125,11 @@ bool write(const QString &path, const Settings &settings, const WindowGeometry &
         const CatalogueNode &node = catalogue.node(i);
         if (node.level == 0) {
             section = kArchiveFiles + QString::number(++counter);
-            ini.writeString(section, kSectionKey, node.name);
+            ini.writeString(section, kSectionKey, storedValue(node.name));
         } else {
             // Every archive keeps its own line, even when its name differs
             // from another's (or from "Section") only in letter case.
-            ini.appendString(section, node.name, node.path);
+            ini.appendString(section, storedArchiveName(node.name), storedValue(node.path));
         }
     }
 

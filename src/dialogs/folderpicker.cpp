@@ -64,10 +64,12 @@ void FolderPicker::accept()
     QDialog::accept();
 }
 
-QString FolderPicker::getFolder(QWidget *parent, const QString &title)
+QString FolderPicker::getFolder(QWidget *parent, const QString &title, const QString &startFolder)
 {
     FolderPicker picker(parent);
     picker.setWindowTitle(title);
+    if (!startFolder.isEmpty())
+        picker.setDirectory(startFolder);
     if (picker.exec() != QDialog::Accepted)
         return {};
     return picker.folder();

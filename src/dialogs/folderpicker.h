@@ -13,8 +13,10 @@ public:
     // The folder chosen, once the picker was accepted.
     QString folder() const { return m_folder; }
 
-    // Shows the picker, starting in the current folder; empty when cancelled.
-    static QString getFolder(QWidget *parent, const QString &title);
+    // Shows the picker, starting in startFolder (the current folder when
+    // empty); the folder chosen, or empty when cancelled.
+    static QString getFolder(QWidget *parent, const QString &title,
+                             const QString &startFolder = {});
 
     static QString createQuestion();
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "commands/userinteraction.h"
+#include "commands/dialogvalues.h"
 
 #include <QDialog>
 

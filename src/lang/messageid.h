@@ -131,6 +131,22 @@ enum class MessageId {
     SettingsRememberWindow,
     SettingsCheckArchives,
     RemoveOpenArchiveRefused,
+    NameEmpty,
+    NameEdgeBlank,
+    NameCharacterNotAllowed, // %1: the character
+    NameStartNotAllowed,     // %1: the character
+    NameControlCharacter,    // %1: the character's code, "U+000A"
+    ArchiveNameReserved,     // %1: the name
+    // Texts of this program's own, beyond the two tables.
+    RecoveredAtStart,
+    WriteBackFailedAtClose,
+    SettingsNotWritten,
+    ProgressUnpacking,
+    ProgressWritingBack,
+    CatalogueTreeName,
+    PageListName,
+    PageViewName,
+    // The search across all archives.
     SearchFieldName,
     SearchIndexingStatus,
     SearchNothingFound,
@@ -139,4 +155,4 @@ enum class MessageId {
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = 130;
+inline constexpr int MessageIdCount = 144;

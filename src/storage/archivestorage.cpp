@@ -1,14 +1,11 @@
 #include "storage/archivestorage.h"
 
-#include "catalogue/settings.h"
-#include "commands/userinteraction.h"
 #include "lang/messages.h"
 #include "storage/listfile.h"
 #include "storage/pagelistmodel.h"
 #include "zip/ziparchiver.h"
 #include "zip/zipguard.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -140,6 +137,19 @@ bool nameTaken(const QString &folder, const QString &name)
     return info.exists() || info.isSymLink();
 }
 
+// A page's file name also gives its title, and both go into the list file:
+// "=" splits a line there and a line break ends it. Such characters become
+// "-" when the page comes in.
+bool isUnstorableInList(QChar c)
+{
+    return c == u'=' || c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F);
+}
+
+bool hasUnstorable(const QString &name)
+{
+    return std::any_of(name.begin(), name.end(), isUnstorableInList);
+}
+
 bool sameFile(const QString &a, const QString &b)
 {
     const QString ca = QFileInfo(a).canonicalFilePath();
@@ -148,62 +158,46 @@ bool sameFile(const QString &a, const QString &b)
 
 } // namespace
 
-ArchiveStorage::ArchiveStorage(ZipArchiver &zip, PageListModel &pages, const Settings &settings,
-                               UserInteraction &ui, const WorkFolders &folders)
-    : m_zip(zip), m_pages(pages), m_settings(settings), m_ui(ui), m_folders(folders)
+ArchiveStorage::ArchiveStorage(ZipArchiver &zip, const WorkFolders &folders)
+    : m_zip(zip), m_folders(folders)
 {
+}
+
+bool ArchiveStorage::fail(StorageFailure::Box box, const QString &text)
+{
+    m_failure = {box, text};
+    return false;
 }
 
 bool ArchiveStorage::unpack(const QString &zipPath, const QString &folder)
 {
-    bool extracted = false;
-    {
-        BusyGuard busy(m_ui);
-        // Let the busy pointer be drawn before the long work.
-        if (QCoreApplication::instance())
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        // A reader still open on an older file of the same name must not be reused.
-        m_zip.setUnzipFileName(QString());
-        m_zip.setUnzipFileName(zipPath);
-        extracted = m_zip.extractAll(folder);
-    }
-    if (!extracted)
-        m_ui.showMessage(msg(MessageId::ArchiveDamaged));
-    return extracted;
+    m_failure = {};
+    // A reader still open on an older file of the same name must not be reused.
+    m_zip.setUnzipFileName(QString());
+    m_zip.setUnzipFileName(zipPath);
+    if (!m_zip.extractAll(folder))
+        return fail(StorageFailure::Box::Message, msg(MessageId::ArchiveDamaged));
+    return true;
 }
 
-bool ArchiveStorage::writeZip(const QString &folder, const QString &zipPath)
+bool ArchiveStorage::writeZip(const QString &folder, const QString &zipPath,
+                              const QStringList &titles, const QStringList &fileNames)
 {
+    m_failure = {};
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return false;
-    if (!writeListFile(folder, m_pages)) {
-        m_ui.showError(cannotCreate(ListFile::path(folder)));
-        return false;
-    }
+    const QString listFile = ListFile::path(folder);
+    if (!saveWholeFile(listFile, ListFile::compose(titles, fileNames)))
+        return fail(StorageFailure::Box::Error, cannotCreate(listFile));
     return zipFolder(folder, zipPath);
 }
 
 bool ArchiveStorage::writeZipKeepingListFile(const QString &folder, const QString &zipPath)
 {
+    m_failure = {};
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return false;
     return zipFolder(folder, zipPath);
-}
-
-bool ArchiveStorage::writeBackIfChanged(const QString &folder, const QString &zipPath,
-                                        bool &archiveChanged)
-{
-    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
-        archiveChanged = false;
-        return true;
-    }
-    // The working folder holds the only copy of the changes until the new zip
-    // has replaced the old one.
-    if (!writeZip(folder, zipPath))
-        return false;
-    removeFolder(folder);
-    archiveChanged = false;
-    return true;
 }
 
 bool ArchiveStorage::zipFolder(const QString &folder, const QString &zipPath)
@@ -227,7 +221,6 @@ bool ArchiveStorage::zipFolder(const QString &folder, const QString &zipPath)
         zipInfo.isSymLink() ? zipInfo.symLinkTarget() : zipInfo.absoluteFilePath();
     QStringList failed;
     {
-        BusyGuard busy(m_ui);
         const QString temp = createTempBeside(target);
         if (temp.isEmpty()) {
             failed = files;
@@ -310,9 +303,10 @@ void ArchiveStorage::reportFailures(const QStringList &failed)
     QString list;
     for (const QString &name : failed)
         list += QDir::toNativeSeparators(name) + kCrLf;
-    m_ui.showMessage(msg(MessageId::SaveFailedHead) + kCrLf + msg(MessageId::SaveFailedCount) +
-                     QString::number(failed.size()) + msg(MessageId::SaveFailedFiles) + kCrLf +
-                     kCrLf + list);
+    fail(StorageFailure::Box::Message, msg(MessageId::SaveFailedHead) + kCrLf +
+                                           msg(MessageId::SaveFailedCount) +
+                                           QString::number(failed.size()) +
+                                           msg(MessageId::SaveFailedFiles) + kCrLf + kCrLf + list);
 }
 
 bool ArchiveStorage::listFilesBelow(const QString &folder, QStringList &relativePaths)
@@ -343,6 +337,7 @@ void ArchiveStorage::listFiles(const QString &folder, const QString &prefix, QSt
 
 bool ArchiveStorage::removeFolder(const QString &folder)
 {
+    m_failure = {};
     const QFileInfo info(folder);
     if (info.isSymLink())
         return QFile::remove(folder);
@@ -365,16 +360,16 @@ bool ArchiveStorage::removeTree(const QString &folder)
         if (!entry.isSymLink())
             makeWritable(path, false);
         if (!QFile::remove(path)) {
-            m_ui.showMessage(msg(MessageId::CannotDeleteFile) + QDir::toNativeSeparators(path));
-            return false;
+            return fail(StorageFailure::Box::Message,
+                        msg(MessageId::CannotDeleteFile) + QDir::toNativeSeparators(path));
         }
     }
     return QDir().rmdir(folder);
 }
 
-bool ArchiveStorage::importPages(const QStringList &paths)
+bool ArchiveStorage::importPages(const QStringList &paths, PageListModel &pages)
 {
-    BusyGuard busy(m_ui);
+    m_failure = {};
     const QString work = m_folders.archive;
     for (const QString &path : paths) {
         const QFileInfo source(path);
@@ -382,28 +377,24 @@ bool ArchiveStorage::importPages(const QStringList &paths)
             continue;
         const QString originalName = source.fileName();
         QString name = originalName;
-        if (nameTaken(work, name) || name.contains(u'='))
+        if (nameTaken(work, name) || hasUnstorable(name))
             name = freePageFileName(name);
         const QString title = pageBaseName(name);
         // The page's HTML refers to its companion folder by the name it came with.
         const QString originalBase = pageBaseName(originalName);
 
-        if (!QFileInfo(work).isDir() && !QDir().mkpath(work)) {
-            m_ui.showError(cannotCreate(work + u'/' + name));
-            return false;
-        }
+        if (!QFileInfo(work).isDir() && !QDir().mkpath(work))
+            return fail(StorageFailure::Box::Error, cannotCreate(work + u'/' + name));
         if (!copyFile(path, work + u'/' + name))
             return false;
-        m_pages.append(title, name);
+        pages.append(title, name);
 
         const QString companion = companionFolder(source.absolutePath(), originalBase);
         if (!QFileInfo(companion).isDir())
             continue;
         const QString target = work + u'/' + QFileInfo(companion).fileName();
-        if (!QFileInfo(target).isDir() && !QDir().mkdir(target)) {
-            m_ui.showError(cannotCreate(target));
-            return false;
-        }
+        if (!QFileInfo(target).isDir() && !QDir().mkdir(target))
+            return fail(StorageFailure::Box::Error, cannotCreate(target));
         const QFileInfoList entries = QDir(companion).entryInfoList(allEntries(), QDir::Unsorted);
         for (const QFileInfo &entry : entries) {
             if (!entry.isFile())
@@ -416,7 +407,7 @@ bool ArchiveStorage::importPages(const QStringList &paths)
             if (!copyFile(entry.filePath(), destination))
                 return false;
         }
-        if (m_settings.deleteOriginals)
+        if (m_deleteOriginals)
             QDir().rmdir(companion); // stays when something is left in it
     }
     return true;
@@ -424,41 +415,34 @@ bool ArchiveStorage::importPages(const QStringList &paths)
 
 bool ArchiveStorage::copyFile(const QString &source, const QString &destination)
 {
+    m_failure = {};
     if (!QFileInfo(source).isFile())
         return false;
     QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
-        m_ui.showError(cannotOpen(source));
-        return false;
-    }
+    if (!in.open(QIODevice::ReadOnly))
+        return fail(StorageFailure::Box::Error, cannotOpen(source));
     // The destination is replaced only by a complete copy.
     QSaveFile out(destination);
-    if (!out.open(QIODevice::WriteOnly)) {
-        m_ui.showError(cannotCreate(destination));
-        return false;
-    }
+    if (!out.open(QIODevice::WriteOnly))
+        return fail(StorageFailure::Box::Error, cannotCreate(destination));
     QByteArray buffer(kCopyChunk, Qt::Uninitialized);
     for (;;) {
         const qint64 got = in.read(buffer.data(), buffer.size());
         if (got < 0) {
             out.cancelWriting();
-            m_ui.showError(cannotOpen(source));
-            return false;
+            return fail(StorageFailure::Box::Error, cannotOpen(source));
         }
         if (got == 0)
             break;
         if (out.write(buffer.constData(), got) != got) {
             out.cancelWriting();
-            m_ui.showError(cannotCreate(destination));
-            return false;
+            return fail(StorageFailure::Box::Error, cannotCreate(destination));
         }
     }
-    if (!out.commit()) {
-        m_ui.showError(cannotCreate(destination));
-        return false;
-    }
+    if (!out.commit())
+        return fail(StorageFailure::Box::Error, cannotCreate(destination));
     in.close();
-    if (m_settings.deleteOriginals && !sameFile(source, destination))
+    if (m_deleteOriginals && !sameFile(source, destination))
         QFile::remove(source);
     return true;
 }
@@ -476,8 +460,8 @@ QString ArchiveStorage::freePageFileName(const QString &name) const
         return nameTaken(m_folders.archive, candidate);
     };
     QString n = name;
-    if (n.contains(u'=')) {
-        n.replace(u'=', u'-');
+    if (hasUnstorable(n)) {
+        std::replace_if(n.begin(), n.end(), isUnstorableInList, u'-');
         // Taking a free name only: "-" may give the name of a page already there.
         if (!taken(n))
             return n;

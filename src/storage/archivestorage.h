@@ -1,5 +1,6 @@
 #pragma once
 
+#include "storage/storagefailure.h"
 #include "storage/workfolders.h"
 
 #include <QString>
@@ -7,41 +8,40 @@
 
 class PageListModel;
 class ZipArchiver;
-class UserInteraction;
-struct Settings;
 
 // The storage operations every command shares: unpacking an archive into a
 // working folder, zipping a folder back, removing folders, and taking page
 // files with their companion folders into archive. Paths use "/"; folder
-// arguments carry no trailing separator. Messages go through UserInteraction.
+// arguments carry no trailing separator. Nothing here talks to the user: an
+// operation that fails returns false and lastFailure() says what to show, so
+// the long ones can run on a worker thread.
 class ArchiveStorage {
 public:
-    ArchiveStorage(ZipArchiver &zip, PageListModel &pages, const Settings &settings,
-                   UserInteraction &ui, const WorkFolders &folders);
+    ArchiveStorage(ZipArchiver &zip, const WorkFolders &folders);
 
     const WorkFolders &folders() const { return m_folders; }
+    // What the last operation that returned false has to tell the user.
+    const StorageFailure &lastFailure() const { return m_failure; }
+    // With it on, copies delete their sources once they are complete.
+    void setDeleteOriginals(bool on) { m_deleteOriginals = on; }
 
-    // Unpacks the zip into folder; on failure the damaged-archive message and
-    // false. What was unpacked before the failure stays: callers remove folder.
+    // Unpacks the zip into folder; false (the damaged-archive message) when it
+    // could not. What was unpacked before the failure stays: callers remove folder.
     bool unpack(const QString &zipPath, const QString &folder);
 
-    // Writes the page list file from the pages, then zips every file below
+    // Writes the page list file of these pages, then zips every file below
     // folder into zipPath. The old zip is replaced only by a complete new one;
     // true when it was. Files the zip component would refuse (ZipLimits: an
     // archive that could not be opened again) are refused before anything is
-    // written. False without a message when folder does not exist.
-    bool writeZip(const QString &folder, const QString &zipPath);
+    // written. False with no failure to show when folder does not exist.
+    bool writeZip(const QString &folder, const QString &zipPath, const QStringList &titles,
+                  const QStringList &fileNames);
     // writeZip that keeps the page list file already in folder.
     bool writeZipKeepingListFile(const QString &folder, const QString &zipPath);
-    // Zips the open archive back and removes folder after a complete save, then
-    // archiveChanged becomes false. On failure folder and archiveChanged stay,
-    // so the next command does not throw the changes away. A missing folder
-    // leaves the zip alone and archiveChanged false.
-    bool writeBackIfChanged(const QString &folder, const QString &zipPath, bool &archiveChanged);
 
     // Removes folder and everything below it, making entries writable first.
     // Symbolic links are removed, never followed. True when folder itself is
-    // gone; on a file that cannot be deleted, a message and false at once.
+    // gone; false at once on a file that cannot be deleted.
     bool removeFolder(const QString &folder);
 
     // Appends the path relative to folder ("/" between levels) of every file
@@ -51,13 +51,13 @@ public:
 
     // Takes page files into archive under free names, with the files directly
     // inside their companion folders, and appends a page (title = base name) for
-    // each. Paths that are not files are skipped. False when a copy failed: the
-    // command stops after the error message; pages added so far stay.
-    bool importPages(const QStringList &paths);
+    // each to pages. Paths that are not files are skipped. False when a copy
+    // failed: the command stops there; pages added so far stay.
+    bool importPages(const QStringList &paths, PageListModel &pages);
 
     // Copies one file, replacing destination only once the copy is complete.
-    // With deleteOriginals the source is deleted after a complete copy. False
-    // when source is not a file (no message) or the copy failed (error shown).
+    // With delete originals on, the source is deleted after a complete copy.
+    // False when source is not a file (nothing to show) or the copy failed.
     bool copyFile(const QString &source, const QString &destination);
 
     // Sends the file to the desktop's trash; false when it is missing or that failed.
@@ -65,7 +65,8 @@ public:
 
     // A free name in archive for a page file: news.htm → news_1.htm …
     // news_9.htm, news_10.htm … news_19.htm, news_110.htm; report2.htm →
-    // report3.htm. "=" (the list file's separator) becomes "-".
+    // report3.htm. "=" (the list file's separator), line breaks and other
+    // control characters become "-".
     QString freePageFileName(const QString &name) const;
 
     // The base name of a page file: its name up to the first occurrence of its
@@ -82,10 +83,10 @@ private:
     bool refuseOversized(const QString &folder, const QStringList &files);
     void reportFailures(const QStringList &failed);
     bool removeTree(const QString &folder);
+    bool fail(StorageFailure::Box box, const QString &text);
 
     ZipArchiver &m_zip;
-    PageListModel &m_pages;
-    const Settings &m_settings;
-    UserInteraction &m_ui;
     const WorkFolders m_folders;
+    bool m_deleteOriginals = false;
+    StorageFailure m_failure;
 };

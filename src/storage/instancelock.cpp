@@ -14,7 +14,7 @@ bool acquireInstanceLock(QString *holderInfo, const QString &lockDir)
     if (g_lock)
         return true;
     const QString dir = lockDir.isEmpty()
-                            ? QStandardPaths::writableLocation(QStandardPaths::CacheLocation)
+                            ? QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)
                             : lockDir;
     QDir().mkpath(dir);
     auto lock = std::make_unique<QLockFile>(dir + QStringLiteral("/tomekeeper.lock"));

@@ -2,6 +2,8 @@
 
 #include "lang/cp1251.h"
 #include "storage/pagelistmodel.h"
+#include "zip/entryname.h"
+#include "zip/zipguard.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,6 +45,14 @@ QStringList splitLines(const QString &text)
     return lines;
 }
 
+// A title cannot hold the list file's separator; the rest of a title stays.
+QString storableTitle(const QString &title)
+{
+    QString t = title;
+    t.replace(u'=', u'-');
+    return t;
+}
+
 } // namespace
 
 namespace ListFile {
@@ -80,21 +90,24 @@ QByteArray compose(const QStringList &titles, const QStringList &fileNames)
     QString text = QLatin1String(Header) + kCrLf;
     const qsizetype n = qMin(titles.size(), fileNames.size());
     for (qsizetype i = 0; i < n; ++i)
-        text += titles.at(i) + u'=' + fileNames.at(i) + kCrLf;
+        text += storableTitle(titles.at(i)) + u'=' + fileNames.at(i) + kCrLf;
     text += QLatin1String(End);
     return encode(text);
 }
 
-bool parse(const QByteArray &bytes, QStringList &titles, QStringList &fileNames)
+ListFileRead parseChecked(const QByteArray &bytes, QStringList &titles, QStringList &fileNames)
 {
-    if (!bytes.contains(Header))
-        return false;
+    ListFileRead result;
+    if (!bytes.contains(Header)) {
+        result.status = ListFileRead::Status::NoHeader;
+        return result;
+    }
     const bool utf8 = readsAsUtf8(bytes);
 
     // Everything up to the first "]" followed by CR (the header's) goes, and an LF after it.
     qsizetype pos = bytes.indexOf("]\r");
     if (pos < 0)
-        return true; // no line ends in CR: no entry can be complete
+        return result; // no line ends in CR: no entry can be complete
     pos += 2;
     if (pos < bytes.size() && bytes.at(pos) == '\n')
         ++pos;
@@ -102,23 +115,54 @@ bool parse(const QByteArray &bytes, QStringList &titles, QStringList &fileNames)
     // The title runs to the first "=", the file name from there to the next
     // CR. What is left at the end ("[end]", with or without CR LF) is shorter
     // than 7 bytes and ends the loop.
+    QStringList newTitles;
+    QStringList newFiles;
+    qsizetype entries = 0;
     do {
         const qsizetype eq = bytes.indexOf('=', pos);
         if (eq < 0)
             break;
-        const QByteArray title = bytes.mid(pos, eq - pos);
-        pos = eq + 1;
-        const qsizetype cr = bytes.indexOf('\r', pos);
+        const qsizetype cr = bytes.indexOf('\r', eq + 1);
         if (cr < 0)
             break; // the last entry is incomplete
-        const QByteArray file = bytes.mid(pos, cr - pos);
+        // Every page is at least one file of its archive.
+        if (++entries > qsizetype(ZipLimits::kMaxEntries)) {
+            result.status = ListFileRead::Status::Damaged;
+            result.reason = QStringLiteral("the list of pages has more than %1 entries")
+                                .arg(ZipLimits::kMaxEntries);
+            return result;
+        }
+        const QString title = decode(bytes.mid(pos, eq - pos), utf8);
+        const QString file = decode(bytes.mid(eq + 1, cr - eq - 1), utf8);
         pos = cr + 1;
         if (pos < bytes.size() && bytes.at(pos) == '\n' && bytes.size() - pos > 3)
             ++pos;
-        titles << decode(title, utf8);
-        fileNames << decode(file, utf8);
+        if (!unsafeFileNameReason(file).isEmpty()) {
+            result.refusedFileNames << file;
+            continue;
+        }
+        newTitles << title;
+        newFiles << file;
     } while (bytes.size() - pos >= 7);
-    return true;
+    titles << newTitles;
+    fileNames << newFiles;
+    return result;
+}
+
+bool parse(const QByteArray &bytes, QStringList &titles, QStringList &fileNames)
+{
+    return parseChecked(bytes, titles, fileNames).status != ListFileRead::Status::NoHeader;
+}
+
+QString unsafeFileNameReason(const QString &fileName)
+{
+    // An empty name names no file and leads nowhere.
+    if (fileName.isEmpty())
+        return {};
+    // The rules for names in the zip itself: only those can be pages.
+    QString name = fileName;
+    name.replace(u'\\', u'/');
+    return EntryName::unsafeReason(name);
 }
 
 QByteArray appendEntry(const QByteArray &bytes, const QString &title, const QString &fileName)
@@ -126,7 +170,7 @@ QByteArray appendEntry(const QByteArray &bytes, const QString &title, const QStr
     QStringList lines = splitLines(decode(bytes, readsAsUtf8(bytes)));
     if (!lines.isEmpty())
         lines.removeLast(); // normally "[end]"
-    lines << title + u'=' + fileName << QLatin1String(End);
+    lines << storableTitle(title) + u'=' + fileName << QLatin1String(End);
     QString text;
     for (const QString &line : std::as_const(lines))
         text += line + kCrLf;
@@ -143,16 +187,23 @@ bool writeListFile(const QString &folder, const PageListModel &pages)
                          ListFile::compose(pages.titles(), pages.fileNames()));
 }
 
-bool readListFile(const QString &listFilePath, PageListModel &pages)
+ListFileRead readListFileChecked(const QString &listFilePath, PageListModel &pages)
 {
     QByteArray bytes;
-    if (readWholeFile(listFilePath, bytes)) {
-        QStringList titles;
-        QStringList files;
-        ListFile::parse(bytes, titles, files);
-        for (qsizetype i = 0; i < titles.size(); ++i)
-            pages.append(titles.at(i), files.at(i));
-    }
+    if (!readWholeFile(listFilePath, bytes))
+        return {ListFileRead::Status::Missing, {}, {}};
+    QStringList titles;
+    QStringList files;
+    const ListFileRead result = ListFile::parseChecked(bytes, titles, files);
+    for (qsizetype i = 0; i < titles.size(); ++i)
+        pages.append(titles.at(i), files.at(i));
+    return result;
+}
+
+bool readListFile(const QString &listFilePath, PageListModel &pages)
+{
+    // The older form: what the file held is told by the pages it added.
+    [[maybe_unused]] const ListFileRead result = readListFileChecked(listFilePath, pages);
     return pages.count() > 0;
 }
 

@@ -6,6 +6,23 @@
 
 class PageListModel;
 
+// What reading a list file found.
+struct [[nodiscard]] ListFileRead {
+    enum class Status {
+        Ok,       // read; its pages were appended (there may be none)
+        Missing,  // no file, or it cannot be read
+        NoHeader, // not a list file: no pages
+        Damaged,  // it cannot belong to an archive: nothing was appended, refuse the archive
+    };
+    Status status = Status::Ok;
+    QString reason; // why it is damaged, for the damaged-archive message
+    // Lines left out because their file name would lead outside the archive's
+    // folder (absolute, "..", a drive, a control character).
+    QStringList refusedFileNames;
+
+    bool ok() const { return status == Status::Ok; }
+};
+
 // "listfile.txt" at the top of every archive: the page titles in the user's
 // order, each with the file name of its page. Windows-1251 as long as every
 // title and file name fits it, so that older copies of the program on Windows
@@ -18,12 +35,21 @@ inline constexpr char End[] = "[end]";
 
 QString path(const QString &folder);
 
-// The bytes writeListFile writes for these pages.
+// The bytes writeListFile writes for these pages. A title is cut at its first
+// "=" when read, so "=" in a title is written as "-": the page keeps its file.
 QByteArray compose(const QStringList &titles, const QStringList &fileNames);
-// Appends the entries of a list file's bytes; false when the header is missing.
+// Appends the entries of a list file's bytes. Entries whose file name is not
+// safe are left out and listed; a list of more pages than an archive can hold
+// entries is damaged and appends nothing.
+ListFileRead parseChecked(const QByteArray &bytes, QStringList &titles, QStringList &fileNames);
+// parseChecked; false when the header is missing.
 bool parse(const QByteArray &bytes, QStringList &titles, QStringList &fileNames);
 // The bytes of an appendToListFile on a file holding bytes.
 QByteArray appendEntry(const QByteArray &bytes, const QString &title, const QString &fileName);
+
+// Why a page file name from a list file must not be used; empty when it names
+// a file inside the archive's folder ("sub/page.htm" and "sub\page.htm" do).
+QString unsafeFileNameReason(const QString &fileName);
 
 // How the bytes of a list file are read: a BOM or valid UTF-8 means UTF-8,
 // anything else is Windows-1251.
@@ -38,8 +64,12 @@ QByteArray encode(const QString &text);
 // exist or the file could not be written.
 bool writeListFile(const QString &folder, const PageListModel &pages);
 
-// Appends the entries of the list file at listFilePath to pages; true when
-// pages then holds at least one page.
+// Appends the entries of the list file at listFilePath to pages and says what
+// it found. An archive whose list file is Damaged must not be opened: cutting
+// the list short would lose the other titles at the next write-back.
+ListFileRead readListFileChecked(const QString &listFilePath, PageListModel &pages);
+
+// readListFileChecked; true when pages then holds at least one page.
 bool readListFile(const QString &listFilePath, PageListModel &pages);
 
 // Adds the entry title=fileName to folder/listfile.txt, keeping "[end]" last.

@@ -96,3 +96,12 @@ void PageListModel::clear()
     m_files.clear();
     endResetModel();
 }
+
+void PageListModel::reset(const QStringList &titles, const QStringList &fileNames)
+{
+    Q_ASSERT(titles.size() == fileNames.size());
+    beginResetModel();
+    m_titles = titles;
+    m_files = fileNames;
+    endResetModel();
+}

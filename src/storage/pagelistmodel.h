@@ -31,6 +31,8 @@ public:
     void setFileName(int row, const QString &fileName);
     void move(int from, int to);
     void clear();
+    // Replaces every page at once; the two lists must be of the same length.
+    void reset(const QStringList &titles, const QStringList &fileNames);
 
 private:
     QStringList m_titles;

@@ -9,8 +9,18 @@ struct WorkFolders {
     QString archive;
     QString moveTarget;
 
-    // The program's own: TEMP_ARCH and TEMP_ARCH2 in the user's cache folder.
+    // The folder holding them; recovered working copies are kept beside them.
+    QString base() const;
+
+    // The program's own: TEMP_ARCH and TEMP_ARCH2 in the user's data folder
+    // (~/.local/share/tomekeeper). Not the cache folder: a working folder holds
+    // the only copy of unsaved changes, and cache folders get cleaned by tools.
     static WorkFolders standard();
     // Both below base, for tests and tools.
     static WorkFolders under(const QString &base);
 };
+
+// Moves folder to a new "recovered-<date-time>" folder in base, where nothing
+// ever deletes it. Returns the new path, or folder itself when it could not be
+// moved (it then stays where it was, to be found at the next start).
+QString moveToRecovered(const QString &folder, const QString &base);

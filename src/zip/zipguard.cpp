@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace {
 
@@ -51,6 +52,40 @@ QString bytes(std::uint64_t n)
 {
     return QString::number(n);
 }
+
+// The path an entry is unpacked to, relative to the destination: its folder
+// levels joined by single "/" (unpacking skips empty levels, so "a//b" lands
+// where "a/b" does). folder: the entry names a folder (ends in "/").
+QString landingPath(const QString &name, bool *folder)
+{
+    if (folder)
+        *folder = name.endsWith(u'/');
+    QString path;
+    path.reserve(name.size());
+    for (const QStringView level : QStringView(name).split(u'/', Qt::SkipEmptyParts)) {
+        if (!path.isEmpty())
+            path += u'/';
+        path += level;
+    }
+    return path;
+}
+
+// FNV-1a over the path's UTF-16 units; feed() gives the hash of every prefix on the way.
+struct PathHash {
+    std::uint64_t value = 0xcbf29ce484222325ULL;
+    void feed(QChar c)
+    {
+        value ^= c.unicode();
+        value *= 0x100000001b3ULL;
+    }
+    static std::uint64_t of(const QString &path)
+    {
+        PathHash h;
+        for (QChar c : path)
+            h.feed(c);
+        return h.value;
+    }
+};
 
 } // namespace
 
@@ -127,6 +162,93 @@ bool ZipGuard::fail(const QString &why)
 bool ZipGuard::failEntry(std::uint64_t directoryPos, const QString &why)
 {
     return fail(QStringLiteral("\"%1\": %2").arg(EntryName::forMessage(nameAt(directoryPos)), why));
+}
+
+QString ZipGuard::landingPathAt(std::uint64_t directoryPos, bool *folder)
+{
+    return landingPath(nameAt(directoryPos), folder);
+}
+
+// A zip may name one place twice, or hold a file "a" beside "a/" or "a/b".
+// Unpacking would stop half-way at the second (a file cannot become a
+// folder), or the later entry would replace the earlier one, whose data would
+// then vanish from the archive at the next write-back. Either way the archive
+// is refused before anything is written. Two folder entries of one name are
+// harmless.
+bool ZipGuard::checkLandings()
+{
+    std::vector<Landing> byHash = m_landings;
+    std::sort(byHash.begin(), byHash.end(), [](const Landing &a, const Landing &b) {
+        return a.hash < b.hash || (a.hash == b.hash && a.directoryPos < b.directoryPos);
+    });
+
+    // Entries of equal hash: the paths are read again and compared for real.
+    for (std::size_t i = 0; i < byHash.size();) {
+        std::size_t end = i + 1;
+        while (end < byHash.size() && byHash[end].hash == byHash[i].hash)
+            ++end;
+        if (end - i > 1) {
+            struct Named {
+                QString path;
+                const Landing *landing;
+            };
+            std::vector<Named> run;
+            for (std::size_t k = i; k < end; ++k)
+                run.push_back({landingPathAt(byHash[k].directoryPos), &byHash[k]});
+            std::stable_sort(run.begin(), run.end(),
+                             [](const Named &a, const Named &b) { return a.path < b.path; });
+            for (std::size_t k = 1; k < run.size(); ++k) {
+                const Named &a = run[k - 1];
+                const Named &b = run[k];
+                if (a.path != b.path || (a.landing->folder && b.landing->folder))
+                    continue;
+                return failEntry(b.landing->directoryPos,
+                                 a.landing->folder != b.landing->folder
+                                     ? QStringLiteral("a file and a folder have the same name")
+                                     : QStringLiteral("two entries have the same name"));
+            }
+        }
+        i = end;
+    }
+
+    // A file where another entry needs a folder: the folder levels of every
+    // entry are looked up among the files, from the deepest up to the first
+    // level an earlier entry has already cleared, so that thousands of
+    // entries in one deep folder cost one walk down to it.
+    std::vector<Landing> files;
+    for (const Landing &l : byHash) {
+        if (!l.folder)
+            files.push_back(l);
+    }
+    std::unordered_set<std::uint64_t> cleared;
+    std::vector<std::pair<qsizetype, std::uint64_t>>
+        levels; // end of a level, hash of the path to it
+    for (const Landing &entry : m_landings) {
+        const QString path = landingPathAt(entry.directoryPos);
+        levels.clear();
+        PathHash prefix;
+        for (qsizetype i = 0; i < path.size(); ++i) {
+            if (path.at(i) == u'/')
+                levels.push_back({i, prefix.value});
+            prefix.feed(path.at(i));
+        }
+        for (auto level = levels.crbegin(); level != levels.crend(); ++level) {
+            const auto [end, hash] = *level;
+            if (!cleared.insert(hash).second)
+                break;
+            auto it =
+                std::lower_bound(files.cbegin(), files.cend(), hash,
+                                 [](const Landing &l, std::uint64_t h) { return l.hash < h; });
+            for (; it != files.cend() && it->hash == hash; ++it) {
+                const QString file = landingPathAt(it->directoryPos);
+                if (QStringView(path).left(end) == file)
+                    return failEntry(entry.directoryPos,
+                                     QStringLiteral("it needs a folder \"%1\", which is a file")
+                                         .arg(EntryName::forMessage(file)));
+            }
+        }
+    }
+    return true;
 }
 
 QString ZipGuard::nameAt(std::uint64_t directoryPos)
@@ -223,6 +345,7 @@ bool ZipGuard::scan(int zipFd, int destinationBytes, std::uint64_t freeBytes)
     m_windowStart = 0;
     m_windowLength = 0;
     m_ranges.clear();
+    m_landings.clear();
     m_fd = zipFd;
     struct stat st {};
     if (fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))
@@ -255,6 +378,7 @@ bool ZipGuard::scan(int zipFd, int destinationBytes, std::uint64_t freeBytes)
     m_entryCount = entries;
     m_directoryOffset = directoryOffset;
     m_ranges.reserve(entries);
+    m_landings.reserve(entries);
 
     std::uint64_t total = 0;
     std::uint64_t pos = directoryStart;
@@ -298,12 +422,18 @@ bool ZipGuard::scan(int zipFd, int destinationBytes, std::uint64_t freeBytes)
         if (total > ZipLimits::kMaxTotalSize)
             return fail(QStringLiteral("the entries unpack to more than 4 GiB"));
         m_ranges.push_back({shift + localHeader, header.compressedSize, pos});
+        bool folder = false;
+        const QString landing = landingPath(name, &folder);
+        m_landings.push_back({PathHash::of(landing), pos, folder});
         pos = next;
     }
     if (total > freeBytes / 100 * ZipLimits::kFreeSpacePercent)
         return fail(
             QStringLiteral("the entries need %1 bytes; %2 bytes are free at the destination")
                 .arg(bytes(total), bytes(freeBytes)));
+
+    if (!checkLandings())
+        return false;
 
     // Every entry's header and data must lie in front of the central directory
     // and apart from every other entry's: shared data is how zip bombs multiply.

@@ -30,7 +30,9 @@ struct ZipEntryHeader {
 };
 
 // Checks a whole zip file before anything of it is unpacked: its central
-// directory, every entry name, the sizes and where each entry's data lies.
+// directory, every entry name, where each entry lands (no two files in one
+// place, no file where a folder must be), the sizes and where each entry's
+// data lies.
 // Reads through the caller's buffers and keeps no data of its own beyond one
 // small record per entry (bounded by kMaxEntries).
 class ZipGuard {
@@ -65,7 +67,16 @@ private:
         std::uint64_t compressedSize;
         std::uint64_t directoryPos;
     };
+    // Where an entry lands: a hash of its path (names are read again from the
+    // directory to confirm a match), and whether it is a folder.
+    struct Landing {
+        std::uint64_t hash;
+        std::uint64_t directoryPos;
+        bool folder;
+    };
 
+    bool checkLandings();
+    QString landingPathAt(std::uint64_t directoryPos, bool *folder = nullptr);
     bool fail(const QString &why);
     bool failEntry(std::uint64_t directoryPos, const QString &why);
     bool readAt(std::uint64_t pos, char *dst, std::size_t size);
@@ -80,6 +91,7 @@ private:
     std::uint64_t m_windowStart = 0;
     std::size_t m_windowLength = 0;
     std::vector<Range> m_ranges;
+    std::vector<Landing> m_landings;
     QString m_error;
     std::uint64_t m_entryCount = 0;
     std::uint64_t m_directoryOffset = 0;

@@ -1,3 +1,4 @@
+#include "app/actions.h"
 #include "app/mainwindow.h"
 #include "app/widgetinteraction.h"
 #include "browse/web/webpageview.h"
@@ -5,27 +6,27 @@
 #include "dialogs/folderpicker.h"
 #include "dialogs/settingsdialog.h"
 #include "recordingpageview.h"
+#include "scriptedinteraction.h"
 #include "testfiles.h"
+#include "windowtesting.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QWebEngineView>
-#include <functional>
 #include <memory>
 
 static void prepareBrowser()
@@ -35,29 +36,6 @@ static void prepareBrowser()
 Q_CONSTRUCTOR_FUNCTION(prepareBrowser)
 
 namespace {
-
-// Runs action on the next modal window of type T as soon as it is open (a
-// dialog's exec() blocks the test). A window that never comes fails the test
-// instead of hanging it.
-template <class T> void whenModal(std::function<void(T *)> action, bool *done = nullptr)
-{
-    auto *timer = new QTimer(qApp);
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    QObject::connect(timer, &QTimer::timeout, timer, [=] {
-        if (auto *window = qobject_cast<T *>(QApplication::activeModalWidget())) {
-            timer->deleteLater();
-            timer->stop();
-            if (done)
-                *done = true;
-            action(window);
-        } else if (clock->elapsed() > 10000) {
-            timer->deleteLater();
-            timer->stop();
-        }
-    });
-    timer->start(20);
-}
 
 QAbstractButton *acceptButton(QFileDialog *dialog)
 {
@@ -81,38 +59,32 @@ QString iniValue(const QByteArray &ini, const char *key)
 class TestMainWindow : public QObject {
     Q_OBJECT
 
+    QTemporaryDir m_home;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<RecordingPageView> m_view;
+    ModalWatch m_modals;
     QString m_previousFolder;
 
-    std::unique_ptr<MainWindow> makeWindow(const QByteArray &ini = {})
+    QString iniPath() const { return m_dir->filePath("tomekeeper.ini"); }
+    ProgramPaths paths() const
+    {
+        return ProgramPaths::under(m_dir->path(), m_dir->filePath("home"));
+    }
+
+    // The window over a settings file in the folder current at start-up.
+    std::unique_ptr<MainWindow> makeWindow(const QByteArray &ini = {},
+                                           UserInteraction *ui = nullptr)
     {
         if (!ini.isEmpty())
-            TestFiles::write(m_dir->filePath("tomekeeper.ini"), ini);
-        return std::make_unique<MainWindow>(WorkFolders::under(m_dir->filePath("cache")),
-                                            m_view.get());
-    }
-
-    template <class T> static T *named(MainWindow &window, const char *name)
-    {
-        T *control = window.findChild<T *>(QString::fromLatin1(name));
-        if (!control)
-            qWarning("no control %s", name);
-        return control;
-    }
-
-    static QString caption(MainWindow &window, const QString &name)
-    {
-        if (auto *action = window.findChild<QAction *>(name))
-            return action->text();
-        if (auto *button = window.findChild<QToolButton *>(name))
-            return button->toolTip();
-        if (auto *box = window.findChild<QCheckBox *>(name))
-            return box->text();
-        return QStringLiteral("<missing>");
+            TestFiles::write(iniPath(), ini);
+        auto window = std::make_unique<MainWindow>(paths(), m_view.get(), ui);
+        window->startUp();
+        return window;
     }
 
 private Q_SLOTS:
+    void initTestCase() { isolateHome(m_home.path()); }
+
     void init()
     {
         m_previousFolder = QDir::currentPath();
@@ -124,6 +96,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
+        m_modals.verify();
         QDir::setCurrent(m_previousFolder);
         m_view.reset();
         m_dir.reset();
@@ -160,119 +133,120 @@ private Q_SLOTS:
         QCOMPARE(QRect(window->x(), window->y(), window->width(), window->height()), geometry);
         QCOMPARE(window->minimumSize(), QSize(664, 459));
         QVERIFY(m_view->calls.contains("navigate about:blank"));
-        QVERIFY(named<QCheckBox>(*window, "CheckBox1")->isChecked());
-        QCOMPARE(named<QAction>(*window, "N16")->isChecked(), russian);
-        QCOMPARE(named<QAction>(*window, "N15")->isChecked(), !russian);
-        QCOMPARE(caption(*window, "N1"), russian ? QString("Раздел") : QString("Section"));
+        FIND(offline, QCheckBox, *window, "offlineBox");
+        QVERIFY(offline->isChecked());
+        FIND(russianItem, QAction, *window, "russianAction");
+        FIND(englishItem, QAction, *window, "englishAction");
+        QCOMPARE(russianItem->isChecked(), russian);
+        QCOMPARE(englishItem->isChecked(), !russian);
+        FIND(sectionMenu, QMenu, *window, "sectionMenu");
+        QCOMPARE(sectionMenu->title(), russian ? QString("Раздел") : QString("Section"));
 
         // Nothing that needs an open archive can be used yet.
         for (const char *name :
-             {"ListBox1", "ToolBar2", "ToolBar5", "ToolButton14", "ToolButton15", "ToolButton16",
-              "ToolButton22", "ToolButton28", "ToolButton8", "ToolButton6"})
-            QVERIFY2(!named<QWidget>(*window, name)->isEnabled(), name);
-        for (const char *name : {"N18", "N48", "N24", "N31"})
-            QVERIFY2(!named<QAction>(*window, name)->isEnabled(), name);
-        for (const char *name : {"TreeView1", "ToolBar1", "ToolButton1", "ToolButton4",
-                                 "ToolButton21", "CheckBox1", "Panel1", "WebBrowser1"})
-            QVERIFY2(named<QWidget>(*window, name)->isEnabled(), name);
-        for (const char *name : {"N1", "N2", "N6", "N43", "N44", "N50", "N19", "N21", "N14", "N52"})
-            QVERIFY2(named<QAction>(*window, name)->isEnabled(), name);
+             {"pageList", "printToolButton", "printPreviewToolButton", "findButton",
+              "firstPageButton", "previousPageButton", "returnPageButton", "nextPageButton",
+              "lastPageButton", "addPagesButton", "renamePageButton", "movePageToArchiveButton",
+              "movePageUpButton", "movePageDownButton", "deletePageButton"}) {
+            auto *control = window->findChild<QWidget *>(name);
+            QVERIFY2(control, name);
+            QVERIFY2(!control->isEnabled(), name);
+        }
+        FIND(pageMenu, QMenu, *window, "pageMenu");
+        FIND(addMenu, QMenu, *window, "addMenu");
+        QVERIFY(!pageMenu->menuAction()->isEnabled());
+        QVERIFY(!addMenu->menuAction()->isEnabled());
+        for (const char *name : {"updateArchiveAction", "newPageListAction", "addPagesAction"}) {
+            auto *action = window->findChild<QAction *>(name);
+            QVERIFY2(action, name);
+            QVERIFY2(!action->isEnabled(), name);
+        }
+        for (const char *name :
+             {"catalogueTree", "catalogueToolBar", "createSectionButton", "removeArchiveButton",
+              "toggleListsButton", "offlineBox", "leftColumn", "pageView"}) {
+            auto *control = window->findChild<QWidget *>(name);
+            QVERIFY2(control, name);
+            QVERIFY2(control->isEnabled(), name);
+        }
+        for (const char *name :
+             {"createSectionAction", "createArchiveAction", "attachArchiveAction",
+              "removeArchiveAction", "settingsAction", "printAction", "printPreviewAction",
+              "aboutAction", "helpAction"}) {
+            auto *action = window->findChild<QAction *>(name);
+            QVERIFY2(action, name);
+            QVERIFY2(action->isEnabled(), name);
+        }
+        for (const char *name :
+             {"sectionMenu", "archiveMenu", "printMenu", "interfaceMenu", "infoMenu"}) {
+            auto *menu = window->findChild<QMenu *>(name);
+            QVERIFY2(menu, name);
+            QVERIFY2(menu->menuAction()->isEnabled(), name);
+        }
     }
 
-    void languageSwitchRetitles_data()
+    // The page controls follow the session as the commands change it.
+    void pageControlsFollowTheSession()
     {
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QString>("english");
-        QTest::addColumn<QString>("russian");
-        QTest::newRow("N1") << "N1"
-                            << "Section"
-                            << "Раздел";
-        QTest::newRow("N5") << "N5"
-                            << "Delete Section"
-                            << "Удалить";
-        QTest::newRow("N56") << "N56"
-                             << "Delete Section"
-                             << "Удалить раздел";
-        QTest::newRow("N6") << "N6"
-                            << " Archive "
-                            << "Архив";
-        QTest::newRow("N8") << "N8"
-                            << "In other Section"
-                            << "В другой раздел";
-        QTest::newRow("N18") << "N18"
-                             << " Page "
-                             << "Страница";
-        QTest::newRow("N19") << "N19"
-                             << "Settings"
-                             << "Установки";
-        QTest::newRow("N21") << "N21"
-                             << " Print "
-                             << "Печать";
-        QTest::newRow("N52") << "N52"
-                             << " About "
-                             << "О программе";
-        QTest::newRow("N16") << "N16"
-                             << "Russian"
-                             << "Русский";
-        QTest::newRow("N33") << "N33"
-                             << "Save the page"
-                             << "Сохранить страницу на диск";
-        QTest::newRow("ToolButton7") << "ToolButton7"
-                                     << "Rename section/archive"
-                                     << "Переименовать раздел/архив";
-        QTest::newRow("ToolButton21") << "ToolButton21"
-                                      << "Hide listings"
-                                      << "Скрыть списки";
-        QTest::newRow("ToolButton25") << "ToolButton25"
-                                      << "Go to looking page"
-                                      << "Вернуться на просмотренную страницу";
-        QTest::newRow("CheckBox1") << "CheckBox1"
-                                   << "Off-Line"
-                                   << "Автономная работа";
-        // Built-in captions stay in both languages.
-        QTest::newRow("N22") << "N22"
-                             << "Предварительный просмотр"
-                             << "Предварительный просмотр";
-        QTest::newRow("N23") << "N23"
-                             << "Печать"
-                             << "Печать";
-        QTest::newRow("N36") << "N36"
-                             << "О программе"
-                             << "О программе";
-        QTest::newRow("N37") << "N37"
-                             << "Помощь"
-                             << "Помощь";
-    }
-    void languageSwitchRetitles()
-    {
-        QFETCH(QString, control);
-        QFETCH(QString, english);
-        QFETCH(QString, russian);
         auto window = makeWindow();
-        QCOMPARE(caption(*window, control), english);
+        Session &s = window->session();
+        s.setPageControlsEnabled(true);
+        s.setNavigation({false, false, false, true, true});
+        FIND(pageMenu, QMenu, *window, "pageMenu");
+        FIND(list, QListView, *window, "pageList");
+        FIND(print, QToolButton, *window, "printToolButton");
+        FIND(next, QToolButton, *window, "nextPageButton");
+        FIND(first, QToolButton, *window, "firstPageButton");
+        QVERIFY(pageMenu->menuAction()->isEnabled());
+        QVERIFY(list->isEnabled());
+        QVERIFY(print->isEnabled());
+        QVERIFY(next->isEnabled());
+        QVERIFY(!first->isEnabled());
+        s.setPageControlsEnabled(false);
+        QVERIFY(!pageMenu->menuAction()->isEnabled());
+        QVERIFY(!list->isEnabled());
+        QVERIFY(!print->isEnabled());
+        QVERIFY(!next->isEnabled());
+        FIND(printItem, QAction, *window, "printAction");
+        QVERIFY(printItem->isEnabled());
+    }
 
-        named<QAction>(*window, "N16")->trigger();
-        QCOMPARE(caption(*window, control), russian);
-        QVERIFY(named<QAction>(*window, "N16")->isChecked());
-        QVERIFY(!named<QAction>(*window, "N15")->isChecked());
+    // Hiding the lists gives the page the width; a language switch puts the
+    // "hide" hint back whatever the lists' state, as it always did.
+    void listsHidden()
+    {
+        auto window = makeWindow();
+        FIND(column, QWidget, *window, "leftColumn");
+        FIND(toggle, QToolButton, *window, "toggleListsButton");
+        window->session().setListsHidden(true);
+        QVERIFY(!column->isVisible());
+        QVERIFY(toggle->isChecked());
+        QCOMPARE(toggle->toolTip(), QString("Reveal list"));
+        window->runCommand(Command::English);
+        QCOMPARE(toggle->toolTip(), QString("Hide listings"));
+        QVERIFY(toggle->isChecked());
+        window->session().setListsHidden(false);
+        QVERIFY(column->isVisible());
+        QVERIFY(!toggle->isChecked());
+    }
+
+    void languageSwitch()
+    {
+        auto window = makeWindow();
+        FIND(russianItem, QAction, *window, "russianAction");
+        FIND(englishItem, QAction, *window, "englishAction");
+        russianItem->trigger();
+        QVERIFY(russianItem->isChecked());
+        QVERIFY(!englishItem->isChecked());
         QVERIFY(window->session().settings().russianInterface);
         // The status text keeps the language it was built in.
         QCOMPARE(window->statusText(), QString("Open Archive:  not open Archives."));
-
-        named<QAction>(*window, "N15")->trigger();
-        QCOMPARE(caption(*window, control), english);
-        QVERIFY(named<QAction>(*window, "N15")->isChecked());
-        QVERIFY(!named<QAction>(*window, "N16")->isChecked());
-    }
-
-    // Choosing the language already active keeps it checked.
-    void languageChosenAgainStaysChecked()
-    {
-        auto window = makeWindow();
-        named<QAction>(*window, "N15")->trigger();
-        QVERIFY(named<QAction>(*window, "N15")->isChecked());
-        QVERIFY(!named<QAction>(*window, "N16")->isChecked());
-        QCOMPARE(caption(*window, "N6"), QString(" Archive "));
+        englishItem->trigger();
+        QVERIFY(englishItem->isChecked());
+        QVERIFY(!russianItem->isChecked());
+        // Choosing the language already active keeps it checked.
+        englishItem->trigger();
+        QVERIFY(englishItem->isChecked());
+        QVERIFY(!russianItem->isChecked());
     }
 
     void settingsDialog_data()
@@ -289,23 +263,20 @@ private Q_SLOTS:
         const QString folder = m_dir->filePath("archives");
         QVERIFY(QDir().mkdir(folder));
 
-        bool shown = false;
         QStringList seen;
-        whenModal<SettingsDialog>(
-            [&](SettingsDialog *dialog) {
-                seen << dialog->windowTitle() << dialog->folderEdit->text();
-                for (QCheckBox *box : {dialog->checkArchivesBox, dialog->rememberWindowBox,
-                                       dialog->deleteOriginalsBox})
-                    seen << (box->isChecked() ? "on" : "off");
-                dialog->folderEdit->setText(folder);
-                dialog->checkArchivesBox->setChecked(false);
-                dialog->rememberWindowBox->setChecked(false);
-                dialog->deleteOriginalsBox->setChecked(true);
-                QTest::mouseClick(accept ? dialog->okButton : dialog->cancelButton, Qt::LeftButton);
-            },
-            &shown);
-        named<QAction>(*window, "N19")->trigger();
-        QVERIFY(shown);
+        m_modals.whenModal<SettingsDialog>([&](SettingsDialog *dialog) {
+            seen << dialog->windowTitle() << dialog->folderEdit->text();
+            for (QCheckBox *box :
+                 {dialog->checkArchivesBox, dialog->rememberWindowBox, dialog->deleteOriginalsBox})
+                seen << (box->isChecked() ? "on" : "off");
+            dialog->folderEdit->setText(folder);
+            dialog->checkArchivesBox->setChecked(false);
+            dialog->rememberWindowBox->setChecked(false);
+            dialog->deleteOriginalsBox->setChecked(true);
+            QTest::mouseClick(accept ? dialog->okButton : dialog->cancelButton, Qt::LeftButton);
+        });
+        FIND(settingsItem, QAction, *window, "settingsAction");
+        settingsItem->trigger();
         QCOMPARE(seen, QStringList({"Starting properties", "", "on", "on", "off"}));
 
         const Settings &after = window->session().settings();
@@ -329,15 +300,15 @@ private Q_SLOTS:
     void settingsDialogCreatesTheChosenFolder()
     {
         auto window = makeWindow();
-        named<QAction>(*window, "N16")->trigger(); // the dialog follows the language
+        window->runCommand(Command::Russian); // the dialog follows the language
         const QString wanted = m_dir->filePath("new archives");
         QStringList steps;
 
-        whenModal<SettingsDialog>([&](SettingsDialog *dialog) {
+        m_modals.whenModal<SettingsDialog>([&](SettingsDialog *dialog) {
             steps << dialog->windowTitle() << dialog->rememberWindowBox->text();
-            whenModal<FolderPicker>([&, dialog](FolderPicker *picker) {
+            m_modals.whenModal<FolderPicker>([&, dialog](FolderPicker *picker) {
                 picker->findChild<QLineEdit *>("fileNameEdit")->setText(wanted);
-                whenModal<QMessageBox>([&](QMessageBox *question) {
+                m_modals.whenModal<QMessageBox>([&](QMessageBox *question) {
                     steps << question->text();
                     question->button(QMessageBox::No)->click();
                 });
@@ -345,22 +316,24 @@ private Q_SLOTS:
                 steps << (choose->isEnabled() ? "choose enabled" : "choose disabled");
                 choose->click();
                 steps << (picker->isVisible() ? "picker open" : "picker closed");
-                whenModal<QMessageBox>(
+                m_modals.whenModal<QMessageBox>(
                     [&](QMessageBox *question) { question->button(QMessageBox::Yes)->click(); });
                 choose->click();
                 steps << (picker->isVisible() ? "picker open" : "picker closed");
-                QVERIFY(!QFileInfo::exists(wanted)); // the picker creates nothing
+                steps << (QFileInfo::exists(wanted) ? "created" : "not created");
             });
             dialog->browseButton->click();
             steps << dialog->folderEdit->text();
             dialog->okButton->click();
         });
-        named<QAction>(*window, "N19")->trigger();
+        window->runCommand(Command::Settings);
 
         QCOMPARE(steps, QStringList({"Начальные установки",
                                      "Запоминать положение и размеры окна программы при выходе",
                                      "choose enabled", FolderPicker::createQuestion(),
-                                     "picker open", "picker closed", wanted}));
+                                     "picker open", "picker closed",
+                                     "not created", // the picker creates nothing
+                                     wanted}));
         QVERIFY(QFileInfo(wanted).isDir());
         QCOMPARE(window->session().settings().defaultArchiveFolder, wanted + "/");
     }
@@ -373,7 +346,9 @@ private Q_SLOTS:
         QVERIFY(window->close());
         QVERIFY(!window->isVisible());
 
-        const QByteArray ini = TestFiles::read(m_dir->filePath("tomekeeper.ini"));
+        // None was in the folder current at start-up: the configuration folder's.
+        QVERIFY(!QFileInfo::exists(iniPath()));
+        const QByteArray ini = TestFiles::read(m_dir->filePath("home/config/tomekeeper.ini"));
         QVERIFY(ini.startsWith("[Parameters]\r\n"));
         QCOMPARE(iniValue(ini, "width"), QString::number(window->width()));
         QCOMPARE(iniValue(ini, "height"), QString::number(window->height()));
@@ -385,10 +360,73 @@ private Q_SLOTS:
         QCOMPARE(m_view->calls.last(), QString("offline 0"));
     }
 
+    // A changed archive that cannot be written back does not keep the
+    // program open: the user is told where its working copy is kept.
+    void closingWithAFailedWriteBack()
+    {
+        ScriptedInteraction ui;
+        auto window = makeWindow({}, &ui);
+        OpenArchive &archive = window->session().archive();
+        QVERIFY(archive.startNew(m_dir->filePath("gone/book.zip")));
+        TestFiles::write(archive.workFolder() + "/page.htm", "unsaved");
+        archive.pages().append("page", "page.htm");
+        ui.expectMessage(); // the files that could not be saved
+        ui.expectMessage(); // where the working copy is kept
+        QVERIFY(window->close());
+        QVERIFY(!window->isVisible());
+        QVERIFY(ui.verify());
+        const QString kept = ui.log().last().section("\r\n", 1);
+        QVERIFY2(kept.contains("/recovered-"), qPrintable(kept));
+        QCOMPARE(TestFiles::read(kept + "/page.htm"), QByteArray("unsaved"));
+        QVERIFY(QFileInfo::exists(m_dir->filePath("home/config/tomekeeper.ini")));
+    }
+
+    // Closing (or a termination signal) while long work runs waits for the
+    // work; the window closes normally after it.
+    void closingWaitsForLongWork()
+    {
+        auto window = makeWindow();
+        QSemaphore release;
+        bool workDone = false;
+        bool closedDuringWork = false;
+        QTimer::singleShot(0, window.get(), [&] {
+            window->close();
+            closedDuringWork = !window->isVisible();
+            release.release();
+        });
+        window->runGuarded([&] {
+            window->interaction().run("work", [&](WorkProgress &) {
+                release.acquire();
+                workDone = true;
+            });
+            QVERIFY(workDone);
+            QVERIFY(window->isVisible());
+        });
+        QVERIFY(!closedDuringWork);
+        QVERIFY(!window->isVisible());
+        QVERIFY(QFileInfo::exists(m_dir->filePath("home/config/tomekeeper.ini")));
+    }
+
+    // A termination answers the message box on screen as cancelled, shows
+    // nothing more, and closes the window once the command is over.
+    void terminationClosesOpenBoxes()
+    {
+        auto window = makeWindow();
+        bool answer = true;
+        m_modals.whenModal<QMessageBox>([&](QMessageBox *) { window->requestClose(); });
+        window->runGuarded([&] {
+            answer = window->interaction().askYesNo("Still there?");
+            window->interaction().showMessage("not shown: the program is ending");
+            QVERIFY(window->isVisible());
+        });
+        QVERIFY(!answer);
+        QVERIFY(!window->isVisible());
+    }
+
     void offlineBoxFollowsTheSetting()
     {
         auto window = makeWindow("[Parameters]\r\noffline=0\r\n");
-        auto *box = named<QCheckBox>(*window, "CheckBox1");
+        FIND(box, QCheckBox, *window, "offlineBox");
         QVERIFY(!box->isChecked());
         QTest::mouseClick(box, Qt::LeftButton);
         QVERIFY(window->session().settings().offline);
@@ -411,11 +449,37 @@ private Q_SLOTS:
         QFETCH(QByteArray, catalogue);
         QFETCH(bool, expanded);
         auto window = makeWindow("[Parameters]\r\nexistingfiles=0\r\n" + catalogue);
-        auto *tree = named<QTreeView>(*window, "TreeView1");
+        FIND(tree, QTreeView, *window, "catalogueTree");
         const QModelIndex books = tree->model()->index(0, 0);
         QCOMPARE(books.data().toString(), QString("Books"));
         QCOMPARE(tree->isExpanded(books), expanded);
         QCOMPARE(tree->selectionModel(), &window->session().catalogueSelection());
+    }
+
+    // A double-click on the tree opens the selected archive, a click on the
+    // page list shows the focused page.
+    void viewsGiveTheirCommands()
+    {
+        auto window = makeWindow("[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\n"
+                                 "Section=Books\r\nNovels=/nowhere/novels.zip\r\n");
+        Session &s = window->session();
+        s.pages().append("News", "news.htm");
+        s.setPageControlsEnabled(true);
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QSignalSpy given(&window->actions(), &Actions::triggered);
+        FIND(tree, QTreeView, *window, "catalogueTree");
+        FIND(list, QListView, *window, "pageList");
+        const QRect node = tree->visualRect(tree->model()->index(0, 0, tree->model()->index(0, 0)));
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, node.center());
+        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, node.center());
+        QCOMPARE(given.size(), 1);
+        QCOMPARE(given.takeFirst().first().value<Command>(), Command::OpenSelectedArchive);
+        QCOMPARE(s.catalogueSelection().currentIndex().data().toString(), QString("Novels"));
+        const QRect page = list->visualRect(list->model()->index(0, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, page.center());
+        QCOMPARE(given.size(), 1);
+        QCOMPARE(given.takeFirst().first().value<Command>(), Command::ShowFocusedPage);
+        QCOMPARE(s.pageSelection().currentIndex().row(), 0);
     }
 
     void localFilesMayBeDropped_data()
@@ -454,29 +518,39 @@ private Q_SLOTS:
     void messageBoxes_data()
     {
         QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("icon");
         QTest::addColumn<int>("buttons");
         QTest::addColumn<int>("press");
         QTest::addColumn<bool>("result");
         const int yesNo = QMessageBox::Yes | QMessageBox::No;
-        QTest::newRow("message") << 0 << int(QMessageBox::Ok) << int(QMessageBox::Ok) << true;
-        QTest::newRow("error") << 1 << int(QMessageBox::Ok) << int(QMessageBox::Ok) << true;
-        QTest::newRow("refusal") << 2 << int(QMessageBox::Yes) << int(QMessageBox::Yes) << true;
-        QTest::newRow("question, yes") << 3 << yesNo << int(QMessageBox::Yes) << true;
-        QTest::newRow("question, no") << 3 << yesNo << int(QMessageBox::No) << false;
-        QTest::newRow("question, escape") << 3 << yesNo << 0 << false;
+        const int warning = QMessageBox::Warning;
+        QTest::newRow("message") << 0 << int(QMessageBox::NoIcon) << int(QMessageBox::Ok)
+                                 << int(QMessageBox::Ok) << true;
+        QTest::newRow("error") << 1 << int(QMessageBox::Critical) << int(QMessageBox::Ok)
+                               << int(QMessageBox::Ok) << true;
+        QTest::newRow("refusal") << 2 << warning << int(QMessageBox::Yes) << int(QMessageBox::Yes)
+                                 << true;
+        QTest::newRow("warning") << 4 << warning << int(QMessageBox::Ok) << int(QMessageBox::Ok)
+                                 << true;
+        QTest::newRow("question, yes") << 3 << warning << yesNo << int(QMessageBox::Yes) << true;
+        QTest::newRow("question, no") << 3 << warning << yesNo << int(QMessageBox::No) << false;
+        QTest::newRow("question, escape") << 3 << warning << yesNo << 0 << false;
     }
     void messageBoxes()
     {
         QFETCH(int, kind);
+        QFETCH(int, icon);
         QFETCH(int, buttons);
         QFETCH(int, press);
         QFETCH(bool, result);
         QWidget owner;
         WidgetInteraction ui(&owner);
         int seenButtons = 0;
+        int seenIcon = -1;
         QString seenTitle, seenText;
-        whenModal<QMessageBox>([&](QMessageBox *box) {
+        m_modals.whenModal<QMessageBox>([&](QMessageBox *box) {
             seenButtons = int(box->standardButtons());
+            seenIcon = int(box->icon());
             seenTitle = box->windowTitle();
             seenText = box->text();
             if (press)
@@ -496,46 +570,101 @@ private Q_SLOTS:
         case 2:
             ui.showRefusal(text);
             break;
+        case 4:
+            ui.showWarning(text);
+            break;
         default:
             answer = ui.askYesNo(text);
         }
         QCOMPARE(seenButtons, buttons);
+        QCOMPARE(seenIcon, icon);
         QCOMPARE(seenTitle, QString("Tomekeeper v3.0"));
         // CR LF line ends are shown as plain line breaks, markup as text.
         QCOMPARE(seenText, QString("Archives are absent on disk:\n\n/a <b>.zip\n"));
         QCOMPARE(answer, result);
     }
 
-    void busyPointerNests()
+    void nameInput_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("a name") << " padded " << true << " padded ";
+        QTest::newRow("cancelled") << "anything" << false << "";
+        QTest::newRow("emptied") << "" << true << "";
+    }
+    void nameInput()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, ok);
+        QFETCH(QString, result);
+        QWidget owner;
+        WidgetInteraction ui(&owner);
+        QStringList seen;
+        m_modals.whenModal<QDialog>([&](QDialog *dialog) {
+            auto *edit = dialog->findChild<QLineEdit *>();
+            seen << dialog->windowTitle() << (edit ? edit->text() : "no field");
+            if (edit)
+                edit->setText(typed);
+            if (ok)
+                dialog->accept();
+            else
+                dialog->reject();
+        });
+        QCOMPARE(ui.askName("Rename section or archive", "Pleas, input new Name:", "Books"),
+                 result);
+        QCOMPARE(seen, QStringList({"Rename section or archive", "Books"}));
+    }
+
+    // Short work shows only the busy pointer; longer work a progress window
+    // that cannot be closed before the work is done.
+    void longWorkShowsProgress()
     {
         QWidget owner;
         WidgetInteraction ui(&owner);
-        {
-            BusyGuard outer(ui);
-            {
-                BusyGuard inner(ui);
-                QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-            }
-            QVERIFY(QApplication::overrideCursor());
-            QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        }
+        ui.run("quick", [](WorkProgress &) {});
         QVERIFY(!QApplication::overrideCursor());
-        ui.endBusy(); // one too many changes nothing
+        QVERIFY(!owner.findChild<QProgressDialog *>());
+
+        QSemaphore release;
+        QStringList seen;
+        m_modals.whenModal<QProgressDialog>([&](QProgressDialog *progress) {
+            seen << progress->labelText() << progress->windowTitle();
+            seen << (QApplication::overrideCursor() &&
+                             QApplication::overrideCursor()->shape() == Qt::WaitCursor
+                         ? "busy"
+                         : "not busy");
+            progress->reject();
+            QTest::keyClick(progress, Qt::Key_Escape);
+            progress->close();
+            seen << (progress->isVisible() ? "still open" : "closed");
+            QVERIFY(ui.isWorking());
+            release.release();
+        });
+        ui.run("Saving the archive...", [&](WorkProgress &progress) {
+            progress.setTotal(2);
+            progress.advance();
+            release.acquire();
+            progress.advance();
+        });
+        QCOMPARE(seen,
+                 QStringList({"Saving the archive...", "Tomekeeper v3.0", "busy", "still open"}));
+        QVERIFY(!ui.isWorking());
         QVERIFY(!QApplication::overrideCursor());
     }
 
     // The program's own browser view, end to end.
     void realBrowserView()
     {
-        auto window = std::make_unique<MainWindow>(WorkFolders::under(m_dir->filePath("cache")));
-        auto *view = named<WebPageView>(*window, "WebBrowser1");
-        QVERIFY(view);
+        auto window = std::make_unique<MainWindow>(paths());
+        window->startUp();
+        FIND(view, WebPageView, *window, "pageView");
         QCOMPARE(&window->pageView(), static_cast<PageView *>(view));
         QTRY_COMPARE_WITH_TIMEOUT(view->browser()->url(), QUrl("about:blank"), 20000);
         view->setOffline(true);
         QVERIFY(window->close());
         QVERIFY(!view->offline()); // back to how start-up found it
-        QVERIFY(QFileInfo::exists(m_dir->filePath("tomekeeper.ini")));
+        QVERIFY(QFileInfo::exists(m_dir->filePath("home/config/tomekeeper.ini")));
     }
 };
 

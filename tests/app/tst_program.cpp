@@ -12,15 +12,21 @@
 class TestProgram : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+    QString home(const QString &name) const { return m_dir->path() + "/home/" + name; }
+    QString lockDir() const { return home("data/tomekeeper"); }
+    QString configIni() const { return home("config/tomekeeper/tomekeeper.ini"); }
 
     void start(QProcess &p)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("XDG_CACHE_HOME", m_dir.path() + "/cache");
+        env.insert("XDG_CONFIG_HOME", home("config"));
+        env.insert("XDG_DATA_HOME", home("data"));
+        env.insert("XDG_CACHE_HOME", home("cache"));
         p.setProcessEnvironment(env);
-        p.setWorkingDirectory(m_dir.path());
+        p.setWorkingDirectory(m_dir->path());
         p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p.start(TOMEKEEPER_BINARY, {});
         QVERIFY(p.waitForStarted());
@@ -30,25 +36,49 @@ class TestProgram : public QObject {
             TestFiles::read(lockDir() + "/tomekeeper.lock").split('\n').value(0) == pid, 20000);
         QVERIFY(!acquireInstanceLock(nullptr, lockDir()));
     }
-    QString lockDir() const { return m_dir.path() + "/cache/tomekeeper"; }
+
+    void endsCleanly(QProcess &p)
+    {
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        // The lock went with it.
+        QVERIFY(acquireInstanceLock(nullptr, lockDir()));
+        releaseInstanceLock();
+    }
 
 private Q_SLOTS:
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+    void cleanup() { m_dir.reset(); }
+
     void terminatedLikeClosed()
     {
         QProcess p;
         start(p);
         ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
-        QVERIFY(p.waitForFinished(20000));
-        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(p.exitCode(), 0);
-        const QByteArray ini = TestFiles::read(m_dir.path() + "/tomekeeper.ini");
+        endsCleanly(p);
+        // Started where there was no settings file: the configuration folder's.
+        QVERIFY(!QFileInfo::exists(m_dir->path() + "/tomekeeper.ini"));
+        const QByteArray ini = TestFiles::read(configIni());
         QVERIFY2(ini.startsWith("[Parameters]\r\nDirArchive=\r\ndeloldfiles=0\r\nmemorysize=1\r\n"
                                 "offline=1\r\nexistingfiles=1\r\nlanguage=0\r\nwidth=732\r\n"
                                 "height=520\r\n"),
                  ini.constData());
-        // The lock went with it.
-        QVERIFY(acquireInstanceLock(nullptr, lockDir()));
-        releaseInstanceLock();
+    }
+
+    // The start-up box about missing archives waits for an answer; a
+    // termination answers it and the program ends the normal way.
+    void terminatedDuringTheStartUpBox()
+    {
+        const QString ini = m_dir->path() + "/tomekeeper.ini";
+        TestFiles::write(ini, "[Archive files 1]\r\nSection=Books\r\nGone=/nowhere/gone.zip\r\n");
+        QProcess p;
+        start(p);
+        ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+        endsCleanly(p);
+        const QByteArray written = TestFiles::read(ini);
+        QVERIFY2(written.startsWith("[Parameters]\r\n"), written.constData());
+        QVERIFY(written.endsWith("[Archive files 1]\r\nSection=Books\r\n"));
     }
 
     void aKilledCopyDoesNotLockOthersOut()

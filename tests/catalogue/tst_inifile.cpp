@@ -63,7 +63,7 @@ private Q_SLOTS:
         QCOMPARE(ini.readString("Q", "x", {}), QString("y"));
         // The repeated section continues the first one.
         QCOMPARE(ini.keys("Q"), QStringList({"x", "z"}));
-        QCOMPARE(ini.readString("Q", "z", {}).size(), IniFile::MaxValueLength);
+        QCOMPARE(ini.readString("Q", "z", {}).size(), 100001);
     }
 
     void firstOfEqualKeysWins()
@@ -73,14 +73,38 @@ private Q_SLOTS:
         QCOMPARE(ini.keys("S"), QStringList({"Name", "NAME"}));
     }
 
-    void keyListStopsAtTheBuffer()
+    // Neither the number and length of keys nor the length of a value cuts
+    // anything off: every archive line of a large section is seen whole.
+    void noLengthLimits()
     {
         QByteArray bytes = "[S]\r\n";
-        // 1000 keys of 19 characters: 20 bytes each with the zero.
         for (int i = 0; i < 1000; ++i)
             bytes += QByteArray("key") + QByteArray::number(i).rightJustified(16, '0') + "=v\r\n";
+        bytes += QByteArray(20000, 'k') + "=" + QByteArray(5000, 'v') + "\r\nlast=1\r\n";
         const IniFile ini = IniFile::fromBytes(bytes);
-        QCOMPARE(ini.keys("S").size(), (IniFile::KeyListBufferSize - 1) / 20);
+        const auto entries = ini.entries("S");
+        QCOMPARE(entries.size(), 1002);
+        QCOMPARE(entries.at(1000).first, QString(20000, 'k'));
+        QCOMPARE(entries.at(1000).second, QString(5000, 'v'));
+        QCOMPARE(ini.readString("S", QString(20000, 'k'), {}).size(), 5000);
+        QCOMPARE(entries.last().first, QString("last"));
+    }
+
+    // Each line is UTF-8 when it is valid UTF-8 and Windows-1251 otherwise, so
+    // one stray byte does not turn the other lines into other letters.
+    void encodingIsChosenLineByLine()
+    {
+        const QByteArray bytes = "[Archive files 1]\r\n; \xEA\xEE\xEC\xEC\xE5\xED\xF2\r\n"
+                                 "Section=" +
+                                 QString::fromUtf16(u"Книги").toUtf8() +
+                                 "\rOld=\xD1\xF2\xE0\xF0\xFB\xE5\n" +
+                                 QString::fromUtf16(u"Новые=/архив.zip").toUtf8() + "\r\n";
+        const IniFile ini = IniFile::fromBytes(bytes);
+        const QList<std::pair<QString, QString>> expected{
+            {"Section", QString::fromUtf16(u"Книги")},
+            {"Old", QString::fromUtf16(u"Старые")},
+            {QString::fromUtf16(u"Новые"), QString::fromUtf16(u"/архив.zip")}};
+        QCOMPARE(ini.entries("Archive files 1"), expected);
     }
 
     void notUtf8IsReadAsWindows1251()

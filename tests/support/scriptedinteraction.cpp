@@ -6,24 +6,57 @@ namespace {
 
 const char *kindName(ScriptedInteraction::Kind kind)
 {
+    using K = ScriptedInteraction::Kind;
     switch (kind) {
-    case ScriptedInteraction::Kind::Message:
+    case K::Message:
         return "message";
-    case ScriptedInteraction::Kind::Error:
+    case K::Error:
         return "error";
-    case ScriptedInteraction::Kind::Refusal:
+    case K::Warning:
+        return "warning";
+    case K::Refusal:
         return "refusal";
-    case ScriptedInteraction::Kind::YesNo:
+    case K::YesNo:
         return "yes/no";
-    case ScriptedInteraction::Kind::Settings:
+    case K::Name:
+        return "name";
+    case K::OpenFiles:
+        return "open files";
+    case K::SaveFile:
+        return "save file";
+    case K::Folder:
+        return "folder";
+    case K::Settings:
         return "settings";
+    case K::CreateArchive:
+        return "create archive";
+    case K::Attach:
+        return "attach";
+    case K::OpenWithDesktop:
+        return "open with desktop";
     }
     return "?";
+}
+
+QString describe(ScriptedInteraction::Kind kind, const QStringList &texts)
+{
+    return QStringLiteral("%1: %2").arg(QLatin1String(kindName(kind)), texts.join(u" | "));
 }
 
 void fail(const QString &what)
 {
     QTest::qFail(qPrintable(what), __FILE__, __LINE__);
+}
+
+bool matches(const QStringList &expected, const QStringList &actual)
+{
+    if (expected.size() != actual.size())
+        return false;
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        if (!expected.at(i).isEmpty() && expected.at(i) != actual.at(i))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -34,35 +67,102 @@ ScriptedInteraction::~ScriptedInteraction()
         verify();
 }
 
+ScriptedInteraction &ScriptedInteraction::expect(Step step)
+{
+    m_steps.append(std::move(step));
+    return *this;
+}
+
 ScriptedInteraction &ScriptedInteraction::expectMessage(const QString &text)
 {
-    m_steps.append({Kind::Message, text, false, {}});
-    return *this;
+    return expect({Kind::Message, {text}});
 }
 
 ScriptedInteraction &ScriptedInteraction::expectError(const QString &text)
 {
-    m_steps.append({Kind::Error, text, false, {}});
-    return *this;
+    return expect({Kind::Error, {text}});
+}
+
+ScriptedInteraction &ScriptedInteraction::expectWarning(const QString &text)
+{
+    return expect({Kind::Warning, {text}});
 }
 
 ScriptedInteraction &ScriptedInteraction::expectRefusal(const QString &text)
 {
-    m_steps.append({Kind::Refusal, text, false, {}});
-    return *this;
+    return expect({Kind::Refusal, {text}});
 }
 
 ScriptedInteraction &ScriptedInteraction::expectYesNo(const QString &text, bool answer)
 {
-    m_steps.append({Kind::YesNo, text, answer, {}});
-    return *this;
+    Step step{Kind::YesNo, {text}};
+    step.yes = answer;
+    return expect(std::move(step));
+}
+
+ScriptedInteraction &ScriptedInteraction::expectName(const QString &caption, const QString &prompt,
+                                                     const QString &initial, const QString &answer)
+{
+    Step step{Kind::Name, {caption, prompt, initial}};
+    step.answer = {answer};
+    return expect(std::move(step));
+}
+
+ScriptedInteraction &ScriptedInteraction::expectOpenFiles(const QString &caption,
+                                                          const QString &filter, bool many,
+                                                          const QStringList &answer)
+{
+    Step step{Kind::OpenFiles,
+              {caption, filter, many ? QStringLiteral("many") : QStringLiteral("one")}};
+    step.answer = answer;
+    return expect(std::move(step));
+}
+
+ScriptedInteraction &ScriptedInteraction::expectSaveFile(const QString &filter,
+                                                         const QString &answer)
+{
+    Step step{Kind::SaveFile, {filter}};
+    step.answer = {answer};
+    return expect(std::move(step));
+}
+
+ScriptedInteraction &ScriptedInteraction::expectFolder(const QString &caption,
+                                                       const QString &startFolder,
+                                                       const QString &answer)
+{
+    Step step{Kind::Folder, {caption, startFolder}};
+    step.answer = {answer};
+    return expect(std::move(step));
+}
+
+ScriptedInteraction &ScriptedInteraction::expectOpenWithDesktop(const QString &target, bool answer)
+{
+    Step step{Kind::OpenWithDesktop, {target}};
+    step.yes = answer;
+    return expect(std::move(step));
 }
 
 ScriptedInteraction &
 ScriptedInteraction::expectSettings(std::function<bool(SettingsDialogValues &)> answer)
 {
-    m_steps.append({Kind::Settings, {}, false, std::move(answer)});
-    return *this;
+    Step step{Kind::Settings, {}};
+    step.settings = std::move(answer);
+    return expect(std::move(step));
+}
+
+ScriptedInteraction &
+ScriptedInteraction::expectCreateArchive(std::function<bool(CreateArchiveValues &)> answer)
+{
+    Step step{Kind::CreateArchive, {}};
+    step.createArchive = std::move(answer);
+    return expect(std::move(step));
+}
+
+ScriptedInteraction &ScriptedInteraction::expectAttach(std::function<bool(AttachValues &)> answer)
+{
+    Step step{Kind::Attach, {}};
+    step.attach = std::move(answer);
+    return expect(std::move(step));
 }
 
 bool ScriptedInteraction::verify()
@@ -72,62 +172,105 @@ bool ScriptedInteraction::verify()
         return true;
     QStringList left;
     for (const Step &s : std::as_const(m_steps))
-        left << QStringLiteral("%1: %2").arg(QLatin1String(kindName(s.kind)), s.text);
+        left << describe(s.kind, s.texts);
     m_steps.clear();
     fail(QStringLiteral("expected user interaction did not happen:\n") + left.join(u'\n'));
     return false;
 }
 
-ScriptedInteraction::Step ScriptedInteraction::take(Kind kind, const QString &text)
+ScriptedInteraction::Step ScriptedInteraction::take(Kind kind, const QStringList &texts)
 {
-    m_log << QStringLiteral("%1: %2").arg(QLatin1String(kindName(kind)), text);
+    m_log << describe(kind, texts);
     if (m_steps.isEmpty()) {
-        fail(QStringLiteral("unexpected %1 box: %2").arg(QLatin1String(kindName(kind)), text));
-        return {kind, text, false, {}};
+        fail(QStringLiteral("unexpected ") + describe(kind, texts));
+        return {kind, texts};
     }
     Step step = m_steps.takeFirst();
-    if (step.kind != kind || (!step.text.isEmpty() && step.text != text)) {
-        fail(QStringLiteral("expected %1 \"%2\", got %3 \"%4\"")
-                 .arg(QLatin1String(kindName(step.kind)), step.text, QLatin1String(kindName(kind)),
-                      text));
+    if (step.kind != kind || !matches(step.texts, texts)) {
+        fail(QStringLiteral("expected %1\n got %2")
+                 .arg(describe(step.kind, step.texts), describe(kind, texts)));
+        return {kind, texts};
     }
     return step;
 }
 
 void ScriptedInteraction::showMessage(const QString &text)
 {
-    take(Kind::Message, text);
+    take(Kind::Message, {text});
 }
+
 void ScriptedInteraction::showError(const QString &text)
 {
-    take(Kind::Error, text);
+    take(Kind::Error, {text});
 }
+
+void ScriptedInteraction::showWarning(const QString &text)
+{
+    take(Kind::Warning, {text});
+}
+
 void ScriptedInteraction::showRefusal(const QString &text)
 {
-    take(Kind::Refusal, text);
+    take(Kind::Refusal, {text});
 }
 
 bool ScriptedInteraction::askYesNo(const QString &text)
 {
-    return take(Kind::YesNo, text).answer;
+    return take(Kind::YesNo, {text}).yes;
+}
+
+QString ScriptedInteraction::askName(const QString &caption, const QString &prompt,
+                                     const QString &initial)
+{
+    return take(Kind::Name, {caption, prompt, initial}).answer.value(0);
+}
+
+QStringList ScriptedInteraction::askOpenFiles(const QString &caption, const QString &filter,
+                                              bool many)
+{
+    const Step step = take(
+        Kind::OpenFiles, {caption, filter, many ? QStringLiteral("many") : QStringLiteral("one")});
+    if (!many && step.answer.size() > 1)
+        fail(QStringLiteral("a dialog for one file answered with several"));
+    return step.answer;
+}
+
+QString ScriptedInteraction::askSaveFile(const QString &filter)
+{
+    return take(Kind::SaveFile, {filter}).answer.value(0);
+}
+
+QString ScriptedInteraction::askFolder(const QString &caption, const QString &startFolder)
+{
+    return take(Kind::Folder, {caption, startFolder}).answer.value(0);
 }
 
 bool ScriptedInteraction::editSettings(SettingsDialogValues &values)
 {
-    Step step = take(Kind::Settings, {});
+    const Step step = take(Kind::Settings, {});
     return step.settings ? step.settings(values) : false;
 }
 
-void ScriptedInteraction::beginBusy()
+bool ScriptedInteraction::editCreateArchive(CreateArchiveValues &values)
 {
-    ++m_busyDepth;
-    ++m_busyCount;
+    const Step step = take(Kind::CreateArchive, {});
+    return step.createArchive ? step.createArchive(values) : false;
 }
 
-void ScriptedInteraction::endBusy()
+bool ScriptedInteraction::editAttach(AttachValues &values)
 {
-    if (m_busyDepth == 0)
-        fail(QStringLiteral("busy pointer ended more often than begun"));
-    else
-        --m_busyDepth;
+    const Step step = take(Kind::Attach, {});
+    return step.attach ? step.attach(values) : false;
+}
+
+bool ScriptedInteraction::openWithDesktop(const QString &fileOrAddress)
+{
+    return take(Kind::OpenWithDesktop, {fileOrAddress}).yes;
+}
+
+void ScriptedInteraction::waitForWork(QFuture<void> work, const QString &label)
+{
+    ++m_workCount;
+    m_log << QStringLiteral("work: ") + label;
+    work.waitForFinished();
 }

@@ -8,52 +8,90 @@
 #include <functional>
 
 // A scripted user: every call the code under test makes must match the next
-// expected one (its kind and text), and gets the scripted answer. An
+// expected one (its kind and texts), and gets the scripted answer. An
 // unexpected call fails the running test; so does an expectation left unused
-// when verify() runs (the destructor runs it too).
+// when verify() runs (the destructor runs it too). An empty expected text
+// accepts any text. Long work is not scripted: it is waited for and logged.
 class ScriptedInteraction : public UserInteraction {
 public:
-    enum class Kind { Message, Error, Refusal, YesNo, Settings };
+    enum class Kind {
+        Message,
+        Error,
+        Warning,
+        Refusal,
+        YesNo,
+        Name,
+        OpenFiles,
+        SaveFile,
+        Folder,
+        Settings,
+        CreateArchive,
+        Attach,
+        OpenWithDesktop,
+    };
 
     ~ScriptedInteraction() override;
 
-    // text: the exact text expected; leave empty to accept any text.
     ScriptedInteraction &expectMessage(const QString &text = {});
     ScriptedInteraction &expectError(const QString &text = {});
+    ScriptedInteraction &expectWarning(const QString &text = {});
     ScriptedInteraction &expectRefusal(const QString &text = {});
     ScriptedInteraction &expectYesNo(const QString &text, bool answer);
+    // answer: the name typed, empty for cancel.
+    ScriptedInteraction &expectName(const QString &caption, const QString &prompt,
+                                    const QString &initial, const QString &answer);
+    ScriptedInteraction &expectOpenFiles(const QString &caption, const QString &filter, bool many,
+                                         const QStringList &answer);
+    ScriptedInteraction &expectSaveFile(const QString &filter, const QString &answer);
+    ScriptedInteraction &expectFolder(const QString &caption, const QString &startFolder,
+                                      const QString &answer);
+    ScriptedInteraction &expectOpenWithDesktop(const QString &target, bool answer = true);
     // The function gets the values the dialog was filled with, may change them
     // and returns whether the dialog is accepted.
     ScriptedInteraction &expectSettings(std::function<bool(SettingsDialogValues &)> answer);
+    ScriptedInteraction &expectCreateArchive(std::function<bool(CreateArchiveValues &)> answer);
+    ScriptedInteraction &expectAttach(std::function<bool(AttachValues &)> answer);
 
     // Fails the running test if expectations are left; true when none are.
     bool verify();
 
-    // Every call made so far, as "kind: text".
+    // Every call made so far, as "kind: text", long work as "work: label".
     const QStringList &log() const { return m_log; }
-    int busyDepth() const { return m_busyDepth; }
-    int busyCount() const { return m_busyCount; }
+    int workCount() const { return m_workCount; }
 
     void showMessage(const QString &text) override;
     void showError(const QString &text) override;
+    void showWarning(const QString &text) override;
     void showRefusal(const QString &text) override;
     bool askYesNo(const QString &text) override;
+    QString askName(const QString &caption, const QString &prompt, const QString &initial) override;
+    QStringList askOpenFiles(const QString &caption, const QString &filter, bool many) override;
+    QString askSaveFile(const QString &filter) override;
+    QString askFolder(const QString &caption, const QString &startFolder) override;
     bool editSettings(SettingsDialogValues &values) override;
-    void beginBusy() override;
-    void endBusy() override;
+    bool editCreateArchive(CreateArchiveValues &values) override;
+    bool editAttach(AttachValues &values) override;
+    bool openWithDesktop(const QString &fileOrAddress) override;
+
+protected:
+    void waitForWork(QFuture<void> work, const QString &label) override;
 
 private:
     struct Step {
+        Step(Kind k, const QStringList &t) : kind(k), texts(t) {}
         Kind kind;
-        QString text;
-        bool answer = false;
+        QStringList texts;
+        bool yes = false;
+        QStringList answer;
         std::function<bool(SettingsDialogValues &)> settings;
+        std::function<bool(CreateArchiveValues &)> createArchive;
+        std::function<bool(AttachValues &)> attach;
     };
-    Step take(Kind kind, const QString &text);
+    ScriptedInteraction &expect(Step step);
+    Step take(Kind kind, const QStringList &texts);
 
     QList<Step> m_steps;
     QStringList m_log;
-    int m_busyDepth = 0;
-    int m_busyCount = 0;
+    int m_workCount = 0;
     bool m_verified = false;
 };

@@ -239,10 +239,7 @@ void TestZipArchiver::largeFilesRefusedUpFront()
     ZipArchiver zip;
     zip.setZipFileName(path(u"a.zip"_qs));
     QCOMPARE(zip.addFile(path(u"small.txt"_qs), u"small.txt"_qs), 0);
-    QElapsedTimer timer;
-    timer.start();
     QCOMPARE(zip.addFile(path(u"big.bin"_qs), u"big.bin"_qs), -1);
-    QVERIFY(timer.elapsed() < 2000);
     QVERIFY2(zip.lastError().contains(u"GiB"_qs), qPrintable(zip.lastError()));
     QVERIFY(zip.setZipFileName(QString())); // what was added before is intact
     QCOMPARE(run(u"unzip"_qs, {u"-tq"_qs, path(u"a.zip"_qs)}), 0);

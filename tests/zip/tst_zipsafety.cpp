@@ -53,6 +53,7 @@ private Q_SLOTS:
     void refused();
     void refusedBeforeUnzipOpens_data();
     void refusedBeforeUnzipOpens();
+    void sharedFoldersUnpack();
 };
 
 void TestZipSafety::refused_data()
@@ -115,6 +116,25 @@ void TestZipSafety::refused_data()
     for (int i = 0; i < 20001; ++i)
         many.append({QByteArray::number(i), {}, false});
     QTest::newRow("20,001 entries") << buildZip(many) << u"entries"_qs;
+
+    // Two entries landing in one place: unpacking would stop half-way, or the
+    // later would replace the earlier, whose data the next write-back drops.
+    QTest::newRow("file, then a folder of its name")
+        << buildZip({good, {"a", "file"}, {"a/", {}}}) << u"a file and a folder"_qs;
+    QTest::newRow("folder, then a file of its name")
+        << buildZip({good, {"a/", {}}, {"a", "file"}}) << u"a file and a folder"_qs;
+    QTest::newRow("file, then a file below it")
+        << buildZip({good, {"a", "file"}, {"a/b", "below"}}) << u"which is a file"_qs;
+    QTest::newRow("file below, then the file")
+        << buildZip({good, {"a/b/c", "below"}, {"a/b", "file"}}) << u"\"a/b\", which is a file"_qs;
+    QTest::newRow("file, then a file below it with a backslash")
+        << buildZip({good, {"a", "file"}, {"a\\b", "below"}}) << u"which is a file"_qs;
+    QTest::newRow("one name with either separator")
+        << buildZip({good, {"a\\b.htm", "one"}, {"a/b.htm", "two"}}) << u"same name"_qs;
+    QTest::newRow("one name twice") << buildZip({good, {"page.htm", "one"}, {"page.htm", "two"}})
+                                    << u"two entries have the same name"_qs;
+    QTest::newRow("doubled separator")
+        << buildZip({good, {"a//b", "one"}, {"a/b", "two"}}) << u"same name"_qs;
 
     const QByteArray whole = buildZip({good, {"page.htm", text}});
     QTest::newRow("truncated") << whole.left(whole.size() / 2) << u"zip"_qs;
@@ -181,6 +201,8 @@ void TestZipSafety::refusedBeforeUnzipOpens_data()
     link.externalAttributes = 0120777u << 16;
     QTest::newRow("symlink last") << buildZip({good, link});
     QTest::newRow("shared data last") << buildZip({good, at({"again.txt", "good"}, 0)});
+    QTest::newRow("file where a folder is") << buildZip({good, {"good", "file"}});
+    QTest::newRow("same file twice") << buildZip({good, {"good\\file.txt", "again"}});
 }
 
 void TestZipSafety::refusedBeforeUnzipOpens()
@@ -192,6 +214,27 @@ void TestZipSafety::refusedBeforeUnzipOpens()
     unzip.setUnzipFileName(tmp.filePath(u"evil.zip"_qs));
     QVERIFY(!unzip.extractAll(tmp.filePath(u"dest"_qs)));
     QVERIFY(!QFileInfo::exists(tmp.filePath(u"dest"_qs)));
+}
+
+// Folders named more than once, by folder entries or by the files in them,
+// are one folder: nothing is lost, and the archive unpacks.
+void TestZipSafety::sharedFoldersUnpack()
+{
+    QTemporaryDir tmp;
+    QVERIFY(writeFile(tmp.filePath(u"shared.zip"_qs), buildZip({{"a/", {}},
+                                                                {"a/", {}},
+                                                                {"a/b", "one"},
+                                                                {"a\\c", "two"},
+                                                                {"a/d/", {}},
+                                                                {"a/d/e", "three"},
+                                                                {"ab", "four"}})));
+    ZipArchiver unzip;
+    unzip.setUnzipFileName(tmp.filePath(u"shared.zip"_qs));
+    QVERIFY2(unzip.extractAll(tmp.filePath(u"dest"_qs)), qPrintable(unzip.lastError()));
+    QCOMPARE(readFile(tmp.filePath(u"dest/a/b"_qs)), QByteArray("one"));
+    QCOMPARE(readFile(tmp.filePath(u"dest/a/c"_qs)), QByteArray("two"));
+    QCOMPARE(readFile(tmp.filePath(u"dest/a/d/e"_qs)), QByteArray("three"));
+    QCOMPARE(readFile(tmp.filePath(u"dest/ab"_qs)), QByteArray("four"));
 }
 
 QTEST_GUILESS_MAIN(TestZipSafety)

@@ -1,4 +1,8 @@
+#include "catalogue/programpaths.h"
 #include "catalogue/session.h"
+#include "commands/appcommands.h"
+#include "commands/availability.h"
+#include "commands/lifecycle.h"
 #include "lang/messages.h"
 #include "recordingpageview.h"
 #include "scriptedinteraction.h"
@@ -9,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -17,33 +22,63 @@ const QByteArray kFirstStartFile =
     "offline=1\r\nexistingfiles=1\r\nlanguage=0\r\nwidth=732\r\n"
     "height=520\r\nleft=47\r\ntop=44\r\n";
 
+// A folder in which no file can be created or replaced, even by root; false
+// where that cannot be arranged.
+bool lockFolder(const QString &path, bool lock)
+{
+    if (TestFiles::runningAsRoot())
+        return TestFiles::run("chattr", {lock ? "+i" : "-i", path}) == 0;
+    return QFile::setPermissions(path,
+                                 lock ? QFile::ReadOwner | QFile::ExeOwner
+                                      : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 } // namespace
 
-// Start-up and shut-down of the core against real files in a temporary
-// program folder: what is read from tomekeeper.ini and what is written back.
-class TestSettingsFile : public QObject {
+// Start-up and shut-down against real files in a temporary home: what is read
+// from tomekeeper.ini, what is written back, and what happens to the open
+// archive's working copy.
+class TestLifecycle : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ScriptedInteraction> m_ui;
     std::unique_ptr<RecordingPageView> m_view;
     std::unique_ptr<Session> m_session;
+    std::unique_ptr<CommandContext> m_ctx;
 
     QString programFolder() const { return m_dir->path() + "/program"; }
-    QString iniPath() const { return programFolder() + "/tomekeeper.ini"; }
+    QString iniInProgramFolder() const { return programFolder() + "/tomekeeper.ini"; }
+    QString iniInConfigFolder() const { return m_dir->path() + "/config/tomekeeper.ini"; }
+    ProgramPaths paths() const { return ProgramPaths::under(programFolder(), m_dir->path()); }
     QString path(const QString &name) const { return m_dir->path() + "/" + name; }
+    QString work() const { return m_session->archive().workFolder(); }
 
     Session &start(const QByteArray *iniBytes = nullptr)
     {
         if (iniBytes)
-            TestFiles::write(iniPath(), *iniBytes);
-        m_session->startUp(programFolder());
+            TestFiles::write(iniInProgramFolder(), *iniBytes);
+        Commands::startUp(*m_ctx, paths());
         return *m_session;
     }
     QByteArray closeAndRead()
     {
-        m_session->shutDown();
-        return TestFiles::read(iniPath());
+        Commands::shutDown(*m_ctx);
+        return TestFiles::read(m_session->settingsFilePath());
+    }
+    // An archive that exists only as its working copy, with one page.
+    void openNewArchive(const QString &zipPath)
+    {
+        OpenArchive &archive = m_session->archive();
+        QVERIFY(archive.startNew(zipPath));
+        TestFiles::write(work() + "/news.htm", "<html>news</html>");
+        TestFiles::write(work() + "/news_files/logo.gif", "GIF89a");
+        archive.pages().append("news", "news.htm");
+    }
+    QStringList recoveredFolders() const
+    {
+        return QDir(m_session->archive().folders().base())
+            .entryList({"recovered-*"}, QDir::Dirs | QDir::NoDotAndDotDot);
     }
 
 private Q_SLOTS:
@@ -53,11 +88,13 @@ private Q_SLOTS:
         QDir().mkpath(programFolder());
         m_ui = std::make_unique<ScriptedInteraction>();
         m_view = std::make_unique<RecordingPageView>();
-        WorkFolders folders{path("work/TEMP_ARCH"), path("work/TEMP_ARCH2")};
-        m_session = std::make_unique<Session>(*m_ui, *m_view, folders);
+        m_session = std::make_unique<Session>(paths().work);
+        m_ctx = std::make_unique<CommandContext>(
+            CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
     }
     void cleanup()
     {
+        m_ctx.reset();
         m_session.reset();
         m_ui.reset();
         m_view.reset();
@@ -69,22 +106,69 @@ private Q_SLOTS:
     {
         QSignalSpy geometry(m_session.get(), &Session::geometryRequested);
         Session &s = start();
-        QCOMPARE(s.settingsFilePath(), iniPath());
-        QVERIFY(s.programFolder().endsWith('/'));
+        // No file in the program folder: the one in the configuration folder,
+        // which comes with the first write.
+        QCOMPARE(s.settingsFilePath(), iniInConfigFolder());
+        QVERIFY(!QFileInfo::exists(path("config")));
+        QCOMPARE(s.programFolder(), programFolder() + "/");
         QVERIFY(!s.settings().russianInterface);
         QVERIFY(s.settings().offline);
         QVERIFY(s.settings().defaultArchiveFolder.isEmpty());
         QCOMPARE(s.catalogue().nodeCount(), 0);
-        QCOMPARE(s.unpack().nodeIndex, -1);
+        QCOMPARE(s.openNode(), -1);
+        QVERIFY(!s.archive().isOpen());
         QCOMPARE(s.statusText(), QString("Open Archive:  not open Archives."));
         QCOMPARE(geometry.size(), 1);
         QCOMPARE(s.windowGeometry(), (WindowGeometry{732, 520, 47, 44}));
         QCOMPARE(m_view->calls.first(), QString("navigate about:blank"));
-        for (const char *name : {"ListBox1", "ToolBar2", "ToolBar5", "ToolButton14", "ToolButton15",
-                                 "ToolButton16", "N18", "N48", "N24", "N31"})
-            QVERIFY2(!s.isEnabled(name), name);
-        QVERIFY(s.isEnabled("N43"));
+        for (Command c : {Command::ShowFocusedPage, Command::AddPages, Command::NextPage,
+                          Command::Find, Command::UpdateArchive, Command::NewPageList})
+            QVERIFY(!isAvailable(c, s));
+        QVERIFY(isAvailable(Command::CreateArchive, s));
         QCOMPARE(closeAndRead(), kFirstStartFile);
+        QVERIFY(!QFileInfo::exists(iniInProgramFolder()));
+    }
+
+    // The file in the folder current at start-up wins; otherwise the one in
+    // the configuration folder, wherever the program is started from.
+    void settingsFileLocation_data()
+    {
+        QTest::addColumn<bool>("inProgramFolder");
+        QTest::addColumn<bool>("inConfigFolder");
+        QTest::addColumn<bool>("programFolderWins");
+        QTest::newRow("in both") << true << true << true;
+        QTest::newRow("only in the program folder") << true << false << true;
+        QTest::newRow("only in the configuration folder") << false << true << false;
+        QTest::newRow("in neither") << false << false << false;
+    }
+    void settingsFileLocation()
+    {
+        QFETCH(bool, inProgramFolder);
+        QFETCH(bool, inConfigFolder);
+        QFETCH(bool, programFolderWins);
+        const QByteArray here =
+            "[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\nSection=Here\r\n";
+        const QByteArray there =
+            "[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\nSection=There\r\n";
+        if (inProgramFolder)
+            TestFiles::write(iniInProgramFolder(), here);
+        if (inConfigFolder)
+            TestFiles::write(iniInConfigFolder(), there);
+        const QString expected = programFolderWins ? iniInProgramFolder() : iniInConfigFolder();
+        QCOMPARE(ProgramPaths::settingsFileFor(programFolder(), path("config")), expected);
+
+        Session &s = start();
+        QCOMPARE(s.settingsFilePath(), expected);
+        const QStringList nodes = s.catalogue().nodeNames();
+        QCOMPARE(nodes, programFolderWins ? QStringList{"Here"}
+                        : inConfigFolder  ? QStringList{"There"}
+                                          : QStringList{});
+        // Written back where it was read, the other one left alone.
+        s.catalogue().appendSection("New");
+        QVERIFY(closeAndRead().endsWith("[Archive files 2]\r\nSection=New\r\n") ==
+                !nodes.isEmpty());
+        if (programFolderWins && inConfigFolder)
+            QCOMPARE(TestFiles::read(iniInConfigFolder()), there);
     }
 
     void catalogueRoundTripsByteForByte()
@@ -101,6 +185,7 @@ private Q_SLOTS:
                                 "\r\nPoems=" + path("archives/poems.zip").toUtf8() +
                                 "\r\n[Archive files 2]\r\nSection=Misc\r\n";
         Session &s = start(&file);
+        QCOMPARE(s.settingsFilePath(), iniInProgramFolder());
         QCOMPARE(s.catalogue().nodeNames(), QStringList({"Books", "Novels", "Poems", "Misc"}));
         QCOMPARE(s.catalogue().archivePaths().at(0), QString(" "));
         QVERIFY(s.settings().deleteOriginals);
@@ -242,7 +327,7 @@ private Q_SLOTS:
         QVERIFY(language.size() >= 2); // English first, then Russian from the file
         QCOMPARE(s.statusText(), QString::fromUtf16(u"Открыт архив:  нет открытого архива."));
         // The status text keeps its language until something rebuilds it.
-        s.switchToEnglish();
+        Commands::switchToEnglish(*m_ctx);
         QVERIFY(!s.settings().russianInterface);
         QCOMPARE(s.statusText(), QString::fromUtf16(u"Открыт архив:  нет открытого архива."));
         QVERIFY(closeAndRead().contains("language=0\r\n"));
@@ -281,30 +366,27 @@ private Q_SLOTS:
         m_view->m_offline = true;
         Session &s = start();
         s.setOffline(false);
-        TestFiles::write(s.workFolders().archive + "/page.htm", "x");
-        TestFiles::write(s.workFolders().moveTarget + "/sub/page.htm", "x");
-        s.shutDown();
-        QVERIFY(!QFileInfo::exists(s.workFolders().archive));
-        QVERIFY(!QFileInfo::exists(s.workFolders().moveTarget));
+        TestFiles::write(work() + "/page.htm", "x");
+        TestFiles::write(s.archive().folders().moveTarget + "/sub/page.htm", "x");
+        Commands::shutDown(*m_ctx);
+        QVERIFY(!QFileInfo::exists(work()));
+        QVERIFY(!QFileInfo::exists(s.archive().folders().moveTarget));
         QVERIFY(m_view->offline());
-        QVERIFY(TestFiles::read(iniPath()).contains("offline=0\r\n"));
+        QVERIFY(TestFiles::read(s.settingsFilePath()).contains("offline=0\r\n"));
     }
 
     void closingZipsBackAChangedArchiveFirst()
     {
         Session &s = start();
-        const QString work = s.workFolders().archive;
-        TestFiles::write(work + "/news.htm", "<html>news</html>");
-        TestFiles::write(work + "/news_files/logo.gif", "GIF89a");
-        s.pages().append("news", "news.htm");
         QDir().mkpath(path("archives"));
-        s.unpack().zipFolder = path("archives/");
-        s.unpack().zipFileName = "book.zip";
-        s.unpack().changed = true;
-        s.shutDown();
-        QVERIFY(!QFileInfo::exists(work));
-        QVERIFY(!s.unpack().changed);
-        QVERIFY(QFileInfo::exists(iniPath()));
+        openNewArchive(path("archives/book.zip"));
+        QVERIFY(s.archive().isChanged());
+        const QByteArray ini = closeAndRead();
+        QVERIFY(!ini.isEmpty());
+        QVERIFY(!QFileInfo::exists(work()));
+        QVERIFY(!s.archive().isChanged());
+        QVERIFY(recoveredFolders().isEmpty());
+        QCOMPARE(m_ui->workCount(), 1); // written back as long work
         QByteArray listing;
         QCOMPARE(TestFiles::run("unzip", {"-Z1", path("archives/book.zip")}, &listing), 0);
         QStringList names = QString::fromUtf8(listing).split('\n', Qt::SkipEmptyParts);
@@ -312,33 +394,72 @@ private Q_SLOTS:
         QCOMPARE(names, QStringList({"listfile.txt", "news.htm", "news_files/logo.gif"}));
     }
 
-    void aFailedWriteBackKeepsTheWorkFolder()
+    // The working copy is the only copy of the changes: a write-back that
+    // fails at the end moves it where nothing deletes it, names the place in
+    // the user's language, and the program still ends normally.
+    void aFailedWriteBackIsSetAside_data()
     {
-        Session &s = start();
-        const QString work = s.workFolders().archive;
-        TestFiles::write(work + "/news.htm", "<html>news</html>");
-        s.pages().append("news", "news.htm");
-        s.unpack().zipFolder = path("no-such-folder/");
-        s.unpack().zipFileName = "book.zip";
-        s.unpack().changed = true;
+        QTest::addColumn<bool>("russian");
+        QTest::addColumn<QString>("keptText");
+        QTest::newRow("English") << false
+                                 << "The archive could not be saved. Its changes are kept in the "
+                                    "folder:\r\n";
+        QTest::newRow("Russian") << true
+                                 << QString::fromUtf16(u"Архив не удалось сохранить. Его изменения "
+                                                       u"сохранены в папке:\r\n");
+    }
+    void aFailedWriteBackIsSetAside()
+    {
+        QFETCH(bool, russian);
+        QFETCH(QString, keptText);
+        const QByteArray ini = russian ? "[Parameters]\r\nlanguage=1\r\n" : "[Parameters]\r\n";
+        Session &s = start(&ini);
+        openNewArchive(path("no-such-folder/book.zip"));
         m_ui->expectMessage(); // which files could not be saved
-        m_ui->expectMessage("The changes of the archive stay in the folder:\r\n" + work);
-        s.shutDown();
-        QCOMPARE(TestFiles::read(work + "/news.htm"), QByteArray("<html>news</html>"));
-        QVERIFY(QFileInfo::exists(iniPath()));
+        m_ui->expectMessage();
+        const QByteArray written = closeAndRead();
+
+        QCOMPARE(recoveredFolders().size(), 1);
+        const QString kept = s.archive().folders().base() + "/" + recoveredFolders().first();
+        QCOMPARE(m_ui->log().last(), "message: " + keptText + kept);
+        QVERIFY(m_ui->log()
+                    .at(m_ui->log().size() - 2)
+                    .startsWith("message: " + Messages::text(MessageId::SaveFailedHead)));
+        QCOMPARE(TestFiles::read(kept + "/news.htm"), QByteArray("<html>news</html>"));
+        QCOMPARE(TestFiles::read(kept + "/news_files/logo.gif"), QByteArray("GIF89a"));
+        QVERIFY(!QFileInfo::exists(work()));
+        QVERIFY(!QFileInfo::exists(path("no-such-folder")));
+        QVERIFY(!s.archive().isOpen());
+        QVERIFY(written.startsWith("[Parameters]\r\n")); // shut-down went on
+
+        // The next start leaves the recovered folder alone.
+        m_ui->verify();
+        Commands::startUp(*m_ctx, paths());
+        QCOMPARE(TestFiles::read(kept + "/news.htm"), QByteArray("<html>news</html>"));
     }
 
     void leftoverWorkFolderIsMovedAsideNotLost()
     {
-        const QString work = m_session->workFolders().archive;
-        TestFiles::write(work + "/page.htm", "unsaved");
+        TestFiles::write(work() + "/page.htm", "unsaved");
         m_ui->expectMessage();
         Session &s = start();
-        QVERIFY(!QFileInfo::exists(work));
-        QVERIFY(m_ui->log().first().contains("recovered-"));
-        const QString kept = m_ui->log().first().section("\r\n", 1);
+        QVERIFY(!QFileInfo::exists(work()));
+        const QString text = m_ui->log().first();
+        QVERIFY2(text.startsWith("message: Unsaved changes of the archive open last time were "
+                                 "found. They are kept in the folder:\r\n"),
+                 qPrintable(text));
+        const QString kept = text.section("\r\n", 1);
+        QCOMPARE(kept, s.archive().folders().base() + "/" + recoveredFolders().value(0));
         QCOMPARE(TestFiles::read(kept + "/page.htm"), QByteArray("unsaved"));
-        QVERIFY(s.isEnabled("N43"));
+        QVERIFY(isAvailable(Command::CreateArchive, s));
+
+        // An empty one is simply removed.
+        cleanup();
+        init();
+        QVERIFY(QDir().mkpath(work()));
+        start();
+        QVERIFY(!QFileInfo::exists(work()));
+        QVERIFY(recoveredFolders().isEmpty());
     }
 
     void settingsDialog()
@@ -350,7 +471,7 @@ private Q_SLOTS:
             v.folder = "/elsewhere";
             return false;
         });
-        s.editSettings();
+        Commands::editSettings(*m_ctx);
         QVERIFY(s.settings().checkArchivesAtStart);
         QVERIFY(s.settings().defaultArchiveFolder.isEmpty());
 
@@ -363,7 +484,7 @@ private Q_SLOTS:
             v.deleteOriginals = true;
             return true;
         });
-        s.editSettings();
+        Commands::editSettings(*m_ctx);
         QVERIFY(QFileInfo(folder).isDir());
         QCOMPARE(s.settings().defaultArchiveFolder, folder + "/");
         QVERIFY(!s.settings().checkArchivesAtStart);
@@ -380,21 +501,75 @@ private Q_SLOTS:
         });
         m_ui->expectError(QString::fromUtf16(
             u"Невозможно создать папку!\r\nПроверьте правильность заданного пути!"));
-        s.editSettings();
+        Commands::editSettings(*m_ctx);
         QCOMPARE(s.settings().defaultArchiveFolder, deep + "/");
         QVERIFY(!QFileInfo::exists(deep));
         QVERIFY(closeAndRead().startsWith("[Parameters]\r\nDirArchive=" + deep.toUtf8() +
                                           "/\r\ndeloldfiles=1\r\nmemorysize=0\r\n"));
     }
 
-    void unwritableProgramFolderDoesNotCrash()
+    // A settings file that cannot be written is never lost in silence: the
+    // user is told, in the active language, and the old file stays.
+    void settingsWriteFailureIsShown_data()
     {
-        Session &s = start();
+        QTest::addColumn<bool>("russian");
+        QTest::addColumn<bool>("oldFileInLockedFolder");
+        QTest::addColumn<QString>("head");
+        const QString english = "The settings and the catalogue could not be saved in the file:";
+        const QString russian =
+            QString::fromUtf16(u"Не удалось сохранить установки и каталог в файл:");
+        QTest::newRow("a folder in the way, English") << false << false << english;
+        QTest::newRow("a folder in the way, Russian") << true << false << russian;
+        QTest::newRow("old file in a locked folder") << false << true << english;
+    }
+    void settingsWriteFailureIsShown()
+    {
+        QFETCH(bool, russian);
+        QFETCH(bool, oldFileInLockedFolder);
+        QFETCH(QString, head);
+        QString target;
+        QByteArray old;
+        if (oldFileInLockedFolder) {
+            old = "[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\nSection=Old\r\n";
+            start(&old);
+            target = iniInProgramFolder();
+            if (!lockFolder(programFolder(), true))
+                QSKIP("cannot lock a folder against changes here");
+        } else {
+            // Where the file should go there is a folder.
+            QVERIFY(QDir().mkpath(iniInConfigFolder()));
+            start();
+            target = iniInConfigFolder();
+            if (russian)
+                Commands::switchToRussian(*m_ctx);
+        }
+        m_session->catalogue().appendSection("New");
+        m_ui->expectError();
+        Commands::shutDown(*m_ctx);
+        if (oldFileInLockedFolder)
+            lockFolder(programFolder(), false);
+
+        const QString shown = m_ui->log().value(0);
+        QVERIFY2(shown.startsWith("error: " + head + "\r\n" + target + "\r\n"), qPrintable(shown));
+        QVERIFY(shown.size() > QString("error: " + head + "\r\n" + target + "\r\n").size());
+        if (oldFileInLockedFolder)
+            QCOMPARE(TestFiles::read(target), old);
+        else
+            QVERIFY(QFileInfo(target).isDir());
+    }
+
+    // A program folder that went away while the program ran gets its
+    // catalogue back rather than losing it.
+    void removedProgramFolderIsWrittenAgain()
+    {
+        const QByteArray file =
+            "[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\nSection=A\r\n";
+        Session &s = start(&file);
         QDir(programFolder()).removeRecursively();
-        s.shutDown(); // nothing to write into; no crash, no message
-        QVERIFY(!QFileInfo::exists(iniPath()));
+        QVERIFY(closeAndRead().endsWith("[Archive files 1]\r\nSection=A\r\n"));
+        QCOMPARE(s.settingsFilePath(), iniInProgramFolder());
     }
 };
 
-QTEST_GUILESS_MAIN(TestSettingsFile)
-#include "tst_settingsfile.moc"
+QTEST_GUILESS_MAIN(TestLifecycle)
+#include "tst_lifecycle.moc"

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QStyle>
+
+class QAbstractItemView;
+class QMenu;
+
+// The look the window's parts share.
+namespace ViewStyle {
+
+// A picture from the desktop's icon theme, or the style's own when the theme
+// has none.
+QIcon themeIcon(const char *name, QStyle::StandardPixmap fallback, const QStyle *style);
+
+inline QColor navy()
+{
+    return QColor(0x00, 0x00, 0x80);
+}
+inline QColor olive()
+{
+    return QColor(0x80, 0x80, 0x00);
+}
+
+// Bold 11-pixel text in the view's colour, the selection kept in full colour
+// when the view loses the focus, and popup shown on a right click.
+void dressView(QAbstractItemView *view, const QColor &textColor, QMenu *popup);
+
+} // namespace ViewStyle

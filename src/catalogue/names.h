@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+
+// The names the catalogue file and the page lists can store, checked where a
+// name comes in: a naming command refuses what the user typed and shows
+// message(problem). Section and archive names: not empty, no blank at either
+// end, no "=", no "[" or ";" at the start, no line break or other control
+// character, and no archive named "Section" in any letter case (the key of
+// its section's own name). Page titles: no "=" (the list file splits there)
+// and no line break.
+namespace Names {
+
+enum class Rule {
+    None,                // the name can be stored
+    Empty,               // the name is empty
+    EdgeBlank,           // it starts or ends with a blank
+    CharacterNotAllowed, // it holds character (such as "=")
+    StartNotAllowed,     // it starts with character ("[" or ";")
+    ControlCharacter,    // it holds character, a line break or another control character
+    Reserved,            // the whole name is taken by the file itself
+};
+
+struct Problem {
+    Rule rule = Rule::None;
+    QChar character; // the character that broke the rule, where one did
+    QString name;    // the name that was checked
+
+    explicit operator bool() const { return rule != Rule::None; }
+};
+
+Problem checkSectionName(const QString &name);
+Problem checkArchiveName(const QString &name);
+Problem checkPageTitle(const QString &title);
+
+// What to tell the user, in the current language; empty when nothing is wrong.
+QString message(const Problem &problem);
+
+} // namespace Names

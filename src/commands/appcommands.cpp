@@ -1,0 +1,46 @@
+#include "commands/appcommands.h"
+
+#include "catalogue/session.h"
+#include "commands/userinteraction.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace Commands {
+
+void switchToEnglish(CommandContext &ctx)
+{
+    ctx.session.setRussianInterface(false);
+}
+
+void switchToRussian(CommandContext &ctx)
+{
+    ctx.session.setRussianInterface(true);
+}
+
+void editSettings(CommandContext &ctx)
+{
+    Settings &settings = ctx.session.settings();
+    SettingsDialogValues values;
+    values.folder = settings.defaultArchiveFolder;
+    values.checkArchives = settings.checkArchivesAtStart;
+    values.rememberWindow = settings.rememberWindow;
+    values.deleteOriginals = settings.deleteOriginals;
+    if (!ctx.interaction.editSettings(values))
+        return;
+
+    settings.checkArchivesAtStart = values.checkArchives;
+    settings.rememberWindow = values.rememberWindow;
+    settings.deleteOriginals = values.deleteOriginals;
+    settings.defaultArchiveFolder =
+        values.folder.endsWith(u'/') ? values.folder : values.folder + u'/';
+    // One level only, as asked: a missing parent is the user's to fix. The
+    // folder is kept all the same; the new value reaches the file at shut-down.
+    const QString folder = settings.defaultArchiveFolder;
+    if (!QFileInfo(folder).isDir() && !QDir().mkdir(folder)) {
+        ctx.interaction.showError(QStringLiteral("Невозможно создать папку!\r\nПроверьте "
+                                                 "правильность заданного пути!"));
+    }
+}
+
+} // namespace Commands

@@ -1,0 +1,155 @@
+#include "commands/lifecycle.h"
+
+#include "browse/pageview.h"
+#include "catalogue/programpaths.h"
+#include "catalogue/session.h"
+#include "catalogue/settingsfile.h"
+#include "commands/userinteraction.h"
+#include "lang/messages.h"
+#include "storage/archivestorage.h"
+#include "zip/ziparchiver.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+void readSettingsFile(CommandContext &ctx)
+{
+    Session &session = ctx.session;
+    const bool wasOffline = session.settings().offline;
+    const SettingsFile::ReadResult read =
+        SettingsFile::read(session.settingsFilePath(), session.programFolder(), session.settings(),
+                           session.catalogue());
+    if (!read.found)
+        return;
+    if (read.hasParameters) {
+        // Read straight into the settings: tell the window what changed.
+        const bool offline = session.settings().offline;
+        session.settings().offline = wasOffline;
+        session.setOffline(offline);
+        session.setRussianInterface(session.settings().russianInterface);
+        if (read.geometry)
+            session.requestWindowGeometry(*read.geometry);
+    }
+    if (!read.missingArchives.isEmpty()) {
+        QString missing;
+        for (const QString &zip : read.missingArchives)
+            missing += zip + kCrLf;
+        // Either answer goes on: the archives stay out of the catalogue.
+        [[maybe_unused]] const bool answered = ctx.interaction.askYesNo(
+            msg(MessageId::MissingArchivesHead) + kCrLf + kCrLf + missing + kCrLf +
+            msg(MessageId::MissingArchivesReason) + kCrLf + msg(MessageId::MissingArchivesAdvice));
+    }
+}
+
+// A working folder found at start-up holds changes that were never written
+// back: the program was killed, or it could not set them aside at its end.
+// Opening an archive empties that folder, so the leftover is moved aside first.
+void keepLeftoverWorkFolder(CommandContext &ctx)
+{
+    const WorkFolders &folders = ctx.archive.folders();
+    QDir work(folders.archive);
+    if (!work.exists())
+        return;
+    if (work.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+        work.removeRecursively();
+        return;
+    }
+    const QString kept = moveToRecovered(folders.archive, folders.base());
+    ctx.interaction.showMessage(msg(MessageId::RecoveredAtStart) + kCrLf +
+                                QDir::toNativeSeparators(kept));
+}
+
+void writeBackAtClose(CommandContext &ctx)
+{
+    OpenArchive &archive = ctx.archive;
+    if (!archive.isChanged() || archive.writeBack(ctx.interaction))
+        return;
+    showFailure(ctx.interaction, archive.lastFailure());
+    // The working copy is the only copy of the changes: it goes where the next
+    // start-up will not empty it, and the user learns where.
+    const QString kept = archive.setAside();
+    ctx.interaction.showMessage(msg(MessageId::WriteBackFailedAtClose) + kCrLf +
+                                QDir::toNativeSeparators(kept));
+}
+
+void removeWorkFolders(CommandContext &ctx)
+{
+    if (!ctx.archive.close())
+        showFailure(ctx.interaction, ctx.archive.lastFailure());
+    const QString moveTarget = ctx.archive.folders().moveTarget;
+    const QFileInfo info(moveTarget);
+    if (!info.exists() && !info.isSymLink())
+        return;
+    ZipArchiver zip;
+    ArchiveStorage storage(zip, ctx.archive.folders());
+    if (!storage.removeFolder(moveTarget))
+        showFailure(ctx.interaction, storage.lastFailure());
+}
+
+void writeSettingsFile(CommandContext &ctx)
+{
+    const Session &session = ctx.session;
+    const QString path = session.settingsFilePath();
+    // The configuration folder comes with the first settings file.
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QString error;
+    if (!SettingsFile::write(path, session.settings(), session.windowGeometry(),
+                             session.catalogue(), &error)) {
+        ctx.interaction.showError(msg(MessageId::SettingsNotWritten) + kCrLf +
+                                  QDir::toNativeSeparators(path) + kCrLf + error);
+    }
+}
+
+} // namespace
+
+namespace Commands {
+
+void startUp(CommandContext &ctx, const ProgramPaths &paths)
+{
+    Session &session = ctx.session;
+    Settings &settings = session.settings();
+    settings.defaultArchiveFolder.clear();
+    session.setProgramFiles(paths.programFolder, paths.settingsFile);
+
+    session.setPageControlsEnabled(false);
+    settings.rememberWindow = true;
+    session.setNavigation({});
+    session.setOpenNode(-1);
+
+    ctx.view.navigate(QStringLiteral("about:blank"));
+
+    session.setPagePosition(0, 0);
+    ctx.archive.setChanged(false);
+    settings.deleteOriginals = false;
+    settings.checkArchivesAtStart = true;
+
+    session.setSavedBrowserOffline(ctx.view.offline());
+    session.setOffline(true);
+    session.setRussianInterface(false);
+    session.catalogue().clear();
+
+    WindowGeometry start = session.windowGeometry();
+    start.width = 732;
+    start.height = 520;
+    session.requestWindowGeometry(start);
+
+    readSettingsFile(ctx);
+
+    session.setOpenNode(-1);
+    keepLeftoverWorkFolder(ctx);
+    session.setStatusText(msg(MessageId::StatusOpenArchive) + msg(MessageId::StatusNoArchive));
+}
+
+void shutDown(CommandContext &ctx)
+{
+    writeBackAtClose(ctx);
+    removeWorkFolders(ctx);
+    writeSettingsFile(ctx);
+    ctx.view.setOffline(ctx.session.savedBrowserOffline());
+}
+
+} // namespace Commands

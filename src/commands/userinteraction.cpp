@@ -1,0 +1,55 @@
+#include "commands/userinteraction.h"
+
+#include "storage/storagefailure.h"
+
+#include <QPromise>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace {
+
+class PromiseProgress : public WorkProgress {
+public:
+    explicit PromiseProgress(QPromise<void> &promise) : m_promise(promise) {}
+    void setTotal(int steps) override
+    {
+        m_promise.setProgressRange(0, steps);
+        m_done = 0;
+    }
+    void advance(int steps) override
+    {
+        m_done += steps;
+        m_promise.setProgressValue(m_done);
+    }
+
+private:
+    QPromise<void> &m_promise;
+    int m_done = 0;
+};
+
+} // namespace
+
+void UserInteraction::run(const QString &label, const std::function<void(WorkProgress &)> &work)
+{
+    QFuture<void> future = QtConcurrent::run([&work](QPromise<void> &promise) {
+        PromiseProgress progress(promise);
+        work(progress);
+    });
+    waitForWork(future, label);
+    // The work refers to the caller's data: it must be over before we return,
+    // whatever the waiting side did.
+    future.waitForFinished();
+}
+
+void showFailure(UserInteraction &ui, const StorageFailure &failure)
+{
+    switch (failure.box) {
+    case StorageFailure::Box::None:
+        break;
+    case StorageFailure::Box::Message:
+        ui.showMessage(failure.text);
+        break;
+    case StorageFailure::Box::Error:
+        ui.showError(failure.text);
+        break;
+    }
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// Why a storage operation failed, for the caller to show the user. Storage
+// never shows anything itself: it may run on a worker thread.
+struct StorageFailure {
+    enum class Box {
+        None,    // nothing failed
+        Message, // a plain box: files that could not be saved, a damaged archive
+        Error,   // an error box: a file that could not be opened or created
+    };
+    Box box = Box::None;
+    QString text;
+
+    bool failed() const { return box != Box::None; }
+};
+
+// The platform's words for a file or folder that could not be created.
+inline StorageFailure cannotCreateFailure(const QString &path)
+{
+    return {StorageFailure::Box::Error, QStringLiteral("Cannot create file %1").arg(path)};
+}

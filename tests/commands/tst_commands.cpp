@@ -1,0 +1,126 @@
+#include "catalogue/session.h"
+#include "commands/availability.h"
+#include "commands/runcommand.h"
+#include "lang/messages.h"
+#include "recordingpageview.h"
+#include "scriptedinteraction.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <memory>
+
+namespace {
+
+// Keeps the progress the work reported, as the window's progress dialog sees it.
+class ProgressProbe : public ScriptedInteraction {
+public:
+    int maximum = -1;
+    int value = -1;
+
+protected:
+    void waitForWork(QFuture<void> work, const QString &label) override
+    {
+        ScriptedInteraction::waitForWork(work, label);
+        maximum = work.progressMaximum();
+        value = work.progressValue();
+    }
+};
+
+} // namespace
+
+// Every command through the one entry the window uses, with a scripted user.
+class TestCommands : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScriptedInteraction> m_ui;
+    std::unique_ptr<RecordingPageView> m_view;
+    std::unique_ptr<Session> m_session;
+    std::unique_ptr<CommandContext> m_ctx;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_ui = std::make_unique<ScriptedInteraction>();
+        m_view = std::make_unique<RecordingPageView>();
+        m_session = std::make_unique<Session>(WorkFolders::under(m_dir->path()));
+        m_ctx = std::make_unique<CommandContext>(
+            CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
+        Messages::useEnglish();
+    }
+    void cleanup()
+    {
+        m_ctx.reset();
+        m_session.reset();
+        m_view.reset();
+        m_ui.reset();
+        m_dir.reset();
+        Messages::useEnglish();
+    }
+
+    // With everything enabled, each command runs; those that are not offered
+    // yet ask nothing, show nothing and change nothing.
+    void everyCommandRuns_data()
+    {
+        QTest::addColumn<int>("command");
+        for (int c = 0; c < CommandCount; ++c)
+            QTest::addRow("command %d", c) << c;
+    }
+    void everyCommandRuns()
+    {
+        QFETCH(int, command);
+        const Command c = Command(command);
+        Session &s = *m_session;
+        s.catalogue().appendSection("Books");
+        s.setPageControlsEnabled(true);
+        s.setNavigation({true, true, true, true, true});
+        s.setStatusText("status");
+        QSignalSpy language(&s, &Session::languageChanged);
+        if (c == Command::Settings)
+            m_ui->expectSettings([](SettingsDialogValues &) { return false; });
+
+        QVERIFY(runCommand(c, *m_ctx));
+
+        QVERIFY(m_ui->verify());
+        QVERIFY(m_view->calls.isEmpty());
+        QCOMPARE(s.catalogue().nodeNames(), QStringList{"Books"});
+        QCOMPARE(s.statusText(), QString("status"));
+        QVERIFY(!s.archive().isOpen());
+        QCOMPARE(language.size(), c == Command::English || c == Command::Russian ? 1 : 0);
+        QCOMPARE(Messages::russianActive(), c == Command::Russian);
+        QCOMPARE(s.settings().russianInterface, c == Command::Russian);
+    }
+
+    void unavailableCommandsDoNotRun()
+    {
+        QVERIFY(!isAvailable(Command::AddPages, *m_session));
+        QVERIFY(!runCommand(Command::AddPages, *m_ctx));
+        QVERIFY(!runCommand(Command::NextPage, *m_ctx));
+        QVERIFY(m_ui->log().isEmpty());
+    }
+
+    // Long work runs on a worker thread; what it says of its progress reaches
+    // the side that waits for it.
+    void longWorkRunsOffTheCallingThread()
+    {
+        ProgressProbe ui;
+        QThread *worker = nullptr;
+        ui.run("Saving", [&worker](WorkProgress &progress) {
+            worker = QThread::currentThread();
+            progress.setTotal(3);
+            progress.advance();
+            progress.advance(2);
+        });
+        QVERIFY(worker);
+        QVERIFY(worker != QThread::currentThread());
+        QCOMPARE(ui.log(), QStringList{"work: Saving"});
+        QCOMPARE(ui.maximum, 3);
+        QCOMPARE(ui.value, 3);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommands)
+#include "tst_commands.moc"

@@ -1,0 +1,267 @@
+#include "lang/messages.h"
+#include "storage/longwork.h"
+#include "storage/openarchive.h"
+#include "support/scriptedinteraction.h"
+#include "support/testfiles.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+namespace {
+
+const QByteArray kListFile = "[This is list files by Tomekeeper]\r\nNews=news.htm\r\n"
+                             "Report=report.htm\r\n[end]\r\n";
+
+using Files = QMap<QString, QByteArray>;
+
+// A zip made by Info-ZIP of the files given (stored, so their bytes can be found).
+bool makeZip(const QString &zipPath, const Files &files)
+{
+    QTemporaryDir dir;
+    QStringList names;
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        if (!TestFiles::write(dir.filePath(it.key()), it.value()))
+            return false;
+        names << it.key();
+    }
+    QFile::remove(zipPath);
+    return TestFiles::run("zip", QStringList{"-q", "-0", "-X", zipPath} + names, nullptr,
+                          dir.path()) == 0;
+}
+
+QStringList zipNames(const QString &zipPath)
+{
+    QByteArray out;
+    TestFiles::run("unzip", {"-Z1", zipPath}, &out);
+    QStringList names = QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
+    names.sort();
+    return names;
+}
+
+// Runs the work right here and keeps what it said of its progress.
+class RecordingWork : public LongWork {
+public:
+    void run(const QString &label, const std::function<void(WorkProgress &)> &work) override
+    {
+        labels << label;
+        struct Progress : WorkProgress {
+            RecordingWork &owner;
+            explicit Progress(RecordingWork &o) : owner(o) {}
+            void setTotal(int steps) override { owner.total = steps; }
+            void advance(int steps) override { owner.done += steps; }
+        } progress(*this);
+        work(progress);
+    }
+    QStringList labels;
+    int total = -1;
+    int done = 0;
+};
+
+} // namespace
+
+// The open archive against real zips: what is unpacked, written back, closed
+// and set aside, and that a working copy with changes is never thrown away.
+class TestOpenArchive : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<OpenArchive> m_archive;
+    std::unique_ptr<ScriptedInteraction> m_ui;
+
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    QString work(const QString &name = {}) const
+    {
+        return name.isEmpty() ? m_archive->workFolder() : m_archive->workFolder() + "/" + name;
+    }
+    QString makeBook()
+    {
+        const QString zip = path("book.zip");
+        [&] {
+            QVERIFY(makeZip(zip, {{"listfile.txt", kListFile},
+                                  {"news.htm", "<html>news</html>"},
+                                  {"news_files/logo.gif", "GIF89a"},
+                                  {"report.htm", "<html>report</html>"}}));
+        }();
+        return zip;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { Messages::useEnglish(); }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_archive = std::make_unique<OpenArchive>(WorkFolders::under(path("data")));
+        m_ui = std::make_unique<ScriptedInteraction>();
+    }
+    void cleanup()
+    {
+        m_ui.reset();
+        m_archive.reset();
+        m_dir.reset();
+    }
+
+    // Unpacking runs as long work, on a worker thread behind the interaction.
+    void opensAndReadsThePages()
+    {
+        const QString zip = makeBook();
+        TestFiles::write(work("stale.htm"), "left from before");
+        QCOMPARE(m_archive->open(zip, *m_ui), OpenArchive::OpenStatus::Opened);
+        QCOMPARE(m_ui->log(), QStringList{"work: Unpacking the archive..."});
+        QVERIFY(m_archive->isOpen());
+        QCOMPARE(m_archive->zipPath(), zip);
+        QVERIFY(!m_archive->isChanged());
+        QCOMPARE(m_archive->pages().titles(), (QStringList{"News", "Report"}));
+        QCOMPARE(m_archive->pages().fileNames(), (QStringList{"news.htm", "report.htm"}));
+        QCOMPARE(TestFiles::read(work("news_files/logo.gif")), QByteArray("GIF89a"));
+        QVERIFY(!QFileInfo::exists(work("stale.htm"))); // the folder was emptied first
+    }
+
+    void openingWhatIsNotAWholeArchive_data()
+    {
+        QTest::addColumn<Files>("files");
+        QTest::addColumn<QByteArray>("corrupt"); // bytes to spoil inside the zip
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("titles");
+        using S = OpenArchive::OpenStatus;
+        QTest::newRow("no list file") << Files{{"news.htm", "news"}} << QByteArray()
+                                      << int(S::ListFileMissing) << QStringList();
+        QTest::newRow("list file without a header")
+            << Files{{"listfile.txt", "News=news.htm\r\n"}, {"news.htm", "n"}} << QByteArray()
+            << int(S::Opened) << QStringList();
+        // The first entry is written before the second fails its check: the
+        // half that was unpacked must not stay behind as the archive.
+        QTest::newRow("damaged half-way")
+            << Files{{"a.htm", "first page, intact"}, {"b.htm", "second page, to be spoiled"}}
+            << QByteArray("to be spoiled") << int(S::Failed) << QStringList();
+    }
+    void openingWhatIsNotAWholeArchive()
+    {
+        QFETCH(Files, files);
+        QFETCH(QByteArray, corrupt);
+        QFETCH(int, status);
+        QFETCH(QStringList, titles);
+        const QString zip = path("odd.zip");
+        QVERIFY(makeZip(zip, files));
+        if (!corrupt.isEmpty()) {
+            QByteArray bytes = TestFiles::read(zip);
+            const qsizetype at = bytes.indexOf(corrupt);
+            QVERIFY(at > 0);
+            bytes[at] = 'X';
+            QVERIFY(TestFiles::write(zip, bytes));
+        }
+        QCOMPARE(int(m_archive->open(zip, *m_ui)), status);
+        QCOMPARE(m_archive->pages().titles(), titles);
+        if (status == int(OpenArchive::OpenStatus::Failed)) {
+            QVERIFY(!m_archive->isOpen());
+            QVERIFY(!QFileInfo::exists(work()));
+            QCOMPARE(m_archive->lastFailure().box, StorageFailure::Box::Message);
+            QCOMPARE(m_archive->lastFailure().text,
+                     QString("The Archive spoiled! Impossible unzipping!"));
+        } else {
+            QVERIFY(m_archive->isOpen());
+            QVERIFY(QFileInfo::exists(work("news.htm")));
+        }
+    }
+
+    void notAZipLeavesNothingOpen()
+    {
+        TestFiles::write(path("text.zip"), "plain text");
+        QCOMPARE(m_archive->open(path("text.zip"), *m_ui), OpenArchive::OpenStatus::Failed);
+        QVERIFY(!m_archive->isOpen());
+        QVERIFY(!QFileInfo::exists(work()));
+        // Nothing open, nothing to write back over a good zip.
+        QVERIFY(!m_archive->isChanged());
+    }
+
+    // Changes not yet in the zip are never emptied away by another opening.
+    void changesAreNotThrownAway()
+    {
+        const QString zip = makeBook();
+        QVERIFY(m_archive->startNew(path("new.zip")));
+        TestFiles::write(work("mine.htm"), "unsaved");
+        QCOMPARE(m_archive->open(zip, *m_ui), OpenArchive::OpenStatus::Refused);
+        QVERIFY(!m_archive->startNew(path("other.zip")));
+        QVERIFY(!m_archive->close());
+        QCOMPARE(TestFiles::read(work("mine.htm")), QByteArray("unsaved"));
+        QCOMPARE(m_archive->zipPath(), path("new.zip"));
+        QVERIFY(m_ui->log().isEmpty());
+    }
+
+    void writesBackWithProgress()
+    {
+        const QString zip = makeBook();
+        QCOMPARE(m_archive->open(zip, *m_ui), OpenArchive::OpenStatus::Opened);
+        TestFiles::write(work("news.htm"), "<html>news, changed</html>");
+        m_archive->pages().setTitle(0, "Latest news");
+        m_archive->setChanged(true);
+
+        RecordingWork recording;
+        QVERIFY(m_archive->writeBack(recording));
+        QCOMPARE(recording.labels, QStringList{"Saving the archive..."});
+        QCOMPARE(recording.total, 5); // four files, and the list file that may be new
+        QCOMPARE(recording.done, 4);
+        QVERIFY(!m_archive->isChanged());
+        QVERIFY(m_archive->isOpen());
+        QVERIFY(QFileInfo::exists(work("news.htm"))); // the working copy stays
+        QCOMPARE(zipNames(zip),
+                 (QStringList{"listfile.txt", "news.htm", "news_files/logo.gif", "report.htm"}));
+        // What was written is what opens again.
+        QVERIFY(m_archive->close());
+        QVERIFY(!QFileInfo::exists(work()));
+        QCOMPARE(m_archive->open(zip, *m_ui), OpenArchive::OpenStatus::Opened);
+        QCOMPARE(m_archive->pages().titles(), (QStringList{"Latest news", "Report"}));
+        QCOMPARE(TestFiles::read(work("news.htm")), QByteArray("<html>news, changed</html>"));
+    }
+
+    void failedWriteBackKeepsEverything()
+    {
+        QVERIFY(m_archive->startNew(path("no-such-folder/new.zip")));
+        TestFiles::write(work("news.htm"), "news");
+        m_archive->pages().append("news", "news.htm");
+        QVERIFY(!m_archive->writeBack(*m_ui));
+        QCOMPARE(m_archive->lastFailure().box, StorageFailure::Box::Message);
+        QVERIFY(m_archive->lastFailure().text.startsWith(
+            "At conservation of the archive turned out to be\r\nimpossible save 2 files:"));
+        QVERIFY(m_archive->isChanged());
+        QCOMPARE(TestFiles::read(work("news.htm")), QByteArray("news"));
+        QVERIFY(!QFileInfo::exists(path("no-such-folder")));
+    }
+
+    void nothingToWriteBackWithoutAWorkingFolder()
+    {
+        const QString zip = makeBook();
+        const QByteArray before = TestFiles::read(zip);
+        QVERIFY(m_archive->startNew(zip));
+        QVERIFY(QDir(work()).removeRecursively());
+        QVERIFY(m_archive->writeBack(*m_ui));
+        QVERIFY(!m_archive->isChanged());
+        QCOMPARE(TestFiles::read(zip), before);
+    }
+
+    void setAsideKeepsTheWorkingCopy()
+    {
+        QVERIFY(m_archive->startNew(path("new.zip")));
+        TestFiles::write(work("news.htm"), "news");
+        TestFiles::write(work("news_files/a.gif"), "a");
+        const QString kept = m_archive->setAside();
+        QVERIFY(kept.startsWith(path("data/recovered-")));
+        QCOMPARE(TestFiles::read(kept + "/news_files/a.gif"), QByteArray("a"));
+        QVERIFY(!QFileInfo::exists(work()));
+        QVERIFY(!m_archive->isOpen());
+        QVERIFY(!m_archive->isChanged());
+        // A second one in the same second gets a name of its own.
+        QVERIFY(m_archive->startNew(path("new.zip")));
+        TestFiles::write(work("other.htm"), "other");
+        const QString second = m_archive->setAside();
+        QVERIFY(second != kept);
+        QCOMPARE(TestFiles::read(second + "/other.htm"), QByteArray("other"));
+        QCOMPARE(TestFiles::read(kept + "/news.htm"), QByteArray("news"));
+        // Nothing to set aside.
+        QCOMPARE(m_archive->setAside(), QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOpenArchive)
+#include "tst_openarchive.moc"
