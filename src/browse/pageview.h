@@ -15,4 +15,7 @@ public:
     virtual void print() = 0;
     virtual void printPreview() = 0;
     virtual void find() = 0;
+    // Highlights every match of text on the page shown last, once it has
+    // loaded, with the find bar open on it.
+    virtual void findText(const QString &text) = 0;
 };

@@ -145,6 +145,8 @@ bool OpenArchive::writeBack(LongWork &work)
         return false;
     }
     m_changed = false;
+    if (m_writtenBack)
+        m_writtenBack(m_zipPath);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "storage/workfolders.h"
 
 #include <QItemSelectionModel>
+#include <functional>
 
 class LongWork;
 
@@ -56,6 +57,12 @@ public:
     // when it was, and the archive is then no longer changed. The working
     // folder stays either way. Nothing to write (no working folder) counts as done.
     bool writeBack(LongWork &work);
+    // Called after every write-back that replaced the zip, with its path: for
+    // what follows the archives' contents, such as the search index.
+    void setWrittenBackHook(std::function<void(const QString &zipPath)> hook)
+    {
+        m_writtenBack = std::move(hook);
+    }
 
     // Forgets the archive and removes its working folder. Refused (false,
     // nothing touched) while the working copy holds changes; false with a
@@ -74,4 +81,5 @@ private:
     QString m_zipPath;
     bool m_changed = false;
     StorageFailure m_failure;
+    std::function<void(const QString &)> m_writtenBack;
 };

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QToolButton>
 
@@ -52,6 +53,13 @@ void FindBar::activate()
     show();
     m_edit->setFocus();
     m_edit->selectAll();
+}
+
+void FindBar::activate(const QString &text)
+{
+    const QSignalBlocker quiet(m_edit);
+    m_edit->setText(text);
+    activate();
 }
 
 QString FindBar::text() const

@@ -13,6 +13,8 @@ public:
 
     // Shows the bar with the search text selected, ready for typing.
     void activate();
+    // The same with text in the field, without searching for it.
+    void activate(const QString &text);
     QString text() const;
 
 Q_SIGNALS:

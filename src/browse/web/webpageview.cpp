@@ -16,6 +16,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <unistd.h>
+#include <utility>
 
 WebPageView::WebPageView(QWidget *parent)
     : QWidget(parent), m_profile(new QWebEngineProfile(this)),
@@ -45,7 +46,12 @@ WebPageView::WebPageView(QWidget *parent)
     layout->addWidget(m_view, 1);
     m_findBar->hide();
 
-    connect(m_findBar, &FindBar::findRequested, this, &WebPageView::findText);
+    connect(m_findBar, &FindBar::findRequested, this, &WebPageView::findOnPage);
+    connect(m_view, &QWebEngineView::loadStarted, this, [this] { m_loading = true; });
+    connect(m_view, &QWebEngineView::loadFinished, this, [this] {
+        m_loading = false;
+        findWhenLoaded();
+    });
     connect(m_findBar, &FindBar::closed, this, [this] {
         m_view->findText(QString());
         m_view->setFocus();
@@ -77,6 +83,8 @@ void WebPageView::prepareProcess()
 
 void WebPageView::navigate(const QString &location)
 {
+    m_findWhenLoaded.clear();
+    m_loading = true; // until the browser reports the load finished
     if (location.isEmpty() || location == u"about:blank")
         m_view->setUrl(QUrl(QStringLiteral("about:blank")));
     else
@@ -123,7 +131,24 @@ void WebPageView::find()
     m_findBar->activate();
 }
 
-void WebPageView::findText(const QString &text, bool backward)
+void WebPageView::findText(const QString &text)
+{
+    m_findBar->activate(text);
+    m_findWhenLoaded = text;
+    if (!m_loading)
+        findWhenLoaded();
+}
+
+void WebPageView::findWhenLoaded()
+{
+    if (m_findWhenLoaded.isEmpty())
+        return;
+    // The find bar shows the text; the browser marks every match.
+    const QString text = std::exchange(m_findWhenLoaded, QString());
+    findOnPage(text, false);
+}
+
+void WebPageView::findOnPage(const QString &text, bool backward)
 {
     m_view->findText(text, backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags());
 }

@@ -29,6 +29,7 @@ public:
     void print() override;
     void printPreview() override;
     void find() override;
+    void findText(const QString &text) override;
 
     QWebEngineView *browser() const { return m_view; }
     FindBar *findBar() const { return m_findBar; }
@@ -38,10 +39,13 @@ protected:
 
 private:
     void printWith(QPrinter *printer);
-    void findText(const QString &text, bool backward);
+    void findOnPage(const QString &text, bool backward);
+    void findWhenLoaded();
 
     QWebEngineProfile *m_profile;
     OfflineInterceptor *m_interceptor;
     FindBar *m_findBar;
     QWebEngineView *m_view;
+    QString m_findWhenLoaded; // for the page that is loading
+    bool m_loading = false;
 };
