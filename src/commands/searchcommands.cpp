@@ -94,11 +94,12 @@ void showFoundPage(CommandContext &ctx)
     if (row < 0)
         return; // renamed or deleted since it was indexed
     Session &session = ctx.session;
-    if (row != session.currentPage())
+    if (row != session.currentPage()) {
         session.setPagePosition(row, session.currentPage());
+        session.setNavigation(navigationFor(archive.pages().count(), row));
+    }
     archive.pageSelection().setCurrentIndex(archive.pages().index(row),
                                             QItemSelectionModel::ClearAndSelect);
-    session.setNavigation(navigationFor(archive.pages().count(), row));
     ctx.view.navigate(QDir(archive.workFolder()).filePath(page.pageFile));
     if (!page.findText.isEmpty())
         ctx.view.findText(page.findText);

@@ -77,7 +77,12 @@ QList<SnippetMaker::Match> SnippetMaker::findMatches(const QByteArray &utf8, qsi
     };
     const qsizetype scanned = std::min(maxBytes, utf8.size());
     m_words.reset(std::string_view(utf8.constData(), std::size_t(scanned)));
+    // Once every word was found, the rest of a snippet's length is still read,
+    // so that all the words the snippet shows are marked.
+    qsizetype scanUntil = -1;
     while (m_words.next() && matches.size() < kMaxMatches) {
+        if (scanUntil >= 0 && m_words.start() > scanUntil)
+            break;
         const std::string_view folded = m_words.folded();
         bool candidate = false;
         for (const std::string &head : m_firstChars)
@@ -113,8 +118,8 @@ QList<SnippetMaker::Match> SnippetMaker::findMatches(const QByteArray &utf8, qsi
             matches.append({start, end, int(i), startByte, token.end});
         }
         // Enough once some stretch of snippet length holds every word.
-        if (!matches.isEmpty() && wholeQueryNear(matches))
-            break;
+        if (scanUntil < 0 && !matches.isEmpty() && wholeQueryNear(matches))
+            scanUntil = token.end + (kSnippetChars + kSnapChars) * 4;
     }
     return matches;
 }

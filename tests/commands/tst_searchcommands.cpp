@@ -1,5 +1,6 @@
 #include "catalogue/programpaths.h"
 #include "catalogue/session.h"
+#include "commands/availability.h"
 #include "commands/runcommand.h"
 #include "lang/messages.h"
 #include "recordingpageview.h"
@@ -200,6 +201,14 @@ private Q_SLOTS:
         QCOMPARE(m_session->archive().zipPath(), m_alpha);
         QCOMPARE(m_session->currentPage(), 0);
         QCOMPARE(m_view->calls.last(), "navigate " + work() + "/a1.htm");
+        QVERIFY(!m_session->navigation().returnPage); // nowhere to go back to
+    }
+
+    void theFirstPageFoundKeepsTheButtonsOfAFreshOpen()
+    {
+        choose(m_alpha, "a1.htm", "one");
+        QCOMPARE(m_session->navigation(), navigationAfterOpening(2));
+        QCOMPARE(m_view->calls.last(), QString("find one"));
     }
 
     void anArchiveOutOfTheCatalogueIsNotOpened()

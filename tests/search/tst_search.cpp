@@ -142,6 +142,20 @@ void TestSearch::snippetsMarkTheWordsFound()
     QCOMPARE(longHit.snippetMarks.size(), 1);
     QCOMPARE(longHit.snippet.mid(longHit.snippetMarks[0].start, longHit.snippetMarks[0].length),
              QStringLiteral("ёлочная"));
+
+    // Every form of the word the snippet shows is marked, not only the first.
+    QVERIFY(writeArchive(dir.filePath(QStringLiteral("again.zip")),
+                         {{QStringLiteral("again.htm"), QStringLiteral("Снова"),
+                           QStringLiteral("Вклад принят. Проценты по вкладу растут, "
+                                          "а вклады в рублях надёжны.")}}));
+    QVERIFY(indexAndWait(
+        index, {{dir.filePath(QStringLiteral("again.zip")), QStringLiteral("G"), QString()}}));
+    const SearchHit again = index.search(QStringLiteral("вклад")).value(0);
+    QStringList forms;
+    for (const TextMark &mark : again.snippetMarks)
+        forms << again.snippet.mid(mark.start, mark.length);
+    QCOMPARE(forms, (QStringList{QStringLiteral("Вклад"), QStringLiteral("вкладу"),
+                                 QStringLiteral("вклады")}));
 }
 
 void TestSearch::whatIsIndexed()
