@@ -96,7 +96,12 @@ bool IndexerThread::takeRequest(Request &request)
     QMutexLocker lock(&m_mutex);
     if (m_stop)
         return false;
-    request = std::exchange(m_pending, Request());
+    // Member by member: a whole Request temporary trips a false "may be used
+    // uninitialized" in GCC's sanitizer builds.
+    request.catalogue = std::exchange(m_pending.catalogue, std::nullopt);
+    request.changed = std::exchange(m_pending.changed, {});
+    request.removed = std::exchange(m_pending.removed, {});
+    request.rebuild = std::exchange(m_pending.rebuild, false);
     return true;
 }
 

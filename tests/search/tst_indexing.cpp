@@ -243,7 +243,7 @@ void TestIndexing::refusedZipIsSkippedAndNoted()
                            {QStringLiteral("-q"), hostile, QStringLiteral("../inner/page.htm")},
                            nullptr, scratch.filePath(QStringLiteral("inner"))) == 0);
     const QString garbage = dir.filePath(QStringLiteral("garbage.zip"));
-    QVERIFY(TestFiles::write(garbage, QByteArray("PK\x03\x04 not really a zip", 24)));
+    QVERIFY(TestFiles::write(garbage, QByteArray("PK\x03\x04 not really a zip")));
 
     SearchIndex index(dir.filePath(QStringLiteral("index")));
     QSignalSpy notes(&index, &SearchIndex::archiveNotIndexed);
