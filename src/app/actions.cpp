@@ -178,7 +178,14 @@ Actions::Actions(QWidget *window) : QObject(window)
     }
     action(Command::ToggleLists)->setCheckable(true);
     action(Command::SearchAllArchives)->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    m_listsHiddenIcon =
+        ViewStyle::themeIcon("view-restore", QStyle::SP_TitleBarNormalButton, window->style());
     retranslate();
+}
+
+QIcon Actions::listsPicture(bool hidden) const
+{
+    return hidden ? m_listsHiddenIcon : icon(Command::ToggleLists);
 }
 
 QAction *Actions::at(Command command, ActionPlace place) const

@@ -33,6 +33,9 @@ public:
     QList<QAction *> all() const;
     // The picture of the command's tool button.
     QIcon icon(Command command) const { return m_icons[static_cast<int>(command)]; }
+    // The hide/reveal button's picture: one while the lists show, another
+    // while they are hidden.
+    QIcon listsPicture(bool hidden) const;
 
     // Puts the texts of the active language on every action.
     void retranslate();
@@ -54,6 +57,7 @@ private:
 
     std::array<QAction *, CommandCount> m_actions{};
     std::array<QIcon, CommandCount> m_icons;
+    QIcon m_listsHiddenIcon;
     QList<Variant> m_variants;
     QActionGroup *m_languages = nullptr;
 };

@@ -16,3 +16,9 @@ void CommandButton::actionEvent(QActionEvent *event)
     QToolButton::actionEvent(event);
     setIcon(m_icon);
 }
+
+void CommandButton::setPicture(const QIcon &icon)
+{
+    m_icon = icon;
+    setIcon(m_icon);
+}

@@ -13,6 +13,9 @@ class CommandButton : public QToolButton {
 public:
     CommandButton(QAction *action, const QIcon &icon, QWidget *parent);
 
+    // Another picture for another state of the command (the lists hidden).
+    void setPicture(const QIcon &icon);
+
 protected:
     void actionEvent(QActionEvent *event) override;
 

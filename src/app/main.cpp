@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "browse/web/webpageview.h"
+#include "dialogs/appicon.h"
 #include "storage/instancelock.h"
 #include "version.h"
 
@@ -69,6 +70,7 @@ int main(int argc, char *argv[])
     // The desktop appends the display name to window titles that do not end
     // with it: the same text keeps every title exactly as given.
     QApplication::setApplicationDisplayName(title);
+    applyDesktopIdentity();
 
     // The toolkit's own buttons and dialogs speak the desktop's language.
     QTranslator toolkit;
@@ -88,7 +90,9 @@ int main(int argc, char *argv[])
 
     int result = 0;
     {
-        MainWindow window(ProgramPaths::standard(QDir::currentPath()));
+        ProgramPaths paths = ProgramPaths::standard(QDir::currentPath());
+        paths.executableFolder = QApplication::applicationDirPath();
+        MainWindow window(paths);
         closeOnTerminate(&window);
         window.startUp();
         // A termination during start-up has closed the window already.

@@ -2,6 +2,7 @@
 
 #include "app/actions.h"
 #include "app/commandbutton.h"
+#include "app/pagelisttooltip.h"
 #include "app/picturedelegate.h"
 #include "app/searchpanel.h"
 #include "app/viewstyle.h"
@@ -11,6 +12,7 @@
 #include "commands/addingcommands.h"
 #include "commands/availability.h"
 #include "commands/lifecycle.h"
+#include "commands/navigationcommands.h"
 #include "commands/runcommand.h"
 #include "lang/messages.h"
 #include "version.h"
@@ -93,6 +95,7 @@ MainWindow::MainWindow(const ProgramPaths &paths, PageView *view, UserInteractio
         m_viewWidget = new QWidget(this);
     } else {
         auto *web = new WebPageView(this);
+        web->setFileRoot(paths.work.archive);
         m_view = web;
         m_viewWidget = web;
     }
@@ -100,7 +103,7 @@ MainWindow::MainWindow(const ProgramPaths &paths, PageView *view, UserInteractio
 
     m_session = std::make_unique<Session>(paths.work);
     m_context = std::make_unique<CommandContext>(
-        CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
+        CommandContext{*m_session, m_session->archive(), *m_ui, *m_view, paths.executableFolder});
     m_actions = new Actions(this);
     connect(m_actions, &Actions::triggered, this, &MainWindow::runCommand);
 
@@ -336,6 +339,11 @@ QWidget *MainWindow::createLeftColumn()
     m_tree->setSelectionModel(&m_session->catalogueSelection());
     connect(m_tree, &QTreeView::doubleClicked, m_actions->action(Command::OpenSelectedArchive),
             &QAction::trigger);
+    // An archive moved into a folded section would vanish from sight.
+    connect(&m_session->catalogue(), &QAbstractItemModel::rowsMoved, m_tree,
+            [this](const QModelIndex &, int, int, const QModelIndex &destination) {
+                m_tree->expand(destination);
+            });
     upperLayout->addWidget(treeBar);
     upperLayout->addWidget(m_tree, 1);
 
@@ -361,6 +369,7 @@ QWidget *MainWindow::createLeftColumn()
     m_list->setSelectionModel(&m_session->pageSelection());
     for (auto signal : {&QListView::clicked, &QListView::doubleClicked})
         connect(m_list, signal, m_actions->action(Command::ShowFocusedPage), &QAction::trigger);
+    new PageListToolTip(m_list);
     lowerLayout->addWidget(pageBar);
     lowerLayout->addWidget(m_list, 1);
 
@@ -394,7 +403,8 @@ void MainWindow::connectSession()
     connect(s, &Session::statusTextChanged, m_statusPanel, &QLabel::setText);
     connect(s, &Session::geometryRequested, this, &MainWindow::renderGeometry);
     connect(s, &Session::offlineChanged, this, &MainWindow::renderOffline);
-    connect(m_offline, &QCheckBox::toggled, s, &Session::setOffline);
+    connect(m_offline, &QCheckBox::toggled, this,
+            [this](bool on) { runGuarded([this, on] { Commands::setOffline(*m_context, on); }); });
     connect(s, &Session::searchFieldRequested, m_search, &SearchPanel::focusField);
 }
 
@@ -512,8 +522,10 @@ void MainWindow::renderListsHidden(bool hidden)
 {
     m_leftColumn->setVisible(!hidden);
     m_actions->showListsHidden(hidden);
-    if (QToolButton *toggle = findChild<QToolButton *>(QStringLiteral("toggleListsButton")))
+    if (auto *toggle = findChild<CommandButton *>(QStringLiteral("toggleListsButton"))) {
+        toggle->setPicture(m_actions->listsPicture(hidden));
         toggle->setAccessibleName(toggle->defaultAction()->toolTip());
+    }
 }
 
 void MainWindow::renderGeometry(const WindowGeometry &geometry)
@@ -556,7 +568,10 @@ void MainWindow::dropEvent(QDropEvent *event)
     QMetaObject::invokeMethod(
         this,
         [this, paths] {
-            runGuarded([this, paths] { Commands::addDroppedFiles(*m_context, paths); });
+            runGuarded([this, paths] {
+                Commands::addDroppedFiles(*m_context, paths);
+                keepListFileCurrent(*m_context);
+            });
         },
         Qt::QueuedConnection);
 }

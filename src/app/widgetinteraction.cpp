@@ -1,7 +1,10 @@
 #include "app/widgetinteraction.h"
 
 #include "app/workprogressdialog.h"
+#include "dialogs/aboutdialog.h"
+#include "dialogs/createarchivedialog.h"
 #include "dialogs/folderpicker.h"
+#include "dialogs/nameinputdialog.h"
 #include "dialogs/settingsdialog.h"
 #include "version.h"
 
@@ -11,12 +14,20 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFutureWatcher>
-#include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QUrl>
 
 namespace {
+
+// Texts are built with CR LF line ends; Qt lays out LF alone.
+QString shownText(const QString &text)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return shown;
+}
 
 // Work done within this time shows only the busy pointer, no progress window.
 constexpr int kProgressDelayMs = 400;
@@ -24,10 +35,7 @@ constexpr int kProgressDelayMs = 400;
 QMessageBox::StandardButton showBox(QWidget *owner, QMessageBox::Icon icon, const QString &text,
                                     QMessageBox::StandardButtons buttons)
 {
-    // Texts are built with CR LF line ends; Qt lays out LF alone.
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(icon, QString::fromLatin1(kProgramTitle), shown, buttons, owner);
+    QMessageBox box(icon, QString::fromLatin1(kProgramTitle), shownText(text), buttons, owner);
     box.setTextFormat(Qt::PlainText);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
@@ -77,15 +85,41 @@ bool WidgetInteraction::askYesNo(const QString &text)
            QMessageBox::Yes;
 }
 
+int WidgetInteraction::askChoice(const QString &text, const QStringList &choices)
+{
+    if (unattended("choice", text))
+        return -1;
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kProgramTitle), shownText(text),
+                    QMessageBox::NoButton, m_owner);
+    box.setTextFormat(Qt::PlainText);
+    QList<QAbstractButton *> buttons;
+    for (const QString &choice : choices)
+        buttons << box.addButton(choice, QMessageBox::AcceptRole);
+    // Escape and the window's close button are Cancel, never a choice.
+    box.setEscapeButton(box.addButton(QMessageBox::Cancel));
+    if (!buttons.isEmpty())
+        box.setDefaultButton(qobject_cast<QPushButton *>(buttons.first()));
+    box.exec();
+    return int(buttons.indexOf(box.clickedButton()));
+}
+
 QString WidgetInteraction::askName(const QString &caption, const QString &prompt,
                                    const QString &initial)
 {
     if (unattended("name", prompt))
         return {};
-    bool accepted = false;
-    const QString name =
-        QInputDialog::getText(m_owner, caption, prompt, QLineEdit::Normal, initial, &accepted);
-    return accepted ? name : QString();
+    NameInputDialog *dialog = nameInputDialog();
+    dialog->setTexts(caption, prompt, initial);
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    dialog->hide();
+    return accepted ? dialog->name() : QString();
+}
+
+NameInputDialog *WidgetInteraction::nameInputDialog()
+{
+    if (!m_nameInput)
+        m_nameInput = new NameInputDialog(m_owner);
+    return m_nameInput;
 }
 
 QStringList WidgetInteraction::askOpenFiles(const QString &caption, const QString &filter,
@@ -134,12 +168,23 @@ bool WidgetInteraction::editSettings(SettingsDialogValues &values)
     return accepted;
 }
 
-// There are no create-archive and attach dialogs in this window: asked for,
-// they answer as cancelled.
-bool WidgetInteraction::editCreateArchive(CreateArchiveValues &)
+bool WidgetInteraction::editCreateArchive(CreateArchiveValues &values)
 {
-    return false;
+    if (unattended("create archive", QString()))
+        return false;
+    // Made at the first use and kept: its own texts stay in that language.
+    if (!m_create)
+        m_create = new CreateArchiveDialog(*this, m_owner);
+    m_create->setTexts();
+    m_create->setValues(values);
+    const bool accepted = m_create->exec() == QDialog::Accepted;
+    if (accepted)
+        values = m_create->values();
+    m_create->hide();
+    return accepted;
 }
+
+// There is no attach dialog in this window: asked for, it answers as cancelled.
 
 bool WidgetInteraction::editAttach(AttachValues &)
 {
@@ -148,9 +193,25 @@ bool WidgetInteraction::editAttach(AttachValues &)
 
 bool WidgetInteraction::openWithDesktop(const QString &fileOrAddress)
 {
-    const QUrl url =
-        QFileInfo::exists(fileOrAddress) ? QUrl::fromLocalFile(fileOrAddress) : QUrl(fileOrAddress);
+    // A path is never read as an address: "#", "?" and "%" are file name
+    // characters in it, not parts of an address.
+    const bool isFile = fileOrAddress.startsWith(u'/') || QFileInfo::exists(fileOrAddress);
+    const QUrl url = isFile ? QUrl::fromLocalFile(QFileInfo(fileOrAddress).absoluteFilePath())
+                            : QUrl(fileOrAddress);
     return QDesktopServices::openUrl(url);
+}
+
+void WidgetInteraction::showAbout()
+{
+    if (unattended("about box", QString()))
+        return;
+    AboutDialog *box = AboutDialog::of(m_owner);
+    // A link is opened like everything else handed to the desktop; the box
+    // stays open, and a link that could not be opened is not reported.
+    box->setUrlOpener([this](const QUrl &url) {
+        [[maybe_unused]] const bool opened = openWithDesktop(url.toString());
+    });
+    AboutDialog::showFor(m_owner);
 }
 
 bool WidgetInteraction::isWorkProgress(const QWidget *window)

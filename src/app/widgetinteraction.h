@@ -4,6 +4,8 @@
 
 #include <QPointer>
 
+class NameInputDialog;
+class CreateArchiveDialog;
 class QWidget;
 class SettingsDialog;
 
@@ -19,6 +21,7 @@ public:
     void showWarning(const QString &text) override;
     void showRefusal(const QString &text) override;
     bool askYesNo(const QString &text) override;
+    int askChoice(const QString &text, const QStringList &choices) override;
     QString askName(const QString &caption, const QString &prompt, const QString &initial) override;
     QStringList askOpenFiles(const QString &caption, const QString &filter, bool many) override;
     QString askSaveFile(const QString &filter) override;
@@ -27,6 +30,7 @@ public:
     bool editCreateArchive(CreateArchiveValues &values) override;
     bool editAttach(AttachValues &values) override;
     bool openWithDesktop(const QString &fileOrAddress) override;
+    void showAbout() override;
 
     // The session is ending (a termination signal): nothing is shown any
     // more, every question gets its cancel answer, and the texts go to the
@@ -37,8 +41,10 @@ public:
     // Whether window is the progress of long work, which stays until the work is done.
     static bool isWorkProgress(const QWidget *window);
 
-    // The settings dialog, made the first time it is needed and kept.
+    // The settings and name input dialogs, each made the first time it is
+    // needed and kept.
     SettingsDialog *settingsDialog();
+    NameInputDialog *nameInputDialog();
 
 protected:
     void waitForWork(QFuture<void> work, const QString &label) override;
@@ -48,6 +54,8 @@ private:
 
     QWidget *m_owner;
     QPointer<SettingsDialog> m_settings;
+    QPointer<NameInputDialog> m_nameInput;
+    QPointer<CreateArchiveDialog> m_create;
     bool m_unattended = false;
     int m_working = 0;
 };

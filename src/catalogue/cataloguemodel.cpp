@@ -206,6 +206,34 @@ int CatalogueModel::addArchive(int sectionIndex, const QString &name, const QStr
     return abs;
 }
 
+int CatalogueModel::moveArchive(int archiveIndex, int sectionIndex, Place place)
+{
+    if (archiveIndex < 0 || archiveIndex >= nodeCount() || isSection(archiveIndex) ||
+        !isSection(sectionIndex))
+        return -1;
+    const QModelIndex from = modelIndex(archiveIndex);
+    const QModelIndex to = modelIndex(sectionIndex);
+    const int count = sectionEnd(sectionIndex) - sectionIndex - 1;
+    int row = place == Place::First ? 0 : count;
+    if (to == from.parent()) {
+        // Within one section the destination row counts the archive itself.
+        if (row == from.row() || row == from.row() + 1)
+            return archiveIndex;
+    }
+    if (!beginMoveRows(from.parent(), from.row(), from.row(), to, row))
+        return -1;
+    const CatalogueNode node = m_nodes.takeAt(archiveIndex);
+    // The section's absolute index, with the archive taken out before it.
+    const int section = sectionIndex > archiveIndex ? sectionIndex - 1 : sectionIndex;
+    if (to == from.parent() && row > from.row())
+        --row;
+    const int target = section + 1 + row;
+    m_nodes.insert(target, node);
+    rebuildSectionIndex();
+    endMoveRows();
+    return target;
+}
+
 void CatalogueModel::removeNode(int absoluteIndex)
 {
     if (absoluteIndex < 0 || absoluteIndex >= nodeCount())

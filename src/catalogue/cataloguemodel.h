@@ -53,6 +53,12 @@ public:
     int appendArchive(const QString &name, const QString &path);
     // Adds an archive as the last child of the given section.
     int addArchive(int sectionIndex, const QString &name, const QString &path);
+    // Where an archive goes among the archives of a section.
+    enum class Place { First, Last };
+    // Moves an archive, with its name, path and picture, into the given place
+    // of a section (its own or another); returns its new absolute index, or -1
+    // (nothing moved) when archiveIndex is no archive or sectionIndex no section.
+    int moveArchive(int archiveIndex, int sectionIndex, Place place);
     void removeNode(int absoluteIndex); // an archive, or a section with its archives
     void setNodeName(int absoluteIndex, const QString &name);
     void setArchivePath(int absoluteIndex, const QString &path);

@@ -62,6 +62,13 @@ Problem checkPageTitle(const QString &title)
     return {};
 }
 
+QCollator nameCollator()
+{
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseSensitive);
+    return collator;
+}
+
 QString message(const Problem &p)
 {
     switch (p.rule) {

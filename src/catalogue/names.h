@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QChar>
+#include <QCollator>
 #include <QString>
 
 // The names the catalogue file and the page lists can store, checked where a
@@ -33,6 +34,10 @@ struct Problem {
 Problem checkSectionName(const QString &name);
 Problem checkArchiveName(const QString &name);
 Problem checkPageTitle(const QString &title);
+
+// Two catalogue names are the same name when this collation finds them equal:
+// the user's locale, letter case significant ("News" and "news" are two names).
+QCollator nameCollator();
 
 // What to tell the user, in the current language; empty when nothing is wrong.
 QString message(const Problem &problem);

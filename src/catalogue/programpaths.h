@@ -10,6 +10,7 @@ struct ProgramPaths {
     QString settingsFile;  // tomekeeper.ini
     WorkFolders work;      // the working folders; recovered folders and the lock beside them
     QString searchIndex;   // the search index's folder: a cache, rebuilt when missing
+    QString executableFolder = {}; // the program's own folder (its manual is found from there)
 
     // tomekeeper.ini in currentFolder when there is one there (a catalogue that
     // travels with its folder), otherwise in configFolder, so the program finds

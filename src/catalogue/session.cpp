@@ -1,8 +1,7 @@
 #include "catalogue/session.h"
 
+#include "catalogue/names.h"
 #include "lang/messages.h"
-
-#include <QCollator>
 
 Session::Session(const WorkFolders &folders, QObject *parent)
     : QObject(parent), m_catalogueSelection(&m_catalogue), m_archive(folders)
@@ -76,10 +75,23 @@ void Session::requestWindowGeometry(const WindowGeometry &geometry)
     Q_EMIT geometryRequested(geometry);
 }
 
+int Session::selectedNode() const
+{
+    return m_catalogue.absoluteIndex(m_catalogueSelection.currentIndex());
+}
+
+void Session::selectNode(int absoluteIndex)
+{
+    const QModelIndex index = m_catalogue.modelIndex(absoluteIndex);
+    if (index.isValid())
+        m_catalogueSelection.setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    else
+        m_catalogueSelection.clear();
+}
+
 bool Session::sectionHasArchive(const QString &name) const
 {
-    const int selected = m_catalogue.absoluteIndex(m_catalogueSelection.currentIndex());
-    return sectionHasArchive(name, selected);
+    return sectionHasArchive(name, selectedNode());
 }
 
 bool Session::sectionHasArchive(const QString &name, int absoluteIndex) const
@@ -87,8 +99,7 @@ bool Session::sectionHasArchive(const QString &name, int absoluteIndex) const
     const int section = m_catalogue.sectionOf(absoluteIndex);
     if (absoluteIndex < 0 || section < 0)
         return false;
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseSensitive);
+    const QCollator collator = Names::nameCollator();
     for (int i : m_catalogue.archivesOf(section)) {
         if (collator.compare(m_catalogue.node(i).name, name) == 0)
             return true;

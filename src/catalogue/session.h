@@ -85,6 +85,15 @@ public:
     bool savedBrowserOffline() const { return m_savedBrowserOffline; }
     void setSavedBrowserOffline(bool offline) { m_savedBrowserOffline = offline; }
 
+    // The node selected in the catalogue tree (its current node), -1 for none;
+    // selectNode makes a node the selected one (-1 clears the selection).
+    int selectedNode() const;
+    void selectNode(int absoluteIndex);
+    // After the selected node was removed the tree's current node is a
+    // neighbour, but no longer highlighted: highlight it, so that what the
+    // user sees selected is what the next command works on.
+    void selectCurrentNode() { selectNode(selectedNode()); }
+
     // Whether the section of the selected node (or of the node absoluteIndex)
     // has an archive of this name; names compare case-sensitively.
     bool sectionHasArchive(const QString &name) const;

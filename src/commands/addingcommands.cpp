@@ -1,15 +1,311 @@
 #include "commands/addingcommands.h"
 
+#include "catalogue/session.h"
+#include "commands/availability.h"
+#include "commands/userinteraction.h"
+#include "lang/messages.h"
+#include "storage/archivebudget.h"
+#include "storage/archivestorage.h"
+#include "storage/listfile.h"
+#include "storage/pagecopy.h"
+#include "storage/pagesearch.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+bool needsOpenArchive(CommandContext &ctx, MessageId refusal)
+{
+    if (ctx.archive.isOpen())
+        return true;
+    ctx.interaction.showRefusal(msg(refusal));
+    return false;
+}
+
+// Files go to the open archive, whatever node is selected: when the selection
+// shows another archive, the user is asked first. With nothing selected there
+// is nothing to mistake, and the command goes on.
+bool confirmOpenArchiveTarget(CommandContext &ctx, MessageId question)
+{
+    const Session &session = ctx.session;
+    const int selected =
+        session.catalogue().absoluteIndex(session.catalogueSelection().currentIndex());
+    const int open = session.openNode();
+    if (selected < 0 || open <= 0 || selected == open)
+        return true;
+    return ctx.interaction.askYesNo(msg(question));
+}
+
+QString protectedFolderRefusal(const QString &path)
+{
+    return msg(MessageId::AddRefusedProgramFolder) + kCrLf + QDir::toNativeSeparators(path);
+}
+
+// The page count changed: the navigation follows, the shown page stays.
+void pagesChanged(CommandContext &ctx)
+{
+    Session &session = ctx.session;
+    const NavigationButtons before = session.navigation();
+    NavigationButtons buttons = navigationFor(ctx.archive.pages().count(), session.currentPage());
+    buttons.returnPage = before.returnPage && buttons.returnPage;
+    session.setNavigation(buttons);
+    // Pages dropped into an archive whose last page was deleted can be reached again.
+    if (ctx.archive.pages().count() > 0)
+        session.setPageControlsEnabled(true);
+}
+
+// What the worker thread brought in; read once the work is done.
+struct Intake {
+    QList<std::pair<QString, QString>> pages; // title, file name
+    QList<TakenFile> taken;
+    QStringList takenFolders;
+    QStringList refusals;
+    QString failure;
+};
+
+bool takeIn(CommandContext &ctx, const std::function<QStringList()> &paths)
+{
+    const QString work = ctx.archive.workFolder();
+    const WorkFolders folders = ctx.archive.folders();
+    const bool keepSources = !ctx.session.settings().deleteOriginals;
+    Intake intake;
+    ctx.interaction.run(msg(MessageId::ProgressAddingPages), [&intake, &paths, work, folders,
+                                                              keepSources](WorkProgress &progress) {
+        const QStringList sources = paths();
+        PageCopier copier(work);
+        copier.setProtectedFolders(PageSearch::protectedFolders(folders));
+        ArchiveBudget budget;
+        budget.measure(work);
+        copier.setBudget(&budget);
+        progress.setTotal(int(sources.size()));
+        for (const QString &source : sources) {
+            const PageCopier::Result result = copier.copyPage(source);
+            progress.advance();
+            if (result == PageCopier::Result::Copied) {
+                intake.pages.append(
+                    {ArchiveStorage::pageBaseName(copier.fileName()), copier.fileName()});
+                if (!keepSources) {
+                    intake.taken += copier.taken();
+                    intake.takenFolders += copier.takenFolders();
+                }
+            } else if (result == PageCopier::Result::Refused) {
+                intake.refusals << copier.message();
+            } else if (result == PageCopier::Result::Failed) {
+                intake.failure = copier.message();
+                break;
+            }
+        }
+    });
+
+    OpenArchive &archive = ctx.archive;
+    for (const auto &[title, fileName] : std::as_const(intake.pages))
+        archive.pages().append(title, fileName);
+    archive.deleteAfterWriteBack(intake.taken, intake.takenFolders);
+    // Pages that came in are in the page list: they go into the zip, even
+    // when a later one failed.
+    if (!intake.pages.isEmpty() || intake.failure.isEmpty())
+        archive.setChanged(true);
+    pagesChanged(ctx);
+    if (!intake.refusals.isEmpty())
+        ctx.interaction.showMessage(intake.refusals.join(kCrLf + kCrLf));
+    if (!intake.failure.isEmpty()) {
+        ctx.interaction.showError(intake.failure);
+        return false;
+    }
+    return true;
+}
+
+QString pageFilesFilter()
+{
+    // The written dialog shows the Russian description in both languages.
+    return Messages::russian(MessageId::PageFilesFilter) +
+           QStringLiteral(" (*.htm *.html *.shtml *.dhtml *.phtml *.mht)");
+}
+
+bool taken(const QString &folder, const QString &name)
+{
+    const QFileInfo info(folder + u'/' + name);
+    return info.exists() || info.isSymLink();
+}
+
+} // namespace
+
 namespace Commands {
 
-void addPages(CommandContext &) {}
+bool takeInPages(CommandContext &ctx, const QStringList &paths)
+{
+    return takeIn(ctx, [paths] { return paths; });
+}
 
-void searchFolder(CommandContext &) {}
+void addPages(CommandContext &ctx)
+{
+    if (!needsOpenArchive(ctx, MessageId::AddPagesNeedsArchive))
+        return;
+    const QStringList files = ctx.interaction.askOpenFiles(QString(), pageFilesFilter(), true);
+    if (files.isEmpty())
+        return;
+    takeInPages(ctx, files);
+}
 
-void addFile(CommandContext &) {}
+void searchFolder(CommandContext &ctx)
+{
+    if (!needsOpenArchive(ctx, MessageId::AddFilesNeedsArchive))
+        return;
+    const QString folder = ctx.interaction.askFolder(QString(), QString());
+    if (folder.isEmpty())
+        return;
+    const QStringList protectedFolders = PageSearch::protectedFolders(ctx.archive.folders());
+    if (!PageSearch::protectedFolderOf(folder, protectedFolders).isEmpty()) {
+        ctx.interaction.showRefusal(protectedFolderRefusal(folder));
+        return;
+    }
+    // The search runs with the copying, off the window's thread.
+    takeIn(ctx, [folder, protectedFolders] {
+        QStringList found;
+        PageSearch::findPages(QDir::cleanPath(folder), true, protectedFolders, found);
+        return found;
+    });
+}
 
-void addFolder(CommandContext &) {}
+void addFile(CommandContext &ctx)
+{
+    if (!needsOpenArchive(ctx, MessageId::AddFilesNeedsArchive) ||
+        !confirmOpenArchiveTarget(ctx, MessageId::FilesGoToOpenArchive))
+        return;
+    const QStringList chosen = ctx.interaction.askOpenFiles(
+        QString(), msg(MessageId::AllFilesFilter) + QStringLiteral(" (*)"), false);
+    if (chosen.isEmpty())
+        return;
+    const QString source = chosen.first();
+    const QFileInfo info(source);
+    if (!info.isFile())
+        return;
+    const OpenArchive &archive = ctx.archive;
+    const QString work = archive.workFolder();
+    if (!PageSearch::protectedFolderOf(source, PageSearch::protectedFolders(archive.folders()))
+             .isEmpty()) {
+        ctx.interaction.showRefusal(protectedFolderRefusal(source));
+        return;
+    }
+    QString name = info.fileName();
+    // A page's file and the list file belong to the page list: a plain file
+    // never replaces them.
+    if (archive.pages().fileNames().contains(name) || name == QLatin1String(ListFile::FileName)) {
+        ctx.interaction.showRefusal(msg(MessageId::AddFileIsPage).arg(name));
+        return;
+    }
+    const QFileInfo existing(work + u'/' + name);
+    if (existing.isFile() && !existing.isSymLink()) {
+        if (!ctx.interaction.askYesNo(msg(MessageId::ConfirmReplaceFile).arg(name)))
+            return;
+    } else {
+        // A folder or a link of that name stays; the file takes a free name.
+        while (taken(work, name))
+            name = ArchiveStorage::nextPageFileName(name);
+    }
+    ArchiveBudget budget;
+    budget.measure(work);
+    const auto size = std::uint64_t(info.size());
+    const ArchiveBudget::Verdict verdict =
+        budget.check(1, size, size, std::uint64_t(name.toUtf8().size()));
+    if (verdict != ArchiveBudget::Verdict::Fits) {
+        ctx.interaction.showMessage(ArchiveBudget::refusal(verdict, source));
+        return;
+    }
+    PageCopier copier(work);
+    TakenFile file{source, work + u'/' + name, {}, {}};
+    if (!QDir().mkpath(work) || !copier.copyFile(source, file.copy, &file.sourceHash)) {
+        ctx.interaction.showError(copier.message().isEmpty()
+                                      ? cannotCreateFailure(QDir::toNativeSeparators(work)).text
+                                      : copier.message());
+        return;
+    }
+    file.copyHash = file.sourceHash;
+    if (ctx.session.settings().deleteOriginals)
+        ctx.archive.deleteAfterWriteBack({file}, {});
+    ctx.archive.setChanged(true);
+}
 
-void addDroppedFiles(CommandContext &, const QStringList &) {}
+void addFolder(CommandContext &ctx)
+{
+    if (!needsOpenArchive(ctx, MessageId::AddFolderNeedsArchive) ||
+        !confirmOpenArchiveTarget(ctx, MessageId::FolderGoesToOpenArchive))
+        return;
+    OpenArchive &archive = ctx.archive;
+    const QString chosen =
+        ctx.interaction.askFolder(QString(), QFileInfo(archive.zipPath()).absolutePath());
+    if (chosen.isEmpty())
+        return;
+    const QString folder = QDir::cleanPath(chosen);
+    const QString name = QFileInfo(folder).fileName();
+    if (name.isEmpty()) {
+        ctx.interaction.showRefusal(msg(MessageId::AddFolderWithoutName));
+        return;
+    }
+    const QString work = archive.workFolder();
+    if (!PageSearch::protectedFolderOf(folder, PageSearch::protectedFolders(archive.folders()))
+             .isEmpty()) {
+        ctx.interaction.showRefusal(protectedFolderRefusal(folder));
+        return;
+    }
+    // Never merged into a folder already there: Travel_1, Travel_2, ...
+    QString targetName = name;
+    for (int n = 1; taken(work, targetName); ++n)
+        targetName = name + u'_' + QString::number(n);
+
+    // The files directly inside, as the file system lists them; the originals stay.
+    QFileInfoList files;
+    std::uint64_t bytes = 0;
+    std::uint64_t largest = 0;
+    std::uint64_t nameBytes = 0;
+    QString largestPath;
+    for (const QFileInfo &entry :
+         QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted)) {
+        if (!entry.isFile())
+            continue;
+        files << entry;
+        const auto size = std::uint64_t(entry.size());
+        bytes += size;
+        nameBytes += std::uint64_t((targetName + u'/' + entry.fileName()).toUtf8().size());
+        if (size >= largest) {
+            largest = size;
+            largestPath = entry.filePath();
+        }
+    }
+    ArchiveBudget budget;
+    budget.measure(work);
+    const ArchiveBudget::Verdict verdict =
+        budget.check(std::uint64_t(files.size()), bytes, largest, nameBytes);
+    if (verdict != ArchiveBudget::Verdict::Fits) {
+        ctx.interaction.showMessage(ArchiveBudget::refusal(
+            verdict, verdict == ArchiveBudget::Verdict::FileTooBig ? largestPath : folder));
+        return;
+    }
+
+    const QString target = work + u'/' + targetName;
+    if (!QDir().mkpath(target)) {
+        ctx.interaction.showError(cannotCreateFailure(QDir::toNativeSeparators(target)).text);
+        return;
+    }
+    archive.setChanged(true);
+    PageCopier copier(target);
+    for (const QFileInfo &file : std::as_const(files)) {
+        if (!copier.copyFile(file.filePath(), target + u'/' + file.fileName(), nullptr)) {
+            ctx.interaction.showError(copier.message());
+            return;
+        }
+    }
+}
+
+void addDroppedFiles(CommandContext &ctx, const QStringList &paths)
+{
+    if (!needsOpenArchive(ctx, MessageId::AddPagesNeedsArchive))
+        return;
+    if (!paths.isEmpty())
+        takeInPages(ctx, paths);
+}
 
 } // namespace Commands

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class OpenArchive;
 class PageView;
 class Session;
@@ -64,4 +66,8 @@ struct CommandContext {
     OpenArchive &archive; // the session's
     UserInteraction &interaction;
     PageView &view;
+    // The folder of the program's executable: the manual it ships is found
+    // from there. Empty when unknown (then only a help file in the program
+    // folder is found).
+    QString executableFolder = {};
 };

@@ -19,6 +19,7 @@ struct CreateArchiveValues {
     QStringList pageFiles;           // the chosen page files, in the order chosen
     bool searchSubfolders = false;   // searching a folder takes its sub-folders too
     QStringList sectionArchiveNames; // the archives already in the target section
+    QStringList protectedFolders;    // the program's own folders, which searching skips
 };
 
 // What the attach dialog shows and gives back.

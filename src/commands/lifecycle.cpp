@@ -4,6 +4,7 @@
 #include "catalogue/programpaths.h"
 #include "catalogue/session.h"
 #include "catalogue/settingsfile.h"
+#include "commands/recovery.h"
 #include "commands/userinteraction.h"
 #include "lang/messages.h"
 #include "storage/archivestorage.h"
@@ -43,24 +44,6 @@ void readSettingsFile(CommandContext &ctx)
             msg(MessageId::MissingArchivesHead) + kCrLf + kCrLf + missing + kCrLf +
             msg(MessageId::MissingArchivesReason) + kCrLf + msg(MessageId::MissingArchivesAdvice));
     }
-}
-
-// A working folder found at start-up holds changes that were never written
-// back: the program was killed, or it could not set them aside at its end.
-// Opening an archive empties that folder, so the leftover is moved aside first.
-void keepLeftoverWorkFolder(CommandContext &ctx)
-{
-    const WorkFolders &folders = ctx.archive.folders();
-    QDir work(folders.archive);
-    if (!work.exists())
-        return;
-    if (work.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
-        work.removeRecursively();
-        return;
-    }
-    const QString kept = moveToRecovered(folders.archive, folders.base());
-    ctx.interaction.showMessage(msg(MessageId::RecoveredAtStart) + kCrLf +
-                                QDir::toNativeSeparators(kept));
 }
 
 void writeBackAtClose(CommandContext &ctx)
@@ -138,9 +121,11 @@ void startUp(CommandContext &ctx, const ProgramPaths &paths)
     session.requestWindowGeometry(start);
 
     readSettingsFile(ctx);
+    // The box takes effect at once, for the page on screen too.
+    ctx.view.setOffline(settings.offline);
 
     session.setOpenNode(-1);
-    keepLeftoverWorkFolder(ctx);
+    recoverLeftoverWork(ctx);
     session.setStatusText(msg(MessageId::StatusOpenArchive) + msg(MessageId::StatusNoArchive));
 }
 

@@ -9,8 +9,8 @@ namespace Commands {
 
 // Everything up to showing the window: the no-archive state, English, the
 // settings file read (which may switch the language, place the window and
-// report archives missing on disk), a working copy left by a killed run set
-// aside, and the status text.
+// report archives missing on disk), a working copy left by a killed run
+// written back or set aside, and the status text.
 void startUp(CommandContext &ctx, const ProgramPaths &paths);
 
 // When the window closes: a changed archive is written back (or, when that

@@ -9,6 +9,7 @@
 #include "commands/pagecommands.h"
 #include "commands/searchcommands.h"
 #include "commands/sectioncommands.h"
+#include "storage/openarchive.h"
 
 namespace {
 
@@ -108,5 +109,13 @@ bool runCommand(Command command, CommandContext &ctx)
         return false;
     if (CommandFunction function = functionOf(command))
         function(ctx);
+    keepListFileCurrent(ctx);
     return true;
+}
+
+void keepListFileCurrent(CommandContext &ctx)
+{
+    // Only a copy for after a crash: the write-back writes the list again.
+    if (!ctx.archive.saveListFile())
+        qWarning("the page list could not be kept in the working copy");
 }

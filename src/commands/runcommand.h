@@ -4,3 +4,7 @@
 
 // Runs the command when it is available now; false when it was not.
 bool runCommand(Command command, CommandContext &ctx);
+
+// A command that changed the pages of the open archive leaves their list in
+// the working copy too, so that a working copy left by a crash shows them.
+void keepListFileCurrent(CommandContext &ctx);

@@ -15,9 +15,10 @@ void searchAllArchives(CommandContext &ctx);
 // no longer in the archive leaves the archive open on its first page.
 void showFoundPage(CommandContext &ctx);
 
-// How a found page's archive is opened: as the catalogue opens it, a changed
-// archive written back first. False, having told the user why, when it could
-// not be; nothing is lost then.
+// How a found page's archive is opened: as the catalogue tree opens it, a
+// changed archive written back first (or its ways out offered). An archive
+// already open stays as it is. False when it could not be opened or the user
+// cancelled; nothing is lost then.
 bool openArchiveOfFoundPage(CommandContext &ctx, const QString &zipPath);
 
 } // namespace Commands

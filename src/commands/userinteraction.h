@@ -22,6 +22,9 @@ public:
     virtual void showRefusal(const QString &text) = 0;
     // A warning with Yes and No; true only when the user chose Yes.
     virtual bool askYesNo(const QString &text) = 0;
+    // A warning with a button for each choice and Cancel: the index of the
+    // choice made, or -1 for Cancel or a box closed without a choice.
+    virtual int askChoice(const QString &text, const QStringList &choices) = 0;
 
     // The name input: a dialog titled caption with the label prompt and the
     // field filled with initial. The name typed, or empty when cancelled (OK
@@ -48,6 +51,10 @@ public:
     // Opens a file or a web address with the desktop's default program, without
     // waiting for it; false when the desktop could not.
     virtual bool openWithDesktop(const QString &fileOrAddress) = 0;
+
+    // The about box, until the user closes it. It is one box for the whole
+    // session, made the first time and shown again afterwards.
+    virtual void showAbout() = 0;
 
     // Long work: started on a worker thread; the user sees its progress and the
     // busy pointer and cannot give commands until it is done.

@@ -2,6 +2,7 @@
 
 #include "dialogs/appicon.h"
 #include "dialogs/linklabel.h"
+#include "version.h"
 
 #include <QDesktopServices>
 #include <QGridLayout>
@@ -12,10 +13,6 @@
 #include <QWindow>
 
 namespace {
-
-// No version header yet: the version the project is built as (CMake's
-// project version), written out once here.
-const QString kProgramTitle = QStringLiteral("Tomekeeper v3.0");
 
 QFont pixelFont(const QFont &base, int pixels, bool bold = false)
 {
@@ -87,7 +84,7 @@ AboutDialog::AboutDialog(QWidget *owner)
     picture->setPixmap(
         builtInApplicationIcon().pixmap(QSize(48, 48), picture->devicePixelRatioF()));
 
-    auto *title = plainLabel(kProgramTitle, frame);
+    auto *title = plainLabel(QString::fromLatin1(kProgramTitle), frame);
     title->setObjectName(QStringLiteral("programTitle"));
     title->setFont(pixelFont(font(), 13, true));
     QPalette navy = title->palette();

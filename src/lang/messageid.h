@@ -146,6 +146,32 @@ enum class MessageId {
     CatalogueTreeName,
     PageListName,
     PageViewName,
+    // The find bar over the page: its result and its buttons' hints.
+    FindNotFound,
+    FindMatches, // %1: the match shown, %2: how many there are
+    FindPreviousHint,
+    FindNextHint,
+    FindCloseHint,
+    // A write-back that failed: the ways out; work left by a crash.
+    WriteBackWaysOut,
+    WayOutTryAgain,
+    WayOutSaveElsewhere,
+    WayOutSetAside,
+    RecoverLeftoverQuestion, // %1: section\archive, %2: its zip, %3: the folder for No
+    // Adding pages, files and folders, and creating an archive.
+    AddRefusedProgramFolder,
+    AddRefusedCannotRename,
+    AddRefusedFileTooBig,
+    AddRefusedTooManyFiles,
+    AddRefusedArchiveTooBig,
+    ConfirmReplaceFile, // %1: the file's name
+    AddFileIsPage,      // %1: the file's name
+    AddFolderWithoutName,
+    ProgressAddingPages,
+    CreateFolderMissing, // %1: the folder
+    CreateFolderNotMade,
+    CreateFolderNotWritable,
+    CreateZipNameSlash,
     // The search across all archives.
     SearchFieldName,
     SearchIndexingStatus,
@@ -155,4 +181,4 @@ enum class MessageId {
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = 144;
+inline constexpr int MessageIdCount = int(MessageId::SearchIndexFailed) + 1;

@@ -467,23 +467,35 @@ QString ArchiveStorage::freePageFileName(const QString &name) const
             return n;
     }
     do {
-        const QString ext = extensionOf(n);
-        if (!ext.isEmpty()) {
-            const qsizetype at = n.indexOf(ext);
-            if (at > 0)
-                n.truncate(at);
-        }
-        const QChar last = n.isEmpty() ? QChar() : n.back();
-        if (last >= u'0' && last <= u'9') {
-            // Only the last digit counts up: news_9 becomes news_10, news_19 news_110.
-            const int digit = last.unicode() - u'0';
-            n.chop(1);
-            n += QString::number(digit + 1) + ext;
-        } else {
-            n += QStringLiteral("_1") + ext;
-        }
+        n = nextPageFileName(n);
     } while (taken(n));
     return n;
+}
+
+QString ArchiveStorage::storablePageFileName(const QString &name)
+{
+    QString n = name;
+    std::replace_if(n.begin(), n.end(), isUnstorableInList, u'-');
+    return n;
+}
+
+QString ArchiveStorage::nextPageFileName(const QString &name)
+{
+    QString n = name;
+    const QString ext = extensionOf(n);
+    if (!ext.isEmpty()) {
+        const qsizetype at = n.indexOf(ext);
+        if (at > 0)
+            n.truncate(at);
+    }
+    const QChar last = n.isEmpty() ? QChar() : n.back();
+    if (last >= u'0' && last <= u'9') {
+        // Only the last digit counts up: news_9 becomes news_10, news_19 news_110.
+        const int digit = last.unicode() - u'0';
+        n.chop(1);
+        return n + QString::number(digit + 1) + ext;
+    }
+    return n + QStringLiteral("_1") + ext;
 }
 
 QString ArchiveStorage::pageBaseName(const QString &fileName)

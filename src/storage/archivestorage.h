@@ -68,6 +68,10 @@ public:
     // report3.htm. "=" (the list file's separator), line breaks and other
     // control characters become "-".
     QString freePageFileName(const QString &name) const;
+    // name with "=", line breaks and other control characters made "-".
+    static QString storablePageFileName(const QString &name);
+    // The next name of that sequence, whether taken or not.
+    static QString nextPageFileName(const QString &name);
 
     // The base name of a page file: its name up to the first occurrence of its
     // extension (from the last dot); the whole name when it has no extension.

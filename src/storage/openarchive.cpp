@@ -6,10 +6,40 @@
 #include "storage/longwork.h"
 #include "zip/ziparchiver.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
+
+QByteArray hashOfFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash sum(QCryptographicHash::Sha256);
+    if (!sum.addData(&file))
+        return {};
+    return sum.result();
+}
+
+// Runs once the zip holding the copies was written and synced.
+void deleteSafeOriginals(const QString &workFolder, const QList<TakenFile> &files,
+                         const QStringList &folders)
+{
+    const QString inside = workFolder + u'/';
+    for (const TakenFile &file : files) {
+        const QFileInfo copy(file.copy);
+        if (!file.copy.startsWith(inside) || !copy.isFile() || copy.isSymLink())
+            continue;
+        if (hashOfFile(file.copy) != file.copyHash || hashOfFile(file.source) != file.sourceHash)
+            continue;
+        QFile::remove(file.source);
+    }
+    for (const QString &folder : folders)
+        QDir().rmdir(folder); // stays when anything is left in it
+}
 
 bool isFolder(const QString &path)
 {
@@ -36,9 +66,19 @@ OpenArchive::OpenStatus OpenArchive::open(const QString &zipPath, LongWork &work
 {
     if (m_changed)
         return OpenStatus::Refused;
+    forgetOriginals();
     m_pages.clear();
     m_zipPath.clear();
     m_failure = {};
+    // The record goes first: a folder half emptied or half unpacked must never
+    // pass for the archive's working copy after a crash.
+    m_record = {};
+    if (!WorkRecord::remove(m_folders.archive)) {
+        m_failure = {StorageFailure::Box::Message,
+                     msg(MessageId::CannotDeleteFile) +
+                         QDir::toNativeSeparators(WorkRecord::pathFor(m_folders.archive))};
+        return OpenStatus::Failed;
+    }
 
     // Filled on the worker thread from copies only; read once the work is done.
     struct Unpacked {
@@ -72,7 +112,15 @@ OpenArchive::OpenStatus OpenArchive::open(const QString &zipPath, LongWork &work
             unpacked.status = OpenStatus::ListFileMissing;
             return;
         }
-        ListFile::parse(list, unpacked.titles, unpacked.fileNames);
+        const ListFileRead read = ListFile::parseChecked(list, unpacked.titles, unpacked.fileNames);
+        if (read.status == ListFileRead::Status::Damaged) {
+            // A list cut short would lose the other titles at the next write-back.
+            unpacked.failure = {StorageFailure::Box::Message, msg(MessageId::ArchiveDamaged)};
+            unpacked.titles.clear();
+            unpacked.fileNames.clear();
+            removeAny(storage, folder);
+            return;
+        }
         unpacked.status = OpenStatus::Opened;
     });
 
@@ -82,7 +130,50 @@ OpenArchive::OpenStatus OpenArchive::open(const QString &zipPath, LongWork &work
     }
     m_zipPath = zipPath;
     m_pages.reset(unpacked.titles, unpacked.fileNames);
+    m_record = {zipPath, {}, {}};
+    if (!writeRecord())
+        qWarning("the record of the working folder could not be written");
     return unpacked.status;
+}
+
+void OpenArchive::setCatalogueEntry(const QString &section, const QString &archive)
+{
+    if (!isOpen())
+        return;
+    m_record.section = section;
+    m_record.archive = archive;
+    if (!writeRecord())
+        qWarning("the record of the working folder could not be written");
+}
+
+bool OpenArchive::writeRecord()
+{
+    return m_record.write(m_folders.archive);
+}
+
+bool OpenArchive::adoptLeftover(const WorkRecord &record)
+{
+    if (isOpen() || m_changed || !isFolder(m_folders.archive))
+        return false;
+    QStringList titles;
+    QStringList fileNames;
+    QByteArray list;
+    if (readWholeFile(ListFile::path(m_folders.archive), list) &&
+        ListFile::parseChecked(list, titles, fileNames).status == ListFileRead::Status::Damaged)
+        return false;
+    m_failure = {};
+    m_zipPath = record.zipPath;
+    m_record = record;
+    m_pages.reset(titles, fileNames);
+    m_changed = true;
+    return true;
+}
+
+bool OpenArchive::saveListFile()
+{
+    if (!isOpen() || !m_changed || !isFolder(m_folders.archive))
+        return true;
+    return writeListFile(m_folders.archive, m_pages);
 }
 
 bool OpenArchive::startNew(const QString &zipPath)
@@ -90,6 +181,14 @@ bool OpenArchive::startNew(const QString &zipPath)
     if (m_changed)
         return false;
     m_failure = {};
+    forgetOriginals();
+    m_record = {};
+    if (!WorkRecord::remove(m_folders.archive)) {
+        m_failure = {StorageFailure::Box::Message,
+                     msg(MessageId::CannotDeleteFile) +
+                         QDir::toNativeSeparators(WorkRecord::pathFor(m_folders.archive))};
+        return false;
+    }
     ZipArchiver zip;
     ArchiveStorage storage(zip, m_folders);
     if (!removeAny(storage, m_folders.archive)) {
@@ -103,27 +202,51 @@ bool OpenArchive::startNew(const QString &zipPath)
     m_pages.clear();
     m_zipPath = zipPath;
     m_changed = true;
+    m_record = {zipPath, {}, {}};
+    if (!writeRecord())
+        qWarning("the record of the working folder could not be written");
     return true;
 }
 
 bool OpenArchive::writeBack(LongWork &work)
 {
     m_failure = {};
-    const QString folder = m_folders.archive;
-    if (!isFolder(folder)) {
+    if (!isFolder(m_folders.archive)) {
         m_changed = false;
         return true;
     }
+    if (!writeTo(m_zipPath, work))
+        return false;
+    m_changed = false;
+    if (m_writtenBack)
+        m_writtenBack(m_zipPath);
+    return true;
+}
+
+bool OpenArchive::writeCopy(const QString &zipPath, LongWork &work)
+{
+    m_failure = {};
+    if (!isFolder(m_folders.archive)) {
+        m_failure = cannotCreateFailure(QDir::toNativeSeparators(zipPath));
+        return false;
+    }
+    return writeTo(zipPath, work);
+}
+
+bool OpenArchive::writeTo(const QString &zipPath, LongWork &work)
+{
     struct Written {
         bool ok = false;
         StorageFailure failure;
     } written;
     const WorkFolders folders = m_folders;
-    const QString zipPath = m_zipPath;
     const QStringList titles = m_pages.titles();
     const QStringList fileNames = m_pages.fileNames();
-    work.run(msg(MessageId::ProgressWritingBack), [&written, folders, zipPath, titles,
-                                                   fileNames](WorkProgress &progress) {
+    const QList<TakenFile> originals = m_originals;
+    const QStringList originalFolders = m_originalFolders;
+    work.run(msg(MessageId::ProgressWritingBack), [&written, folders, zipPath, titles, fileNames,
+                                                   originals,
+                                                   originalFolders](WorkProgress &progress) {
         ZipArchiver zip;
         ArchiveStorage storage(zip, folders);
         QStringList files;
@@ -135,18 +258,18 @@ bool OpenArchive::writeBack(LongWork &work)
         };
         written.ok = storage.writeZip(folders.archive, zipPath, titles, fileNames);
         written.failure = storage.lastFailure();
+        if (written.ok)
+            deleteSafeOriginals(folders.archive, originals, originalFolders);
     });
     if (!written.ok) {
         m_failure = written.failure;
         if (!m_failure.failed())
             m_failure = {StorageFailure::Box::Message, msg(MessageId::SaveFailedHead) +
                                                            QStringLiteral("\r\n") +
-                                                           QDir::toNativeSeparators(m_zipPath)};
+                                                           QDir::toNativeSeparators(zipPath)};
         return false;
     }
-    m_changed = false;
-    if (m_writtenBack)
-        m_writtenBack(m_zipPath);
+    forgetOriginals();
     return true;
 }
 
@@ -155,8 +278,17 @@ bool OpenArchive::close()
     if (m_changed)
         return false;
     m_failure = {};
+    forgetOriginals();
     m_pages.clear();
     m_zipPath.clear();
+    m_record = {};
+    // The record first: what a failed removal leaves is no working copy.
+    if (!WorkRecord::remove(m_folders.archive)) {
+        m_failure = {StorageFailure::Box::Message,
+                     msg(MessageId::CannotDeleteFile) +
+                         QDir::toNativeSeparators(WorkRecord::pathFor(m_folders.archive))};
+        return false;
+    }
     ZipArchiver zip;
     ArchiveStorage storage(zip, m_folders);
     if (!removeAny(storage, m_folders.archive)) {
@@ -168,10 +300,27 @@ bool OpenArchive::close()
 
 QString OpenArchive::setAside()
 {
+    forgetOriginals();
     m_pages.clear();
     m_zipPath.clear();
     m_changed = false;
+    m_record = {};
+    // Set aside, the copy belongs to no archive: nothing writes it back by itself.
+    if (!WorkRecord::remove(m_folders.archive))
+        qWarning("the record of the working folder could not be removed");
     if (!isFolder(m_folders.archive))
         return {};
     return moveToRecovered(m_folders.archive, m_folders.base());
+}
+
+void OpenArchive::deleteAfterWriteBack(const QList<TakenFile> &files, const QStringList &folders)
+{
+    m_originals += files;
+    m_originalFolders += folders;
+}
+
+void OpenArchive::forgetOriginals()
+{
+    m_originals.clear();
+    m_originalFolders.clear();
 }

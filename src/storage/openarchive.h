@@ -1,8 +1,10 @@
 #pragma once
 
+#include "storage/pagecopy.h"
 #include "storage/pagelistmodel.h"
 #include "storage/storagefailure.h"
 #include "storage/workfolders.h"
+#include "storage/workrecord.h"
 
 #include <QItemSelectionModel>
 #include <functional>
@@ -20,7 +22,8 @@ public:
     enum class OpenStatus {
         Opened,          // unpacked; its pages come from its list file
         ListFileMissing, // unpacked, but without a list file: open with no pages
-        Failed,          // not unpacked: nothing is open and the working folder is gone
+        Failed,          // not unpacked, or its list file is damaged: nothing is open and
+                         // the working folder is gone
         Refused,         // the working copy holds changes not written back: nothing changed
     };
 
@@ -44,7 +47,20 @@ public:
 
     // Empties the working folder, unpacks zipPath into it and reads its page
     // list, as long work. A damaged zip leaves nothing open and no working folder.
+    // Once the working copy is complete, a record beside it says which zip it
+    // belongs to (see WorkRecord).
     OpenStatus open(const QString &zipPath, LongWork &work);
+    // Names the archive's catalogue entry in the record beside the working folder.
+    void setCatalogueEntry(const QString &section, const QString &archive);
+    // Takes over a working copy left by a program that did not end normally,
+    // as a changed archive of the record's zip, its pages read from the copy's
+    // own list file. False (nothing taken over) while an archive is open, when
+    // there is no working folder, or when its list file is damaged.
+    bool adoptLeftover(const WorkRecord &record);
+    // Writes the page list file into the working copy of a changed archive, so
+    // that a working copy left by a crash holds the titles of its pages. False
+    // when it could not be written; the write-back writes it again anyway.
+    bool saveListFile();
     // Starts an archive that exists only as its working copy until it is first
     // written back to zipPath (a new or attached archive): the working folder
     // is emptied, the page list cleared and the archive marked changed. False
@@ -63,6 +79,10 @@ public:
     {
         m_writtenBack = std::move(hook);
     }
+    // Writes the working copy, with a page list file from the pages, into
+    // another zip, replacing it only by a complete new one. The archive stays
+    // as it is, changed or not.
+    bool writeCopy(const QString &zipPath, LongWork &work);
 
     // Forgets the archive and removes its working folder. Refused (false,
     // nothing touched) while the working copy holds changes; false with a
@@ -74,12 +94,29 @@ public:
     // string when there was no working folder.
     QString setAside();
 
+    // Sources taken in with "delete originals" on. Each is deleted only once
+    // a write-back put a copy of it, byte for byte as it was taken, into the
+    // zip (the copy must still be in the working copy, unchanged, and the
+    // source unchanged too); the folders go when that left them empty.
+    // Forgotten, with the sources left alone, when the archive is closed,
+    // set aside or replaced.
+    void deleteAfterWriteBack(const QList<TakenFile> &files, const QStringList &folders);
+    int originalsWaiting() const { return int(m_originals.size()); }
+
 private:
+    void forgetOriginals();
+
     const WorkFolders m_folders;
     PageListModel m_pages;
     QItemSelectionModel m_pageSelection;
+    bool writeTo(const QString &zipPath, LongWork &work);
+    bool writeRecord();
+
     QString m_zipPath;
+    WorkRecord m_record;
     bool m_changed = false;
     StorageFailure m_failure;
     std::function<void(const QString &)> m_writtenBack;
+    QList<TakenFile> m_originals;
+    QStringList m_originalFolders;
 };

@@ -21,3 +21,9 @@ inline StorageFailure cannotCreateFailure(const QString &path)
 {
     return {StorageFailure::Box::Error, QStringLiteral("Cannot create file %1").arg(path)};
 }
+
+// The platform's words for a file that could not be opened for reading.
+inline QString cannotOpenText(const QString &path)
+{
+    return QStringLiteral("Cannot open file %1").arg(path);
+}

@@ -20,14 +20,29 @@ WorkFolders WorkFolders::under(const QString &base)
     return {base + QStringLiteral("/TEMP_ARCH"), base + QStringLiteral("/TEMP_ARCH2")};
 }
 
-QString moveToRecovered(const QString &folder, const QString &base)
+namespace {
+
+bool taken(const QString &path)
+{
+    return QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+}
+
+} // namespace
+
+QString freeRecoveredFolder(const QString &base)
 {
     const QString stem = base + QStringLiteral("/recovered-") +
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString target = stem;
-    for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
+    for (int n = 2; taken(target); ++n)
         target = stem + u'-' + QString::number(n);
-    if (!QDir().mkpath(base) || !QDir().rename(folder, target))
-        return folder;
     return target;
+}
+
+QString moveToRecovered(const QString &folder, const QString &base, const QString &target)
+{
+    const QString to = target.isEmpty() || taken(target) ? freeRecoveredFolder(base) : target;
+    if (!QDir().mkpath(base) || !QDir().rename(folder, to))
+        return folder;
+    return to;
 }

@@ -3,8 +3,10 @@
 #include "app/widgetinteraction.h"
 #include "browse/web/webpageview.h"
 #include "catalogue/session.h"
+#include "dialogs/aboutdialog.h"
 #include "dialogs/folderpicker.h"
 #include "dialogs/settingsdialog.h"
+#include "lang/messages.h"
 #include "recordingpageview.h"
 #include "scriptedinteraction.h"
 #include "testfiles.h"
@@ -12,7 +14,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -21,8 +25,10 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeView>
@@ -55,6 +61,15 @@ QString iniValue(const QByteArray &ini, const char *key)
 }
 
 } // namespace
+
+// Stands in for the desktop: records what it is asked to open.
+class DesktopRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl &url) { opened << url; }
+};
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -460,26 +475,131 @@ private Q_SLOTS:
     // page list shows the focused page.
     void viewsGiveTheirCommands()
     {
+        QTemporaryDir pages;
+        TestFiles::write(pages.filePath("news.htm"), "<html>news</html>");
+        TestFiles::write(pages.filePath("map.htm"), "<html>map</html>");
+        TestFiles::write(pages.filePath("listfile.txt"),
+                         "[This is list files by Tomekeeper]\r\n"
+                         "News=news.htm\r\nMap=map.htm\r\n[end]\r\n");
+        const QString zip = m_dir->filePath("novels.zip");
+        QCOMPARE(TestFiles::run("zip", {"-q", zip, "news.htm", "map.htm", "listfile.txt"}, nullptr,
+                                pages.path()),
+                 0);
         auto window = makeWindow("[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\n"
-                                 "Section=Books\r\nNovels=/nowhere/novels.zip\r\n");
+                                 "Section=Books\r\nNovels=" +
+                                 zip.toUtf8() + "\r\n");
         Session &s = window->session();
-        s.pages().append("News", "news.htm");
-        s.setPageControlsEnabled(true);
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QSignalSpy given(&window->actions(), &Actions::triggered);
         FIND(tree, QTreeView, *window, "catalogueTree");
         FIND(list, QListView, *window, "pageList");
+        QVERIFY(!list->isEnabled());
         const QRect node = tree->visualRect(tree->model()->index(0, 0, tree->model()->index(0, 0)));
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, node.center());
         QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, node.center());
         QCOMPARE(given.size(), 1);
         QCOMPARE(given.takeFirst().first().value<Command>(), Command::OpenSelectedArchive);
-        QCOMPARE(s.catalogueSelection().currentIndex().data().toString(), QString("Novels"));
-        const QRect page = list->visualRect(list->model()->index(0, 0));
+        QCOMPARE(s.openNode(), 1);
+        const QString work = s.archive().workFolder();
+        QCOMPARE(m_view->calls.last(), "navigate " + work + "/news.htm");
+        QVERIFY(list->isEnabled());
+        FIND(status, QStatusBar, *window, "statusBar");
+        QCOMPARE(status->findChild<QLabel *>()->text(), QString("Open Archive: Books\\Novels"));
+        QVERIFY(window->actions().action(Command::NextPage)->isEnabled());
+        QVERIFY(!window->actions().action(Command::FirstPage)->isEnabled());
+
+        const QRect page = list->visualRect(list->model()->index(1, 0));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, page.center());
         QCOMPARE(given.size(), 1);
         QCOMPARE(given.takeFirst().first().value<Command>(), Command::ShowFocusedPage);
-        QCOMPARE(s.pageSelection().currentIndex().row(), 0);
+        QCOMPARE(s.pageSelection().currentIndex().row(), 1);
+        QCOMPARE(m_view->calls.last(), "navigate " + work + "/map.htm");
+        QVERIFY(window->actions().action(Command::FirstPage)->isEnabled());
+        QVERIFY(!window->actions().action(Command::NextPage)->isEnabled());
+    }
+
+    // The catalogue commands from the controls a user reaches them by: the
+    // tree's tool buttons, its pop-up menu and the main menu; the tree shows
+    // each change, the selection and the open archive's picture included.
+    void catalogueCommandsFromTheWindow()
+    {
+        ScriptedInteraction ui;
+        auto window = makeWindow("[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\n"
+                                 "Section=Books\r\nNovels=/nowhere/novels.zip\r\n"
+                                 "Poems=/nowhere/poems.zip\r\n",
+                                 &ui);
+        Session &s = window->session();
+        CatalogueModel &catalogue = s.catalogue();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        FIND(tree, QTreeView, *window, "catalogueTree");
+        FIND(popup, QMenu, *window, "cataloguePopupMenu");
+        FIND(create, QToolButton, *window, "createSectionButton");
+        FIND(move, QToolButton, *window, "moveArchiveToSectionButton");
+        FIND(remove, QToolButton, *window, "removeArchiveButton");
+        auto popupItem = [&](const char *name) {
+            for (QAction *action : popup->actions()) {
+                if (action->objectName() == QLatin1String(name))
+                    return action;
+            }
+            return static_cast<QAction *>(nullptr);
+        };
+        auto shownName = [&] { return tree->currentIndex().data().toString(); };
+
+        ui.expectName("Entering the name of the section",
+                      "Input name of the section:", "New Section", "News");
+        QTest::mouseClick(create, Qt::LeftButton);
+        QVERIFY(ui.verify());
+        QCOMPARE(tree->model()->rowCount(), 2);
+        QCOMPARE(shownName(), QString("News"));
+        QVERIFY(tree->selectionModel()->isSelected(tree->currentIndex()));
+
+        ui.expectName("Rename section or archive", "Pleas, input new Name:", "News", "Daily");
+        QVERIFY(popupItem("renameNodeAction"));
+        popupItem("renameNodeAction")->trigger();
+        QVERIFY(ui.verify());
+        QCOMPARE(shownName(), QString("Daily"));
+
+        // Poems is open; it moves to Daily's first place and keeps its picture.
+        s.setOpenNode(2);
+        catalogue.setPicture(2, CatalogueNode::OpenArchivePicture);
+        QTest::mouseClick(move, Qt::LeftButton);
+        QVERIFY(ui.verify());
+        QCOMPARE(catalogue.nodeNames(), QStringList({"Books", "Novels", "Daily", "Poems"}));
+        const QModelIndex moved = tree->model()->index(0, 0, tree->model()->index(1, 0));
+        QCOMPARE(moved.data().toString(), QString("Poems"));
+        QVERIFY(tree->isExpanded(moved.parent()));
+        QCOMPARE(moved.data(CatalogueModel::PictureRole).toInt(),
+                 int(CatalogueNode::OpenArchivePicture));
+        QCOMPARE(s.openNode(), 3);
+        QCOMPARE(window->statusText(), QString("Open Archive: Daily\\Poems"));
+
+        // Novels leaves the catalogue; the open archive's index follows.
+        s.selectNode(1);
+        ui.expectYesNo("You really want to delete archive:\r\n\"Novels\"?", true);
+        QTest::mouseClick(remove, Qt::LeftButton);
+        QVERIFY(ui.verify());
+        QCOMPARE(catalogue.nodeNames(), QStringList({"Books", "Daily", "Poems"}));
+        QCOMPARE(s.openNode(), 2);
+
+        // Books is empty now; it goes from the pop-up menu, Daily's index follows.
+        s.selectNode(0);
+        ui.expectYesNo("You really want to delete section \"Books\"?", true);
+        QVERIFY(popupItem("deleteSectionPopupAction"));
+        popupItem("deleteSectionPopupAction")->trigger();
+        QVERIFY(ui.verify());
+        QCOMPARE(catalogue.nodeNames(), QStringList({"Daily", "Poems"}));
+        QCOMPARE(s.openNode(), 1);
+        QCOMPARE(tree->model()
+                     ->index(0, 0, tree->model()->index(0, 0))
+                     .data(CatalogueModel::PictureRole)
+                     .toInt(),
+                 int(CatalogueNode::OpenArchivePicture));
+
+        // The main menu's Path to Archive names the selected archive's zip.
+        s.selectNode(1);
+        ui.expectMessage("Path To Archive \"Daily\\Poems\":\r\n\r\n/nowhere/poems.zip");
+        window->actions().action(Command::ShowArchivePath)->trigger();
+        QVERIFY(ui.verify());
     }
 
     void localFilesMayBeDropped_data()
@@ -513,6 +633,42 @@ private Q_SLOTS:
         if (accepted)
             QCOMPARE(dropped.first().first().toStringList(),
                      QStringList({"/tmp/a.htm", "/tmp/b.htm"}));
+    }
+
+    // Files dropped from a file manager become pages of the open archive, in
+    // the order given; with none open, the user is told to open one.
+    void droppedFilesBecomePages()
+    {
+        ScriptedInteraction ui;
+        auto window = makeWindow({}, &ui);
+        TestFiles::write(m_dir->filePath("in/b.htm"), "b");
+        TestFiles::write(m_dir->filePath("in/a.htm"), "a");
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(m_dir->filePath("in/b.htm")),
+                      QUrl::fromLocalFile(m_dir->filePath("in/a.htm"))});
+        const auto drop = [&] {
+            QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton,
+                                  Qt::NoModifier);
+            QApplication::sendEvent(window.get(), &enter);
+            QDropEvent event(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton,
+                             Qt::NoModifier);
+            QApplication::sendEvent(window.get(), &event);
+        };
+        QSignalSpy dropped(window.get(), &MainWindow::filesDropped);
+        ui.expectRefusal(msg(MessageId::AddPagesNeedsArchive));
+        drop();
+        QCOMPARE(dropped.size(), 1);
+        QTRY_COMPARE(ui.log().size(), 1);
+
+        OpenArchive &archive = window->session().archive();
+        QVERIFY(QDir().mkpath(m_dir->filePath("arch")));
+        QVERIFY(archive.startNew(m_dir->filePath("arch/book.zip")));
+        drop();
+        QTRY_COMPARE(archive.pages().count(), 2);
+        QCOMPARE(archive.pages().fileNames(), (QStringList{"b.htm", "a.htm"}));
+        QVERIFY(ui.verify());
+        QVERIFY(window->close());
+        QCOMPARE(TestFiles::run("unzip", {"-tq", m_dir->filePath("arch/book.zip")}), 0);
     }
 
     void messageBoxes_data()
@@ -651,6 +807,84 @@ private Q_SLOTS:
                  QStringList({"Saving the archive...", "Tomekeeper v3.0", "busy", "still open"}));
         QVERIFY(!ui.isWorking());
         QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // The Info menu through the window: one about box, shown again each
+    // time; help without any help file names the absent one in the language
+    // active at that moment.
+    void infoMenu()
+    {
+        auto window = makeWindow();
+        FIND(about, QAction, *window, "aboutAction");
+        FIND(help, QAction, *window, "helpAction");
+        QList<QDialog *> boxes;
+        for (int i = 0; i < 2; ++i) {
+            m_modals.whenModal<QDialog>([&](QDialog *box) {
+                boxes << box;
+                QTest::keyClick(box, Qt::Key_Escape);
+            });
+            about->trigger();
+        }
+        QCOMPARE(boxes.size(), 2);
+        QVERIFY(qobject_cast<AboutDialog *>(boxes.first()));
+        QCOMPARE(boxes.first(), boxes.last());
+        QVERIFY(!boxes.first()->isVisible());
+
+        QStringList seen;
+        const auto answer = [&](QMessageBox *box) {
+            seen << box->text();
+            box->button(QMessageBox::Ok)->click();
+        };
+        m_modals.whenModal<QMessageBox>(answer);
+        help->trigger();
+        FIND(russianItem, QAction, *window, "russianAction");
+        russianItem->trigger();
+        m_modals.whenModal<QMessageBox>(answer);
+        help->trigger();
+        FIND(englishItem, QAction, *window, "englishAction");
+        englishItem->trigger();
+        QCOMPARE(seen, QStringList({"Regrettably, file of the reference HelpEng.chm is absent!",
+                                    "К сожалению, файл справки HelpRus.chm отсутствует!"}));
+    }
+
+    // Files go to the desktop as files, whatever their names hold; addresses
+    // as addresses. The about box's links go the same way and leave it open.
+    void desktopOpensFilesAndAddresses()
+    {
+        DesktopRecorder desktop;
+        for (const char *scheme : {"file", "https"})
+            QDesktopServices::setUrlHandler(scheme, &desktop, "open");
+        const auto restore = qScopeGuard([] {
+            for (const char *scheme : {"file", "https"})
+                QDesktopServices::unsetUrlHandler(scheme);
+        });
+        QWidget owner;
+        WidgetInteraction ui(&owner);
+        const QString present = m_dir->filePath("manual #1?%20.html");
+        QVERIFY(TestFiles::write(present, "help"));
+        const QString absent = m_dir->filePath("gone #2.chm");
+        QVERIFY(QDir::setCurrent(m_dir->path()));
+        QVERIFY(ui.openWithDesktop(present));
+        QVERIFY(ui.openWithDesktop(absent));
+        QVERIFY(ui.openWithDesktop("manual #1?%20.html"));
+        QVERIFY(ui.openWithDesktop("https://tomekeeper.org/download/"));
+        QCOMPARE(
+            desktop.opened,
+            QList<QUrl>({QUrl::fromLocalFile(present), QUrl::fromLocalFile(absent),
+                         QUrl::fromLocalFile(present), QUrl("https://tomekeeper.org/download/")}));
+
+        desktop.opened.clear();
+        bool stayedOpen = false;
+        m_modals.whenModal<AboutDialog>([&](AboutDialog *box) {
+            auto *link = box->findChild<QWidget *>("homeLink");
+            QVERIFY(link);
+            QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+            stayedOpen = box->isVisible();
+            box->accept();
+        });
+        ui.showAbout();
+        QVERIFY(stayedOpen);
+        QCOMPARE(desktop.opened, QList<QUrl>({AboutDialog::homePage()}));
     }
 
     // The program's own browser view, end to end.

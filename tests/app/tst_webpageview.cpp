@@ -4,12 +4,20 @@
 #include "lang/messages.h"
 #include "testfiles.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 #include <QWebEngineView>
 
@@ -32,6 +40,8 @@ class TestWebPageView : public QObject {
     }
 
 private Q_SLOTS:
+    void cleanup() { Messages::useEnglish(); }
+
     void localSchemes_data()
     {
         QTest::addColumn<QString>("url");
@@ -135,6 +145,172 @@ private Q_SLOTS:
         QCOMPARE(edit->placeholderText(), QString("Найти на открытой странице"));
         QTest::keyClick(edit, Qt::Key_Escape);
         QVERIFY(!view.findBar()->isVisible());
+    }
+
+    // Only a page counts as shown: not the blank view, not an empty one.
+    void hasPageOnlyForAPage()
+    {
+        QTemporaryDir dir;
+        const QString page = dir.filePath("page.htm");
+        QVERIFY(TestFiles::write(page, "<html><body>text</body></html>"));
+        WebPageView view;
+        view.show();
+        QVERIFY(!view.hasPage());
+        QVERIFY(load(view, page));
+        QVERIFY(view.hasPage());
+        QVERIFY(load(view, "about:blank"));
+        QVERIFY(!view.hasPage());
+        QVERIFY(load(view, page));
+        QVERIFY(load(view, QString()));
+        QVERIFY(!view.hasPage());
+    }
+
+    // The bar says which match is highlighted and how many there are, moves
+    // forward and back through them, and says so when there is none, in the
+    // active language.
+    void findWalksThroughTheMatches_data()
+    {
+        QTest::addColumn<bool>("russian");
+        QTest::addColumn<QString>("matches");
+        QTest::addColumn<QString>("notFound");
+        QTest::newRow("English") << false << "%1 of %2"
+                                 << "Not found";
+        QTest::newRow("Russian") << true << "%1 из %2"
+                                 << "Не найдено";
+    }
+    void findWalksThroughTheMatches()
+    {
+        QFETCH(bool, russian);
+        QFETCH(QString, matches);
+        QFETCH(QString, notFound);
+        QTemporaryDir dir;
+        const QString page = dir.filePath("page.htm");
+        QVERIFY(TestFiles::write(page, "<html><body><p>Яблоко apple</p><p>pear</p>"
+                                       "<p>apple</p><p>APPLE pie</p></body></html>"));
+        WebPageView view;
+        view.resize(600, 400);
+        view.show();
+        QVERIFY(load(view, page));
+        if (russian)
+            Messages::useRussian();
+        view.find();
+        FindBar *bar = view.findBar();
+        auto *edit = bar->findChild<QLineEdit *>("FindEdit");
+        auto *next = bar->findChild<QToolButton *>("FindNext");
+        auto *previous = bar->findChild<QToolButton *>("FindPrevious");
+        QVERIFY(edit && next && previous);
+        QVERIFY(edit->hasFocus());
+
+        QTest::keyClicks(edit, "apple");
+        QTRY_COMPARE_WITH_TIMEOUT(bar->resultText(), matches.arg(1).arg(3), 10000);
+        QVERIFY(!bar->isNotFound());
+        next->click();
+        QTRY_COMPARE_WITH_TIMEOUT(bar->resultText(), matches.arg(2).arg(3), 10000);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->resultText(), matches.arg(3).arg(3), 10000);
+        previous->click();
+        QTRY_COMPARE_WITH_TIMEOUT(bar->resultText(), matches.arg(2).arg(3), 10000);
+        QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->resultText(), matches.arg(1).arg(3), 10000);
+
+        edit->clear();
+        edit->insert("яблоко");
+        QTRY_COMPARE_WITH_TIMEOUT(bar->resultText(), matches.arg(1).arg(1), 10000);
+        QTest::keyClicks(edit, "x");
+        QTRY_COMPARE_WITH_TIMEOUT(bar->resultText(), notFound, 10000);
+        QVERIFY(bar->isNotFound());
+        QVERIFY(edit->palette().color(QPalette::Base) != bar->palette().color(QPalette::Base));
+
+        // An empty field is neither a match nor a miss.
+        edit->clear();
+        QTRY_COMPARE_WITH_TIMEOUT(bar->resultText(), QString(), 10000);
+        QVERIFY(!bar->isNotFound());
+
+        // Closed, it forgets the result; the blank view closes it too.
+        QTest::keyClicks(edit, "zzz");
+        QTRY_VERIFY_WITH_TIMEOUT(bar->isNotFound(), 10000);
+        QTest::keyClick(edit, Qt::Key_Escape);
+        QVERIFY(!bar->isVisible());
+        QVERIFY(!bar->isNotFound());
+        QVERIFY(bar->resultText().isEmpty());
+        view.find();
+        QVERIFY(bar->isVisible());
+        QVERIFY(load(view, "about:blank"));
+        QVERIFY(!bar->isVisible());
+    }
+
+    // The bar stays open from page to page and searches each new one.
+    void findFollowsTheNextPage()
+    {
+        QTemporaryDir dir;
+        const QString first = dir.filePath("first.htm");
+        const QString second = dir.filePath("second.htm");
+        QVERIFY(TestFiles::write(first, "<html><body>word</body></html>"));
+        QVERIFY(TestFiles::write(second, "<html><body>word, word</body></html>"));
+        WebPageView view;
+        view.resize(600, 400);
+        view.show();
+        QVERIFY(load(view, first));
+        view.find();
+        QTest::keyClicks(view.findBar()->findChild<QLineEdit *>("FindEdit"), "word");
+        QTRY_COMPARE_WITH_TIMEOUT(view.findBar()->resultText(), QString("1 of 1"), 10000);
+        QVERIFY(load(view, second));
+        QVERIFY(view.findBar()->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(view.findBar()->resultText(), QString("1 of 2"), 10000);
+    }
+
+    // The shown page goes onto a printer: here a PDF file, rendered off
+    // screen; the printer's resolution is held down to what the page needs.
+    void printRendersThePage()
+    {
+        QTemporaryDir dir;
+        const QString page = dir.filePath("page.htm");
+        QVERIFY(TestFiles::write(page, "<html><body><h1>Printed page</h1></body></html>"));
+        WebPageView view;
+        view.resize(600, 400);
+        view.show();
+        QVERIFY(load(view, page));
+
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath("out.pdf"));
+        QVERIFY(view.renderTo(&printer));
+        QVERIFY(printer.resolution() <= 300);
+        QFile pdf(dir.filePath("out.pdf"));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.read(5) == "%PDF-");
+        QVERIFY(pdf.size() > 1000);
+    }
+
+    // The preview shows the rendered page, and closes without printing.
+    void previewShowsThePage()
+    {
+        QTemporaryDir dir;
+        const QString page = dir.filePath("page.htm");
+        QVERIFY(TestFiles::write(page, "<html><body><h1>Previewed page</h1></body></html>"));
+        WebPageView view;
+        view.resize(600, 400);
+        view.show();
+        QVERIFY(load(view, page));
+
+        int pages = -1;
+        QTimer poll;
+        poll.setInterval(50);
+        QElapsedTimer waited;
+        waited.start();
+        connect(&poll, &QTimer::timeout, &view, [&] {
+            auto *preview = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!preview || preview->objectName() != "printPreview")
+                return;
+            auto *widget = preview->findChild<QPrintPreviewWidget *>();
+            if (widget && (widget->pageCount() > 0 || waited.elapsed() > 20000)) {
+                pages = widget->pageCount();
+                preview->reject();
+            }
+        });
+        poll.start();
+        view.printPreview();
+        QVERIFY(pages > 0);
     }
 };
 

@@ -61,8 +61,9 @@ private Q_SLOTS:
         Messages::useEnglish();
     }
 
-    // With everything enabled, each command runs; those that are not offered
-    // yet ask nothing, show nothing and change nothing.
+    // With everything enabled, each command runs; with no node selected, no
+    // archive open and no page shown, each asks at most what it must and
+    // changes nothing; help says it has no file.
     void everyCommandRuns_data()
     {
         QTest::addColumn<int>("command");
@@ -79,8 +80,41 @@ private Q_SLOTS:
         s.setNavigation({true, true, true, true, true});
         s.setStatusText("status");
         QSignalSpy language(&s, &Session::languageChanged);
-        if (c == Command::Settings)
+        switch (c) {
+        case Command::Settings:
             m_ui->expectSettings([](SettingsDialogValues &) { return false; });
+            break;
+        case Command::CreateSection:
+            m_ui->expectName({}, {}, {}, {}); // cancelled
+            break;
+        case Command::RenameNode:
+            m_ui->expectMessage(msg(MessageId::RenameNeedsNode));
+            break;
+        case Command::MoveArchiveToSection:
+            m_ui->expectRefusal(msg(MessageId::MoveArchiveNeedsArchive));
+            break;
+        case Command::RemoveArchive:
+            m_ui->expectRefusal(msg(MessageId::RemoveNeedsArchive));
+            break;
+        case Command::ShowArchivePath:
+            m_ui->expectRefusal(msg(MessageId::ArchivePathNeedsArchive));
+            break;
+        case Command::Help:
+            m_ui->expectMessage("Regrettably, file of the reference HelpEng.chm is absent!");
+            break;
+        case Command::About:
+            m_ui->expectAbout();
+            break;
+        case Command::CreateArchive:
+        case Command::AddPages:
+        case Command::SearchFolder:
+        case Command::AddFile:
+        case Command::AddFolder:
+            m_ui->expectRefusal(); // no archive open, no node selected
+            break;
+        default:
+            break;
+        }
 
         QVERIFY(runCommand(c, *m_ctx));
 

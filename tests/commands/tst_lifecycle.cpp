@@ -6,6 +6,7 @@
 #include "lang/messages.h"
 #include "recordingpageview.h"
 #include "scriptedinteraction.h"
+#include "storage/workrecord.h"
 #include "testfiles.h"
 
 #include <QDir>
@@ -436,6 +437,56 @@ private Q_SLOTS:
         m_ui->verify();
         Commands::startUp(*m_ctx, paths());
         QCOMPARE(TestFiles::read(kept + "/news.htm"), QByteArray("<html>news</html>"));
+    }
+
+    // A working copy whose record names no archive it can go back to is kept
+    // aside without a question: its zip is gone, or the catalogue has no such
+    // archive. With both there, the user is asked; a write-back that then fails
+    // and is cancelled still keeps the work aside.
+    void leftoverWorkWithoutItsArchive_data()
+    {
+        QTest::addColumn<QString>("recordedZip"); // relative to the temporary home
+        QTest::addColumn<bool>("zipThere");
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("zip gone") << "books/novels.zip" << false << false;
+        QTest::newRow("not in the catalogue") << "books/other.zip" << true << false;
+        QTest::newRow("write-back fails") << "books/novels.zip" << true << true;
+    }
+    void leftoverWorkWithoutItsArchive()
+    {
+        QFETCH(QString, recordedZip);
+        QFETCH(bool, zipThere);
+        QFETCH(bool, asked);
+        const QString zip = path(recordedZip);
+        if (zipThere)
+            QVERIFY(TestFiles::write(zip, "PK\x05\x06" + QByteArray(18, '\0')));
+        TestFiles::write(iniInProgramFolder(), "[Parameters]\r\nexistingfiles=0\r\n"
+                                               "[Archive files 1]\r\nSection=Books\r\nNovels=" +
+                                                   path("books/novels.zip").toUtf8() + "\r\n");
+        const WorkFolders folders = paths().work;
+        TestFiles::write(folders.archive + "/page.htm", "unsaved");
+        QVERIFY((WorkRecord{zip, "Books", "Novels"}.write(folders.archive)));
+        if (asked) {
+            // The zip's folder cannot take a new zip: the write-back fails.
+            QVERIFY(lockFolder(path("books"), true));
+            m_ui->expectYesNo({}, true);
+            m_ui->expectChoice({}, {"Try again", "Save as new archive...", "Set aside and go on"},
+                               -1);
+        }
+        m_ui->expectMessage();
+        Session &s = start();
+        if (asked)
+            QVERIFY(lockFolder(path("books"), false));
+
+        QVERIFY(m_ui->verify());
+        QCOMPARE(recoveredFolders().size(), 1);
+        const QString kept = folders.base() + "/" + recoveredFolders().first();
+        QVERIFY(m_ui->log().last().endsWith(kept));
+        QCOMPARE(TestFiles::read(kept + "/page.htm"), QByteArray("unsaved"));
+        QVERIFY(!QFileInfo::exists(folders.archive));
+        QVERIFY(!QFileInfo::exists(WorkRecord::pathFor(folders.archive)));
+        QVERIFY(!s.archive().isOpen());
+        QVERIFY(!s.archive().isChanged());
     }
 
     void leftoverWorkFolderIsMovedAsideNotLost()

@@ -48,6 +48,8 @@ bool lockFolder(const QString &path, bool lock)
                                       : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
+const QStringList kWaysOut{"Try again", "Save as new archive...", "Set aside and go on"};
+
 } // namespace
 
 // Choosing a page found by the search across all archives: its archive opens
@@ -110,7 +112,7 @@ private Q_SLOTS:
         QCOMPARE(s.archive().zipPath(), m_alpha);
         QCOMPARE(s.openNode(), m_alphaNode);
         QCOMPARE(s.catalogue().node(m_alphaNode).picture, int(CatalogueNode::OpenArchivePicture));
-        QCOMPARE(s.statusText(), QString("Open Archive: Alpha"));
+        QCOMPARE(s.statusText(), QString("Open Archive: Books\\Alpha"));
         QVERIFY(s.pageControlsEnabled());
         QCOMPARE(s.currentPage(), 1);
         QCOMPARE(s.archive().pageSelection().currentIndex().row(), 1);
@@ -169,7 +171,9 @@ private Q_SLOTS:
         QCOMPARE(written, QStringList{m_alpha}); // opening writes nothing
     }
 
-    void aFailedWriteBackKeepsTheChangedArchiveOpen()
+    // A write-back that fails offers its ways out; cancelled, the changed
+    // archive stays open with everything in it.
+    void aFailedWriteBackCancelledKeepsTheChangedArchiveOpen()
     {
         QStringList written;
         m_session->archive().setWrittenBackHook(
@@ -181,7 +185,7 @@ private Q_SLOTS:
         if (!lockFolder(QFileInfo(m_beta).absolutePath(), true))
             QSKIP("a folder cannot be made unwritable here");
         m_view->calls.clear();
-        m_ui->expectMessage();
+        m_ui->expectChoice({}, kWaysOut, -1);
 
         m_session->setFoundPage({m_alpha, "a1.htm", "one"});
         runCommand(Command::ShowFoundPage, *m_ctx);
@@ -193,6 +197,36 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(work() + "/b2.htm"));
         QVERIFY(m_view->calls.isEmpty());
         QVERIFY(written.isEmpty());
+    }
+
+    // Set aside, the changes are kept in a folder of their own and the found
+    // page opens; the zip that could not be written is as it was.
+    void aFailedWriteBackSetAsideOpensTheFoundPage()
+    {
+        choose(m_beta, "b1.htm", "only");
+        TestFiles::write(work() + "/b2.htm", "<html>kept</html>");
+        m_session->archive().pages().append("Kept", "b2.htm");
+        m_session->archive().setChanged(true);
+        const QByteArray before = TestFiles::read(m_beta);
+        if (!lockFolder(QFileInfo(m_beta).absolutePath(), true))
+            QSKIP("a folder cannot be made unwritable here");
+        m_ui->expectChoice({}, kWaysOut, 2);
+        m_ui->expectMessage();
+
+        choose(m_alpha, "a2.htm", "two");
+        QVERIFY(m_ui->verify());
+        Session &s = *m_session;
+        QCOMPARE(s.archive().zipPath(), m_alpha);
+        QVERIFY(!s.archive().isChanged());
+        QCOMPARE(s.currentPage(), 1);
+        QCOMPARE(m_view->calls.last(), QString("find two"));
+        QCOMPARE(TestFiles::read(m_beta), before);
+        // The kept page is in the one recovered folder beside the work.
+        const QDir recovered(QFileInfo(work()).absolutePath());
+        bool kept = false;
+        for (const QFileInfo &folder : recovered.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
+            kept = kept || TestFiles::read(folder.filePath() + "/b2.htm") == "<html>kept</html>";
+        QVERIFY(kept);
     }
 
     void aPageGoneSinceIndexingLeavesTheArchiveOnItsFirstPage()

@@ -10,7 +10,9 @@ public:
     void navigate(const QString &location) override
     {
         calls << QStringLiteral("navigate ") + location;
+        m_hasPage = !location.isEmpty() && location != u"about:blank";
     }
+    bool hasPage() const override { return m_hasPage; }
     bool offline() const override { return m_offline; }
     void setOffline(bool offline) override
     {
@@ -24,4 +26,5 @@ public:
 
     QStringList calls;
     bool m_offline = false;
+    bool m_hasPage = false;
 };

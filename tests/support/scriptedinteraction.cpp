@@ -18,6 +18,8 @@ const char *kindName(ScriptedInteraction::Kind kind)
         return "refusal";
     case K::YesNo:
         return "yes/no";
+    case K::Choice:
+        return "choice";
     case K::Name:
         return "name";
     case K::OpenFiles:
@@ -34,6 +36,8 @@ const char *kindName(ScriptedInteraction::Kind kind)
         return "attach";
     case K::OpenWithDesktop:
         return "open with desktop";
+    case K::About:
+        return "about";
     }
     return "?";
 }
@@ -100,6 +104,14 @@ ScriptedInteraction &ScriptedInteraction::expectYesNo(const QString &text, bool 
     return expect(std::move(step));
 }
 
+ScriptedInteraction &ScriptedInteraction::expectChoice(const QString &text,
+                                                       const QStringList &choices, int answer)
+{
+    Step step{Kind::Choice, QStringList{text} + choices};
+    step.choice = answer;
+    return expect(std::move(step));
+}
+
 ScriptedInteraction &ScriptedInteraction::expectName(const QString &caption, const QString &prompt,
                                                      const QString &initial, const QString &answer)
 {
@@ -140,6 +152,11 @@ ScriptedInteraction &ScriptedInteraction::expectOpenWithDesktop(const QString &t
     Step step{Kind::OpenWithDesktop, {target}};
     step.yes = answer;
     return expect(std::move(step));
+}
+
+ScriptedInteraction &ScriptedInteraction::expectAbout()
+{
+    return expect({Kind::About, {}});
 }
 
 ScriptedInteraction &
@@ -219,6 +236,14 @@ bool ScriptedInteraction::askYesNo(const QString &text)
     return take(Kind::YesNo, {text}).yes;
 }
 
+int ScriptedInteraction::askChoice(const QString &text, const QStringList &choices)
+{
+    const Step step = take(Kind::Choice, QStringList{text} + choices);
+    if (step.choice >= choices.size())
+        fail(QStringLiteral("the scripted choice is not one of the choices offered"));
+    return step.choice;
+}
+
 QString ScriptedInteraction::askName(const QString &caption, const QString &prompt,
                                      const QString &initial)
 {
@@ -266,6 +291,11 @@ bool ScriptedInteraction::editAttach(AttachValues &values)
 bool ScriptedInteraction::openWithDesktop(const QString &fileOrAddress)
 {
     return take(Kind::OpenWithDesktop, {fileOrAddress}).yes;
+}
+
+void ScriptedInteraction::showAbout()
+{
+    take(Kind::About, {});
 }
 
 void ScriptedInteraction::waitForWork(QFuture<void> work, const QString &label)

@@ -20,6 +20,7 @@ public:
         Warning,
         Refusal,
         YesNo,
+        Choice,
         Name,
         OpenFiles,
         SaveFile,
@@ -28,6 +29,7 @@ public:
         CreateArchive,
         Attach,
         OpenWithDesktop,
+        About,
     };
 
     ~ScriptedInteraction() override;
@@ -37,6 +39,8 @@ public:
     ScriptedInteraction &expectWarning(const QString &text = {});
     ScriptedInteraction &expectRefusal(const QString &text = {});
     ScriptedInteraction &expectYesNo(const QString &text, bool answer);
+    // answer: the index of the choice made, -1 for Cancel.
+    ScriptedInteraction &expectChoice(const QString &text, const QStringList &choices, int answer);
     // answer: the name typed, empty for cancel.
     ScriptedInteraction &expectName(const QString &caption, const QString &prompt,
                                     const QString &initial, const QString &answer);
@@ -46,6 +50,7 @@ public:
     ScriptedInteraction &expectFolder(const QString &caption, const QString &startFolder,
                                       const QString &answer);
     ScriptedInteraction &expectOpenWithDesktop(const QString &target, bool answer = true);
+    ScriptedInteraction &expectAbout();
     // The function gets the values the dialog was filled with, may change them
     // and returns whether the dialog is accepted.
     ScriptedInteraction &expectSettings(std::function<bool(SettingsDialogValues &)> answer);
@@ -64,6 +69,7 @@ public:
     void showWarning(const QString &text) override;
     void showRefusal(const QString &text) override;
     bool askYesNo(const QString &text) override;
+    int askChoice(const QString &text, const QStringList &choices) override;
     QString askName(const QString &caption, const QString &prompt, const QString &initial) override;
     QStringList askOpenFiles(const QString &caption, const QString &filter, bool many) override;
     QString askSaveFile(const QString &filter) override;
@@ -72,6 +78,7 @@ public:
     bool editCreateArchive(CreateArchiveValues &values) override;
     bool editAttach(AttachValues &values) override;
     bool openWithDesktop(const QString &fileOrAddress) override;
+    void showAbout() override;
 
 protected:
     void waitForWork(QFuture<void> work, const QString &label) override;
@@ -82,6 +89,7 @@ private:
         Kind kind;
         QStringList texts;
         bool yes = false;
+        int choice = -1;
         QStringList answer;
         std::function<bool(SettingsDialogValues &)> settings;
         std::function<bool(CreateArchiveValues &)> createArchive;

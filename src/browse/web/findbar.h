@@ -2,10 +2,13 @@
 
 #include <QWidget>
 
+class QLabel;
 class QLineEdit;
+class QToolButton;
 
 // A slim search row above the page: type, Enter for the next match,
-// Shift+Enter for the previous one, Escape to close.
+// Shift+Enter for the previous one, Escape to close. Beside the field it says
+// which match is shown and how many there are, or that there is none.
 class FindBar : public QWidget {
     Q_OBJECT
 public:
@@ -17,6 +20,16 @@ public:
     void activate(const QString &text);
     QString text() const;
 
+    // What the page found for the text in the field: the match now
+    // highlighted (from 1) of count. No match for a text that is not empty
+    // shows the not-found state.
+    void showResult(int activeMatch, int count);
+    // Forgets the last result (a new page is coming).
+    void clearResult();
+    bool isNotFound() const { return m_notFound; }
+    // The text beside the field: "2 of 5", "Not found" or nothing.
+    QString resultText() const;
+
 Q_SIGNALS:
     void findRequested(const QString &text, bool backward);
     void closed();
@@ -26,6 +39,13 @@ protected:
 
 private:
     void close();
+    void setNotFound(bool notFound);
+    void retranslate();
 
     QLineEdit *m_edit;
+    QLabel *m_result;
+    QToolButton *m_previous;
+    QToolButton *m_next;
+    QToolButton *m_close;
+    bool m_notFound = false;
 };

@@ -1,5 +1,7 @@
 #include "browse/web/offlineinterceptor.h"
 
+#include "browse/localfiles.h"
+
 #include <QUrl>
 #include <QWebEngineUrlRequestInfo>
 
@@ -10,8 +12,27 @@ bool OfflineInterceptor::isLocal(const QUrl &url)
            scheme == u"about";
 }
 
+void OfflineInterceptor::setFileRoot(const QString &folder)
+{
+    const QMutexLocker lock(&m_rootLock);
+    m_fileRoot = folder;
+}
+
 void OfflineInterceptor::interceptRequest(QWebEngineUrlRequestInfo &info)
 {
-    if (m_blocking && !isLocal(info.requestUrl()))
+    const QUrl url = info.requestUrl();
+    if (m_blocking && !isLocal(url)) {
         info.block(true);
+        return;
+    }
+    if (!url.isLocalFile())
+        return;
+    QString root;
+    {
+        const QMutexLocker lock(&m_rootLock);
+        root = m_fileRoot;
+    }
+    const QString found = LocalFiles::resolveWithoutCase(root, url.toLocalFile());
+    if (!found.isEmpty())
+        info.redirect(QUrl::fromLocalFile(found));
 }

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <QMutex>
+#include <QString>
 #include <QWebEngineUrlRequestInterceptor>
 #include <atomic>
 
 class QUrl;
 
-// Keeps a saved page off the network: while blocking, every request that does
-// not stay on this machine is refused before it leaves the browser.
+// Sees every request of the page view before it is made. Keeps a saved page off
+// the network: while blocking, every request that does not stay on this machine
+// is refused before it leaves the browser. And finds the files of pages saved
+// on Windows, which ask for them with other letter case (see LocalFiles).
 class OfflineInterceptor : public QWebEngineUrlRequestInterceptor {
     Q_OBJECT
 public:
@@ -14,6 +18,9 @@ public:
 
     void setBlocking(bool blocking) { m_blocking = blocking; }
     bool blocking() const { return m_blocking; }
+    // Local files asked for below folder that are missing as asked are looked
+    // for without regard to letter case; nowhere else.
+    void setFileRoot(const QString &folder);
 
     // True for the schemes a page may still load while off-line.
     static bool isLocal(const QUrl &url);
@@ -23,4 +30,6 @@ public:
 private:
     // Read on the browser's own thread in older Qt releases.
     std::atomic<bool> m_blocking = false;
+    QMutex m_rootLock;
+    QString m_fileRoot;
 };

@@ -11,12 +11,18 @@
 #include <QPrinter>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWebEngineFindTextResult>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <unistd.h>
-#include <utility>
+
+namespace {
+
+constexpr int kMaxPrintDpi = 300;
+
+} // namespace
 
 WebPageView::WebPageView(QWidget *parent)
     : QWidget(parent), m_profile(new QWebEngineProfile(this)),
@@ -47,14 +53,24 @@ WebPageView::WebPageView(QWidget *parent)
     m_findBar->hide();
 
     connect(m_findBar, &FindBar::findRequested, this, &WebPageView::findOnPage);
-    connect(m_view, &QWebEngineView::loadStarted, this, [this] { m_loading = true; });
-    connect(m_view, &QWebEngineView::loadFinished, this, [this] {
-        m_loading = false;
-        findWhenLoaded();
-    });
     connect(m_findBar, &FindBar::closed, this, [this] {
         m_view->findText(QString());
         m_view->setFocus();
+    });
+    // The result of clearing the highlights on close must not come back as
+    // "not found" on a bar that is gone.
+    connect(page, &QWebEnginePage::findTextFinished, this,
+            [this](const QWebEngineFindTextResult &result) {
+                if (m_findBar->isVisible())
+                    m_findBar->showResult(result.activeMatch(), result.numberOfMatches());
+            });
+    // The bar stays open from page to page, and searches each new one.
+    connect(m_view, &QWebEngineView::loadStarted, m_findBar, &FindBar::clearResult);
+    connect(m_view, &QWebEngineView::loadStarted, this, [this] { m_loading = true; });
+    connect(m_view, &QWebEngineView::loadFinished, this, [this] {
+        m_loading = false;
+        if (m_findBar->isVisible() && !m_findBar->text().isEmpty())
+            findOnPage(m_findBar->text(), false);
     });
 }
 
@@ -83,12 +99,28 @@ void WebPageView::prepareProcess()
 
 void WebPageView::navigate(const QString &location)
 {
-    m_findWhenLoaded.clear();
     m_loading = true; // until the browser reports the load finished
-    if (location.isEmpty() || location == u"about:blank")
+    if (location.isEmpty() || location == u"about:blank") {
+        // Nothing left to search.
+        m_findBar->hide();
+        m_findBar->clearResult();
         m_view->setUrl(QUrl(QStringLiteral("about:blank")));
-    else
+    } else {
         m_view->setUrl(QUrl::fromLocalFile(location));
+    }
+}
+
+bool WebPageView::hasPage() const
+{
+    // The address of what is shown, set as soon as it is asked for; a link
+    // followed inside a page shows a page too.
+    const QUrl url = m_view->url();
+    return !url.isEmpty() && url != QUrl(QStringLiteral("about:blank"));
+}
+
+void WebPageView::setFileRoot(const QString &folder)
+{
+    m_interceptor->setFileRoot(folder);
 }
 
 bool WebPageView::offline() const
@@ -103,49 +135,77 @@ void WebPageView::setOffline(bool offline)
 
 void WebPageView::print()
 {
+    if (m_printing)
+        return;
     QPrinter printer(QPrinter::HighResolution);
     QPrintDialog dialog(&printer, this);
-    if (dialog.exec() == QDialog::Accepted)
-        printWith(&printer);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // A page that cannot be printed leaves nothing to do: the printer shows
+    // the user what it got, and there is nothing to undo.
+    [[maybe_unused]] const bool printed = renderTo(&printer);
 }
 
 void WebPageView::printPreview()
 {
+    if (m_printing)
+        return;
     QPrinter printer(QPrinter::HighResolution);
     QPrintPreviewDialog preview(&printer, this);
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this, &WebPageView::printWith);
+    preview.setObjectName(QStringLiteral("printPreview"));
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter *target) { [[maybe_unused]] const bool rendered = renderTo(target); });
     preview.exec();
 }
 
-void WebPageView::printWith(QPrinter *printer)
+bool WebPageView::renderTo(QPrinter *printer)
 {
-    // The browser renders asynchronously; the printer must live until it is done.
+    if (m_printing)
+        return false;
+    m_printing = true;
+    // The browser rasterises every page at the printer's resolution: 1200 dpi
+    // for a PDF file would take over half a gigabyte a page. Text and pictures
+    // of a saved page print sharp at 300.
+    if (printer->resolution() > kMaxPrintDpi)
+        printer->setResolution(kMaxPrintDpi);
+
+    // The browser renders on its own threads; the printer must live until it
+    // is done. Input waits: a click in the preview meanwhile would ask for a
+    // second rendering onto the printer still in use.
     QEventLoop loop;
-    connect(m_view, &QWebEngineView::printFinished, &loop, &QEventLoop::quit);
+    bool finished = false;
+    bool success = false;
+    connect(m_view, &QWebEngineView::printFinished, &loop, [&](bool ok) {
+        finished = true;
+        success = ok;
+        loop.quit();
+    });
+    connect(m_view->page(), &QWebEnginePage::renderProcessTerminated, &loop, [&] {
+        finished = true;
+        loop.quit();
+    });
     m_view->print(printer);
-    loop.exec();
+    if (!finished)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    m_printing = false;
+    return success;
 }
 
 void WebPageView::find()
 {
     m_findBar->activate();
+    // Reopened over the same text: its matches light up again.
+    if (!m_findBar->text().isEmpty())
+        findOnPage(m_findBar->text(), false);
 }
 
 void WebPageView::findText(const QString &text)
 {
+    // The bar stays open with the text; a page still loading is searched
+    // when it has loaded, like every page the open bar meets.
     m_findBar->activate(text);
-    m_findWhenLoaded = text;
     if (!m_loading)
-        findWhenLoaded();
-}
-
-void WebPageView::findWhenLoaded()
-{
-    if (m_findWhenLoaded.isEmpty())
-        return;
-    // The find bar shows the text; the browser marks every match.
-    const QString text = std::exchange(m_findWhenLoaded, QString());
-    findOnPage(text, false);
+        findOnPage(text, false);
 }
 
 void WebPageView::findOnPage(const QString &text, bool backward)

@@ -24,6 +24,7 @@ public:
     static void prepareProcess();
 
     void navigate(const QString &location) override;
+    bool hasPage() const override;
     bool offline() const override;
     void setOffline(bool offline) override;
     void print() override;
@@ -31,21 +32,28 @@ public:
     void find() override;
     void findText(const QString &text) override;
 
+    // The working folder: files that pages in it ask for with other letter
+    // case are found there (and only there).
+    void setFileRoot(const QString &folder);
+
     QWebEngineView *browser() const { return m_view; }
     FindBar *findBar() const { return m_findBar; }
+
+    // Renders the shown page onto printer and waits until it is done; false
+    // when the browser could not. User input waits meanwhile: the preview
+    // window must not ask for another rendering while this one runs.
+    bool renderTo(QPrinter *printer);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void printWith(QPrinter *printer);
     void findOnPage(const QString &text, bool backward);
-    void findWhenLoaded();
 
     QWebEngineProfile *m_profile;
     OfflineInterceptor *m_interceptor;
     FindBar *m_findBar;
     QWebEngineView *m_view;
-    QString m_findWhenLoaded; // for the page that is loading
-    bool m_loading = false;
+    bool m_printing = false;
+    bool m_loading = false; // a page asked for has not finished loading
 };

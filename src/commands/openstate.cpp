@@ -1,0 +1,91 @@
+#include "commands/openstate.h"
+
+#include "browse/pageview.h"
+#include "catalogue/session.h"
+#include "commands/availability.h"
+#include "lang/messages.h"
+
+namespace {
+
+const QString kBlank = QStringLiteral("about:blank");
+
+bool isArchiveNode(const CatalogueModel &catalogue, int node)
+{
+    return node >= 0 && node < catalogue.nodeCount() && !catalogue.isSection(node);
+}
+
+// The node that showed the open archive shows a closed one again.
+void closeOpenNode(Session &session)
+{
+    CatalogueModel &catalogue = session.catalogue();
+    const int open = session.openNode();
+    if (isArchiveNode(catalogue, open))
+        catalogue.setPicture(open, CatalogueNode::ArchivePicture);
+}
+
+} // namespace
+
+namespace Commands {
+
+QString openArchiveStatus(const Session &session, int node)
+{
+    const CatalogueModel &catalogue = session.catalogue();
+    const int section = catalogue.sectionOf(node);
+    const QString sectionName = section >= 0 ? catalogue.node(section).name : QString();
+    return msg(MessageId::StatusOpenArchive) + sectionName + u'\\' + catalogue.node(node).name;
+}
+
+void showPage(CommandContext &ctx, int row)
+{
+    ctx.view.setOffline(ctx.session.settings().offline);
+    QString fileName = ctx.archive.pages().fileName(row);
+    if (fileName.isEmpty()) {
+        ctx.view.navigate(kBlank);
+        return;
+    }
+    // Lists written on Windows may name a page in a folder with "\".
+    fileName.replace(u'\\', u'/');
+    ctx.view.navigate(ctx.archive.workFolder() + u'/' + fileName);
+}
+
+void enterOpenState(CommandContext &ctx, int node)
+{
+    Session &session = ctx.session;
+    CatalogueModel &catalogue = session.catalogue();
+    if (session.openNode() != node)
+        closeOpenNode(session);
+    session.setOpenNode(node);
+    catalogue.setPicture(node, CatalogueNode::OpenArchivePicture);
+    const int section = catalogue.sectionOf(node);
+    ctx.archive.setCatalogueEntry(section >= 0 ? catalogue.node(section).name : QString(),
+                                  catalogue.node(node).name);
+
+    session.setPageControlsEnabled(true);
+    session.setStatusText(openArchiveStatus(session, node));
+    session.setPagePosition(0, -1);
+    PageListModel &pages = ctx.archive.pages();
+    if (pages.count() > 0) {
+        session.pageSelection().setCurrentIndex(pages.index(0),
+                                                QItemSelectionModel::ClearAndSelect);
+        showPage(ctx, 0);
+    } else {
+        // Never the page of the archive open before: its files are gone.
+        session.pageSelection().clear();
+        ctx.view.navigate(kBlank);
+    }
+    session.setNavigation(navigationAfterOpening(pages.count()));
+}
+
+void leaveOpenState(CommandContext &ctx)
+{
+    Session &session = ctx.session;
+    closeOpenNode(session);
+    session.setOpenNode(-1);
+    session.setPageControlsEnabled(false);
+    session.setNavigation({});
+    session.setPagePosition(0, -1);
+    ctx.view.navigate(kBlank);
+    session.setStatusText(msg(MessageId::StatusOpenArchive) + msg(MessageId::StatusNoArchive));
+}
+
+} // namespace Commands

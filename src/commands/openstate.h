@@ -1,0 +1,31 @@
+#pragma once
+
+#include "commands/command.h"
+
+#include <QString>
+
+// The window's state with and without an open archive, shared by every command
+// that opens, creates or attaches an archive.
+namespace Commands {
+
+// The status text of the open archive at catalogue node: "Open Archive: "
+// followed by its section's name, "\" and its own name.
+QString openArchiveStatus(const Session &session, int node);
+
+// Shows page row of the open archive: the view, off-line as the box says,
+// goes to the page's file in the working copy (a blank page for a page
+// without a file name).
+void showPage(CommandContext &ctx, int row);
+
+// The archive of catalogue node, unpacked (or made) in the working folder, is
+// the open one now: its node shows picture 2 (the archive open before goes
+// back to 1), the status text names it, the page controls are on, its first
+// page is selected and shown (a blank page when it has none), and of the
+// navigation buttons only next and last may be used.
+void enterOpenState(CommandContext &ctx, int node);
+
+// No archive is open: no node shows picture 2, the page controls and the
+// navigation buttons are off, the view is blank and the status text says so.
+void leaveOpenState(CommandContext &ctx);
+
+} // namespace Commands

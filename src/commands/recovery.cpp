@@ -1,0 +1,102 @@
+#include "commands/recovery.h"
+
+#include "catalogue/session.h"
+#include "commands/userinteraction.h"
+#include "commands/writeback.h"
+#include "lang/messages.h"
+#include "storage/workrecord.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// The catalogue node of the recorded archive: one with its zip, the one with
+// the recorded names when there are several; -1 when the catalogue has none.
+int recordedNode(const CatalogueModel &catalogue, const WorkRecord &record)
+{
+    int found = -1;
+    for (int i = 0; i < catalogue.nodeCount(); ++i) {
+        if (catalogue.isSection(i) || catalogue.node(i).path != record.zipPath)
+            continue;
+        const int section = catalogue.sectionOf(i);
+        const QString sectionName = section >= 0 ? catalogue.node(section).name : QString();
+        if (catalogue.node(i).name == record.archive && sectionName == record.section)
+            return i;
+        if (found < 0)
+            found = i;
+    }
+    return found;
+}
+
+// Moves the working copy into a recovered folder (target, when the user was
+// already told that one) and tells the user where it went unless they know.
+void keepAside(CommandContext &ctx, const QString &target = {})
+{
+    const WorkFolders &folders = ctx.archive.folders();
+    if (!WorkRecord::remove(folders.archive))
+        qWarning("the record of the working folder could not be removed");
+    const QString kept = moveToRecovered(folders.archive, folders.base(), target);
+    if (kept != target)
+        ctx.interaction.showMessage(msg(MessageId::RecoveredAtStart) + kCrLf +
+                                    QDir::toNativeSeparators(kept));
+}
+
+} // namespace
+
+namespace Commands {
+
+void recoverLeftoverWork(CommandContext &ctx)
+{
+    const WorkFolders &folders = ctx.archive.folders();
+    const std::optional<WorkRecord> record = WorkRecord::read(folders.archive);
+    QDir work(folders.archive);
+    if (!work.exists()) {
+        if (!WorkRecord::remove(folders.archive))
+            qWarning("the record of the working folder could not be removed");
+        return;
+    }
+    if (work.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+        if (!WorkRecord::remove(folders.archive))
+            qWarning("the record of the working folder could not be removed");
+        work.removeRecursively();
+        return;
+    }
+    const CatalogueModel &catalogue = ctx.session.catalogue();
+    const int node = record ? recordedNode(catalogue, *record) : -1;
+    // Without its archive there is nothing to write the changes into.
+    if (node < 0 || !QFileInfo(record->zipPath).isFile()) {
+        keepAside(ctx);
+        return;
+    }
+
+    const int section = catalogue.sectionOf(node);
+    const QString name = (section >= 0 ? catalogue.node(section).name : QString()) + u'\\' +
+                         catalogue.node(node).name;
+    const QString aside = freeRecoveredFolder(folders.base());
+    const bool writeNow = ctx.interaction.askYesNo(
+        msg(MessageId::RecoverLeftoverQuestion)
+            .arg(name, QDir::toNativeSeparators(record->zipPath), QDir::toNativeSeparators(aside)));
+    if (!writeNow) {
+        keepAside(ctx, aside);
+        return;
+    }
+    if (!ctx.archive.adoptLeftover(*record)) {
+        keepAside(ctx);
+        return;
+    }
+    if (!writeBackOrWayOut(ctx)) {
+        // Nothing can stay open at start-up: cancelled, the copy is kept aside.
+        const QString kept = ctx.archive.setAside();
+        ctx.interaction.showMessage(msg(MessageId::RecoveredAtStart) + kCrLf +
+                                    QDir::toNativeSeparators(kept));
+        return;
+    }
+    // Written back (or saved elsewhere, or set aside): the copy is done with.
+    if (ctx.archive.isOpen() && !ctx.archive.close())
+        showFailure(ctx.interaction, ctx.archive.lastFailure());
+}
+
+} // namespace Commands

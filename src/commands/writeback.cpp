@@ -1,0 +1,68 @@
+#include "commands/writeback.h"
+
+#include "commands/userinteraction.h"
+#include "lang/messages.h"
+#include "storage/openarchive.h"
+
+#include <QDir>
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+enum WayOut { TryAgain, SaveElsewhere, SetAside };
+
+// The working copy as a new zip where the user wants it; false when the user
+// cancelled the dialog or the zip could not be written (the user is told why).
+bool saveElsewhere(CommandContext &ctx)
+{
+    const QString target =
+        ctx.interaction.askSaveFile(msg(MessageId::ZipFilesFilter) + QStringLiteral(" (*.zip)"));
+    if (target.isEmpty())
+        return false;
+    if (ctx.archive.writeCopy(target, ctx.interaction))
+        return true;
+    showFailure(ctx.interaction, ctx.archive.lastFailure());
+    return false;
+}
+
+} // namespace
+
+namespace Commands {
+
+bool writeBackOrWayOut(CommandContext &ctx)
+{
+    OpenArchive &archive = ctx.archive;
+    if (!archive.isChanged() || archive.writeBack(ctx.interaction))
+        return true;
+    const QStringList choices{msg(MessageId::WayOutTryAgain), msg(MessageId::WayOutSaveElsewhere),
+                              msg(MessageId::WayOutSetAside)};
+    for (;;) {
+        const QString why = archive.lastFailure().text;
+        switch (ctx.interaction.askChoice(why + kCrLf + kCrLf + msg(MessageId::WriteBackWaysOut),
+                                          choices)) {
+        case TryAgain:
+            if (archive.writeBack(ctx.interaction))
+                return true;
+            break;
+        case SaveElsewhere:
+            if (saveElsewhere(ctx)) {
+                // The changes are safe in the new zip; the archive's own zip
+                // stays as it was, and the working copy may go.
+                archive.setChanged(false);
+                return true;
+            }
+            break;
+        case SetAside: {
+            const QString kept = archive.setAside();
+            ctx.interaction.showMessage(msg(MessageId::WriteBackFailedAtClose) + kCrLf +
+                                        QDir::toNativeSeparators(kept));
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+}
+
+} // namespace Commands

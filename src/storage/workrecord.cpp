@@ -1,0 +1,54 @@
+#include "storage/workrecord.h"
+
+#include "storage/listfile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+const QString kZip = QStringLiteral("zip");
+const QString kSection = QStringLiteral("section");
+const QString kArchive = QStringLiteral("archive");
+
+} // namespace
+
+QString WorkRecord::pathFor(const QString &workFolder)
+{
+    return workFolder + QStringLiteral(".record");
+}
+
+bool WorkRecord::write(const QString &workFolder) const
+{
+    // JSON keeps any name and path whole, line breaks and all.
+    const QJsonObject object{{kZip, zipPath}, {kSection, section}, {kArchive, archive}};
+    return saveWholeFile(pathFor(workFolder), QJsonDocument(object).toJson());
+}
+
+std::optional<WorkRecord> WorkRecord::read(const QString &workFolder)
+{
+    QByteArray bytes;
+    if (!readWholeFile(pathFor(workFolder), bytes))
+        return std::nullopt;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    const QJsonObject object = document.object();
+    WorkRecord record{object.value(kZip).toString(), object.value(kSection).toString(),
+                      object.value(kArchive).toString()};
+    if (record.zipPath.isEmpty())
+        return std::nullopt;
+    return record;
+}
+
+bool WorkRecord::remove(const QString &workFolder)
+{
+    const QString path = pathFor(workFolder);
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    return QFile::remove(path);
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// Which archive a working folder belongs to: its zip and its entry in the
+// catalogue. Kept in a small file beside the working folder (never inside it,
+// where it would be zipped into the archive), so that a working copy left by a
+// killed program can still be written back where it came from.
+struct WorkRecord {
+    QString zipPath;
+    QString section; // the catalogue entry, as it was named when the archive was opened
+    QString archive;
+
+    // The record's file for a working folder: beside it, named after it.
+    static QString pathFor(const QString &workFolder);
+
+    // Replaces the record of workFolder; false when it could not be written.
+    bool write(const QString &workFolder) const;
+    // The record of workFolder; none when there is none or it cannot be read.
+    static std::optional<WorkRecord> read(const QString &workFolder);
+    // Removes the record of workFolder; true when none is left.
+    static bool remove(const QString &workFolder);
+
+    bool operator==(const WorkRecord &) const = default;
+};

@@ -1,0 +1,543 @@
+#include "catalogue/session.h"
+#include "commands/availability.h"
+#include "commands/navigationcommands.h"
+#include "commands/openstate.h"
+#include "commands/runcommand.h"
+#include "lang/messages.h"
+#include "recordingpageview.h"
+#include "scriptedinteraction.h"
+#include "testfiles.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+Q_DECLARE_METATYPE(NavigationButtons)
+
+namespace {
+
+const QString kBlank = QStringLiteral("navigate about:blank");
+
+QByteArray listFile(const QStringList &titles)
+{
+    QByteArray list = "[This is list files by Tomekeeper]\r\n";
+    for (const QString &title : titles)
+        list += title.toLatin1() + '=' + title.toLower().toLatin1() + ".htm\r\n";
+    return list + "[end]\r\n";
+}
+
+// A zip made by Info-ZIP holding a page file for each title and, unless
+// withList is false, the list file naming them.
+bool makeArchive(const QString &zipPath, const QStringList &titles, bool withList = true)
+{
+    QTemporaryDir dir;
+    QStringList names;
+    for (const QString &title : titles) {
+        const QString name = title.toLower() + ".htm";
+        TestFiles::write(dir.filePath(name), "<html>" + title.toLatin1() + "</html>");
+        names << name;
+    }
+    if (withList) {
+        TestFiles::write(dir.filePath("listfile.txt"), listFile(titles));
+        names << "listfile.txt";
+    }
+    if (names.isEmpty()) {
+        TestFiles::write(dir.filePath("readme.txt"), "nothing");
+        names << "readme.txt";
+    }
+    QFile::remove(zipPath);
+    QDir().mkpath(QFileInfo(zipPath).path());
+    return TestFiles::run("zip", QStringList{"-q", "-X", zipPath} + names, nullptr, dir.path()) ==
+           0;
+}
+
+QStringList zipNames(const QString &zipPath)
+{
+    QByteArray out;
+    TestFiles::run("unzip", {"-Z1", zipPath}, &out);
+    QStringList names = QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+// Opening archives from the catalogue and moving through their pages, against
+// real zips, with a scripted user and a page view that records its calls.
+class TestNavigation : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScriptedInteraction> m_ui;
+    std::unique_ptr<RecordingPageView> m_view;
+    std::unique_ptr<Session> m_session;
+    std::unique_ptr<CommandContext> m_ctx;
+
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    QString work() const { return m_session->archive().workFolder(); }
+    CatalogueModel &catalogue() { return m_session->catalogue(); }
+
+    // Section "Books" with the archives given as name and zip.
+    void catalogueOf(const QList<QPair<QString, QString>> &archives)
+    {
+        catalogue().appendSection("Books");
+        for (const auto &[name, zip] : archives)
+            catalogue().appendArchive(name, zip);
+    }
+    void select(int node)
+    {
+        m_session->catalogueSelection().setCurrentIndex(catalogue().modelIndex(node),
+                                                        QItemSelectionModel::ClearAndSelect);
+    }
+    void open(int node)
+    {
+        select(node);
+        QVERIFY(runCommand(Command::OpenSelectedArchive, *m_ctx));
+    }
+    void focusPage(int row)
+    {
+        m_session->pageSelection().setCurrentIndex(m_session->pages().index(row),
+                                                   QItemSelectionModel::NoUpdate);
+    }
+    QString pageCall(const QString &title) const
+    {
+        return "navigate " + work() + "/" + title.toLower() + ".htm";
+    }
+    QList<int> selectedRows() const
+    {
+        QList<int> rows;
+        for (const QModelIndex &index : m_session->pageSelection().selectedIndexes())
+            rows << index.row();
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_ui = std::make_unique<ScriptedInteraction>();
+        m_view = std::make_unique<RecordingPageView>();
+        m_session = std::make_unique<Session>(WorkFolders::under(m_dir->filePath("data")));
+        m_ctx = std::make_unique<CommandContext>(
+            CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
+        Messages::useEnglish();
+    }
+    void cleanup()
+    {
+        QVERIFY(m_ui->verify());
+        m_ctx.reset();
+        m_session.reset();
+        m_view.reset();
+        m_ui.reset();
+        m_dir.reset();
+        Messages::useEnglish();
+    }
+
+    // What the window shows after opening archives of several sizes.
+    void openingShowsTheFirstPage_data()
+    {
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<NavigationButtons>("buttons");
+        QTest::newRow("one page") << QStringList{"News"} << NavigationButtons{};
+        QTest::newRow("three pages") << QStringList{"News", "Report", "Map"}
+                                     << NavigationButtons{false, false, false, true, true};
+        QTest::newRow("no pages") << QStringList{} << NavigationButtons{};
+    }
+    void openingShowsTheFirstPage()
+    {
+        QFETCH(QStringList, titles);
+        QFETCH(NavigationButtons, buttons);
+        QVERIFY(makeArchive(path("zips/novels.zip"), titles));
+        catalogueOf({{"Novels", path("zips/novels.zip")}});
+        m_session->settings().offline = true;
+
+        open(1);
+
+        Session &s = *m_session;
+        QVERIFY(s.archive().isOpen());
+        QVERIFY(!s.archive().isChanged());
+        QCOMPARE(s.openNode(), 1);
+        QCOMPARE(catalogue().node(1).picture, int(CatalogueNode::OpenArchivePicture));
+        QCOMPARE(s.statusText(), QString("Open Archive: Books\\Novels"));
+        QVERIFY(s.pageControlsEnabled());
+        QCOMPARE(s.navigation(), buttons);
+        QCOMPARE(s.currentPage(), 0);
+        QCOMPARE(s.previousPage(), -1);
+        QCOMPARE(s.pages().titles(), titles);
+        QCOMPARE(m_ui->workCount(), 1); // unpacked as long work
+        if (titles.isEmpty()) {
+            // Nothing from an archive open before may stay on screen.
+            QCOMPARE(m_view->calls, QStringList{kBlank});
+        } else {
+            QCOMPARE(m_view->calls, QStringList({"offline 1", pageCall(titles.first())}));
+            QCOMPARE(selectedRows(), QList<int>{0});
+            QVERIFY(QFileInfo::exists(work() + "/" + titles.first().toLower() + ".htm"));
+        }
+        for (Command c : {Command::FirstPage, Command::PreviousPage, Command::ReturnPage})
+            QVERIFY(!isAvailable(c, s));
+    }
+
+    // A zip that cannot be opened leaves no archive open, so nothing can
+    // later be written back over it.
+    void aFailedOpeningLeavesNothingOpen_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // empty: no zip at all
+        QTest::newRow("damaged") << QByteArray("PK\x03\x04 this is not a zip at all");
+        QTest::newRow("missing") << QByteArray();
+    }
+    void aFailedOpeningLeavesNothingOpen()
+    {
+        QFETCH(QByteArray, bytes);
+        QVERIFY(makeArchive(path("good.zip"), {"News", "Report"}));
+        if (!bytes.isEmpty())
+            TestFiles::write(path("bad.zip"), bytes);
+        catalogueOf({{"Good", path("good.zip")}, {"Bad", path("bad.zip")}});
+        open(1);
+        m_view->calls.clear();
+
+        m_ui->expectMessage("The Archive spoiled! Impossible unzipping!");
+        open(2);
+
+        Session &s = *m_session;
+        QVERIFY(!s.archive().isOpen());
+        QCOMPARE(s.openNode(), -1);
+        QCOMPARE(catalogue().node(1).picture, int(CatalogueNode::ArchivePicture));
+        QCOMPARE(catalogue().node(2).picture, int(CatalogueNode::ArchivePicture));
+        QVERIFY(!s.pageControlsEnabled());
+        QCOMPARE(s.navigation(), NavigationButtons{});
+        QCOMPARE(s.pages().count(), 0);
+        QCOMPARE(m_view->calls, QStringList{kBlank});
+        QCOMPARE(s.statusText(), QString("Open Archive:  not open Archives."));
+        QVERIFY(!isAvailable(Command::AddPages, s));
+        QVERIFY(!QFileInfo::exists(work()));
+        QCOMPARE(TestFiles::read(path("bad.zip")), bytes);
+    }
+
+    void aZipWithoutListFileOpensEmpty()
+    {
+        QVERIFY(makeArchive(path("bare.zip"), {"News"}, false));
+        catalogueOf({{"Bare", path("bare.zip")}});
+        m_ui->expectMessage("File \"listfile.txt\" is absent In archive with list of the files!");
+        open(1);
+        QVERIFY(m_session->archive().isOpen());
+        QCOMPARE(m_session->openNode(), 1);
+        QCOMPARE(m_session->pages().count(), 0);
+        QCOMPARE(m_view->calls, QStringList{kBlank});
+        QCOMPARE(m_session->statusText(), QString("Open Archive: Books\\Bare"));
+        QVERIFY(QFileInfo::exists(work() + "/news.htm"));
+    }
+
+    void aSectionDoesNotOpen()
+    {
+        QVERIFY(makeArchive(path("a.zip"), {"News"}));
+        catalogueOf({{"A", path("a.zip")}});
+        select(0);
+        QVERIFY(runCommand(Command::OpenSelectedArchive, *m_ctx));
+        QVERIFY(!m_session->archive().isOpen());
+        QCOMPARE(m_session->openNode(), -1);
+        QVERIFY(m_view->calls.isEmpty());
+        QCOMPARE(m_ui->workCount(), 0);
+    }
+
+    // A changed archive is written back before the next one replaces its
+    // working copy; the status text names the new one with its section.
+    void switchingWritesTheChangedArchiveBack()
+    {
+        QVERIFY(makeArchive(path("a.zip"), {"News"}));
+        QVERIFY(makeArchive(path("b.zip"), {"Map", "Plan"}));
+        catalogue().appendSection("Books");
+        catalogue().appendArchive("A", path("a.zip"));
+        catalogue().appendSection("Atlases");
+        catalogue().appendArchive("B", path("b.zip"));
+        open(1);
+        TestFiles::write(work() + "/added.htm", "<html>added</html>");
+        m_session->pages().append("Added", "added.htm");
+        m_session->archive().setChanged(true);
+
+        open(3);
+
+        QCOMPARE(zipNames(path("a.zip")), QStringList({"added.htm", "listfile.txt", "news.htm"}));
+        QCOMPARE(m_ui->log(),
+                 QStringList({"work: Unpacking the archive...", "work: Saving the archive...",
+                              "work: Unpacking the archive..."}));
+        QCOMPARE(catalogue().node(1).picture, int(CatalogueNode::ArchivePicture));
+        QCOMPARE(catalogue().node(3).picture, int(CatalogueNode::OpenArchivePicture));
+        QCOMPARE(m_session->statusText(), QString("Open Archive: Atlases\\B"));
+        QCOMPARE(m_session->pages().titles(), QStringList({"Map", "Plan"}));
+        QVERIFY(!m_session->archive().isChanged());
+        QVERIFY(!QFileInfo::exists(work() + "/added.htm"));
+    }
+
+    // When the changed archive cannot be written back and the user cancels
+    // the ways out, the other archive is not opened and nothing is lost.
+    void switchingStopsWhenTheWriteBackFails()
+    {
+        QVERIFY(makeArchive(path("zips/a.zip"), {"News"}));
+        QVERIFY(makeArchive(path("b.zip"), {"Map"}));
+        catalogueOf({{"A", path("zips/a.zip")}, {"B", path("b.zip")}});
+        open(1);
+        TestFiles::write(work() + "/added.htm", "<html>added</html>");
+        m_session->pages().append("Added", "added.htm");
+        m_session->archive().setChanged(true);
+        const QByteArray before = TestFiles::read(path("zips/a.zip"));
+        // The archive's folder is gone for now: no new zip can be made there.
+        QVERIFY(QDir().rename(path("zips"), path("away")));
+        m_view->calls.clear();
+
+        m_ui->expectChoice({}, {"Try again", "Save as new archive...", "Set aside and go on"}, 0);
+        m_ui->expectChoice({}, {"Try again", "Save as new archive...", "Set aside and go on"}, -1);
+        open(2);
+
+        Session &s = *m_session;
+        QVERIFY(s.archive().isChanged());
+        QCOMPARE(s.openNode(), 1);
+        QCOMPARE(catalogue().node(1).picture, int(CatalogueNode::OpenArchivePicture));
+        QCOMPARE(catalogue().node(2).picture, int(CatalogueNode::ArchivePicture));
+        QCOMPARE(s.pages().titles(), QStringList({"News", "Added"}));
+        QCOMPARE(TestFiles::read(work() + "/added.htm"), QByteArray("<html>added</html>"));
+        QVERIFY(m_view->calls.isEmpty());
+        QCOMPARE(s.statusText(), QString("Open Archive: Books\\A"));
+        QVERIFY(QDir().rename(path("away"), path("zips")));
+        QCOMPARE(TestFiles::read(path("zips/a.zip")), before);
+
+        // With its folder back, the next try goes through.
+        open(2);
+        QCOMPARE(zipNames(path("zips/a.zip")),
+                 QStringList({"added.htm", "listfile.txt", "news.htm"}));
+        QCOMPARE(s.openNode(), 2);
+    }
+
+    // Saved as a new zip elsewhere, the changes are safe and the other
+    // archive opens; the archive's own zip stays as it was.
+    void aFailedWriteBackCanBeSavedElsewhere()
+    {
+        QVERIFY(makeArchive(path("zips/a.zip"), {"News"}));
+        QVERIFY(makeArchive(path("b.zip"), {"Map"}));
+        catalogueOf({{"A", path("zips/a.zip")}, {"B", path("b.zip")}});
+        open(1);
+        TestFiles::write(work() + "/added.htm", "<html>added</html>");
+        m_session->pages().append("Added", "added.htm");
+        m_session->archive().setChanged(true);
+        QVERIFY(QDir().rename(path("zips"), path("away")));
+
+        m_ui->expectChoice({}, {"Try again", "Save as new archive...", "Set aside and go on"}, 1);
+        m_ui->expectSaveFile({}, path("copy.zip"));
+        open(2);
+
+        QCOMPARE(zipNames(path("copy.zip")),
+                 QStringList({"added.htm", "listfile.txt", "news.htm"}));
+        QCOMPARE(m_session->openNode(), 2);
+        QCOMPARE(m_session->pages().titles(), QStringList{"Map"});
+        QVERIFY(QDir().rename(path("away"), path("zips")));
+        QCOMPARE(zipNames(path("zips/a.zip")), QStringList({"listfile.txt", "news.htm"}));
+    }
+
+    // The open archive opened again: its changes go to its zip first, then it
+    // is unpacked afresh.
+    void theOpenArchiveOpensAgain()
+    {
+        QVERIFY(makeArchive(path("a.zip"), {"News", "Report"}));
+        catalogueOf({{"A", path("a.zip")}});
+        open(1);
+        QVERIFY(runCommand(Command::NextPage, *m_ctx));
+        TestFiles::write(work() + "/added.htm", "<html>added</html>");
+        m_session->pages().append("Added", "added.htm");
+        m_session->archive().setChanged(true);
+        m_view->calls.clear();
+
+        open(1);
+
+        QCOMPARE(zipNames(path("a.zip")),
+                 QStringList({"added.htm", "listfile.txt", "news.htm", "report.htm"}));
+        QCOMPARE(m_session->pages().titles(), QStringList({"News", "Report", "Added"}));
+        QCOMPARE(m_session->currentPage(), 0);
+        QCOMPARE(m_session->previousPage(), -1);
+        QCOMPARE(m_view->calls.last(), pageCall("News"));
+        QCOMPARE(catalogue().node(1).picture, int(CatalogueNode::OpenArchivePicture));
+    }
+
+    void clickingTheLastTitle()
+    {
+        QVERIFY(makeArchive(path("a.zip"), {"One", "Two", "Three", "Four"}));
+        catalogueOf({{"A", path("a.zip")}});
+        open(1);
+        m_view->calls.clear();
+        const QString status = m_session->statusText();
+
+        focusPage(3);
+        QVERIFY(runCommand(Command::ShowFocusedPage, *m_ctx));
+
+        QCOMPARE(m_view->calls.last(), pageCall("Four"));
+        QCOMPARE(m_session->currentPage(), 3);
+        QCOMPARE(m_session->previousPage(), 0);
+        QCOMPARE(m_session->navigation(), NavigationButtons({true, true, true, false, false}));
+        QCOMPARE(m_session->statusText(), status);
+        // The click leaves the selection to the list itself.
+        QCOMPARE(selectedRows(), QList<int>{0});
+    }
+
+    // The box takes effect at once; the page on screen is not reloaded for it.
+    void theOfflineBox()
+    {
+        QVERIFY(makeArchive(path("a.zip"), {"One", "Two"}));
+        catalogueOf({{"A", path("a.zip")}});
+        m_session->settings().offline = false;
+        open(1);
+        m_view->calls.clear();
+
+        Commands::setOffline(*m_ctx, true);
+        QCOMPARE(m_view->calls, QStringList{"offline 1"});
+        QVERIFY(m_session->settings().offline);
+
+        QVERIFY(runCommand(Command::NextPage, *m_ctx));
+        QCOMPARE(m_view->calls, QStringList({"offline 1", "offline 1", pageCall("Two")}));
+
+        m_view->calls.clear();
+        Commands::setOffline(*m_ctx, false);
+        QCOMPARE(m_view->calls, QStringList{"offline 0"});
+    }
+
+    // Every navigation move from every position of a list of three (and of
+    // lists of one and none): where it leads, or that it changes nothing, and
+    // the buttons afterwards.
+    void navigationMoves_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("current");
+        QTest::addColumn<int>("previous");
+        QTest::addColumn<int>("command");
+        QTest::addColumn<int>("newCurrent"); // -1: the move does not apply
+        QTest::addColumn<int>("newPrevious");
+        const int first = int(Command::FirstPage), prev = int(Command::PreviousPage),
+                  ret = int(Command::ReturnPage), next = int(Command::NextPage),
+                  last = int(Command::LastPage);
+        QTest::newRow("first from 2") << 3 << 2 << 1 << first << 0 << 2;
+        QTest::newRow("first on 0") << 3 << 0 << 2 << first << -1 << 0;
+        QTest::newRow("previous from 2") << 3 << 2 << 0 << prev << 1 << 2;
+        QTest::newRow("previous on 0") << 3 << 0 << 1 << prev << -1 << 0;
+        QTest::newRow("previous from a stale index") << 3 << 5 << 0 << prev << -1 << 0;
+        QTest::newRow("return") << 3 << 2 << 0 << ret << 0 << 2;
+        QTest::newRow("return after opening") << 3 << 0 << -1 << ret << -1 << 0;
+        QTest::newRow("return to a stale index") << 3 << 0 << 3 << ret << -1 << 0;
+        QTest::newRow("next from 0") << 3 << 0 << -1 << next << 1 << 0;
+        QTest::newRow("next from 1") << 3 << 1 << 0 << next << 2 << 1;
+        QTest::newRow("next on the last") << 3 << 2 << 1 << next << -1 << 0;
+        QTest::newRow("last from 0") << 3 << 0 << -1 << last << 2 << 0;
+        QTest::newRow("last on the last") << 3 << 2 << 0 << last << -1 << 0;
+        QTest::newRow("next in a list of one") << 1 << 0 << -1 << next << -1 << 0;
+        QTest::newRow("last in a list of one") << 1 << 0 << -1 << last << -1 << 0;
+        QTest::newRow("first in an empty list") << 0 << 0 << -1 << first << -1 << 0;
+        QTest::newRow("return in an empty list") << 0 << 0 << 0 << ret << -1 << 0;
+    }
+    void navigationMoves()
+    {
+        QFETCH(int, count);
+        QFETCH(int, current);
+        QFETCH(int, previous);
+        QFETCH(int, command);
+        QFETCH(int, newCurrent);
+        QFETCH(int, newPrevious);
+        Session &s = *m_session;
+        QVERIFY(s.archive().startNew(path("a.zip")));
+        for (int i = 0; i < count; ++i)
+            s.pages().append(QString("Page %1").arg(i), QString("page%1.htm").arg(i));
+        s.setPageControlsEnabled(true);
+        s.setPagePosition(current, previous);
+        const NavigationButtons before{true, true, true, true, true};
+        s.setNavigation(before);
+        // The user's own selection: the entries 0 and 2 of three.
+        for (int row : {0, 2}) {
+            if (row < count)
+                s.pageSelection().select(s.pages().index(row), QItemSelectionModel::Select);
+        }
+        const QList<int> selectedBefore = selectedRows();
+
+        QVERIFY(runCommand(Command(command), *m_ctx));
+
+        if (newCurrent < 0) {
+            QCOMPARE(s.currentPage(), current);
+            QCOMPARE(s.previousPage(), previous);
+            QCOMPARE(s.navigation(), before);
+            QVERIFY(m_view->calls.isEmpty());
+            QCOMPARE(selectedRows(), selectedBefore);
+            return;
+        }
+        QCOMPARE(s.currentPage(), newCurrent);
+        QCOMPARE(s.previousPage(), newPrevious);
+        QCOMPARE(m_view->calls.last(),
+                 QString("navigate %1/page%2.htm").arg(work()).arg(newCurrent));
+        // The button rule.
+        QCOMPARE(s.navigation(),
+                 NavigationButtons({newCurrent != 0, newCurrent != 0, true, newCurrent != count - 1,
+                                    newCurrent != count - 1}));
+        // The page left is deselected, the page shown selected, the rest kept.
+        QList<int> expected = selectedBefore;
+        expected.removeAll(newPrevious);
+        if (!expected.contains(newCurrent))
+            expected << newCurrent;
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(selectedRows(), expected);
+    }
+
+    // Next, next, return, return through a list of three.
+    void returnGoesBackAndForth()
+    {
+        QVERIFY(makeArchive(path("a.zip"), {"One", "Two", "Three"}));
+        catalogueOf({{"A", path("a.zip")}});
+        open(1);
+        QVERIFY(runCommand(Command::NextPage, *m_ctx));
+        QCOMPARE(m_session->navigation(), NavigationButtons({true, true, true, true, true}));
+        QVERIFY(runCommand(Command::NextPage, *m_ctx));
+        QCOMPARE(m_session->navigation(), NavigationButtons({true, true, true, false, false}));
+        QVERIFY(runCommand(Command::ReturnPage, *m_ctx));
+        QCOMPARE(m_view->calls.last(), pageCall("Two"));
+        QVERIFY(runCommand(Command::ReturnPage, *m_ctx));
+        QCOMPARE(m_view->calls.last(), pageCall("Three"));
+        QCOMPARE(m_session->currentPage(), 2);
+        QCOMPARE(m_session->previousPage(), 1);
+    }
+
+    // Another command made or attached an archive: the window enters the same
+    // state as after opening one.
+    void enteringTheOpenStateForAnArchiveJustMade()
+    {
+        QVERIFY(makeArchive(path("a.zip"), {"One"}));
+        catalogueOf({{"A", path("a.zip")}});
+        open(1);
+        const int node = catalogue().appendArchive("Made", path("made.zip"));
+        Session &s = *m_session;
+        s.archive().setChanged(false);
+        QVERIFY(s.archive().close());
+        QVERIFY(s.archive().startNew(path("made.zip")));
+        TestFiles::write(work() + "/first.htm", "x");
+        s.pages().append("First", "first.htm");
+        s.pages().append("Second", "second.htm");
+        select(node);
+        m_view->calls.clear();
+
+        Commands::enterOpenState(*m_ctx, node);
+
+        QCOMPARE(catalogue().node(1).picture, int(CatalogueNode::ArchivePicture));
+        QCOMPARE(catalogue().node(node).picture, int(CatalogueNode::OpenArchivePicture));
+        QCOMPARE(s.openNode(), node);
+        QCOMPARE(s.statusText(), QString("Open Archive: Books\\Made"));
+        QCOMPARE(m_view->calls.last(), "navigate " + work() + "/first.htm");
+        QCOMPARE(selectedRows(), QList<int>{0});
+        QCOMPARE(s.navigation(), NavigationButtons({false, false, false, true, true}));
+        QVERIFY(s.pageControlsEnabled());
+    }
+
+    void hidingTheLists()
+    {
+        QVERIFY(!m_session->listsHidden());
+        QVERIFY(runCommand(Command::ToggleLists, *m_ctx));
+        QVERIFY(m_session->listsHidden());
+        QVERIFY(runCommand(Command::ToggleLists, *m_ctx));
+        QVERIFY(!m_session->listsHidden());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNavigation)
+#include "tst_navigation.moc"
