@@ -30,8 +30,11 @@ test-sanitize: deps
 	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
+# SEARCHBENCH_ARGS="--pages 1000" for a quick run; the full one writes about
+# 1.5 GB under /tmp and deletes it afterwards.
 bench: build
 	$(BUILD_DIR)/bench/zipbench
+	$(BUILD_DIR)/bench/searchbench $(SEARCHBENCH_ARGS)
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)

@@ -103,6 +103,11 @@ const ActionEntry kActionTable[] = {
     {C::Russian, "russianAction", M::RussianMenuItem, nullptr, None, nullptr, NoIcon, NoKey},
     {C::About, "aboutAction", None, u"О программе", None, nullptr, NoIcon, NoKey},
     {C::Help, "helpAction", None, u"Помощь", None, nullptr, NoIcon, QKeySequence::HelpContents},
+    // Ctrl+Shift+F, set below: no standard key stands for it.
+    {C::SearchAllArchives, "searchAllArchivesAction", None, nullptr, M::SearchFieldName, nullptr,
+     NoIcon, NoKey},
+    // Reached by activating a result of the search across all archives.
+    {C::ShowFoundPage, "showFoundPageAction", None, nullptr, None, nullptr, NoIcon, NoKey},
 };
 static_assert(std::size(kActionTable) == CommandCount, "one action per command");
 
@@ -172,6 +177,7 @@ Actions::Actions(QWidget *window) : QObject(window)
         m_languages->addAction(action(command));
     }
     action(Command::ToggleLists)->setCheckable(true);
+    action(Command::SearchAllArchives)->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     m_listsHiddenIcon =
         ViewStyle::themeIcon("view-restore", QStyle::SP_TitleBarNormalButton, window->style());
     retranslate();

@@ -4,6 +4,7 @@
 #include "app/commandbutton.h"
 #include "app/pagelisttooltip.h"
 #include "app/picturedelegate.h"
+#include "app/searchpanel.h"
 #include "app/viewstyle.h"
 #include "app/widgetinteraction.h"
 #include "browse/web/webpageview.h"
@@ -133,7 +134,9 @@ MainWindow::MainWindow(const ProgramPaths &paths, PageView *view, UserInteractio
 
 MainWindow::~MainWindow()
 {
-    // The views go before the models they show, which the session owns.
+    // The views go before the models they show, which the session owns, and
+    // the search before the catalogue and the archive it follows.
+    delete m_search;
     delete m_tree;
     delete m_list;
 }
@@ -294,7 +297,18 @@ QWidget *MainWindow::createLeftColumn()
     splitter->setObjectName(QStringLiteral("leftSplitter"));
     splitter->setHandleWidth(4);
     splitter->setChildrenCollapsible(false);
+    // The search across all archives: its field on top, its results above the catalogue.
+    m_search = new SearchPanel(m_paths.searchIndex, m_session->catalogue(), m_session->archive(),
+                               m_leftColumn);
+    columnLayout->addWidget(m_search);
     columnLayout->addWidget(splitter);
+    splitter->addWidget(m_search->results());
+    connect(m_search, &SearchPanel::pageChosen, this, [this](const FoundPage &page) {
+        m_session->setFoundPage(page);
+        m_actions->action(Command::ShowFoundPage)->trigger();
+    });
+    // Reached by its shortcut alone.
+    addAction(m_actions->action(Command::SearchAllArchives));
 
     // Upper part: the catalogue.
     auto *upper = new QWidget(splitter);
@@ -361,7 +375,7 @@ QWidget *MainWindow::createLeftColumn()
 
     splitter->addWidget(upper);
     splitter->addWidget(lower);
-    splitter->setSizes({200, 520 - 200});
+    splitter->setSizes({220, 200, 520 - 200});
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
     return m_leftColumn;
@@ -377,6 +391,7 @@ void MainWindow::createStatusBar()
     m_statusPanel->setObjectName(QStringLiteral("statusText"));
     m_statusPanel->setTextFormat(Qt::PlainText);
     bar->addWidget(m_statusPanel, 1);
+    bar->addPermanentWidget(m_search->indexingLabel());
 }
 
 void MainWindow::connectSession()
@@ -390,6 +405,7 @@ void MainWindow::connectSession()
     connect(s, &Session::offlineChanged, this, &MainWindow::renderOffline);
     connect(m_offline, &QCheckBox::toggled, this,
             [this](bool on) { runGuarded([this, on] { Commands::setOffline(*m_context, on); }); });
+    connect(s, &Session::searchFieldRequested, m_search, &SearchPanel::focusField);
 }
 
 void MainWindow::startUp()
@@ -488,6 +504,7 @@ void MainWindow::retranslate()
     m_tree->setAccessibleName(msg(MessageId::CatalogueTreeName));
     m_list->setAccessibleName(msg(MessageId::PageListName));
     m_viewWidget->setAccessibleName(msg(MessageId::PageViewName));
+    m_search->retranslate();
     // A screen reader names a tool button by its hint, as a sighted user does.
     for (QToolButton *button : std::as_const(m_toolButtons))
         button->setAccessibleName(button->defaultAction()->toolTip());

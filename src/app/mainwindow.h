@@ -19,6 +19,7 @@ class QSplitter;
 class QToolBar;
 class QToolButton;
 class QTreeView;
+class SearchPanel;
 class Session;
 class UserInteraction;
 class WidgetInteraction;
@@ -102,6 +103,7 @@ private:
     QMenu *m_listPopup = nullptr;
     QList<QToolButton *> m_toolButtons;
     QTreeView *m_tree = nullptr;
+    SearchPanel *m_search = nullptr;
     QListView *m_list = nullptr;
     QWidget *m_leftColumn = nullptr;
     QCheckBox *m_offline = nullptr;

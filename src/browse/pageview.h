@@ -22,4 +22,7 @@ public:
     virtual void printPreview() = 0;
     // The find bar over the shown page, ready for typing.
     virtual void find() = 0;
+    // Highlights every match of text on the page shown last, once it has
+    // loaded, with the find bar open on it.
+    virtual void findText(const QString &text) = 0;
 };

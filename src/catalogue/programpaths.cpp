@@ -9,12 +9,13 @@ namespace {
 const QString kSettingsFileName = QStringLiteral("tomekeeper.ini");
 
 ProgramPaths make(const QString &currentFolder, const QString &configFolder,
-                  const WorkFolders &work)
+                  const WorkFolders &work, const QString &cacheFolder)
 {
     QString programFolder = QDir(currentFolder).absolutePath();
     if (!programFolder.endsWith(u'/'))
         programFolder += u'/';
-    return {programFolder, ProgramPaths::settingsFileFor(currentFolder, configFolder), work};
+    return {programFolder, ProgramPaths::settingsFileFor(currentFolder, configFolder), work,
+            QDir(cacheFolder).filePath(QStringLiteral("search"))};
 }
 
 } // namespace
@@ -30,11 +31,13 @@ QString ProgramPaths::settingsFileFor(const QString &currentFolder, const QStrin
 ProgramPaths ProgramPaths::standard(const QString &currentFolder)
 {
     return make(currentFolder, QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
-                WorkFolders::standard());
+                WorkFolders::standard(),
+                QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
 }
 
 ProgramPaths ProgramPaths::under(const QString &currentFolder, const QString &base)
 {
     return make(currentFolder, base + QStringLiteral("/config"),
-                WorkFolders::under(base + QStringLiteral("/data")));
+                WorkFolders::under(base + QStringLiteral("/data")),
+                base + QStringLiteral("/cache"));
 }

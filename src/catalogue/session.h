@@ -17,6 +17,13 @@ struct NavigationButtons {
     bool operator==(const NavigationButtons &) const = default;
 };
 
+// A page the search across all archives found, as the user chose it.
+struct FoundPage {
+    QString zipPath;
+    QString pageFile; // the page's file name inside the archive
+    QString findText; // what the page view's find highlights on it
+};
+
 // The state the main window shows and the commands change: the catalogue, the
 // open archive and its pages, the settings, and the few flags that decide which
 // commands are available. State only: the commands (src/commands) do the work,
@@ -96,6 +103,12 @@ public:
     bool sectionHasArchive(const QString &name) const;
     bool sectionHasArchive(const QString &name, int absoluteIndex) const;
 
+    // The result of the search across all archives the user chose last.
+    const FoundPage &foundPage() const { return m_foundPage; }
+    void setFoundPage(const FoundPage &page) { m_foundPage = page; }
+    // Asks the window to put the keyboard into the search field.
+    void requestSearchField() { Q_EMIT searchFieldRequested(); }
+
 Q_SIGNALS:
     // The active language changed (or was set again).
     void languageChanged();
@@ -105,6 +118,7 @@ Q_SIGNALS:
     void statusTextChanged(const QString &text);
     void geometryRequested(const WindowGeometry &geometry);
     void offlineChanged(bool offline);
+    void searchFieldRequested();
 
 private:
     CatalogueModel m_catalogue;
@@ -123,4 +137,5 @@ private:
     QStringList m_chosenZipFiles;
     WindowGeometry m_geometry;
     bool m_savedBrowserOffline = false;
+    FoundPage m_foundPage;
 };

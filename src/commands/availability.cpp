@@ -23,6 +23,8 @@ bool isAvailable(Command command, const Session &session)
     case Command::Russian:
     case Command::About:
     case Command::Help:
+    case Command::SearchAllArchives:
+    case Command::ShowFoundPage:
         return true;
     case Command::UpdateArchive:
     case Command::NewPageList:

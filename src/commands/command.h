@@ -53,9 +53,12 @@ enum class Command {
     Russian,
     About,
     Help,
+    // The search across all archives
+    SearchAllArchives, // the search field takes the keyboard
+    ShowFoundPage,     // a result chosen in the search's list
 };
 
-inline constexpr int CommandCount = static_cast<int>(Command::Help) + 1;
+inline constexpr int CommandCount = static_cast<int>(Command::ShowFoundPage) + 1;
 
 // What every command works with.
 struct CommandContext {

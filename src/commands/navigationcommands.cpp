@@ -80,27 +80,34 @@ void openSelectedArchive(CommandContext &ctx)
     const int node = catalogue.absoluteIndex(session.catalogueSelection().currentIndex());
     if (node < 0 || catalogue.isSection(node))
         return;
+    openArchiveAt(ctx, node);
+}
+
+bool openArchiveAt(CommandContext &ctx, int node)
+{
+    const CatalogueModel &catalogue = ctx.session.catalogue();
     // The working copy is about to be replaced: its changes go to its zip
     // first, or where the user chooses; cancelled, everything stays open.
     if (!writeBackOrWayOut(ctx))
-        return;
+        return false;
     switch (ctx.archive.open(catalogue.node(node).path, ctx.interaction)) {
     case OpenArchive::OpenStatus::Opened:
         enterOpenState(ctx, node);
-        break;
+        return true;
     case OpenArchive::OpenStatus::ListFileMissing:
         ctx.interaction.showMessage(msg(MessageId::ListFileMissing));
         enterOpenState(ctx, node);
-        break;
+        return true;
     case OpenArchive::OpenStatus::Failed:
         showFailure(ctx.interaction, ctx.archive.lastFailure());
         // Nothing half unpacked may pass for the archive: a later write-back
         // would replace its zip with it.
         leaveOpenState(ctx);
-        break;
+        return false;
     case OpenArchive::OpenStatus::Refused:
         break; // still changed: writeBackOrWayOut left it so
     }
+    return false;
 }
 
 void showFocusedPage(CommandContext &ctx)

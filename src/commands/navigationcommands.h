@@ -9,6 +9,9 @@ namespace Commands {
 // The archive open before is written back first when it was changed; when that
 // fails and the user cancels, nothing else happens.
 void openSelectedArchive(CommandContext &ctx);
+// Opens the archive of catalogue node the same way; true when it is the open
+// archive now, false (the user told why, or having cancelled) when not.
+bool openArchiveAt(CommandContext &ctx, int node);
 // Shows the page that has the focus in the page list.
 void showFocusedPage(CommandContext &ctx);
 // The navigation buttons: first, previous, back to the page seen before (and

@@ -7,6 +7,7 @@
 #include "commands/browsercommands.h"
 #include "commands/navigationcommands.h"
 #include "commands/pagecommands.h"
+#include "commands/searchcommands.h"
 #include "commands/sectioncommands.h"
 #include "storage/openarchive.h"
 
@@ -92,6 +93,10 @@ CommandFunction functionOf(Command command)
         return showAbout;
     case Command::Help:
         return showHelp;
+    case Command::SearchAllArchives:
+        return searchAllArchives;
+    case Command::ShowFoundPage:
+        return showFoundPage;
     }
     return nullptr;
 }

@@ -184,7 +184,13 @@ enum class MessageId {
     SaveAsReplaceFile,     // %1: the file
     SaveAsInProgramFolder,
     ArchiveNeedsWorkingCopy,
+    // The search across all archives.
+    SearchFieldName,
+    SearchIndexingStatus,
+    SearchNothingFound,
+    SearchArchiveNotIndexed,
+    SearchIndexFailed,
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = int(MessageId::ArchiveNeedsWorkingCopy) + 1;
+inline constexpr int MessageIdCount = int(MessageId::SearchIndexFailed) + 1;

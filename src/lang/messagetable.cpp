@@ -176,5 +176,10 @@ const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::SaveAsReplaceFile, "SaveAsReplaceFile", u"The file \"%1\" already exists. Replace it?", u"Файл \"%1\" уже существует. Заменить его?"},
     {MessageId::SaveAsInProgramFolder, "SaveAsInProgramFolder", u"A zip-file can not be saved in the working folders of this program!", u"Сохранять zip-файл в рабочих папках программы нельзя!"},
     {MessageId::ArchiveNeedsWorkingCopy, "ArchiveNeedsWorkingCopy", u"Choose and open archive first!", u"Сначала выберите и откройте архив!"},
+    {MessageId::SearchFieldName, "SearchFieldName", u"Search in all archives", u"Поиск во всех архивах"},
+    {MessageId::SearchIndexingStatus, "SearchIndexingStatus", u"Indexing archives for search: %1 of %2", u"Индексация архивов для поиска: %1 из %2"},
+    {MessageId::SearchNothingFound, "SearchNothingFound", u"Nothing found", u"Ничего не найдено"},
+    {MessageId::SearchArchiveNotIndexed, "SearchArchiveNotIndexed", u"Archive is not indexed for search: %1", u"Архив не проиндексирован для поиска: %1"},
+    {MessageId::SearchIndexFailed, "SearchIndexFailed", u"The search index cannot be written: %1", u"Поисковый индекс не удаётся записать: %1"},
 };
 // clang-format on

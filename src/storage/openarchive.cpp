@@ -223,6 +223,8 @@ bool OpenArchive::writeBack(LongWork &work)
     if (!writeTo(m_zipPath, work))
         return false;
     m_changed = false;
+    if (m_writtenBack)
+        m_writtenBack(m_zipPath);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "zip/unpackrecord.h"
 
 #include <QItemSelectionModel>
+#include <functional>
 
 class LongWork;
 
@@ -74,6 +75,12 @@ public:
     // complete new one; true when it was, and the archive is then no longer changed. The working
     // folder stays either way. Nothing to write (no working folder) counts as done.
     bool writeBack(LongWork &work);
+    // Called after every write-back that replaced the zip, with its path: for
+    // what follows the archives' contents, such as the search index.
+    void setWrittenBackHook(std::function<void(const QString &zipPath)> hook)
+    {
+        m_writtenBack = std::move(hook);
+    }
     // Writes the working copy, with a page list file from the pages, into
     // another zip, replacing it only by a complete new one. The archive stays
     // as it is, changed or not.
@@ -117,6 +124,7 @@ private:
     WorkRecord m_record;
     bool m_changed = false;
     StorageFailure m_failure;
+    std::function<void(const QString &)> m_writtenBack;
     QList<TakenFile> m_originals;
     QStringList m_originalFolders;
     // What the working copy was unpacked from, or last written back to.

@@ -114,6 +114,8 @@ private Q_SLOTS:
         row("Russian", Command::Russian, always);
         row("about", Command::About, always);
         row("help", Command::Help, always);
+        row("search all archives", Command::SearchAllArchives, always);
+        row("show found page", Command::ShowFoundPage, always);
         if (listed.size() != CommandCount)
             QFAIL("a command has no row");
     }

@@ -22,6 +22,7 @@ public:
     void print() override { calls << QStringLiteral("print"); }
     void printPreview() override { calls << QStringLiteral("preview"); }
     void find() override { calls << QStringLiteral("find"); }
+    void findText(const QString &text) override { calls << QStringLiteral("find ") + text; }
 
     QStringList calls;
     bool m_offline = false;

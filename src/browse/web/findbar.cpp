@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QToolButton>
 
@@ -68,6 +69,13 @@ void FindBar::activate()
     show();
     m_edit->setFocus();
     m_edit->selectAll();
+}
+
+void FindBar::activate(const QString &text)
+{
+    const QSignalBlocker quiet(m_edit);
+    m_edit->setText(text);
+    activate();
 }
 
 void FindBar::retranslate()

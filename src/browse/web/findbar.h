@@ -16,6 +16,8 @@ public:
 
     // Shows the bar with the search text selected, ready for typing.
     void activate();
+    // The same with text in the field, without searching for it.
+    void activate(const QString &text);
     QString text() const;
 
     // What the page found for the text in the field: the match now

@@ -52,7 +52,7 @@ WebPageView::WebPageView(QWidget *parent)
     layout->addWidget(m_view, 1);
     m_findBar->hide();
 
-    connect(m_findBar, &FindBar::findRequested, this, &WebPageView::findText);
+    connect(m_findBar, &FindBar::findRequested, this, &WebPageView::findOnPage);
     connect(m_findBar, &FindBar::closed, this, [this] {
         m_view->findText(QString());
         m_view->setFocus();
@@ -66,9 +66,11 @@ WebPageView::WebPageView(QWidget *parent)
             });
     // The bar stays open from page to page, and searches each new one.
     connect(m_view, &QWebEngineView::loadStarted, m_findBar, &FindBar::clearResult);
+    connect(m_view, &QWebEngineView::loadStarted, this, [this] { m_loading = true; });
     connect(m_view, &QWebEngineView::loadFinished, this, [this] {
+        m_loading = false;
         if (m_findBar->isVisible() && !m_findBar->text().isEmpty())
-            findText(m_findBar->text(), false);
+            findOnPage(m_findBar->text(), false);
     });
 }
 
@@ -97,6 +99,7 @@ void WebPageView::prepareProcess()
 
 void WebPageView::navigate(const QString &location)
 {
+    m_loading = true; // until the browser reports the load finished
     if (location.isEmpty() || location == u"about:blank") {
         // Nothing left to search.
         m_findBar->hide();
@@ -193,10 +196,19 @@ void WebPageView::find()
     m_findBar->activate();
     // Reopened over the same text: its matches light up again.
     if (!m_findBar->text().isEmpty())
-        findText(m_findBar->text(), false);
+        findOnPage(m_findBar->text(), false);
 }
 
-void WebPageView::findText(const QString &text, bool backward)
+void WebPageView::findText(const QString &text)
+{
+    // The bar stays open with the text; a page still loading is searched
+    // when it has loaded, like every page the open bar meets.
+    m_findBar->activate(text);
+    if (!m_loading)
+        findOnPage(text, false);
+}
+
+void WebPageView::findOnPage(const QString &text, bool backward)
 {
     m_view->findText(text, backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags());
 }

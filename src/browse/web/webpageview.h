@@ -30,6 +30,7 @@ public:
     void print() override;
     void printPreview() override;
     void find() override;
+    void findText(const QString &text) override;
 
     // The working folder: files that pages in it ask for with other letter
     // case are found there (and only there).
@@ -47,11 +48,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void findText(const QString &text, bool backward);
+    void findOnPage(const QString &text, bool backward);
 
     QWebEngineProfile *m_profile;
     OfflineInterceptor *m_interceptor;
     FindBar *m_findBar;
     QWebEngineView *m_view;
     bool m_printing = false;
+    bool m_loading = false; // a page asked for has not finished loading
 };

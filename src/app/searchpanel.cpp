@@ -1,0 +1,274 @@
+#include "app/searchpanel.h"
+
+#include "catalogue/cataloguemodel.h"
+#include "lang/messages.h"
+#include "search/searchindex.h"
+#include "storage/openarchive.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QStandardItemModel>
+#include <QStyledItemDelegate>
+#include <QTextDocument>
+#include <QTimer>
+
+namespace {
+
+constexpr int kHtmlRole = Qt::UserRole + 1;
+constexpr int kHitRole = Qt::UserRole + 2;
+constexpr int kMaxHits = 50;
+
+// text as HTML, the stretches of marks in bold on a light background.
+QString markedHtml(const QString &text, const QList<TextMark> &marks)
+{
+    QString html;
+    qsizetype at = 0;
+    for (const TextMark &mark : marks) {
+        if (mark.start < at || mark.start + mark.length > text.size())
+            continue;
+        html += text.mid(at, mark.start - at).toHtmlEscaped();
+        html += QStringLiteral("<b style=\"background-color:#fff0a0\">") +
+                text.mid(mark.start, mark.length).toHtmlEscaped() + QStringLiteral("</b>");
+        at = mark.start + mark.length;
+    }
+    html += text.mid(at).toHtmlEscaped();
+    return html;
+}
+
+// Draws a result's HTML, wrapped to the list's width.
+class HitDelegate : public QStyledItemDelegate {
+public:
+    explicit HitDelegate(QListView *view) : QStyledItemDelegate(view), m_view(view) {}
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        item.text.clear();
+        m_view->style()->drawControl(QStyle::CE_ItemViewItem, &item, painter, m_view);
+
+        QTextDocument document;
+        prepare(document, index, option.rect.width());
+        painter->save();
+        painter->translate(option.rect.topLeft());
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.palette = option.palette;
+        if (option.state & QStyle::State_Selected)
+            context.palette.setColor(QPalette::Text,
+                                     option.palette.color(QPalette::HighlightedText));
+        document.documentLayout()->draw(painter, context);
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &index) const override
+    {
+        QTextDocument document;
+        prepare(document, index, m_view->viewport()->width());
+        return {int(document.idealWidth()), int(document.size().height())};
+    }
+
+private:
+    void prepare(QTextDocument &document, const QModelIndex &index, int width) const
+    {
+        document.setDefaultFont(m_view->font());
+        document.setDocumentMargin(3);
+        document.setHtml(index.data(kHtmlRole).toString());
+        document.setTextWidth(qMax(width, 60));
+    }
+
+    QListView *m_view;
+};
+
+} // namespace
+
+SearchPanel::SearchPanel(const QString &indexFolder, CatalogueModel &catalogue,
+                         OpenArchive &archive, QWidget *parent)
+    : QWidget(parent), m_index(std::make_unique<SearchIndex>(indexFolder)), m_catalogue(catalogue),
+      m_archive(archive), m_field(new QLineEdit(this)), m_results(new QListView),
+      m_model(new QStandardItemModel(this)), m_indexing(new QLabel),
+      m_catalogueTimer(new QTimer(this)), m_queryTimer(new QTimer(this))
+{
+    setObjectName(QStringLiteral("searchPanel"));
+    m_field->setObjectName(QStringLiteral("searchField"));
+    m_field->installEventFilter(this);
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 2, 0, 2);
+    layout->addWidget(m_field);
+
+    m_results->setObjectName(QStringLiteral("searchResults"));
+    m_results->setModel(m_model);
+    m_results->setItemDelegate(new HitDelegate(m_results));
+    m_results->setWordWrap(true);
+    m_results->setResizeMode(QListView::Adjust);
+    m_results->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_results->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_results->hide();
+    m_indexing->setObjectName(QStringLiteral("indexingStatus"));
+    m_indexing->setTextFormat(Qt::PlainText);
+
+    // Catalogue edits come in bursts (a whole settings file, a section with its
+    // archives): the index hears of them once they are over.
+    m_catalogueTimer->setSingleShot(true);
+    m_catalogueTimer->setInterval(300);
+    connect(m_catalogueTimer, &QTimer::timeout, this, &SearchPanel::catalogueChanged);
+    auto later = [this] { m_catalogueTimer->start(); };
+    connect(&catalogue, &QAbstractItemModel::modelReset, this, later);
+    connect(&catalogue, &QAbstractItemModel::rowsInserted, this, later);
+    connect(&catalogue, &QAbstractItemModel::rowsRemoved, this, later);
+    connect(&catalogue, &QAbstractItemModel::rowsMoved, this, later);
+    connect(&catalogue, &QAbstractItemModel::dataChanged, this, later);
+    m_catalogueTimer->start();
+
+    // The zip just written is read again at once, ahead of the rest.
+    SearchIndex *index = m_index.get();
+    archive.setWrittenBackHook([index](const QString &zipPath) { index->archiveChanged(zipPath); });
+
+    m_queryTimer->setSingleShot(true);
+    m_queryTimer->setInterval(250);
+    connect(m_queryTimer, &QTimer::timeout, this, &SearchPanel::search);
+    connect(m_field, &QLineEdit::textChanged, m_queryTimer, qOverload<>(&QTimer::start));
+    connect(m_field, &QLineEdit::returnPressed, this, &SearchPanel::search);
+    connect(m_results, &QListView::activated, this,
+            [this](const QModelIndex &at) { choose(at.row()); });
+    connect(m_results, &QListView::clicked, this,
+            [this](const QModelIndex &at) { choose(at.row()); });
+
+    connect(index, &SearchIndex::indexingProgress, this, [this](int done, int total) {
+        m_indexing->setText(msg(MessageId::SearchIndexingStatus).arg(done).arg(total));
+    });
+    connect(index, &SearchIndex::indexingFinished, this, [this] {
+        m_indexing->clear();
+        // What was found while indexing ran may have grown.
+        if (!m_shownQuery.isEmpty())
+            search();
+    });
+    connect(index, &SearchIndex::archiveNotIndexed, this,
+            [this](const QString &zipPath, const QString &why) {
+                m_indexing->setToolTip(msg(MessageId::SearchArchiveNotIndexed).arg(zipPath) +
+                                       QStringLiteral("\n") + why);
+            });
+    connect(index, &SearchIndex::indexingFailed, this, [this](const QString &why) {
+        m_indexing->setText(msg(MessageId::SearchIndexFailed).arg(why));
+    });
+    retranslate();
+}
+
+SearchPanel::~SearchPanel()
+{
+    // The window owns the list and the label; they may be gone already.
+    m_archive.setWrittenBackHook({});
+    m_index->stop();
+}
+
+void SearchPanel::focusField()
+{
+    m_field->setFocus(Qt::ShortcutFocusReason);
+    m_field->selectAll();
+}
+
+bool SearchPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_field || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    // Down arrow from the field into the list of pages found.
+    if (key == Qt::Key_Down && m_results->isVisible() && m_model->rowCount() > 0) {
+        m_results->setFocus(Qt::TabFocusReason);
+        m_results->setCurrentIndex(m_model->index(0, 0));
+        return true;
+    }
+    // Escape empties the field and puts the list away.
+    if (key == Qt::Key_Escape && !m_field->text().isEmpty()) {
+        m_field->clear();
+        search();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void SearchPanel::retranslate()
+{
+    const QString name = msg(MessageId::SearchFieldName);
+    m_field->setPlaceholderText(name);
+    m_field->setAccessibleName(name);
+    m_results->setAccessibleName(name);
+    if (m_hits.isEmpty() && !m_shownQuery.isEmpty())
+        showHits();
+}
+
+void SearchPanel::catalogueChanged()
+{
+    QList<CatalogueArchive> archives;
+    for (int i = 0; i < m_catalogue.nodeCount(); ++i) {
+        if (m_catalogue.isSection(i))
+            continue;
+        const CatalogueNode &node = m_catalogue.node(i);
+        const int section = m_catalogue.sectionOf(i);
+        archives.append(
+            {node.path, node.name, section >= 0 ? m_catalogue.node(section).name : QString()});
+    }
+    m_index->catalogueChanged(archives);
+}
+
+void SearchPanel::search()
+{
+    m_queryTimer->stop();
+    m_shownQuery = m_field->text().trimmed();
+    m_hits = m_shownQuery.isEmpty() ? QList<SearchHit>() : m_index->search(m_shownQuery, kMaxHits);
+    showHits();
+}
+
+void SearchPanel::showHits()
+{
+    m_model->clear();
+    m_lastChosenRow = -1;
+    m_results->setVisible(!m_shownQuery.isEmpty());
+    if (m_shownQuery.isEmpty())
+        return;
+    if (m_hits.isEmpty()) {
+        auto *item = new QStandardItem(msg(MessageId::SearchNothingFound));
+        item->setData(msg(MessageId::SearchNothingFound).toHtmlEscaped(), kHtmlRole);
+        item->setFlags(Qt::ItemIsEnabled);
+        m_model->appendRow(item);
+        return;
+    }
+    for (int i = 0; i < m_hits.size(); ++i) {
+        const SearchHit &hit = m_hits.at(i);
+        const QString place = hit.section.isEmpty()
+                                  ? hit.archiveName
+                                  : hit.archiveName + QStringLiteral(" \u2014 ") + hit.section;
+        const QString html = QStringLiteral("<div style=\"font-weight:bold\">") +
+                             markedHtml(hit.pageTitle, hit.titleMarks) +
+                             QStringLiteral("</div><div style=\"color:#5a6a7a\">") +
+                             place.toHtmlEscaped() + QStringLiteral("</div><div>") +
+                             markedHtml(hit.snippet, hit.snippetMarks) + QStringLiteral("</div>");
+        auto *item = new QStandardItem(hit.pageTitle + QStringLiteral("\n") + place +
+                                       QStringLiteral("\n") + hit.snippet);
+        item->setData(html, kHtmlRole);
+        item->setData(i, kHitRole);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        m_model->appendRow(item);
+    }
+}
+
+void SearchPanel::choose(int row)
+{
+    const QModelIndex at = m_model->index(row, 0);
+    const QVariant hitIndex = at.data(kHitRole);
+    if (!hitIndex.isValid())
+        return;
+    if (row == m_lastChosenRow && m_lastChoice.isValid() &&
+        m_lastChoice.elapsed() < QApplication::doubleClickInterval())
+        return;
+    m_lastChosenRow = row;
+    m_lastChoice.start();
+    const SearchHit &hit = m_hits.at(hitIndex.toInt());
+    Q_EMIT pageChosen({hit.zipPath, hit.pageFile, hit.highlightWords.value(0)});
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "catalogue/session.h"
+#include "search/searchtypes.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QWidget>
+#include <memory>
+
+class CatalogueModel;
+class OpenArchive;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QStandardItemModel;
+class QTimer;
+class SearchIndex;
+
+// The search across all archives as the window shows it: the search field,
+// the list of pages found (title, archive and section, a snippet with the
+// words found marked, best first) and the indexing state for the status bar.
+// It keeps the index in step with the catalogue and with every write-back of
+// the open archive. The field is this widget; the list and the status label
+// are placed by the window.
+class SearchPanel : public QWidget {
+    Q_OBJECT
+public:
+    SearchPanel(const QString &indexFolder, CatalogueModel &catalogue, OpenArchive &archive,
+                QWidget *parent = nullptr);
+    ~SearchPanel() override;
+
+    QLineEdit *field() const { return m_field; }
+    QListView *results() const { return m_results; }
+    QLabel *indexingLabel() const { return m_indexing; }
+    SearchIndex &index() { return *m_index; }
+
+    // The keyboard into the field, its text selected.
+    void focusField();
+    // Runs the query in the field now.
+    void search();
+    void retranslate();
+
+Q_SIGNALS:
+    // A result was activated.
+    void pageChosen(const FoundPage &page);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void catalogueChanged();
+    void showHits();
+    void choose(int row);
+
+    std::unique_ptr<SearchIndex> m_index;
+    CatalogueModel &m_catalogue;
+    OpenArchive &m_archive;
+    QLineEdit *m_field;
+    QListView *m_results;
+    QStandardItemModel *m_model;
+    QLabel *m_indexing;
+    QTimer *m_catalogueTimer;
+    QTimer *m_queryTimer;
+    QList<SearchHit> m_hits;
+    QString m_shownQuery;
+    // A double click is a click and an activation: one choice.
+    QElapsedTimer m_lastChoice;
+    int m_lastChosenRow = -1;
+};

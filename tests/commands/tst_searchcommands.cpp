@@ -1,0 +1,280 @@
+#include "catalogue/programpaths.h"
+#include "catalogue/session.h"
+#include "commands/availability.h"
+#include "commands/runcommand.h"
+#include "lang/messages.h"
+#include "recordingpageview.h"
+#include "scriptedinteraction.h"
+#include "storage/listfile.h"
+#include "testfiles.h"
+#include "zip/ziparchiver.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+// A zip as the program writes it: the pages and their list file.
+bool writeZip(const QString &zipPath, const QStringList &titles, const QStringList &files)
+{
+    QTemporaryDir scratch;
+    for (const QString &file : files) {
+        if (!TestFiles::write(scratch.filePath(file), "<html><body>" + file.toUtf8() + "</body>"))
+            return false;
+    }
+    if (!TestFiles::write(ListFile::path(scratch.path()), ListFile::compose(titles, files)))
+        return false;
+    QDir().mkpath(QFileInfo(zipPath).absolutePath());
+    ZipArchiver zip;
+    zip.setZipFileName(zipPath);
+    for (const QString &entry : files + QStringList{QLatin1String(ListFile::FileName)}) {
+        if (zip.addFile(scratch.filePath(entry), entry) != 0)
+            return false;
+    }
+    return zip.setZipFileName(QString());
+}
+
+// A folder in which no file can be created or replaced, even by root; false
+// where that cannot be arranged.
+bool lockFolder(const QString &path, bool lock)
+{
+    if (TestFiles::runningAsRoot())
+        return TestFiles::run("chattr", {lock ? "+i" : "-i", path}) == 0;
+    return QFile::setPermissions(path,
+                                 lock ? QFile::ReadOwner | QFile::ExeOwner
+                                      : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+const QStringList kWaysOut{"Try again", "Save as new archive...", "Set aside and go on"};
+
+} // namespace
+
+// Choosing a page found by the search across all archives: its archive opens
+// (the open one written back first) and the page shows with the words found.
+class TestSearchCommands : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScriptedInteraction> m_ui;
+    std::unique_ptr<RecordingPageView> m_view;
+    std::unique_ptr<Session> m_session;
+    std::unique_ptr<CommandContext> m_ctx;
+    QString m_alpha; // two pages
+    QString m_beta;  // one page, in a folder of its own
+    int m_alphaNode = -1;
+    int m_betaNode = -1;
+
+    QString work() const { return m_session->archive().workFolder(); }
+    void choose(const QString &zipPath, const QString &pageFile, const QString &words)
+    {
+        m_session->setFoundPage({zipPath, pageFile, words});
+        QVERIFY(runCommand(Command::ShowFoundPage, *m_ctx));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_ui = std::make_unique<ScriptedInteraction>();
+        m_view = std::make_unique<RecordingPageView>();
+        m_session =
+            std::make_unique<Session>(ProgramPaths::under(m_dir->path(), m_dir->path()).work);
+        m_ctx = std::make_unique<CommandContext>(
+            CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
+        m_alpha = m_dir->filePath("zips/alpha.zip");
+        m_beta = m_dir->filePath("zips/beta/beta.zip");
+        QVERIFY(writeZip(m_alpha, {"First", "Second"}, {"a1.htm", "a2.htm"}));
+        QVERIFY(writeZip(m_beta, {"Only"}, {"b1.htm"}));
+        CatalogueModel &catalogue = m_session->catalogue();
+        const int section = catalogue.appendSection("Books");
+        m_alphaNode = catalogue.addArchive(section, "Alpha", m_alpha);
+        m_betaNode = catalogue.addArchive(section, "Beta", m_beta);
+    }
+    void cleanup()
+    {
+        lockFolder(QFileInfo(m_beta).absolutePath(), false);
+        m_ctx.reset();
+        m_session.reset();
+        m_view.reset();
+        m_ui.reset();
+        m_dir.reset();
+        Messages::useEnglish();
+    }
+
+    void opensTheArchiveOnTheFoundPage()
+    {
+        choose(m_alpha, "a2.htm", "правление");
+        Session &s = *m_session;
+        QVERIFY(s.archive().isOpen());
+        QCOMPARE(s.archive().zipPath(), m_alpha);
+        QCOMPARE(s.openNode(), m_alphaNode);
+        QCOMPARE(s.catalogue().node(m_alphaNode).picture, int(CatalogueNode::OpenArchivePicture));
+        QCOMPARE(s.statusText(), QString("Open Archive: Books\\Alpha"));
+        QVERIFY(s.pageControlsEnabled());
+        QCOMPARE(s.currentPage(), 1);
+        QCOMPARE(s.archive().pageSelection().currentIndex().row(), 1);
+        QVERIFY(s.navigation().first);
+        QVERIFY(!s.navigation().next);
+        QCOMPARE(m_view->calls.mid(m_view->calls.size() - 2),
+                 QStringList({"navigate " + work() + "/a2.htm", "find правление"}));
+        QVERIFY(m_ui->verify());
+    }
+
+    void anOpenArchiveIsNotUnpackedAgain()
+    {
+        choose(m_alpha, "a1.htm", "one");
+        const int unpacked = m_ui->workCount();
+        TestFiles::write(work() + "/mark.txt", "still here");
+        choose(m_alpha, "a2.htm", "two");
+        QCOMPARE(m_ui->workCount(), unpacked);
+        QVERIFY(QFile::exists(work() + "/mark.txt"));
+        QCOMPARE(m_session->currentPage(), 1);
+        QCOMPARE(m_session->previousPage(), 0);
+        QCOMPARE(m_view->calls.last(), QString("find two"));
+    }
+
+    void anotherArchiveReplacesTheOpenOne()
+    {
+        choose(m_alpha, "a1.htm", "one");
+        choose(m_beta, "b1.htm", "only");
+        Session &s = *m_session;
+        QCOMPARE(s.archive().zipPath(), m_beta);
+        QCOMPARE(s.openNode(), m_betaNode);
+        QCOMPARE(s.catalogue().node(m_alphaNode).picture, int(CatalogueNode::ArchivePicture));
+        QCOMPARE(s.catalogue().node(m_betaNode).picture, int(CatalogueNode::OpenArchivePicture));
+        QCOMPARE(s.archive().pages().fileNames(), QStringList{"b1.htm"});
+        QVERIFY(!QFile::exists(work() + "/a1.htm"));
+    }
+
+    // The changes of the open archive reach its zip before the other archive
+    // is unpacked over them, and whoever follows write-backs hears of it.
+    void aChangedArchiveIsWrittenBackFirst()
+    {
+        QStringList written;
+        m_session->archive().setWrittenBackHook(
+            [&written](const QString &zipPath) { written << zipPath; });
+        choose(m_alpha, "a1.htm", "one");
+        TestFiles::write(work() + "/a3.htm", "<html>new</html>");
+        m_session->archive().pages().append("Third", "a3.htm");
+        m_session->archive().setChanged(true);
+
+        choose(m_beta, "b1.htm", "only");
+        QCOMPARE(written, QStringList{m_alpha});
+        QCOMPARE(m_session->archive().zipPath(), m_beta);
+
+        choose(m_alpha, "a3.htm", "new");
+        QCOMPARE(m_session->archive().pages().titles(), QStringList({"First", "Second", "Third"}));
+        QCOMPARE(m_session->currentPage(), 2);
+        QCOMPARE(written, QStringList{m_alpha}); // opening writes nothing
+    }
+
+    // A write-back that fails offers its ways out; cancelled, the changed
+    // archive stays open with everything in it.
+    void aFailedWriteBackCancelledKeepsTheChangedArchiveOpen()
+    {
+        QStringList written;
+        m_session->archive().setWrittenBackHook(
+            [&written](const QString &zipPath) { written << zipPath; });
+        choose(m_beta, "b1.htm", "only");
+        TestFiles::write(work() + "/b2.htm", "<html>kept</html>");
+        m_session->archive().pages().append("Kept", "b2.htm");
+        m_session->archive().setChanged(true);
+        if (!lockFolder(QFileInfo(m_beta).absolutePath(), true))
+            QSKIP("a folder cannot be made unwritable here");
+        m_view->calls.clear();
+        m_ui->expectChoice({}, kWaysOut, -1);
+
+        m_session->setFoundPage({m_alpha, "a1.htm", "one"});
+        runCommand(Command::ShowFoundPage, *m_ctx);
+        QVERIFY(m_ui->verify());
+        Session &s = *m_session;
+        QVERIFY(s.archive().isChanged());
+        QCOMPARE(s.archive().zipPath(), m_beta);
+        QCOMPARE(s.openNode(), m_betaNode);
+        QVERIFY(QFile::exists(work() + "/b2.htm"));
+        QVERIFY(m_view->calls.isEmpty());
+        QVERIFY(written.isEmpty());
+    }
+
+    // Set aside, the changes are kept in a folder of their own and the found
+    // page opens; the zip that could not be written is as it was.
+    void aFailedWriteBackSetAsideOpensTheFoundPage()
+    {
+        choose(m_beta, "b1.htm", "only");
+        TestFiles::write(work() + "/b2.htm", "<html>kept</html>");
+        m_session->archive().pages().append("Kept", "b2.htm");
+        m_session->archive().setChanged(true);
+        const QByteArray before = TestFiles::read(m_beta);
+        if (!lockFolder(QFileInfo(m_beta).absolutePath(), true))
+            QSKIP("a folder cannot be made unwritable here");
+        m_ui->expectChoice({}, kWaysOut, 2);
+        m_ui->expectMessage();
+
+        choose(m_alpha, "a2.htm", "two");
+        QVERIFY(m_ui->verify());
+        Session &s = *m_session;
+        QCOMPARE(s.archive().zipPath(), m_alpha);
+        QVERIFY(!s.archive().isChanged());
+        QCOMPARE(s.currentPage(), 1);
+        QCOMPARE(m_view->calls.last(), QString("find two"));
+        QCOMPARE(TestFiles::read(m_beta), before);
+        // The kept page is in the one recovered folder beside the work.
+        const QDir recovered(QFileInfo(work()).absolutePath());
+        bool kept = false;
+        for (const QFileInfo &folder : recovered.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
+            kept = kept || TestFiles::read(folder.filePath() + "/b2.htm") == "<html>kept</html>";
+        QVERIFY(kept);
+    }
+
+    void aPageGoneSinceIndexingLeavesTheArchiveOnItsFirstPage()
+    {
+        choose(m_alpha, "gone.htm", "lost");
+        QCOMPARE(m_session->archive().zipPath(), m_alpha);
+        QCOMPARE(m_session->currentPage(), 0);
+        QCOMPARE(m_view->calls.last(), "navigate " + work() + "/a1.htm");
+        QVERIFY(!m_session->navigation().returnPage); // nowhere to go back to
+    }
+
+    void theFirstPageFoundKeepsTheButtonsOfAFreshOpen()
+    {
+        choose(m_alpha, "a1.htm", "one");
+        QCOMPARE(m_session->navigation(), navigationAfterOpening(2));
+        QCOMPARE(m_view->calls.last(), QString("find one"));
+    }
+
+    void anArchiveOutOfTheCatalogueIsNotOpened()
+    {
+        m_session->catalogue().removeNode(m_betaNode);
+        choose(m_beta, "b1.htm", "only");
+        QVERIFY(!m_session->archive().isOpen());
+        QVERIFY(m_view->calls.isEmpty());
+        QVERIFY(m_ui->verify());
+    }
+
+    void aDamagedZipOpensNothing()
+    {
+        TestFiles::write(m_alpha, "not a zip at all");
+        m_ui->expectMessage();
+        m_session->setFoundPage({m_alpha, "a1.htm", "one"});
+        runCommand(Command::ShowFoundPage, *m_ctx);
+        QVERIFY(m_ui->verify());
+        QVERIFY(!m_session->archive().isOpen());
+        QCOMPARE(m_session->openNode(), -1);
+        QVERIFY(!m_session->pageControlsEnabled());
+    }
+
+    void theShortcutRevealsTheField()
+    {
+        m_session->setListsHidden(true);
+        QSignalSpy asked(m_session.get(), &Session::searchFieldRequested);
+        QVERIFY(runCommand(Command::SearchAllArchives, *m_ctx));
+        QCOMPARE(asked.size(), 1);
+        QVERIFY(!m_session->listsHidden());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSearchCommands)
+#include "tst_searchcommands.moc"
