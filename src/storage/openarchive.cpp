@@ -220,7 +220,7 @@ bool OpenArchive::writeBack(LongWork &work)
         m_changed = false;
         return true;
     }
-    if (!writeTo(m_zipPath, work))
+    if (!writeTo(m_zipPath, work, true))
         return false;
     m_changed = false;
     if (m_writtenBack)
@@ -235,7 +235,7 @@ bool OpenArchive::writeCopy(const QString &zipPath, LongWork &work)
         m_failure = cannotCreateFailure(QDir::toNativeSeparators(zipPath));
         return false;
     }
-    return writeTo(zipPath, work);
+    return writeTo(zipPath, work, false);
 }
 
 bool OpenArchive::writeBackTo(const QString &zipPath, LongWork &work)
@@ -245,7 +245,7 @@ bool OpenArchive::writeBackTo(const QString &zipPath, LongWork &work)
         m_failure = cannotCreateFailure(QDir::toNativeSeparators(zipPath));
         return false;
     }
-    if (!writeTo(zipPath, work))
+    if (!writeTo(zipPath, work, true))
         return false;
     m_zipPath = zipPath;
     m_record.zipPath = zipPath;
@@ -255,7 +255,7 @@ bool OpenArchive::writeBackTo(const QString &zipPath, LongWork &work)
     return true;
 }
 
-bool OpenArchive::writeTo(const QString &zipPath, LongWork &work)
+bool OpenArchive::writeTo(const QString &zipPath, LongWork &work, bool keepRecord)
 {
     struct Written {
         bool ok = false;
@@ -299,7 +299,7 @@ bool OpenArchive::writeTo(const QString &zipPath, LongWork &work)
     forgetOriginals();
     // A failed write-back left the old zip, and the record of it, as they were;
     // a copy written elsewhere says nothing about the archive's own zip.
-    if (zipPath == m_zipPath)
+    if (keepRecord)
         m_unpacked = std::move(written.record);
     return true;
 }

@@ -117,7 +117,9 @@ private:
     const WorkFolders m_folders;
     PageListModel m_pages;
     QItemSelectionModel m_pageSelection;
-    bool writeTo(const QString &zipPath, LongWork &work);
+    // keepRecord: the zip written becomes the archive's own, so what it holds
+    // is what the next write-back may copy from.
+    bool writeTo(const QString &zipPath, LongWork &work, bool keepRecord);
     bool writeRecord();
 
     QString m_zipPath;
