@@ -141,9 +141,9 @@ class TestDropCommands : public QObject {
         QStringList names;
         for (int i = 0; i < catalogue().nodeCount(); ++i) {
             const int section = catalogue().sectionOf(i);
-            names << (section == i ? catalogue().node(i).name
-                                   : catalogue().node(section).name + u'/' +
-                                         catalogue().node(i).name);
+            names << (section == i
+                          ? catalogue().node(i).name
+                          : catalogue().node(section).name + u'/' + catalogue().node(i).name);
         }
         return names;
     }
@@ -173,29 +173,35 @@ private Q_SLOTS:
         QTest::addColumn<QString>("dragged");
         QTest::addColumn<QString>("target"); // empty: no node
         QTest::addColumn<QStringList>("after");
-        const QStringList before{"Books",        "Books/Novels",       "Books/Poems",
-                                 "Travel",       "Travel/Maps",        "Travel/News",
-                                 "Travel/Novels copy", "Misc"};
+        const QStringList before{"Books",       "Books/Novels", "Books/Poems",        "Travel",
+                                 "Travel/Maps", "Travel/News",  "Travel/Novels copy", "Misc"};
         QTest::newRow("closed archive onto another section")
-            << "Poems" << "Travel"
-            << QStringList{"Books",       "Books/Novels",       "Travel",
-                           "Travel/Maps", "Travel/News",        "Travel/Novels copy",
-                           "Travel/Poems", "Misc"};
+            << "Poems"
+            << "Travel"
+            << QStringList{"Books",       "Books/Novels",       "Travel",       "Travel/Maps",
+                           "Travel/News", "Travel/Novels copy", "Travel/Poems", "Misc"};
         QTest::newRow("onto an archive of another section: last there")
-            << "Poems" << "Maps"
-            << QStringList{"Books",       "Books/Novels",       "Travel",
-                           "Travel/Maps", "Travel/News",        "Travel/Novels copy",
-                           "Travel/Poems", "Misc"};
+            << "Poems"
+            << "Maps"
+            << QStringList{"Books",       "Books/Novels",       "Travel",       "Travel/Maps",
+                           "Travel/News", "Travel/Novels copy", "Travel/Poems", "Misc"};
         QTest::newRow("into an empty section")
-            << "Maps" << "Misc"
+            << "Maps"
+            << "Misc"
             << QStringList{"Books",       "Books/Novels",       "Books/Poems", "Travel",
                            "Travel/News", "Travel/Novels copy", "Misc",        "Misc/Maps"};
-        QTest::newRow("onto its own section") << "Poems" << "Books" << before;
-        QTest::newRow("onto an archive of its own section") << "Poems" << "Novels" << before;
-        QTest::newRow("onto itself") << "Poems" << "Poems" << before;
-        QTest::newRow("onto empty space") << "Poems" << "" << before;
-        QTest::newRow("a section") << "Books" << "Travel" << before;
-        QTest::newRow("a section onto an archive") << "Misc" << "Poems" << before;
+        QTest::newRow("onto its own section") << "Poems"
+                                              << "Books" << before;
+        QTest::newRow("onto an archive of its own section") << "Poems"
+                                                            << "Novels" << before;
+        QTest::newRow("onto itself") << "Poems"
+                                     << "Poems" << before;
+        QTest::newRow("onto empty space") << "Poems"
+                                          << "" << before;
+        QTest::newRow("a section") << "Books"
+                                   << "Travel" << before;
+        QTest::newRow("a section onto an archive") << "Misc"
+                                                   << "Poems" << before;
     }
     // Only the catalogue changes, never a zip; both lists stay as long as
     // the tree, with each node's path and name at its index.
@@ -287,12 +293,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("refusal");
         QTest::newRow("no page selected") << false << "Books"
                                           << "Error Drag&Drop: no Selected Files!";
-        QTest::newRow("on empty space") << true << "" << "Error Drag&Drop: no Selected Sender";
-        QTest::newRow("on a section") << true << "Travel" << "Error Drag&Drop: Sender is Section!";
-        QTest::newRow("on the open archive")
-            << true << "Novels" << "Error Drag&Drop: Selected opened Arhive!";
+        QTest::newRow("on empty space") << true << ""
+                                        << "Error Drag&Drop: no Selected Sender";
+        QTest::newRow("on a section") << true << "Travel"
+                                      << "Error Drag&Drop: Sender is Section!";
+        QTest::newRow("on the open archive") << true << "Novels"
+                                             << "Error Drag&Drop: Selected opened Arhive!";
         QTest::newRow("on another entry of the open archive's zip")
-            << true << "Novels copy" << "Error Drag&Drop: Selected opened Arhive!";
+            << true << "Novels copy"
+            << "Error Drag&Drop: Selected opened Arhive!";
     }
     void pageDropChecksInTheirOrder()
     {
@@ -415,8 +424,8 @@ private Q_SLOTS:
             if (TestFiles::runningAsRoot())
                 TestFiles::run("chattr", {"-i", path("arch")});
             else
-                QFile::setPermissions(path("arch"), QFile::ReadOwner | QFile::WriteOwner |
-                                                        QFile::ExeOwner);
+                QFile::setPermissions(path("arch"),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         }
         QVERIFY(m_ui->verify());
         if (what == "missing page")
