@@ -313,6 +313,24 @@ private Q_SLOTS:
                  (QStringList{"Ode=ode.htm", "D=d.htm", "B=b.htm"}));
     }
 
+    // Pages dropped on an archive whose zip is damaged: the user is told,
+    // and both archives are as they were, also after the window closed.
+    void pagesDroppedOnADamagedArchive()
+    {
+        QVERIFY(openWindow());
+        QVERIFY(TestFiles::write(path("arch/poems.zip"), "not a zip at all"));
+        m_ui->expectMessage(msg(MessageId::ArchiveDamaged));
+        dropPages({0, 2}, pointOf("Poems"));
+        QVERIFY(m_ui->verify());
+        QCOMPARE(session().pages().count(), 4);
+        QVERIFY(!session().archive().isChanged());
+        QCOMPARE(writtenCatalogue(),
+                 (QStringList{"Section", "Novels", "Poems", "Section", "Maps", "Novels copy"}));
+        QCOMPARE(TestFiles::read(path("arch/poems.zip")), QByteArray("not a zip at all"));
+        QCOMPARE(listOf(path("arch/novels.zip")),
+                 (QStringList{"A=a.htm", "B=b.htm", "C=c.htm", "D=d.htm"}));
+    }
+
     // Files from a file manager, dropped on a node or on empty space, are
     // added as a drop on the window adds them: through the tree's own event
     // handlers, whose drag has no source in this program.
