@@ -27,7 +27,7 @@ bool PageTransfer::transfer(const QList<Page> &pages, const QString &targetZip)
     m_failure = {};
     const bool done = run(pages, targetZip);
     // The second working folder only ever holds a copy: the target's zip is
-    // either complete with the page or as it was.
+    // either complete with the pages or as it was.
     ZipArchiver zip;
     ArchiveStorage storage(zip, m_folders);
     const QFileInfo target(m_folders.moveTarget);
