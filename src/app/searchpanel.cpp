@@ -2,6 +2,7 @@
 
 #include "catalogue/cataloguemodel.h"
 #include "lang/messages.h"
+#include "search/indexfollower.h"
 #include "search/searchindex.h"
 #include "storage/openarchive.h"
 
@@ -90,10 +91,9 @@ private:
 
 SearchPanel::SearchPanel(const QString &indexFolder, CatalogueModel &catalogue,
                          OpenArchive &archive, QWidget *parent)
-    : QWidget(parent), m_index(std::make_unique<SearchIndex>(indexFolder)), m_catalogue(catalogue),
-      m_archive(archive), m_field(new QLineEdit(this)), m_results(new QListView),
-      m_model(new QStandardItemModel(this)), m_indexing(new QLabel),
-      m_catalogueTimer(new QTimer(this)), m_queryTimer(new QTimer(this))
+    : QWidget(parent), m_index(std::make_unique<SearchIndex>(indexFolder)),
+      m_field(new QLineEdit(this)), m_results(new QListView), m_model(new QStandardItemModel(this)),
+      m_indexing(new QLabel), m_queryTimer(new QTimer(this))
 {
     setObjectName(QStringLiteral("searchPanel"));
     m_field->setObjectName(QStringLiteral("searchField"));
@@ -113,22 +113,8 @@ SearchPanel::SearchPanel(const QString &indexFolder, CatalogueModel &catalogue,
     m_indexing->setObjectName(QStringLiteral("indexingStatus"));
     m_indexing->setTextFormat(Qt::PlainText);
 
-    // Catalogue edits come in bursts (a whole settings file, a section with its
-    // archives): the index hears of them once they are over.
-    m_catalogueTimer->setSingleShot(true);
-    m_catalogueTimer->setInterval(300);
-    connect(m_catalogueTimer, &QTimer::timeout, this, &SearchPanel::catalogueChanged);
-    auto later = [this] { m_catalogueTimer->start(); };
-    connect(&catalogue, &QAbstractItemModel::modelReset, this, later);
-    connect(&catalogue, &QAbstractItemModel::rowsInserted, this, later);
-    connect(&catalogue, &QAbstractItemModel::rowsRemoved, this, later);
-    connect(&catalogue, &QAbstractItemModel::rowsMoved, this, later);
-    connect(&catalogue, &QAbstractItemModel::dataChanged, this, later);
-    m_catalogueTimer->start();
-
-    // The zip just written is read again at once, ahead of the rest.
     SearchIndex *index = m_index.get();
-    archive.setWrittenBackHook([index](const QString &zipPath) { index->archiveChanged(zipPath); });
+    m_follower = new IndexFollower(*index, catalogue, archive, this);
 
     m_queryTimer->setSingleShot(true);
     m_queryTimer->setInterval(250);
@@ -163,7 +149,7 @@ SearchPanel::SearchPanel(const QString &indexFolder, CatalogueModel &catalogue,
 SearchPanel::~SearchPanel()
 {
     // The window owns the list and the label; they may be gone already.
-    m_archive.setWrittenBackHook({});
+    delete m_follower;
     m_index->stop();
 }
 
@@ -203,25 +189,12 @@ void SearchPanel::retranslate()
         showHits();
 }
 
-void SearchPanel::catalogueChanged()
-{
-    QList<CatalogueArchive> archives;
-    for (int i = 0; i < m_catalogue.nodeCount(); ++i) {
-        if (m_catalogue.isSection(i))
-            continue;
-        const CatalogueNode &node = m_catalogue.node(i);
-        const int section = m_catalogue.sectionOf(i);
-        archives.append(
-            {node.path, node.name, section >= 0 ? m_catalogue.node(section).name : QString()});
-    }
-    m_index->catalogueChanged(archives);
-}
-
 void SearchPanel::search()
 {
     m_queryTimer->stop();
     m_shownQuery = m_field->text().trimmed();
-    m_hits = m_shownQuery.isEmpty() ? QList<SearchHit>() : m_index->search(m_shownQuery, kMaxHits);
+    m_hits =
+        m_shownQuery.isEmpty() ? QList<SearchHit>() : m_follower->search(m_shownQuery, kMaxHits);
     showHits();
 }
 
@@ -270,5 +243,5 @@ void SearchPanel::choose(int row)
     m_lastChosenRow = row;
     m_lastChoice.start();
     const SearchHit &hit = m_hits.at(hitIndex.toInt());
-    Q_EMIT pageChosen({hit.zipPath, hit.pageFile, hit.highlightWords.value(0)});
+    Q_EMIT pageChosen({hit.zipPath, hit.pageFile, hit.highlightWords.value(0), hit.highlightWords});
 }

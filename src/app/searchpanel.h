@@ -9,6 +9,7 @@
 #include <memory>
 
 class CatalogueModel;
+class IndexFollower;
 class OpenArchive;
 class QLabel;
 class QLineEdit;
@@ -34,6 +35,7 @@ public:
     QListView *results() const { return m_results; }
     QLabel *indexingLabel() const { return m_indexing; }
     SearchIndex &index() { return *m_index; }
+    IndexFollower &follower() { return *m_follower; }
 
     // The keyboard into the field, its text selected.
     void focusField();
@@ -49,18 +51,15 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void catalogueChanged();
     void showHits();
     void choose(int row);
 
     std::unique_ptr<SearchIndex> m_index;
-    CatalogueModel &m_catalogue;
-    OpenArchive &m_archive;
+    IndexFollower *m_follower = nullptr;
     QLineEdit *m_field;
     QListView *m_results;
     QStandardItemModel *m_model;
     QLabel *m_indexing;
-    QTimer *m_catalogueTimer;
     QTimer *m_queryTimer;
     QList<SearchHit> m_hits;
     QString m_shownQuery;

@@ -244,6 +244,7 @@ void movePageToArchive(CommandContext &ctx)
         return;
     }
     // The target's zip holds the page now: only then does it leave this archive.
+    ctx.archive.reportZipWritten(targetZip);
     pages.removeAt(row);
     removePageFiles(ctx, fileName);
     ctx.archive.setChanged(true);

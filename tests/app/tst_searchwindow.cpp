@@ -133,7 +133,7 @@ private Q_SLOTS:
         QCOMPARE(s.archive().pageSelection().currentIndex().row(), 0);
         const QString work = s.archive().workFolder();
         QCOMPARE(m_view->calls.mid(m_view->calls.size() - 2),
-                 QStringList({"navigate " + work + "/report.htm", "find банка"}));
+                 QStringList({"navigate " + work + "/report.htm", "find words банка"}));
         QVERIFY(m_ui->verify());
     }
 
