@@ -14,16 +14,34 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPainter>
+#include <QSplitter>
 #include <QStandardItemModel>
 #include <QStyledItemDelegate>
 #include <QTextDocument>
 #include <QTimer>
+#include <numeric>
 
 namespace {
 
 constexpr int kHtmlRole = Qt::UserRole + 1;
 constexpr int kHitRole = Qt::UserRole + 2;
 constexpr int kMaxHits = 50;
+// How wide the column with the pages found is made, at most half the window.
+constexpr int kResultsWidth = 440;
+
+// The splitter that widget, or one of its parents, is a pane of, with the
+// pane's index; nullptr when there is none of that orientation.
+QSplitter *splitterAbove(QWidget *widget, Qt::Orientation orientation, int &pane)
+{
+    for (QWidget *child = widget; child && child->parentWidget(); child = child->parentWidget()) {
+        auto *splitter = qobject_cast<QSplitter *>(child->parentWidget());
+        if (splitter && splitter->orientation() == orientation) {
+            pane = splitter->indexOf(child);
+            return pane >= 0 ? splitter : nullptr;
+        }
+    }
+    return nullptr;
+}
 
 // text as HTML, the stretches of marks in bold on a light background.
 QString markedHtml(const QString &text, const QList<TextMark> &marks)
@@ -34,7 +52,7 @@ QString markedHtml(const QString &text, const QList<TextMark> &marks)
         if (mark.start < at || mark.start + mark.length > text.size())
             continue;
         html += text.mid(at, mark.start - at).toHtmlEscaped();
-        html += QStringLiteral("<b style=\"background-color:#fff0a0\">") +
+        html += QStringLiteral("<b style=\"background-color:#fff0a0; color:#000000\">") +
                 text.mid(mark.start, mark.length).toHtmlEscaped() + QStringLiteral("</b>");
         at = mark.start + mark.length;
     }
@@ -198,11 +216,73 @@ void SearchPanel::search()
     showHits();
 }
 
+void SearchPanel::giveResultsRoom(bool shown)
+{
+    int acrossPane = -1;
+    int downPane = -1;
+    QSplitter *across = splitterAbove(m_results, Qt::Horizontal, acrossPane);
+    QSplitter *down = splitterAbove(m_results, Qt::Vertical, downPane);
+    if (!shown) {
+        // Compared while the list still holds its room: hiding it hands its
+        // height to the others.
+        const bool acrossKept =
+            across && !m_acrossTaken.isEmpty() && across->sizes() == m_acrossTaken;
+        const bool downKept = down && !m_downTaken.isEmpty() && down->sizes() == m_downTaken;
+        m_results->hide();
+        // The splitters lay out their panes anew now, not later over the sizes set.
+        if (acrossKept) {
+            across->refresh();
+            across->setSizes(m_acrossBefore);
+        }
+        if (downKept) {
+            down->refresh();
+            down->setSizes(m_downBefore);
+        }
+        m_acrossTaken.clear();
+        m_downTaken.clear();
+        return;
+    }
+    // Read before the list shows: showing it takes room from the others.
+    const QList<int> acrossBefore = across ? across->sizes() : QList<int>();
+    const QList<int> downBefore = down ? down->sizes() : QList<int>();
+    m_results->show();
+    if (across && across->count() > 1) {
+        QList<int> sizes = acrossBefore;
+        const int total = std::accumulate(sizes.cbegin(), sizes.cend(), 0);
+        const int wanted = qMin(kResultsWidth, total / 2);
+        if (sizes.at(acrossPane) < wanted) {
+            const int other = acrossPane == 0 ? 1 : acrossPane - 1;
+            sizes[other] -= wanted - sizes.at(acrossPane);
+            sizes[acrossPane] = wanted;
+            across->setSizes(sizes);
+            m_acrossBefore = acrossBefore;
+            m_acrossTaken = across->sizes();
+        }
+    }
+    if (down && down->count() > 1) {
+        QList<int> sizes = downBefore;
+        const int total = std::accumulate(sizes.cbegin(), sizes.cend(), 0);
+        // The room comes from the other panes in proportion to their height.
+        const int rest = total - sizes.at(downPane);
+        const int restAfter = total - total / 2;
+        for (int i = 0; i < sizes.size(); ++i) {
+            if (i != downPane && rest > 0)
+                sizes[i] = int(qint64(sizes.at(i)) * restAfter / rest);
+        }
+        sizes[downPane] = total / 2;
+        down->setSizes(sizes);
+        m_downBefore = downBefore;
+        m_downTaken = down->sizes();
+    }
+}
+
 void SearchPanel::showHits()
 {
     m_model->clear();
     m_lastChosenRow = -1;
-    m_results->setVisible(!m_shownQuery.isEmpty());
+    const bool shown = !m_shownQuery.isEmpty();
+    if (shown == m_results->isHidden())
+        giveResultsRoom(shown);
     if (m_shownQuery.isEmpty())
         return;
     if (m_hits.isEmpty()) {

@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QWidget>
+
+class QSplitter;
 #include <memory>
 
 class CatalogueModel;
@@ -52,6 +54,11 @@ protected:
 
 private:
     void showHits();
+    // While pages found are listed, they get room to be read: the column
+    // that holds the list is widened and the list given half of its height.
+    // The splitters go back as they were when the list goes, unless the user
+    // moved them meanwhile. Shows or hides the list.
+    void giveResultsRoom(bool shown);
     void choose(int row);
 
     std::unique_ptr<SearchIndex> m_index;
@@ -62,6 +69,8 @@ private:
     QLabel *m_indexing;
     QTimer *m_queryTimer;
     QList<SearchHit> m_hits;
+    // The splitter sizes before the list took its room, and the ones it took.
+    QList<int> m_acrossBefore, m_acrossTaken, m_downBefore, m_downTaken;
     QString m_shownQuery;
     // A double click is a click and an activation: one choice.
     QElapsedTimer m_lastChoice;
