@@ -206,6 +206,28 @@ private Q_SLOTS:
         QCOMPARE(found("lantern"), QStringList{"Books/gamma/Lamps/g1.htm"});
     }
 
+    // Choosing a hit shows its page with every form of the words the search
+    // found on it, as the page writes them.
+    void choosingAHitShowsEveryFormFound()
+    {
+        const QList<SearchHit> hits = m_follower->search("правлением", 50);
+        QCOMPARE(hits.size(), 1);
+        QCOMPARE(hits.first().highlightWords, (QStringList{"Правление"}));
+        QVERIFY(SearchTestKit::writeArchive(
+            path("arch/beta.zip"), {{"b1.htm", "River", "Правление и решение правления"}}));
+        m_session->archive().reportZipWritten(path("arch/beta.zip"));
+        QVERIFY(caughtUp());
+        const QList<SearchHit> both = m_follower->search("правлением", 50);
+        QCOMPARE(both.size(), 2);
+        const SearchHit &river = both.at(both.at(0).archiveName == "Beta" ? 0 : 1);
+        QCOMPARE(river.highlightWords, (QStringList{"Правление", "правления"}));
+        m_session->setFoundPage(
+            {river.zipPath, river.pageFile, river.highlightWords.value(0), river.highlightWords});
+        run(Command::ShowFoundPage);
+        QCOMPARE(m_session->archive().zipPath(), path("arch/beta.zip"));
+        QCOMPARE(m_view->calls.last(), QString("find words Правление, правления"));
+    }
+
     // Results name the archive and the section as the catalogue does now.
     void renamedArchiveAndSection()
     {
