@@ -2,6 +2,7 @@
 
 #include "catalogue/cataloguemodel.h"
 #include "lang/messages.h"
+#include "search/indexfollower.h"
 #include "search/searchindex.h"
 #include "storage/openarchive.h"
 
@@ -13,16 +14,34 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPainter>
+#include <QSplitter>
 #include <QStandardItemModel>
 #include <QStyledItemDelegate>
 #include <QTextDocument>
 #include <QTimer>
+#include <numeric>
 
 namespace {
 
 constexpr int kHtmlRole = Qt::UserRole + 1;
 constexpr int kHitRole = Qt::UserRole + 2;
 constexpr int kMaxHits = 50;
+// How wide the column with the pages found is made, at most half the window.
+constexpr int kResultsWidth = 440;
+
+// The splitter that widget, or one of its parents, is a pane of, with the
+// pane's index; nullptr when there is none of that orientation.
+QSplitter *splitterAbove(QWidget *widget, Qt::Orientation orientation, int &pane)
+{
+    for (QWidget *child = widget; child && child->parentWidget(); child = child->parentWidget()) {
+        auto *splitter = qobject_cast<QSplitter *>(child->parentWidget());
+        if (splitter && splitter->orientation() == orientation) {
+            pane = splitter->indexOf(child);
+            return pane >= 0 ? splitter : nullptr;
+        }
+    }
+    return nullptr;
+}
 
 // text as HTML, the stretches of marks in bold on a light background.
 QString markedHtml(const QString &text, const QList<TextMark> &marks)
@@ -33,7 +52,7 @@ QString markedHtml(const QString &text, const QList<TextMark> &marks)
         if (mark.start < at || mark.start + mark.length > text.size())
             continue;
         html += text.mid(at, mark.start - at).toHtmlEscaped();
-        html += QStringLiteral("<b style=\"background-color:#fff0a0\">") +
+        html += QStringLiteral("<b style=\"background-color:#fff0a0; color:#000000\">") +
                 text.mid(mark.start, mark.length).toHtmlEscaped() + QStringLiteral("</b>");
         at = mark.start + mark.length;
     }
@@ -90,10 +109,9 @@ private:
 
 SearchPanel::SearchPanel(const QString &indexFolder, CatalogueModel &catalogue,
                          OpenArchive &archive, QWidget *parent)
-    : QWidget(parent), m_index(std::make_unique<SearchIndex>(indexFolder)), m_catalogue(catalogue),
-      m_archive(archive), m_field(new QLineEdit(this)), m_results(new QListView),
-      m_model(new QStandardItemModel(this)), m_indexing(new QLabel),
-      m_catalogueTimer(new QTimer(this)), m_queryTimer(new QTimer(this))
+    : QWidget(parent), m_index(std::make_unique<SearchIndex>(indexFolder)),
+      m_field(new QLineEdit(this)), m_results(new QListView), m_model(new QStandardItemModel(this)),
+      m_indexing(new QLabel), m_queryTimer(new QTimer(this))
 {
     setObjectName(QStringLiteral("searchPanel"));
     m_field->setObjectName(QStringLiteral("searchField"));
@@ -113,22 +131,8 @@ SearchPanel::SearchPanel(const QString &indexFolder, CatalogueModel &catalogue,
     m_indexing->setObjectName(QStringLiteral("indexingStatus"));
     m_indexing->setTextFormat(Qt::PlainText);
 
-    // Catalogue edits come in bursts (a whole settings file, a section with its
-    // archives): the index hears of them once they are over.
-    m_catalogueTimer->setSingleShot(true);
-    m_catalogueTimer->setInterval(300);
-    connect(m_catalogueTimer, &QTimer::timeout, this, &SearchPanel::catalogueChanged);
-    auto later = [this] { m_catalogueTimer->start(); };
-    connect(&catalogue, &QAbstractItemModel::modelReset, this, later);
-    connect(&catalogue, &QAbstractItemModel::rowsInserted, this, later);
-    connect(&catalogue, &QAbstractItemModel::rowsRemoved, this, later);
-    connect(&catalogue, &QAbstractItemModel::rowsMoved, this, later);
-    connect(&catalogue, &QAbstractItemModel::dataChanged, this, later);
-    m_catalogueTimer->start();
-
-    // The zip just written is read again at once, ahead of the rest.
     SearchIndex *index = m_index.get();
-    archive.setWrittenBackHook([index](const QString &zipPath) { index->archiveChanged(zipPath); });
+    m_follower = new IndexFollower(*index, catalogue, archive, this);
 
     m_queryTimer->setSingleShot(true);
     m_queryTimer->setInterval(250);
@@ -163,7 +167,7 @@ SearchPanel::SearchPanel(const QString &indexFolder, CatalogueModel &catalogue,
 SearchPanel::~SearchPanel()
 {
     // The window owns the list and the label; they may be gone already.
-    m_archive.setWrittenBackHook({});
+    delete m_follower;
     m_index->stop();
 }
 
@@ -203,33 +207,82 @@ void SearchPanel::retranslate()
         showHits();
 }
 
-void SearchPanel::catalogueChanged()
-{
-    QList<CatalogueArchive> archives;
-    for (int i = 0; i < m_catalogue.nodeCount(); ++i) {
-        if (m_catalogue.isSection(i))
-            continue;
-        const CatalogueNode &node = m_catalogue.node(i);
-        const int section = m_catalogue.sectionOf(i);
-        archives.append(
-            {node.path, node.name, section >= 0 ? m_catalogue.node(section).name : QString()});
-    }
-    m_index->catalogueChanged(archives);
-}
-
 void SearchPanel::search()
 {
     m_queryTimer->stop();
     m_shownQuery = m_field->text().trimmed();
-    m_hits = m_shownQuery.isEmpty() ? QList<SearchHit>() : m_index->search(m_shownQuery, kMaxHits);
+    m_hits =
+        m_shownQuery.isEmpty() ? QList<SearchHit>() : m_follower->search(m_shownQuery, kMaxHits);
     showHits();
+}
+
+void SearchPanel::giveResultsRoom(bool shown)
+{
+    int acrossPane = -1;
+    int downPane = -1;
+    QSplitter *across = splitterAbove(m_results, Qt::Horizontal, acrossPane);
+    QSplitter *down = splitterAbove(m_results, Qt::Vertical, downPane);
+    if (!shown) {
+        // Compared while the list still holds its room: hiding it hands its
+        // height to the others.
+        const bool acrossKept =
+            across && !m_acrossTaken.isEmpty() && across->sizes() == m_acrossTaken;
+        const bool downKept = down && !m_downTaken.isEmpty() && down->sizes() == m_downTaken;
+        m_results->hide();
+        // The splitters lay out their panes anew now, not later over the sizes set.
+        if (acrossKept) {
+            across->refresh();
+            across->setSizes(m_acrossBefore);
+        }
+        if (downKept) {
+            down->refresh();
+            down->setSizes(m_downBefore);
+        }
+        m_acrossTaken.clear();
+        m_downTaken.clear();
+        return;
+    }
+    // Read before the list shows: showing it takes room from the others.
+    const QList<int> acrossBefore = across ? across->sizes() : QList<int>();
+    const QList<int> downBefore = down ? down->sizes() : QList<int>();
+    m_results->show();
+    if (across && across->count() > 1) {
+        QList<int> sizes = acrossBefore;
+        const int total = std::accumulate(sizes.cbegin(), sizes.cend(), 0);
+        const int wanted = qMin(kResultsWidth, total / 2);
+        if (sizes.at(acrossPane) < wanted) {
+            const int other = acrossPane == 0 ? 1 : acrossPane - 1;
+            sizes[other] -= wanted - sizes.at(acrossPane);
+            sizes[acrossPane] = wanted;
+            across->setSizes(sizes);
+            m_acrossBefore = acrossBefore;
+            m_acrossTaken = across->sizes();
+        }
+    }
+    if (down && down->count() > 1) {
+        QList<int> sizes = downBefore;
+        const int total = std::accumulate(sizes.cbegin(), sizes.cend(), 0);
+        // The room comes from the other panes in proportion to their height.
+        const int rest = total - sizes.at(downPane);
+        const int restAfter = total - total / 2;
+        for (int i = 0; i < sizes.size(); ++i) {
+            if (i != downPane && rest > 0)
+                sizes[i] = int(qint64(sizes.at(i)) * restAfter / rest);
+        }
+        sizes[downPane] = total / 2;
+        down->setSizes(sizes);
+        m_downBefore = downBefore;
+        m_downTaken = down->sizes();
+    }
 }
 
 void SearchPanel::showHits()
 {
     m_model->clear();
     m_lastChosenRow = -1;
-    m_results->setVisible(!m_shownQuery.isEmpty());
+    const bool shown = !m_shownQuery.isEmpty();
+    if (shown == m_results->isHidden())
+        giveResultsRoom(shown);
     if (m_shownQuery.isEmpty())
         return;
     if (m_hits.isEmpty()) {
@@ -270,5 +323,5 @@ void SearchPanel::choose(int row)
     m_lastChosenRow = row;
     m_lastChoice.start();
     const SearchHit &hit = m_hits.at(hitIndex.toInt());
-    Q_EMIT pageChosen({hit.zipPath, hit.pageFile, hit.highlightWords.value(0)});
+    Q_EMIT pageChosen({hit.zipPath, hit.pageFile, hit.highlightWords.value(0), hit.highlightWords});
 }

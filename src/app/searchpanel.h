@@ -6,9 +6,12 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QWidget>
+
+class QSplitter;
 #include <memory>
 
 class CatalogueModel;
+class IndexFollower;
 class OpenArchive;
 class QLabel;
 class QLineEdit;
@@ -34,6 +37,7 @@ public:
     QListView *results() const { return m_results; }
     QLabel *indexingLabel() const { return m_indexing; }
     SearchIndex &index() { return *m_index; }
+    IndexFollower &follower() { return *m_follower; }
 
     // The keyboard into the field, its text selected.
     void focusField();
@@ -49,20 +53,24 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void catalogueChanged();
     void showHits();
+    // While pages found are listed, they get room to be read: the column
+    // that holds the list is widened and the list given half of its height.
+    // The splitters go back as they were when the list goes, unless the user
+    // moved them meanwhile. Shows or hides the list.
+    void giveResultsRoom(bool shown);
     void choose(int row);
 
     std::unique_ptr<SearchIndex> m_index;
-    CatalogueModel &m_catalogue;
-    OpenArchive &m_archive;
+    IndexFollower *m_follower = nullptr;
     QLineEdit *m_field;
     QListView *m_results;
     QStandardItemModel *m_model;
     QLabel *m_indexing;
-    QTimer *m_catalogueTimer;
     QTimer *m_queryTimer;
     QList<SearchHit> m_hits;
+    // The splitter sizes before the list took its room, and the ones it took.
+    QList<int> m_acrossBefore, m_acrossTaken, m_downBefore, m_downTaken;
     QString m_shownQuery;
     // A double click is a click and an activation: one choice.
     QElapsedTimer m_lastChoice;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // What the program asks of the browser view. The widget implementation lives in
 // the browser target; tests record the calls.
@@ -25,4 +26,9 @@ public:
     // Highlights every match of text on the page shown last, once it has
     // loaded, with the find bar open on it.
     virtual void findText(const QString &text) = 0;
+    // The words a search found on the page shown last, as the page writes
+    // them (several forms of one word, say): every one is highlighted once
+    // the page has loaded, and the find bar opens on the first of them the
+    // page holds.
+    virtual void showFoundWords(const QStringList &words) { findText(words.value(0)); }
 };

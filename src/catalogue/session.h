@@ -22,6 +22,9 @@ struct FoundPage {
     QString zipPath;
     QString pageFile; // the page's file name inside the archive
     QString findText; // what the page view's find highlights on it
+    // Every word the search found on it, as the page writes them (findText
+    // among them); empty when only findText is known.
+    QStringList foundWords = {};
 };
 
 // The state the main window shows and the commands change: the catalogue, the

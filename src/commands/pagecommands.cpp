@@ -261,6 +261,7 @@ void movePagesToNode(CommandContext &ctx, int target, QList<int> rows)
         return;
     }
     // The target's zip holds the pages now: only then do they leave this archive.
+    ctx.archive.reportZipWritten(targetZip);
     for (int i = 0; i < rows.size(); ++i) {
         pages.removeAt(rows[i]);
         removePageFiles(ctx, moving[i].fileName);

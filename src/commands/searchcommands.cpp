@@ -53,7 +53,9 @@ void showFoundPage(CommandContext &ctx)
     }
     session.pageSelection().setCurrentIndex(pages.index(row), QItemSelectionModel::ClearAndSelect);
     showPage(ctx, row);
-    if (!page.findText.isEmpty())
+    if (!page.foundWords.isEmpty())
+        ctx.view.showFoundWords(page.foundWords);
+    else if (!page.findText.isEmpty())
         ctx.view.findText(page.findText);
 }
 

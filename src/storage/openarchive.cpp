@@ -252,6 +252,8 @@ bool OpenArchive::writeBackTo(const QString &zipPath, LongWork &work)
     if (!writeRecord())
         qWarning("the record of the working folder could not be written");
     m_changed = false;
+    if (m_writtenBack)
+        m_writtenBack(m_zipPath);
     return true;
 }
 

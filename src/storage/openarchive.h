@@ -81,6 +81,13 @@ public:
     {
         m_writtenBack = std::move(hook);
     }
+    // Tells the written-back hook of another zip the program replaced, such
+    // as the archive a page was moved into.
+    void reportZipWritten(const QString &zipPath)
+    {
+        if (m_writtenBack)
+            m_writtenBack(zipPath);
+    }
     // Writes the working copy, with a page list file from the pages, into
     // another zip, replacing it only by a complete new one. The archive stays
     // as it is, changed or not.

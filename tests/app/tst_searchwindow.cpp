@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -122,6 +123,42 @@ private Q_SLOTS:
         QVERIFY(!results()->isVisible());
     }
 
+    // The pages found are listed where they can be read: their column widens
+    // and the list takes half of it, and both go back when the list goes,
+    // unless the user has moved the splitters meanwhile.
+    void resultsGetRoomWhileShown()
+    {
+        m_window->resize(1000, 700);
+        auto *across = m_window->findChild<QSplitter *>("mainSplitter");
+        auto *down = m_window->findChild<QSplitter *>("leftSplitter");
+        QVERIFY(across && down);
+        QTRY_VERIFY(across->sizes().at(0) > 0);
+        const QList<int> acrossBefore = across->sizes();
+        const QList<int> downBefore = down->sizes();
+        QVERIFY(acrossBefore.at(0) < 300);
+
+        type("правлени");
+        const int total = across->sizes().at(0) + across->sizes().at(1);
+        QCOMPARE(across->sizes().at(0), qMin(440, total / 2));
+        // About half: the panes below keep their least heights.
+        const int height = down->sizes().at(0) + down->sizes().at(1) + down->sizes().at(2);
+        QVERIFY(down->sizes().at(0) >= height * 2 / 5);
+        type("банк"); // another query keeps the room as it is
+        QCOMPARE(across->sizes().at(0), qMin(440, total / 2));
+        QTest::keyClick(field(), Qt::Key_Escape);
+        QCOMPARE(across->sizes(), acrossBefore);
+        QCOMPARE(down->sizes(), downBefore);
+
+        type("банк");
+        QList<int> moved = across->sizes();
+        moved[0] -= 40;
+        moved[1] += 40;
+        across->setSizes(moved);
+        QTest::keyClick(field(), Qt::Key_Escape);
+        QCOMPARE(across->sizes(), moved);
+        QCOMPARE(down->sizes(), downBefore);
+    }
+
     void choosingAResultShowsThePageWithTheWords()
     {
         type("банк");
@@ -133,7 +170,7 @@ private Q_SLOTS:
         QCOMPARE(s.archive().pageSelection().currentIndex().row(), 0);
         const QString work = s.archive().workFolder();
         QCOMPARE(m_view->calls.mid(m_view->calls.size() - 2),
-                 QStringList({"navigate " + work + "/report.htm", "find банка"}));
+                 QStringList({"navigate " + work + "/report.htm", "find words банка"}));
         QVERIFY(m_ui->verify());
     }
 

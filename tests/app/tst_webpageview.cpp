@@ -39,6 +39,20 @@ class TestWebPageView : public QObject {
         return finished.wait(20000);
     }
 
+    // Runs a script on the shown page and waits for what it returns.
+    static QVariant evaluate(WebPageView &view, const QString &script)
+    {
+        QVariant out;
+        bool done = false;
+        view.browser()->page()->runJavaScript(script, [&](const QVariant &value) {
+            out = value;
+            done = true;
+        });
+        if (!QTest::qWaitFor([&] { return done; }, 10000))
+            return QStringLiteral("no answer");
+        return out;
+    }
+
 private Q_SLOTS:
     void cleanup() { Messages::useEnglish(); }
 
@@ -237,6 +251,52 @@ private Q_SLOTS:
         QVERIFY(bar->isVisible());
         QVERIFY(load(view, "about:blank"));
         QVERIFY(!bar->isVisible());
+    }
+
+    // The words a search found are all marked on the page once it has
+    // loaded, whole words only and never in scripts; the bar opens on the
+    // first of them the page holds. Closing the bar gives the page back its
+    // text as it was, and the file is never touched.
+    void foundWordsAreMarked()
+    {
+        QTemporaryDir dir;
+        const QString page = dir.filePath("page.htm");
+        const QByteArray html =
+            "<html><head><meta charset=\"utf-8\"><title>t</title></head><body>"
+            "<p id=\"one\">Правление <b>собралось</b>.</p><p>Решение правления, ПРАВЛЕНИЕ.</p>"
+            "<script>var hidden = 'правления';</script><p>управления (a+b)</p></body></html>";
+        QVERIFY(TestFiles::write(page, html));
+        WebPageView view;
+        view.resize(600, 400);
+        view.show();
+        QVERIFY(load(view, page));
+        const QString original = evaluate(view, "document.body.innerHTML").toString();
+
+        QSignalSpy finished(view.browser(), &QWebEngineView::loadFinished);
+        view.navigate(page);
+        view.showFoundWords({"absent", "правления", "Правление", "(a+b)"});
+        QVERIFY(finished.wait(20000));
+        const QString count = "document.querySelectorAll('mark[data-found-word]').length";
+        QTRY_COMPARE_WITH_TIMEOUT(evaluate(view, count).toInt(), 4, 10000);
+        QCOMPARE(evaluate(view, "Array.from(document.querySelectorAll('mark[data-found-word]'))"
+                                ".map(function (m) { return m.textContent; }).join('|')")
+                     .toString(),
+                 QString("Правление|правления|ПРАВЛЕНИЕ|(a+b)"));
+        FindBar *bar = view.findBar();
+        QVERIFY(bar->isVisible());
+        QCOMPARE(bar->text(), QString("правления"));
+        QTRY_VERIFY_WITH_TIMEOUT(bar->resultText().startsWith("1 of"), 10000);
+
+        QTest::keyClick(bar->findChild<QLineEdit *>("FindEdit"), Qt::Key_Escape);
+        QTRY_COMPARE_WITH_TIMEOUT(evaluate(view, count).toInt(), 0, 10000);
+        QCOMPARE(evaluate(view, "document.body.innerHTML").toString(), original);
+        QCOMPARE(TestFiles::read(page), html);
+
+        // The next page shown is not marked with words meant for another.
+        view.showFoundWords({"Правление"});
+        QTRY_COMPARE_WITH_TIMEOUT(evaluate(view, count).toInt(), 2, 10000);
+        QVERIFY(load(view, page));
+        QCOMPARE(evaluate(view, count).toInt(), 0);
     }
 
     // The bar stays open from page to page and searches each new one.

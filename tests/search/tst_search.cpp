@@ -14,6 +14,7 @@ private Q_SLOTS:
     void finds();
     void titlesCountMore();
     void snippetsMarkTheWordsFound();
+    void everyFormFoundIsReported();
     void whatIsIndexed();
     void commonWordsStayFast();
 
@@ -156,6 +157,35 @@ void TestSearch::snippetsMarkTheWordsFound()
         forms << again.snippet.mid(mark.start, mark.length);
     QCOMPARE(forms, (QStringList{QStringLiteral("Вклад"), QStringLiteral("вкладу"),
                                  QStringLiteral("вклады")}));
+}
+
+// The page view highlights the words as the page writes them: every form the
+// query matched (its stem, its beginning, "ё" as "е"), each once whatever its
+// case, and no word that only contains the query's letters.
+void TestSearch::everyFormFoundIsReported()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeArchive(dir.filePath(QStringLiteral("a.zip")),
+                         {{QStringLiteral("forms.htm"), QStringLiteral("Формы"),
+                           QStringLiteral("Правление собралось. Решение правления принято, письмо "
+                                          "правлению. ПРАВЛЕНИЕ. Управление не то. Ёлки и ёлка "
+                                          "в лесу.")}}));
+    SearchIndex index(dir.filePath(QStringLiteral("index")));
+    QVERIFY(indexAndWait(
+        index, {{dir.filePath(QStringLiteral("a.zip")), QStringLiteral("A"), QString()}}));
+    auto forms = [&index](const QString &query) {
+        const QList<SearchHit> hits = index.search(query);
+        return hits.size() == 1 ? hits.first().highlightWords : QStringList{QStringLiteral("?")};
+    };
+    const QStringList board{QStringLiteral("Правление"), QStringLiteral("правления"),
+                            QStringLiteral("правлению")};
+    QCOMPARE(forms(QStringLiteral("правление")), board);
+    QCOMPARE(forms(QStringLiteral("прав")), board);
+    QCOMPARE(forms(QStringLiteral("елка")),
+             (QStringList{QStringLiteral("Ёлки"), QStringLiteral("ёлка")}));
+    // A phrase is highlighted as it stands on the page.
+    QCOMPARE(forms(QStringLiteral("\"решение правления\"")),
+             QStringList{QStringLiteral("Решение правления")});
 }
 
 void TestSearch::whatIsIndexed()

@@ -23,6 +23,10 @@ public:
     void printPreview() override { calls << QStringLiteral("preview"); }
     void find() override { calls << QStringLiteral("find"); }
     void findText(const QString &text) override { calls << QStringLiteral("find ") + text; }
+    void showFoundWords(const QStringList &words) override
+    {
+        calls << QStringLiteral("find words ") + words.join(QStringLiteral(", "));
+    }
 
     QStringList calls;
     bool m_offline = false;

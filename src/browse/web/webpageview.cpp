@@ -6,6 +6,9 @@
 #include <QChildEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -14,6 +17,7 @@
 #include <QWebEngineFindTextResult>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <unistd.h>
@@ -21,6 +25,64 @@
 namespace {
 
 constexpr int kMaxPrintDpi = 300;
+
+// Wraps every whole-word match of the words (given as a JSON array) in the
+// page's visible text in a highlighted mark; returns how many of each it
+// marked. Runs in a world of its own: the page's scripts neither see nor
+// break it, and it works with the page's scripts turned off.
+constexpr char16_t kMarkScript[] = uR"js((function (words) {
+  var limit = 5000;
+  var counts = words.map(function () { return 0; });
+  var lower = words.map(function (w) { return w.toLowerCase(); });
+  if (!document.body || words.length === 0) return counts;
+  var escaped = words.map(function (w) { return w.replace(/[.*+?^${}()|[\]\\]/g, '\\$&'); });
+  var re = new RegExp('(?<![\\p{L}\\p{N}\\p{M}])(' + escaped.join('|') + ')(?![\\p{L}\\p{N}\\p{M}])', 'giu');
+  var skip = { SCRIPT: 1, STYLE: 1, NOSCRIPT: 1, TEXTAREA: 1, TEMPLATE: 1 };
+  var walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT, {
+    acceptNode: function (node) {
+      var parent = node.parentNode;
+      if (!parent || skip[parent.nodeName] || parent.hasAttribute('data-found-word'))
+        return NodeFilter.FILTER_REJECT;
+      return NodeFilter.FILTER_ACCEPT;
+    }
+  });
+  var nodes = [];
+  while (walker.nextNode()) nodes.push(walker.currentNode);
+  var marked = 0;
+  for (var n = 0; n < nodes.length && marked < limit; ++n) {
+    var node = nodes[n], text = node.nodeValue, at = 0, part = null, m;
+    re.lastIndex = 0;
+    while (marked < limit && (m = re.exec(text)) !== null) {
+      if (!part) part = document.createDocumentFragment();
+      part.appendChild(document.createTextNode(text.slice(at, m.index)));
+      var mark = document.createElement('mark');
+      mark.setAttribute('data-found-word', '');
+      mark.style.cssText = 'background-color:#ffe36e;color:inherit;padding:0;margin:0';
+      mark.textContent = m[0];
+      part.appendChild(mark);
+      at = m.index + m[0].length;
+      var i = lower.indexOf(m[0].toLowerCase());
+      if (i >= 0) counts[i]++;
+      ++marked;
+    }
+    if (part) {
+      part.appendChild(document.createTextNode(text.slice(at)));
+      node.parentNode.replaceChild(part, node);
+    }
+  }
+  return counts;
+})(%1))js";
+
+// Puts the page's text back as it was before the marks.
+constexpr char16_t kClearScript[] = uR"js((function () {
+  var marks = document.querySelectorAll('mark[data-found-word]');
+  marks.forEach(function (mark) {
+    var parent = mark.parentNode;
+    parent.replaceChild(document.createTextNode(mark.textContent), mark);
+    parent.normalize();
+  });
+  return marks.length;
+})())js";
 
 } // namespace
 
@@ -54,6 +116,7 @@ WebPageView::WebPageView(QWidget *parent)
 
     connect(m_findBar, &FindBar::findRequested, this, &WebPageView::findOnPage);
     connect(m_findBar, &FindBar::closed, this, [this] {
+        clearMarks();
         m_view->findText(QString());
         m_view->setFocus();
     });
@@ -69,7 +132,9 @@ WebPageView::WebPageView(QWidget *parent)
     connect(m_view, &QWebEngineView::loadStarted, this, [this] { m_loading = true; });
     connect(m_view, &QWebEngineView::loadFinished, this, [this] {
         m_loading = false;
-        if (m_findBar->isVisible() && !m_findBar->text().isEmpty())
+        if (!m_foundWords.isEmpty())
+            markFoundWords();
+        else if (m_findBar->isVisible() && !m_findBar->text().isEmpty())
             findOnPage(m_findBar->text(), false);
     });
 }
@@ -99,7 +164,8 @@ void WebPageView::prepareProcess()
 
 void WebPageView::navigate(const QString &location)
 {
-    m_loading = true; // until the browser reports the load finished
+    m_foundWords.clear(); // they were for the page asked for before
+    m_loading = true;     // until the browser reports the load finished
     if (location.isEmpty() || location == u"about:blank") {
         // Nothing left to search.
         m_findBar->hide();
@@ -206,6 +272,50 @@ void WebPageView::findText(const QString &text)
     m_findBar->activate(text);
     if (!m_loading)
         findOnPage(text, false);
+}
+
+void WebPageView::showFoundWords(const QStringList &words)
+{
+    if (words.isEmpty())
+        return;
+    m_foundWords = words;
+    m_findBar->activate(words.first());
+    if (!m_loading)
+        markFoundWords();
+}
+
+void WebPageView::markFoundWords()
+{
+    const QStringList words = m_foundWords;
+    m_foundWords.clear();
+    const QString list = QString::fromUtf8(
+        QJsonDocument(QJsonArray::fromStringList(words)).toJson(QJsonDocument::Compact));
+    const QString script = QString::fromUtf16(kMarkScript).arg(list);
+    QPointer<WebPageView> self(this);
+    QWebEnginePage *page = m_view->page();
+    page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                        [self, words](const QVariant &result) {
+                            if (!self)
+                                return;
+                            // The find bar shows the first word the page holds; the browser
+                            // brings its first match into sight.
+                            const QVariantList counts = result.toList();
+                            QString first = words.first();
+                            for (qsizetype i = 0; i < words.size() && i < counts.size(); ++i) {
+                                if (counts.at(i).toInt() > 0) {
+                                    first = words.at(i);
+                                    break;
+                                }
+                            }
+                            self->m_findBar->activate(first);
+                            self->findOnPage(first, false);
+                        });
+}
+
+void WebPageView::clearMarks()
+{
+    m_view->page()->runJavaScript(QString::fromUtf16(kClearScript),
+                                  QWebEngineScript::ApplicationWorld);
 }
 
 void WebPageView::findOnPage(const QString &text, bool backward)

@@ -31,6 +31,7 @@ public:
     void printPreview() override;
     void find() override;
     void findText(const QString &text) override;
+    void showFoundWords(const QStringList &words) override;
 
     // The working folder: files that pages in it ask for with other letter
     // case are found there (and only there).
@@ -49,11 +50,17 @@ protected:
 
 private:
     void findOnPage(const QString &text, bool backward);
+    // Marks every one of the found words on the page shown, then finds the
+    // first of them the page holds; clearMarks takes the marks away again.
+    // Both change only what the browser shows, never the file.
+    void markFoundWords();
+    void clearMarks();
 
     QWebEngineProfile *m_profile;
     OfflineInterceptor *m_interceptor;
     FindBar *m_findBar;
     QWebEngineView *m_view;
     bool m_printing = false;
-    bool m_loading = false; // a page asked for has not finished loading
+    bool m_loading = false;   // a page asked for has not finished loading
+    QStringList m_foundWords; // to mark on the page loading now
 };
