@@ -1,19 +1,15 @@
 #include "catalogue/programpaths.h"
-#include "catalogue/session.h"
+#include "commandfixture.h"
 #include "commands/availability.h"
 #include "commands/runcommand.h"
 #include "lang/messages.h"
-#include "recordingpageview.h"
-#include "scriptedinteraction.h"
 #include "storage/listfile.h"
 #include "testfiles.h"
 #include "zip/ziparchiver.h"
 
 #include <QDir>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 namespace {
 
@@ -37,16 +33,7 @@ bool writeZip(const QString &zipPath, const QStringList &titles, const QStringLi
     return zip.setZipFileName(QString());
 }
 
-// A folder in which no file can be created or replaced, even by root; false
-// where that cannot be arranged.
-bool lockFolder(const QString &path, bool lock)
-{
-    if (TestFiles::runningAsRoot())
-        return TestFiles::run("chattr", {lock ? "+i" : "-i", path}) == 0;
-    return QFile::setPermissions(path,
-                                 lock ? QFile::ReadOwner | QFile::ExeOwner
-                                      : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
+using CommandFiles::lockFolder;
 
 const QStringList kWaysOut{"Try again", "Save as new archive...", "Set aside and go on"};
 
@@ -54,20 +41,14 @@ const QStringList kWaysOut{"Try again", "Save as new archive...", "Set aside and
 
 // Choosing a page found by the search across all archives: its archive opens
 // (the open one written back first) and the page shows with the words found.
-class TestSearchCommands : public QObject {
+class TestSearchCommands : public QObject, CommandFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedInteraction> m_ui;
-    std::unique_ptr<RecordingPageView> m_view;
-    std::unique_ptr<Session> m_session;
-    std::unique_ptr<CommandContext> m_ctx;
     QString m_alpha; // two pages
     QString m_beta;  // one page, in a folder of its own
     int m_alphaNode = -1;
     int m_betaNode = -1;
 
-    QString work() const { return m_session->archive().workFolder(); }
     void choose(const QString &zipPath, const QString &pageFile, const QString &words)
     {
         m_session->setFoundPage({zipPath, pageFile, words});
@@ -77,13 +58,8 @@ class TestSearchCommands : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_ui = std::make_unique<ScriptedInteraction>();
-        m_view = std::make_unique<RecordingPageView>();
-        m_session =
-            std::make_unique<Session>(ProgramPaths::under(m_dir->path(), m_dir->path()).work);
-        m_ctx = std::make_unique<CommandContext>(
-            CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
+        makeFolder();
+        makeSession(ProgramPaths::under(m_dir->path(), m_dir->path()).work);
         m_alpha = m_dir->filePath("zips/alpha.zip");
         m_beta = m_dir->filePath("zips/beta/beta.zip");
         QVERIFY(writeZip(m_alpha, {"First", "Second"}, {"a1.htm", "a2.htm"}));
@@ -96,12 +72,7 @@ private Q_SLOTS:
     void cleanup()
     {
         lockFolder(QFileInfo(m_beta).absolutePath(), false);
-        m_ctx.reset();
-        m_session.reset();
-        m_view.reset();
-        m_ui.reset();
-        m_dir.reset();
-        Messages::useEnglish();
+        tearDown();
     }
 
     void opensTheArchiveOnTheFoundPage()
