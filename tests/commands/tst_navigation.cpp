@@ -7,6 +7,7 @@
 #include "testfiles.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 
 Q_DECLARE_METATYPE(NavigationButtons)
@@ -15,37 +16,24 @@ namespace {
 
 const QString kBlank = QStringLiteral("navigate about:blank");
 
-QByteArray listFile(const QStringList &titles)
-{
-    QByteArray list = "[This is list files by Tomekeeper]\r\n";
-    for (const QString &title : titles)
-        list += title.toLatin1() + '=' + title.toLower().toLatin1() + ".htm\r\n";
-    return list + "[end]\r\n";
-}
-
 // A zip made by Info-ZIP holding a page file for each title and, unless
 // withList is false, the list file naming them.
 bool makeArchive(const QString &zipPath, const QStringList &titles, bool withList = true)
 {
-    QTemporaryDir dir;
-    QStringList names;
+    TestZips::Files files;
+    QByteArray lines;
     for (const QString &title : titles) {
         const QString name = title.toLower() + ".htm";
-        TestFiles::write(dir.filePath(name), "<html>" + title.toLatin1() + "</html>");
-        names << name;
+        files.insert(name, "<html>" + title.toLatin1() + "</html>");
+        lines += title.toLatin1() + '=' + name.toLatin1() + "\r\n";
     }
-    if (withList) {
-        TestFiles::write(dir.filePath("listfile.txt"), listFile(titles));
-        names << "listfile.txt";
-    }
-    if (names.isEmpty()) {
-        TestFiles::write(dir.filePath("readme.txt"), "nothing");
-        names << "readme.txt";
-    }
+    if (withList)
+        files.insert("listfile.txt", TestZips::listFile(lines));
+    if (files.isEmpty())
+        files.insert("readme.txt", "nothing");
     QFile::remove(zipPath);
-    QDir().mkpath(QFileInfo(zipPath).path());
-    return TestFiles::run("zip", QStringList{"-q", "-X", zipPath} + names, nullptr, dir.path()) ==
-           0;
+    QTemporaryDir scratch;
+    return TestZips::zipTree(zipPath, files, scratch.filePath("files"));
 }
 
 using CommandFiles::zipNames;
