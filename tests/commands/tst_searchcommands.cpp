@@ -3,35 +3,13 @@
 #include "commands/availability.h"
 #include "commands/runcommand.h"
 #include "lang/messages.h"
-#include "storage/listfile.h"
 #include "testfiles.h"
-#include "zip/ziparchiver.h"
 
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
 
 namespace {
-
-// A zip as the program writes it: the pages and their list file.
-bool writeZip(const QString &zipPath, const QStringList &titles, const QStringList &files)
-{
-    QTemporaryDir scratch;
-    for (const QString &file : files) {
-        if (!TestFiles::write(scratch.filePath(file), "<html><body>" + file.toUtf8() + "</body>"))
-            return false;
-    }
-    if (!TestFiles::write(ListFile::path(scratch.path()), ListFile::compose(titles, files)))
-        return false;
-    QDir().mkpath(QFileInfo(zipPath).absolutePath());
-    ZipArchiver zip;
-    zip.setZipFileName(zipPath);
-    for (const QString &entry : files + QStringList{QLatin1String(ListFile::FileName)}) {
-        if (zip.addFile(scratch.filePath(entry), entry) != 0)
-            return false;
-    }
-    return zip.setZipFileName(QString());
-}
 
 using CommandFiles::lockFolder;
 
@@ -49,6 +27,17 @@ class TestSearchCommands : public QObject, CommandFixture {
     int m_alphaNode = -1;
     int m_betaNode = -1;
 
+    // A zip as the program writes it: the pages ("title=file" each) and their
+    // list file.
+    bool writeZip(const QString &zipPath, const QStringList &pages)
+    {
+        TestZips::Files files;
+        for (const QString &page : pages) {
+            const QString file = page.section(u'=', 1);
+            files.insert(file, "<html><body>" + file.toUtf8() + "</body>");
+        }
+        return CommandFiles::writeZip(zipPath, files, &pages, path("stage"));
+    }
     void choose(const QString &zipPath, const QString &pageFile, const QString &words)
     {
         m_session->setFoundPage({zipPath, pageFile, words});
@@ -62,8 +51,8 @@ private Q_SLOTS:
         makeSession(ProgramPaths::under(m_dir->path(), m_dir->path()).work);
         m_alpha = m_dir->filePath("zips/alpha.zip");
         m_beta = m_dir->filePath("zips/beta/beta.zip");
-        QVERIFY(writeZip(m_alpha, {"First", "Second"}, {"a1.htm", "a2.htm"}));
-        QVERIFY(writeZip(m_beta, {"Only"}, {"b1.htm"}));
+        QVERIFY(writeZip(m_alpha, {"First=a1.htm", "Second=a2.htm"}));
+        QVERIFY(writeZip(m_beta, {"Only=b1.htm"}));
         CatalogueModel &catalogue = m_session->catalogue();
         const int section = catalogue.appendSection("Books");
         m_alphaNode = catalogue.addArchive(section, "Alpha", m_alpha);
