@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/actions.h"
+#include "app/cataloguetree.h"
 #include "app/commandbutton.h"
 #include "app/pagelisttooltip.h"
 #include "app/picturedelegate.h"
@@ -11,6 +12,7 @@
 #include "catalogue/session.h"
 #include "commands/addingcommands.h"
 #include "commands/availability.h"
+#include "commands/dropcommands.h"
 #include "commands/lifecycle.h"
 #include "commands/navigationcommands.h"
 #include "commands/runcommand.h"
@@ -29,7 +31,6 @@
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -38,18 +39,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QList<QUrl> localUrls(const QMimeData *data)
-{
-    QList<QUrl> urls;
-    if (!data || !data->hasUrls())
-        return urls;
-    for (const QUrl &url : data->urls()) {
-        if (url.isLocalFile())
-            urls << url;
-    }
-    return urls;
-}
 
 // A menu is enabled while any of its items is: the Page menu and the Add
 // sub-menu go grey with the page controls.
@@ -320,14 +309,19 @@ QWidget *MainWindow::createLeftColumn()
                       {Command::CreateSection, Command::CreateArchive, Command::AttachArchive,
                        Command::RenameNode, Command::MoveArchiveToSection, Command::RemoveArchive});
 
-    m_tree = new QTreeView(upper);
+    m_tree = new CatalogueTree(upper);
     m_tree->setObjectName(QStringLiteral("catalogueTree"));
     m_tree->setHeaderHidden(true);
     m_tree->setIndentation(19);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
-    // Drags start here; what may be dropped on a node is the tree's own
-    // business, so until then files dropped on it go to the window.
-    m_tree->setDragEnabled(true);
+    connect(m_tree, &CatalogueTree::filesDropped, this, &MainWindow::takeDroppedFiles);
+    connect(m_tree, &CatalogueTree::pagesDropped, this, [this](int target) {
+        runAfterDrop([this, target] { Commands::dropPagesOnNode(*m_context, target); });
+    });
+    connect(m_tree, &CatalogueTree::nodeDropped, this, [this](int dragged, int target) {
+        runAfterDrop(
+            [this, dragged, target] { Commands::dropNodeOnNode(*m_context, dragged, target); });
+    });
     const QStyle *look = style();
     m_tree->setItemDelegate(
         new PictureDelegate({ViewStyle::themeIcon("folder", QStyle::SP_DirIcon, look),
@@ -365,6 +359,7 @@ QWidget *MainWindow::createLeftColumn()
     m_list->setUniformItemSizes(true);
     m_list->setMouseTracking(true);
     ViewStyle::dressView(m_list, ViewStyle::olive(), m_listPopup);
+    m_tree->setPageList(m_list);
     m_list->setModel(&m_session->pages());
     m_list->setSelectionModel(&m_session->pageSelection());
     for (auto signal : {&QListView::clicked, &QListView::doubleClicked})
@@ -543,35 +538,44 @@ void MainWindow::renderOffline(bool offline)
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!localUrls(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+    if (!CatalogueTree::localFiles(event->mimeData()).isEmpty())
+        CatalogueTree::acceptAsCopy(event);
 }
 
 void MainWindow::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (!localUrls(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+    if (!CatalogueTree::localFiles(event->mimeData()).isEmpty())
+        CatalogueTree::acceptAsCopy(event);
 }
 
 void MainWindow::dropEvent(QDropEvent *event)
 {
-    const QList<QUrl> urls = localUrls(event->mimeData());
-    if (urls.isEmpty())
+    const QStringList paths = CatalogueTree::localFiles(event->mimeData());
+    if (paths.isEmpty())
         return;
-    event->acceptProposedAction();
-    QStringList paths;
-    for (const QUrl &url : urls)
-        paths << QDir::toNativeSeparators(url.toLocalFile());
+    CatalogueTree::acceptAsCopy(event);
+    if (event->isAccepted())
+        takeDroppedFiles(paths);
+}
+
+void MainWindow::takeDroppedFiles(const QStringList &paths)
+{
     Q_EMIT filesDropped(paths);
+    runAfterDrop([this, paths] { Commands::addDroppedFiles(*m_context, paths); });
+}
+
+void MainWindow::runAfterDrop(const std::function<void()> &command)
+{
     // Once the drop is over: the command may ask the user, and the program the
-    // files came from waits for the drop to end.
+    // drag came from waits for the drop to end.
     QMetaObject::invokeMethod(
         this,
-        [this, paths] {
-            runGuarded([this, paths] {
-                Commands::addDroppedFiles(*m_context, paths);
+        [this, command] {
+            runGuarded([this, command] {
+                command();
                 keepListFileCurrent(*m_context);
             });
+            m_actions->update(*m_session);
         },
         Qt::QueuedConnection);
 }

@@ -10,6 +10,7 @@
 #include <memory>
 
 class Actions;
+class CatalogueTree;
 class PageView;
 class QCheckBox;
 class QLabel;
@@ -18,7 +19,6 @@ class QMenu;
 class QSplitter;
 class QToolBar;
 class QToolButton;
-class QTreeView;
 class SearchPanel;
 class Session;
 class UserInteraction;
@@ -78,6 +78,11 @@ private:
 
     void shutDown();
 
+    // Local files dropped on the window or the catalogue tree become pages.
+    void takeDroppedFiles(const QStringList &paths);
+    // Runs a command for a drop once the drop is over.
+    void runAfterDrop(const std::function<void()> &command);
+
     // Rendering of the session.
     void retranslate();
     void renderAvailability();
@@ -102,7 +107,7 @@ private:
     QMenu *m_treePopup = nullptr;
     QMenu *m_listPopup = nullptr;
     QList<QToolButton *> m_toolButtons;
-    QTreeView *m_tree = nullptr;
+    CatalogueTree *m_tree = nullptr;
     SearchPanel *m_search = nullptr;
     QListView *m_list = nullptr;
     QWidget *m_leftColumn = nullptr;

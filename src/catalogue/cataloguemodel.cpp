@@ -1,5 +1,6 @@
 #include "catalogue/cataloguemodel.h"
 
+#include <QMimeData>
 #include <algorithm>
 
 // Model indexes carry, as internal id, 0 for a section and the section's
@@ -76,6 +77,47 @@ Qt::ItemFlags CatalogueModel::flags(const QModelIndex &index) const
     if (m_nodes[abs].level == 1)
         f |= Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
     return f;
+}
+
+const QString CatalogueModel::NodeMimeType =
+    QStringLiteral("application/x-tomekeeper-catalogue-node");
+
+QStringList CatalogueModel::mimeTypes() const
+{
+    return {NodeMimeType};
+}
+
+QMimeData *CatalogueModel::mimeData(const QModelIndexList &indexes) const
+{
+    QByteArray lines;
+    for (const QModelIndex &index : indexes) {
+        const int abs = absoluteIndex(index);
+        if (abs >= 0)
+            lines += QByteArray::number(abs) + '\n';
+    }
+    auto *data = new QMimeData;
+    data->setData(NodeMimeType, lines);
+    return data;
+}
+
+bool CatalogueModel::canDropMimeData(const QMimeData *, Qt::DropAction, int, int,
+                                     const QModelIndex &) const
+{
+    return true;
+}
+
+QList<int> CatalogueModel::draggedNodes(const QMimeData *data)
+{
+    QList<int> nodes;
+    if (!data)
+        return nodes;
+    for (const QByteArray &line : data->data(NodeMimeType).split('\n')) {
+        bool ok = false;
+        const int abs = line.toInt(&ok);
+        if (ok && abs >= 0)
+            nodes << abs;
+    }
+    return nodes;
 }
 
 QStringList CatalogueModel::archivePaths() const

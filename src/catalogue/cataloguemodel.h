@@ -32,6 +32,17 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
+    // A drag of nodes carries their absolute indexes, one line each, as
+    // NodeMimeType. Whatever comes over the tree may be dropped: what a drop
+    // does is decided by the tree from where the drag came from.
+    static const QString NodeMimeType;
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
+    bool canDropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                         const QModelIndex &parent) const override;
+    // The absolute indexes a drag of this model carries; empty for any other data.
+    static QList<int> draggedNodes(const QMimeData *data);
+
     int nodeCount() const { return static_cast<int>(m_nodes.size()); }
     const CatalogueNode &node(int absoluteIndex) const { return m_nodes.at(absoluteIndex); }
     QStringList archivePaths() const;

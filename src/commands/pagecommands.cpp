@@ -15,6 +15,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -99,10 +101,10 @@ void showAsCurrent(CommandContext &ctx, int row, int previous)
     session.setNavigation(navigationFor(count, row));
 }
 
-// Row removed has left a list that had one more page: the two page indices
-// keep naming the pages they named, and when the page shown was the one that
-// left, the page now at its place (or the new last one) is shown instead.
-void pageLeft(CommandContext &ctx, int removed)
+// The pages at rows removed (highest first) have left the list: the two page
+// indices keep naming the pages they named, and when the page shown was one
+// that left, the page now at its place (or the new last one) is shown instead.
+void pagesLeft(CommandContext &ctx, const QList<int> &removed)
 {
     Session &session = ctx.session;
     const int count = ctx.archive.pages().count();
@@ -112,14 +114,19 @@ void pageLeft(CommandContext &ctx, int removed)
     }
     int current = session.currentPage();
     int previous = session.previousPage();
-    const bool shownLeft = current == removed;
-    if (current > removed)
-        --current;
+    bool shownLeft = false;
+    // Highest first: each row still counts in the indices the rows above it left.
+    for (const int row : removed) {
+        if (current == row)
+            shownLeft = true;
+        else if (current > row)
+            --current;
+        if (previous == row)
+            previous = -1;
+        else if (previous > row)
+            --previous;
+    }
     current = qBound(0, current, count - 1);
-    if (previous == removed)
-        previous = -1;
-    else if (previous > removed)
-        --previous;
     if (previous >= count)
         previous = -1;
     if (shownLeft) {
@@ -208,9 +215,15 @@ void movePageToArchive(CommandContext &ctx)
         ctx.interaction.showRefusal(msg(MessageId::MoveNoPagesSelected));
         return;
     }
+    const int row = focusedPage(ctx);
+    movePagesToNode(ctx, session.selectedNode(), row < 0 ? QList<int>{} : QList<int>{row});
+}
+
+void movePagesToNode(CommandContext &ctx, int target, QList<int> rows)
+{
+    Session &session = ctx.session;
     const CatalogueModel &catalogue = session.catalogue();
-    const int target = session.selectedNode();
-    if (target < 0) {
+    if (target < 0 || target >= catalogue.nodeCount()) {
         ctx.interaction.showRefusal(msg(MessageId::MoveNoTarget));
         return;
     }
@@ -226,28 +239,34 @@ void movePageToArchive(CommandContext &ctx)
         ctx.interaction.showRefusal(msg(MessageId::MoveTargetIsOpenArchive));
         return;
     }
-    const int row = focusedPage(ctx);
-    if (row < 0 || !ctx.archive.isOpen())
+    PageListModel &pages = ctx.archive.pages();
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.removeIf([&pages](int row) { return row < 0 || row >= pages.count(); });
+    if (rows.isEmpty() || !ctx.archive.isOpen())
         return;
 
-    PageListModel &pages = ctx.archive.pages();
-    const QString title = pages.title(row);
-    const QString fileName = pages.fileName(row);
+    // Highest first: the target lists them in that order.
+    QList<PageTransfer::Page> moving;
+    for (const int row : std::as_const(rows))
+        moving.append({pages.title(row), pages.fileName(row)});
     PageTransfer transfer(ctx.archive.folders());
     bool moved = false;
     ctx.interaction.run(msg(MessageId::ProgressMovingPage),
-                        [&transfer, &moved, title, fileName, targetZip](WorkProgress &) {
-                            moved = transfer.transfer(title, fileName, targetZip);
+                        [&transfer, &moved, moving, targetZip](WorkProgress &) {
+                            moved = transfer.transfer(moving, targetZip);
                         });
     if (!moved) {
         showFailure(ctx.interaction, transfer.failure());
         return;
     }
-    // The target's zip holds the page now: only then does it leave this archive.
-    pages.removeAt(row);
-    removePageFiles(ctx, fileName);
+    // The target's zip holds the pages now: only then do they leave this archive.
+    for (int i = 0; i < rows.size(); ++i) {
+        pages.removeAt(rows[i]);
+        removePageFiles(ctx, moving[i].fileName);
+    }
     ctx.archive.setChanged(true);
-    pageLeft(ctx, row);
+    pagesLeft(ctx, rows);
 }
 
 void savePageToFolder(CommandContext &ctx)

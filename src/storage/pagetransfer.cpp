@@ -21,13 +21,13 @@ QString native(const QString &path)
 
 } // namespace
 
-bool PageTransfer::transfer(const QString &title, const QString &fileName, const QString &targetZip)
+bool PageTransfer::transfer(const QList<Page> &pages, const QString &targetZip)
 {
-    m_fileName.clear();
+    m_fileNames.clear();
     m_failure = {};
-    const bool done = run(title, fileName, targetZip);
+    const bool done = run(pages, targetZip);
     // The second working folder only ever holds a copy: the target's zip is
-    // either complete with the page or as it was.
+    // either complete with the pages or as it was.
     ZipArchiver zip;
     ArchiveStorage storage(zip, m_folders);
     const QFileInfo target(m_folders.moveTarget);
@@ -36,7 +36,7 @@ bool PageTransfer::transfer(const QString &title, const QString &fileName, const
     return done;
 }
 
-bool PageTransfer::run(const QString &title, const QString &fileName, const QString &targetZip)
+bool PageTransfer::run(const QList<Page> &pages, const QString &targetZip)
 {
     ZipArchiver zip;
     ArchiveStorage storage(zip, m_folders);
@@ -79,21 +79,28 @@ bool PageTransfer::run(const QString &title, const QString &fileName, const QStr
     ArchiveBudget budget;
     budget.measure(folder);
     copier.setBudget(&budget);
-    const QString source = m_folders.archive + u'/' + QString(fileName).replace(u'\\', u'/');
-    switch (copier.copyPage(source)) {
-    case PageCopier::Result::Copied:
-        break;
-    case PageCopier::Result::NotAFile:
-        m_failure = {StorageFailure::Box::Error, cannotOpenText(native(source))};
-        return false;
-    case PageCopier::Result::Refused:
-        m_failure = {StorageFailure::Box::Message, copier.message()};
-        return false;
-    case PageCopier::Result::Failed:
-        m_failure = {StorageFailure::Box::Error, copier.message()};
-        return false;
+    QStringList copied;
+    for (const Page &page : pages) {
+        const QString source =
+            m_folders.archive + u'/' + QString(page.fileName).replace(u'\\', u'/');
+        switch (copier.copyPage(source)) {
+        case PageCopier::Result::Copied:
+            break;
+        case PageCopier::Result::NotAFile:
+            m_failure = {StorageFailure::Box::Error, cannotOpenText(native(source))};
+            return false;
+        case PageCopier::Result::Refused:
+            m_failure = {StorageFailure::Box::Message, copier.message()};
+            return false;
+        case PageCopier::Result::Failed:
+            m_failure = {StorageFailure::Box::Error, copier.message()};
+            return false;
+        }
+        copied << copier.fileName();
+        list = ListFile::appendEntry(list, page.title, copier.fileName());
     }
-    if (!appendToListFile(folder, title, copier.fileName())) {
+    // The list file is written once, with every page's line before its end marker.
+    if (!saveWholeFile(ListFile::path(folder), list)) {
         m_failure = {StorageFailure::Box::Error,
                      cannotCreateFailure(native(ListFile::path(folder))).text};
         return false;
@@ -104,6 +111,6 @@ bool PageTransfer::run(const QString &title, const QString &fileName, const QStr
             m_failure = cannotCreateFailure(native(targetZip));
         return false;
     }
-    m_fileName = copier.fileName();
+    m_fileNames = copied;
     return true;
 }
