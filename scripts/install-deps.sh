@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-webengine-dev libgl-dev
+  qt6-translations-l10n
   libminizip-dev zlib1g-dev
   libqt6sql6-sqlite libsqlite3-dev libgumbo-dev libuchardet-dev libstemmer-dev
   xvfb xauth unzip zip python3 fonts-dejavu-core

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/toolkitlanguage.h"
 #include "browse/web/webpageview.h"
 #include "dialogs/appicon.h"
 #include "storage/instancelock.h"
@@ -6,11 +7,8 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QMessageBox>
 #include <QSocketNotifier>
-#include <QTranslator>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -72,12 +70,6 @@ int main(int argc, char *argv[])
     QApplication::setApplicationDisplayName(title);
     applyDesktopIdentity();
 
-    // The toolkit's own buttons and dialogs speak the desktop's language.
-    QTranslator toolkit;
-    if (toolkit.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&toolkit);
-
     // A second copy would empty the working folders under the first one's open archive.
     if (!acquireInstanceLock()) {
         QMessageBox::warning(
@@ -93,6 +85,10 @@ int main(int argc, char *argv[])
         ProgramPaths paths = ProgramPaths::standard(QDir::currentPath());
         paths.executableFolder = QApplication::applicationDirPath();
         MainWindow window(paths);
+        // The toolkit's own buttons speak the interface's language, from the
+        // settings read at start-up on.
+        ToolkitLanguage toolkit;
+        toolkit.follow(window.session());
         closeOnTerminate(&window);
         window.startUp();
         // A termination during start-up has closed the window already.

@@ -2,7 +2,6 @@
 
 #include "lang/messages.h"
 #include "storage/listfile.h"
-#include "storage/pagelistmodel.h"
 #include "zip/ziparchiver.h"
 #include "zip/zipguard.h"
 
@@ -10,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -20,12 +18,6 @@
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
-constexpr qint64 kCopyChunk = 1 << 20;
-
-QString cannotOpen(const QString &path)
-{
-    return QStringLiteral("Cannot open file %1").arg(QDir::toNativeSeparators(path));
-}
 
 QString cannotCreate(const QString &path)
 {
@@ -155,12 +147,6 @@ bool isUnstorableInList(QChar c)
 bool hasUnstorable(const QString &name)
 {
     return std::any_of(name.begin(), name.end(), isUnstorableInList);
-}
-
-bool sameFile(const QString &a, const QString &b)
-{
-    const QString ca = QFileInfo(a).canonicalFilePath();
-    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
 }
 
 } // namespace
@@ -401,86 +387,6 @@ bool ArchiveStorage::removeTree(const QString &folder)
     return QDir().rmdir(folder);
 }
 
-bool ArchiveStorage::importPages(const QStringList &paths, PageListModel &pages)
-{
-    m_failure = {};
-    const QString work = m_folders.archive;
-    for (const QString &path : paths) {
-        const QFileInfo source(path);
-        if (!source.isFile())
-            continue;
-        const QString originalName = source.fileName();
-        QString name = originalName;
-        if (nameTaken(work, name) || hasUnstorable(name))
-            name = freePageFileName(name);
-        const QString title = pageBaseName(name);
-        // The page's HTML refers to its companion folder by the name it came with.
-        const QString originalBase = pageBaseName(originalName);
-
-        if (!QFileInfo(work).isDir() && !QDir().mkpath(work))
-            return fail(StorageFailure::Box::Error, cannotCreate(work + u'/' + name));
-        if (!copyFile(path, work + u'/' + name))
-            return false;
-        pages.append(title, name);
-
-        const QString companion = companionFolder(source.absolutePath(), originalBase);
-        if (!QFileInfo(companion).isDir())
-            continue;
-        const QString target = work + u'/' + QFileInfo(companion).fileName();
-        if (!QFileInfo(target).isDir() && !QDir().mkdir(target))
-            return fail(StorageFailure::Box::Error, cannotCreate(target));
-        const QFileInfoList entries = QDir(companion).entryInfoList(allEntries(), QDir::Unsorted);
-        for (const QFileInfo &entry : entries) {
-            if (!entry.isFile())
-                continue; // sub-folders are not taken
-            const QString destination = target + u'/' + entry.fileName();
-            // The folder may already serve a page of the same base name: its
-            // files stay, and so does the source that was not taken in.
-            if (nameTaken(target, entry.fileName()))
-                continue;
-            if (!copyFile(entry.filePath(), destination))
-                return false;
-        }
-        if (m_deleteOriginals)
-            QDir().rmdir(companion); // stays when something is left in it
-    }
-    return true;
-}
-
-bool ArchiveStorage::copyFile(const QString &source, const QString &destination)
-{
-    m_failure = {};
-    if (!QFileInfo(source).isFile())
-        return false;
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        return fail(StorageFailure::Box::Error, cannotOpen(source));
-    // The destination is replaced only by a complete copy.
-    QSaveFile out(destination);
-    if (!out.open(QIODevice::WriteOnly))
-        return fail(StorageFailure::Box::Error, cannotCreate(destination));
-    QByteArray buffer(kCopyChunk, Qt::Uninitialized);
-    for (;;) {
-        const qint64 got = in.read(buffer.data(), buffer.size());
-        if (got < 0) {
-            out.cancelWriting();
-            return fail(StorageFailure::Box::Error, cannotOpen(source));
-        }
-        if (got == 0)
-            break;
-        if (out.write(buffer.constData(), got) != got) {
-            out.cancelWriting();
-            return fail(StorageFailure::Box::Error, cannotCreate(destination));
-        }
-    }
-    if (!out.commit())
-        return fail(StorageFailure::Box::Error, cannotCreate(destination));
-    in.close();
-    if (m_deleteOriginals && !sameFile(source, destination))
-        QFile::remove(source);
-    return true;
-}
-
 bool ArchiveStorage::moveToTrash(const QString &path)
 {
     if (path.isEmpty() || !QFileInfo::exists(path))
@@ -538,12 +444,4 @@ QString ArchiveStorage::pageBaseName(const QString &fileName)
     if (ext.isEmpty())
         return fileName;
     return fileName.left(fileName.indexOf(ext));
-}
-
-QString ArchiveStorage::companionFolder(const QString &folder, const QString &baseName)
-{
-    const QString dotted = folder + u'/' + baseName + QStringLiteral(".files");
-    if (QFileInfo(dotted).isDir())
-        return dotted;
-    return folder + u'/' + baseName + QStringLiteral("_files");
 }

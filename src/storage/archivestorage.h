@@ -9,12 +9,11 @@
 #include <QStringList>
 #include <mutex>
 
-class PageListModel;
 class ZipArchiver;
 
 // The storage operations every command shares: unpacking an archive into a
-// working folder, zipping a folder back, removing folders, and taking page
-// files with their companion folders into archive. Paths use "/"; folder
+// working folder, zipping a folder back, removing folders, and the naming
+// rules for page files taken into archive. Paths use "/"; folder
 // arguments carry no trailing separator. Nothing here talks to the user: an
 // operation that fails returns false and lastFailure() says what to show, so
 // the long ones can run on a worker thread.
@@ -25,8 +24,6 @@ public:
     const WorkFolders &folders() const { return m_folders; }
     // What the last operation that returned false has to tell the user.
     const StorageFailure &lastFailure() const { return m_failure; }
-    // With it on, copies delete their sources once they are complete.
-    void setDeleteOriginals(bool on) { m_deleteOriginals = on; }
 
     // Unpacks the zip into folder; false (the damaged-archive message) when it
     // could not. What was unpacked before the failure stays: callers remove folder.
@@ -65,17 +62,6 @@ public:
     // listed (its files would be missing).
     bool listFilesBelow(const QString &folder, QStringList &relativePaths);
 
-    // Takes page files into archive under free names, with the files directly
-    // inside their companion folders, and appends a page (title = base name) for
-    // each to pages. Paths that are not files are skipped. False when a copy
-    // failed: the command stops there; pages added so far stay.
-    bool importPages(const QStringList &paths, PageListModel &pages);
-
-    // Copies one file, replacing destination only once the copy is complete.
-    // With delete originals on, the source is deleted after a complete copy.
-    // False when source is not a file (nothing to show) or the copy failed.
-    bool copyFile(const QString &source, const QString &destination);
-
     // Sends the file to the desktop's trash; false when it is missing or that failed.
     bool moveToTrash(const QString &path);
 
@@ -92,9 +78,6 @@ public:
     // The base name of a page file: its name up to the first occurrence of its
     // extension (from the last dot); the whole name when it has no extension.
     static QString pageBaseName(const QString &fileName);
-    // The companion folder of a page with this base name in folder: base +
-    // ".files" when that folder exists, else base + "_files".
-    static QString companionFolder(const QString &folder, const QString &baseName);
 
 private:
     bool zipFolder(const QString &folder, const QString &zipPath);
@@ -109,7 +92,6 @@ private:
 
     ZipArchiver &m_zip;
     const WorkFolders m_folders;
-    bool m_deleteOriginals = false;
     StorageFailure m_failure;
     ZipWriter m_writer;
     UnpackRecord m_record;

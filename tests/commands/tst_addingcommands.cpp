@@ -1,63 +1,23 @@
-#include "catalogue/session.h"
+#include "commandfixture.h"
 #include "commands/addingcommands.h"
 #include "commands/archivecommands.h"
 #include "commands/createarchivecheck.h"
 #include "lang/messages.h"
-#include "recordingpageview.h"
-#include "scriptedinteraction.h"
 #include "testfiles.h"
 
-#include <QDirIterator>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
-namespace {
-
-QMap<QString, QByteArray> tree(const QString &folder)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(folder).relativeFilePath(path), TestFiles::read(path));
-    }
-    return files;
-}
-
-QStringList zipNames(const QString &zipPath)
-{
-    QByteArray out;
-    TestFiles::run("unzip", {"-Z1", zipPath}, &out);
-    QStringList names = QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
-    names.sort();
-    return names;
-}
-
-} // namespace
+using CommandFiles::zipNames;
+using TestZips::filesBelow;
 
 // Adding pages, files and folders to the open archive, and creating an
 // archive, with a scripted user.
-class TestAddingCommands : public QObject {
+class TestAddingCommands : public QObject, CommandFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedInteraction> m_ui;
-    std::unique_ptr<RecordingPageView> m_view;
-    std::unique_ptr<Session> m_session;
-    std::unique_ptr<CommandContext> m_ctx;
-
-    QString path(const QString &relative) const { return m_dir->filePath(relative); }
     QString src(const QString &relative = {}) const
     {
         return relative.isEmpty() ? path("src") : path("src/" + relative);
-    }
-    QString work() const { return m_session->archive().workFolder(); }
-    CatalogueModel &catalogue() { return m_session->catalogue(); }
-    void select(int node)
-    {
-        m_session->catalogueSelection().setCurrentIndex(catalogue().modelIndex(node),
-                                                        QItemSelectionModel::ClearAndSelect);
     }
     // Books: Novels (open), Poems; Travel: Maps. Novels is open, with no page yet.
     void openNovels()
@@ -75,29 +35,10 @@ class TestAddingCommands : public QObject {
         m_session->setPageControlsEnabled(true);
         select(1);
     }
-    QStringList titles() { return m_session->pages().titles(); }
-    QStringList fileNames() { return m_session->pages().fileNames(); }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_ui = std::make_unique<ScriptedInteraction>();
-        m_view = std::make_unique<RecordingPageView>();
-        m_session = std::make_unique<Session>(WorkFolders::under(path("data")));
-        m_ctx = std::make_unique<CommandContext>(
-            CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
-        Messages::useEnglish();
-    }
-    void cleanup()
-    {
-        m_ctx.reset();
-        m_session.reset();
-        m_view.reset();
-        m_ui.reset();
-        m_dir.reset();
-        Messages::useEnglish();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void nothingWithoutAnOpenArchive_data()
     {
@@ -161,7 +102,7 @@ private Q_SLOTS:
         QCOMPARE(fileNames(),
                  (QStringList{"news.htm", "news_1.htm", "Q-A.html", "Сказки.htm", "日本.htm"}));
         QVERIFY(m_session->archive().isChanged());
-        const auto files = tree(work());
+        const auto files = filesBelow(work());
         QCOMPARE(files.value("news_files/a.png"), QByteArray("first"));
         QCOMPARE(files.value("news_files/sub/b.css"), QByteArray("css"));
         QCOMPARE(files.value("news_1.files/a.png"), QByteArray("second"));
@@ -175,7 +116,7 @@ private Q_SLOTS:
             (QStringList{"Q-A.html", "listfile.txt", "news.htm", "news_1.files/a.png", "news_1.htm",
                          "news_files/a.png", "news_files/sub/b.css", "Сказки.htm", "日本.htm"}));
         // Originals stay unless asked otherwise.
-        QCOMPARE(tree(src()).size(), 9);
+        QCOMPARE(filesBelow(src()).size(), 9);
     }
 
     void deleteOriginalsWaitsForTheWriteBack()
@@ -188,7 +129,7 @@ private Q_SLOTS:
         Commands::addPages(*m_ctx);
         QVERIFY(QFileInfo::exists(src("news.htm")));
         QVERIFY(m_session->archive().writeBack(*m_ui));
-        QVERIFY(tree(src()).isEmpty());
+        QVERIFY(filesBelow(src()).isEmpty());
         QVERIFY(!QFileInfo::exists(src("news_files")));
     }
 
@@ -205,7 +146,7 @@ private Q_SLOTS:
         Commands::addFolder(*m_ctx);
         QVERIFY(m_ui->verify());
         QVERIFY(!m_session->archive().isChanged());
-        QVERIFY(tree(work()).isEmpty());
+        QVERIFY(filesBelow(work()).isEmpty());
     }
 
     // Nested folders, a link loop and the working folder inside the tree.
@@ -300,12 +241,12 @@ private Q_SLOTS:
         m_ui->expectYesNo(msg(MessageId::FolderGoesToOpenArchive), false);
         Commands::addFolder(*m_ctx);
         QVERIFY(m_ui->verify());
-        QVERIFY(tree(work()).isEmpty());
+        QVERIFY(filesBelow(work()).isEmpty());
 
         m_ui->expectYesNo(msg(MessageId::FilesGoToOpenArchive), true);
         m_ui->expectOpenFiles({}, {}, false, {src("notes.txt")});
         Commands::addFile(*m_ctx);
-        QCOMPARE(tree(work()).keys(), QStringList{"notes.txt"});
+        QCOMPARE(filesBelow(work()).keys(), QStringList{"notes.txt"});
 
         // With nothing selected there is nothing to ask.
         m_session->catalogueSelection().clear();
@@ -327,11 +268,11 @@ private Q_SLOTS:
         m_ui->expectFolder({}, path("arch"), src("Travel") + "/");
         Commands::addFolder(*m_ctx);
         QVERIFY(m_ui->verify());
-        QCOMPARE(tree(work()).keys(),
+        QCOMPARE(filesBelow(work()).keys(),
                  (QStringList{"Travel/old.jpg", "Travel_1/a.jpg", "Travel_1/b.txt"}));
         QVERIFY(m_session->archive().isChanged());
         QVERIFY(m_session->archive().writeBack(*m_ui));
-        QCOMPARE(tree(src()).size(), 3);
+        QCOMPARE(filesBelow(src()).size(), 3);
 
         m_ui->expectFolder({}, {}, "/");
         m_ui->expectRefusal(msg(MessageId::AddFolderWithoutName));
@@ -528,7 +469,7 @@ private Q_SLOTS:
         QCOMPARE(m_session->archive().zipPath(), path("arch/books.ZIP.zip"));
         QVERIFY(m_session->archive().isChanged());
         QCOMPARE(titles(), QStringList{"news"});
-        QCOMPARE(tree(work()).keys(), (QStringList{"news.htm", "news_files/a.png"}));
+        QCOMPARE(filesBelow(work()).keys(), (QStringList{"news.htm", "news_files/a.png"}));
         QCOMPARE(m_view->calls.last(), "navigate " + work() + "/news.htm");
         QCOMPARE(m_session->statusText(), QString("Open Archive: Books\\Fresh"));
         QVERIFY(!QFileInfo::exists(path("arch/books.ZIP.zip"))); // until written back
@@ -585,7 +526,7 @@ private Q_SLOTS:
         QVERIFY(m_ui->verify());
         QVERIFY(m_session->archive().isChanged());
         QCOMPARE(m_session->openNode(), 1);
-        QCOMPARE(tree(work()).value("old.htm"), QByteArray("old"));
+        QCOMPARE(filesBelow(work()).value("old.htm"), QByteArray("old"));
         QCOMPARE(titles(), QStringList{"old"});
     }
 };

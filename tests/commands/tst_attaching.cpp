@@ -1,45 +1,28 @@
 #include "catalogue/names.h"
-#include "catalogue/session.h"
-#include "catalogue/settingsfile.h"
+#include "commandfixture.h"
 #include "commands/archivecommands.h"
 #include "commands/attaching.h"
 #include "lang/messages.h"
-#include "recordingpageview.h"
-#include "scriptedinteraction.h"
 #include "storage/archivestorage.h"
 #include "testfiles.h"
 #include "testzips.h"
 #include "zip/ziptestkit.h"
 
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 using namespace TestZips;
 
 // Attaching zip files to a section, with a scripted user. After each attach
 // the zips on disk are read back by Info-ZIP and the catalogue is written as
 // shut-down writes it.
-class TestAttaching : public QObject {
+class TestAttaching : public QObject, CommandFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedInteraction> m_ui;
-    std::unique_ptr<RecordingPageView> m_view;
-    std::unique_ptr<Session> m_session;
-    std::unique_ptr<CommandContext> m_ctx;
     QByteArray m_home;
     QByteArray m_dataHome;
 
-    QString path(const QString &relative) const { return m_dir->filePath(relative); }
     QString arch(const QString &name) const { return path("arch/" + name); }
     QString trashed(const QString &name) const { return path("home/share/Trash/files/" + name); }
-    QString work() const { return m_session->archive().workFolder(); }
-    CatalogueModel &catalogue() { return m_session->catalogue(); }
-    int nodeNamed(const QString &name) const
-    {
-        return int(m_session->catalogue().nodeNames().indexOf(name));
-    }
     QString pathOf(const QString &name) const
     {
         return m_session->catalogue().node(nodeNamed(name)).path;
@@ -79,22 +62,6 @@ class TestAttaching : public QObject {
             thenExpect();
         Commands::attachArchive(*m_ctx);
     }
-    // The archive lines of tomekeeper.ini as shut-down writes them.
-    QString writtenCatalogue()
-    {
-        const QString ini = path("tomekeeper.ini");
-        QString error;
-        if (!SettingsFile::write(ini, m_session->settings(), WindowGeometry{}, catalogue(), &error))
-            return "not written: " + error;
-        Settings settings;
-        CatalogueModel back;
-        SettingsFile::read(ini, path(""), settings, back);
-        if (back.nodeNames() != catalogue().nodeNames())
-            return "read back as " + back.nodeNames().join(", ");
-        const QString text = QString::fromUtf8(TestFiles::read(ini));
-        return text.mid(text.indexOf("[Archive files"));
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -104,33 +71,23 @@ private Q_SLOTS:
     }
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
+        makeFolder();
         qputenv("HOME", QFile::encodeName(path("home")));
         qputenv("XDG_DATA_HOME", QFile::encodeName(path("home/share")));
         QVERIFY(QDir().mkpath(path("home/share")));
         QVERIFY(QDir().mkpath(path("arch")));
-        m_ui = std::make_unique<ScriptedInteraction>();
-        m_view = std::make_unique<RecordingPageView>();
-        m_session = std::make_unique<Session>(WorkFolders::under(path("data")));
+        makeSession(WorkFolders::under(path("data")));
         m_session->settings().defaultArchiveFolder = arch("");
         m_session->settings().checkArchivesAtStart = false;
-        m_ctx = std::make_unique<CommandContext>(
-            CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
-        Messages::useEnglish();
     }
     void cleanup()
     {
-        m_ctx.reset();
-        m_session.reset();
-        m_view.reset();
-        m_ui.reset();
-        m_dir.reset();
+        tearDown();
         qputenv("HOME", m_home);
         if (m_dataHome.isNull())
             qunsetenv("XDG_DATA_HOME");
         else
             qputenv("XDG_DATA_HOME", m_dataHome);
-        Messages::useEnglish();
     }
 
     // The catalogue name from a file name is never empty and always storable.

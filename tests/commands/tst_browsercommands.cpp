@@ -1,24 +1,14 @@
-#include "catalogue/session.h"
+#include "commandfixture.h"
 #include "commands/runcommand.h"
 #include "lang/messages.h"
-#include "recordingpageview.h"
-#include "scriptedinteraction.h"
 #include "testfiles.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 // Print, preview, find, help and the about box, given as the window gives them.
-class TestBrowserCommands : public QObject {
+class TestBrowserCommands : public QObject, CommandFixture {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedInteraction> m_ui;
-    std::unique_ptr<RecordingPageView> m_view;
-    std::unique_ptr<Session> m_session;
-    std::unique_ptr<CommandContext> m_ctx;
 
     // The folder current at start-up, and an installed-looking program:
     // <dir>/bin for the executable, <dir>/share/tomekeeper/manual beside it.
@@ -31,26 +21,13 @@ class TestBrowserCommands : public QObject {
 private Q_SLOTS:
     void init()
     {
-        Messages::useEnglish();
-        m_dir = std::make_unique<QTemporaryDir>();
+        makeFolder();
         QVERIFY(QDir().mkpath(programFolder()));
-        QVERIFY(QDir().mkpath(m_dir->filePath("bin")));
-        m_ui = std::make_unique<ScriptedInteraction>();
-        m_view = std::make_unique<RecordingPageView>();
-        m_session = std::make_unique<Session>(WorkFolders::under(m_dir->filePath("data")));
-        m_session->setProgramFiles(programFolder(), m_dir->filePath("tomekeeper.ini"));
-        m_ctx = std::make_unique<CommandContext>(CommandContext{
-            *m_session, m_session->archive(), *m_ui, *m_view, m_dir->filePath("bin")});
+        QVERIFY(QDir().mkpath(path("bin")));
+        makeSession(WorkFolders::under(path("data")), path("bin"));
+        m_session->setProgramFiles(programFolder(), path("tomekeeper.ini"));
     }
-    void cleanup()
-    {
-        m_ctx.reset();
-        m_session.reset();
-        m_view.reset();
-        m_ui.reset();
-        m_dir.reset();
-        Messages::useEnglish();
-    }
+    void cleanup() { tearDown(); }
 
     // The page commands act on the shown page only. The Print menu's items
     // stay available without one, and then do nothing and show nothing; so

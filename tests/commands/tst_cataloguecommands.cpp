@@ -1,15 +1,10 @@
-#include "catalogue/session.h"
-#include "catalogue/settingsfile.h"
+#include "commandfixture.h"
 #include "commands/runcommand.h"
 #include "lang/messages.h"
-#include "recordingpageview.h"
-#include "scriptedinteraction.h"
 #include "testfiles.h"
 
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 namespace {
 
@@ -54,20 +49,9 @@ QString describe(const CatalogueModel &catalogue)
 // rename and delete sections, rename archives, move the open archive to
 // another section, take an archive out of the catalogue, show its path. After
 // each, the catalogue is written as shut-down writes it and read back.
-class TestCatalogueCommands : public QObject {
+class TestCatalogueCommands : public QObject, CommandFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedInteraction> m_ui;
-    std::unique_ptr<RecordingPageView> m_view;
-    std::unique_ptr<Session> m_session;
-    std::unique_ptr<CommandContext> m_ctx;
-
-    CatalogueModel &catalogue() { return m_session->catalogue(); }
-    int nodeNamed(const QString &name)
-    {
-        return static_cast<int>(catalogue().nodeNames().indexOf(name));
-    }
     void select(const QString &name)
     {
         if (name.isEmpty())
@@ -96,24 +80,6 @@ class TestCatalogueCommands : public QObject {
         QVERIFY(m_ui->verify());
     }
 
-    // The catalogue sections of tomekeeper.ini as shut-down writes them; the
-    // file read back must give the same catalogue.
-    QString writtenCatalogue()
-    {
-        const QString path = m_dir->filePath("tomekeeper.ini");
-        QString error;
-        if (!SettingsFile::write(path, m_session->settings(), WindowGeometry{}, catalogue(),
-                                 &error))
-            return "not written: " + error;
-        Settings settings;
-        CatalogueModel back;
-        SettingsFile::read(path, m_dir->path(), settings, back);
-        if (describe(back) != describe(catalogue()))
-            return "read back as " + describe(back);
-        const QString text = QString::fromUtf8(TestFiles::read(path));
-        const qsizetype first = text.indexOf("[Archive files");
-        return first < 0 ? QString() : text.mid(first);
-    }
     // The INI text of a catalogue given as text.
     static QString iniOf(const QString &text)
     {
@@ -134,25 +100,11 @@ class TestCatalogueCommands : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_ui = std::make_unique<ScriptedInteraction>();
-        m_view = std::make_unique<RecordingPageView>();
-        m_session = std::make_unique<Session>(WorkFolders::under(m_dir->path()));
+        setUp({});
         // Most zip files named here do not exist: the file read back keeps them.
         m_session->settings().checkArchivesAtStart = false;
-        m_ctx = std::make_unique<CommandContext>(
-            CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
-        Messages::useEnglish();
     }
-    void cleanup()
-    {
-        m_ctx.reset();
-        m_session.reset();
-        m_view.reset();
-        m_ui.reset();
-        m_dir.reset();
-        Messages::useEnglish();
-    }
+    void cleanup() { tearDown(); }
 
     // A new section comes last and selected, unless its name is another
     // section's or one the settings file cannot keep.

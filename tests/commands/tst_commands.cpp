@@ -1,15 +1,11 @@
-#include "catalogue/session.h"
+#include "commandfixture.h"
 #include "commands/availability.h"
 #include "commands/runcommand.h"
 #include "lang/messages.h"
-#include "recordingpageview.h"
-#include "scriptedinteraction.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
-#include <memory>
 
 namespace {
 
@@ -31,35 +27,12 @@ protected:
 } // namespace
 
 // Every command through the one entry the window uses, with a scripted user.
-class TestCommands : public QObject {
+class TestCommands : public QObject, CommandFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedInteraction> m_ui;
-    std::unique_ptr<RecordingPageView> m_view;
-    std::unique_ptr<Session> m_session;
-    std::unique_ptr<CommandContext> m_ctx;
-
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_ui = std::make_unique<ScriptedInteraction>();
-        m_view = std::make_unique<RecordingPageView>();
-        m_session = std::make_unique<Session>(WorkFolders::under(m_dir->path()));
-        m_ctx = std::make_unique<CommandContext>(
-            CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
-        Messages::useEnglish();
-    }
-    void cleanup()
-    {
-        m_ctx.reset();
-        m_session.reset();
-        m_view.reset();
-        m_ui.reset();
-        m_dir.reset();
-        Messages::useEnglish();
-    }
+    void init() { setUp({}); }
+    void cleanup() { tearDown(); }
 
     // With everything enabled, each command runs; with no node selected, no
     // archive open and no page shown, each asks at most what it must and

@@ -1,77 +1,26 @@
-#include "catalogue/session.h"
+#include "commandfixture.h"
 #include "commands/dropcommands.h"
 #include "commands/openstate.h"
 #include "lang/messages.h"
-#include "recordingpageview.h"
-#include "scriptedinteraction.h"
-#include "storage/archivestorage.h"
 #include "storage/listfile.h"
 #include "testfiles.h"
-#include "zip/ziparchiver.h"
 
-#include <QDirIterator>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
-namespace {
-
-// Every file under folder, path → bytes.
-QMap<QString, QByteArray> filesUnder(const QString &folder)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(folder).relativeFilePath(path), TestFiles::read(path));
-    }
-    return files;
-}
-
-} // namespace
+using TestZips::filesBelow;
 
 // Drops on the catalogue tree, as the commands see them: archives dragged
 // between sections, and the selected pages of the open archive dropped on a
 // node, against real zips read back afterwards.
-class TestDropCommands : public QObject {
+class TestDropCommands : public QObject, CommandFixture {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedInteraction> m_ui;
-    std::unique_ptr<RecordingPageView> m_view;
-    std::unique_ptr<Session> m_session;
-    std::unique_ptr<CommandContext> m_ctx;
-
-    QString path(const QString &relative) const { return m_dir->filePath(relative); }
-    QString work() const { return m_session->archive().workFolder(); }
-    CatalogueModel &catalogue() { return m_session->catalogue(); }
-    PageListModel &pages() { return m_session->pages(); }
-    int node(const QString &name) { return int(catalogue().nodeNames().indexOf(name)); }
 
     // A zip of files (path → bytes) with a list file of pages "title=file";
     // none at all when pages is null.
     void makeZip(const QString &zipPath, const QMap<QString, QByteArray> &files,
                  const QStringList *pages)
     {
-        const QString stage = path("stage");
-        QDir(stage).removeRecursively();
-        for (auto it = files.begin(); it != files.end(); ++it)
-            QVERIFY(TestFiles::write(stage + u'/' + it.key(), it.value()));
-        ZipArchiver zip;
-        ArchiveStorage storage(zip, WorkFolders::under(path("unused")));
-        QVERIFY(QDir().mkpath(QFileInfo(zipPath).absolutePath()));
-        if (pages) {
-            QStringList titles;
-            QStringList names;
-            for (const QString &page : *pages) {
-                titles << page.section(u'=', 0, 0);
-                names << page.section(u'=', 1);
-            }
-            QVERIFY(storage.writeZip(stage, zipPath, titles, names));
-        } else {
-            QVERIFY(storage.writeZipKeepingListFile(stage, zipPath));
-        }
-        QDir(stage).removeRecursively();
+        QVERIFY(CommandFiles::writeZip(zipPath, files, pages, path("stage")));
     }
 
     // Books: Novels (open, pages A.. with a.htm and a_files/p.png ...), Poems;
@@ -101,7 +50,7 @@ class TestDropCommands : public QObject {
         makeZip(path("arch/maps.zip"), {{"alps.htm", "alps"}}, &maps);
         QCOMPARE(m_session->archive().open(path("arch/novels.zip"), *m_ui),
                  OpenArchive::OpenStatus::Opened);
-        Commands::enterOpenState(*m_ctx, node("Novels"));
+        Commands::enterOpenState(*m_ctx, nodeNamed("Novels"));
         m_view->calls.clear();
     }
 
@@ -130,7 +79,7 @@ class TestDropCommands : public QObject {
         for (int i = 0; i < model.count(); ++i)
             entries << model.title(i) + u'=' + model.fileName(i);
         if (files)
-            *files = filesUnder(folder);
+            *files = filesBelow(folder);
         QDir(folder).removeRecursively();
         return entries;
     }
@@ -149,24 +98,8 @@ class TestDropCommands : public QObject {
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_ui = std::make_unique<ScriptedInteraction>();
-        m_view = std::make_unique<RecordingPageView>();
-        m_session = std::make_unique<Session>(WorkFolders::under(path("data")));
-        m_ctx = std::make_unique<CommandContext>(
-            CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
-        Messages::useEnglish();
-    }
-    void cleanup()
-    {
-        m_ctx.reset();
-        m_session.reset();
-        m_view.reset();
-        m_ui.reset();
-        m_dir.reset();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void archiveDrops_data()
     {
@@ -215,13 +148,14 @@ private Q_SLOTS:
         QMap<QString, QString> pathOf;
         for (int i = 0; i < catalogue().nodeCount(); ++i)
             pathOf.insert(catalogue().node(i).name, catalogue().node(i).path);
-        Commands::dropNodeOnNode(*m_ctx, node(dragged), target.isEmpty() ? -1 : node(target));
+        Commands::dropNodeOnNode(*m_ctx, nodeNamed(dragged),
+                                 target.isEmpty() ? -1 : nodeNamed(target));
         QVERIFY(m_ui->verify());
         QCOMPARE(shape(), after);
         QCOMPARE(catalogue().archivePaths().size(), catalogue().nodeCount());
         for (int i = 0; i < catalogue().nodeCount(); ++i)
             QCOMPARE(catalogue().archivePaths().at(i), pathOf.value(catalogue().nodeNames().at(i)));
-        QCOMPARE(m_session->openNode(), node("Novels"));
+        QCOMPARE(m_session->openNode(), nodeNamed("Novels"));
         QCOMPARE(TestFiles::read(path("arch/poems.zip")), poems);
         QVERIFY(m_view->calls.isEmpty());
         QVERIFY(!m_session->archive().isChanged());
@@ -232,17 +166,17 @@ private Q_SLOTS:
     void archiveNameTakenInTheTarget()
     {
         openNovels();
-        catalogue().addArchive(node("Books"), "News", path("arch/other-news.zip"));
-        catalogue().addArchive(node("Misc"), "news", path("arch/lower-news.zip"));
+        catalogue().addArchive(nodeNamed("Books"), "News", path("arch/other-news.zip"));
+        catalogue().addArchive(nodeNamed("Misc"), "news", path("arch/lower-news.zip"));
         const auto travelNews = [this] { return int(catalogue().nodeNames().lastIndexOf("News")); };
-        QCOMPARE(catalogue().sectionOf(travelNews()), node("Travel"));
+        QCOMPARE(catalogue().sectionOf(travelNews()), nodeNamed("Travel"));
         m_ui->expectRefusal("In chosen section archive with such name already exists!\r"
                             "So carrying the archive impossible. Rename the archive!");
-        Commands::dropNodeOnNode(*m_ctx, travelNews(), node("Poems"));
+        Commands::dropNodeOnNode(*m_ctx, travelNews(), nodeNamed("Poems"));
         QVERIFY(m_ui->verify());
-        QCOMPARE(catalogue().sectionOf(travelNews()), node("Travel"));
+        QCOMPARE(catalogue().sectionOf(travelNews()), nodeNamed("Travel"));
 
-        Commands::dropNodeOnNode(*m_ctx, travelNews(), node("Misc"));
+        Commands::dropNodeOnNode(*m_ctx, travelNews(), nodeNamed("Misc"));
         QVERIFY(m_ui->verify());
         QCOMPARE(shape().mid(shape().indexOf("Misc")),
                  (QStringList{"Misc", "Misc/news", "Misc/News"}));
@@ -256,26 +190,26 @@ private Q_SLOTS:
         m_session->setStatusText("old status");
         // The open archive itself: still open, with its picture, at its new place.
         QCOMPARE(m_session->openNode(), 1);
-        catalogue().addArchive(node("Books"), "Last", path("arch/last.zip"));
-        Commands::dropNodeOnNode(*m_ctx, 1, node("Misc"));
+        catalogue().addArchive(nodeNamed("Books"), "Last", path("arch/last.zip"));
+        Commands::dropNodeOnNode(*m_ctx, 1, nodeNamed("Misc"));
         QCOMPARE(catalogue().node(m_session->openNode()).name, "Novels");
         QCOMPARE(m_session->openNode(), catalogue().nodeCount() - 1);
         QCOMPARE(catalogue().node(m_session->openNode()).picture,
                  int(CatalogueNode::OpenArchivePicture));
-        QCOMPARE(catalogue().node(node("Poems")).picture, int(CatalogueNode::ArchivePicture));
+        QCOMPARE(catalogue().node(nodeNamed("Poems")).picture, int(CatalogueNode::ArchivePicture));
         QCOMPARE(m_session->statusText(), "Open Archive: Misc\\Novels");
 
         // Closed archives moving before it leave its index alone; one passing
         // it forwards makes it one less, one passing it backwards one more.
         int open = m_session->openNode();
-        Commands::dropNodeOnNode(*m_ctx, node("Maps"), node("Books"));
+        Commands::dropNodeOnNode(*m_ctx, nodeNamed("Maps"), nodeNamed("Books"));
         QCOMPARE(m_session->openNode(), open);
-        Commands::dropNodeOnNode(*m_ctx, node("Novels copy"), node("Poems"));
+        Commands::dropNodeOnNode(*m_ctx, nodeNamed("Novels copy"), nodeNamed("Poems"));
         QCOMPARE(m_session->openNode(), open);
-        Commands::dropNodeOnNode(*m_ctx, node("Poems"), node("Novels"));
+        Commands::dropNodeOnNode(*m_ctx, nodeNamed("Poems"), nodeNamed("Novels"));
         QCOMPARE(m_session->openNode(), open - 1);
         open = m_session->openNode();
-        Commands::dropNodeOnNode(*m_ctx, node("Poems"), node("Travel"));
+        Commands::dropNodeOnNode(*m_ctx, nodeNamed("Poems"), nodeNamed("Travel"));
         QCOMPARE(m_session->openNode(), open + 1);
         QCOMPARE(catalogue().node(m_session->openNode()).name, "Novels");
         QCOMPARE(m_session->statusText(), "Open Archive: Misc\\Novels");
@@ -315,7 +249,7 @@ private Q_SLOTS:
             m_session->pageSelection().clear();
         const QByteArray zip = TestFiles::read(path("arch/novels.zip"));
         m_ui->expectRefusal(refusal);
-        Commands::dropPagesOnNode(*m_ctx, target.isEmpty() ? -1 : node(target));
+        Commands::dropPagesOnNode(*m_ctx, target.isEmpty() ? -1 : nodeNamed(target));
         QVERIFY(m_ui->verify());
         QCOMPARE(pages().count(), 6);
         QVERIFY(!m_session->archive().isChanged());
@@ -331,7 +265,7 @@ private Q_SLOTS:
         m_session->setPagePosition(4, 5); // E shown, F before it
         selectPages({1, 4}, 0);           // the focus on an unselected page
         const int works = m_ui->workCount();
-        Commands::dropPagesOnNode(*m_ctx, node("Poems"));
+        Commands::dropPagesOnNode(*m_ctx, nodeNamed("Poems"));
         QVERIFY(m_ui->verify());
         QCOMPARE(m_ui->workCount(), works + 1);
         QCOMPARE(pages().titles(), (QStringList{"A", "C", "D", "F"}));
@@ -366,9 +300,9 @@ private Q_SLOTS:
     {
         openNovels(3);
         selectPages({0}, 0);
-        Commands::dropPagesOnNode(*m_ctx, node("Maps"));
+        Commands::dropPagesOnNode(*m_ctx, nodeNamed("Maps"));
         selectPages({0, 1}, 1);
-        Commands::dropPagesOnNode(*m_ctx, node("Poems"));
+        Commands::dropPagesOnNode(*m_ctx, nodeNamed("Poems"));
         QVERIFY(m_ui->verify());
         QMap<QString, QByteArray> files;
         QCOMPARE(listOf(path("arch/maps.zip"), &files), (QStringList{"Alps=alps.htm", "A=a.htm"}));
@@ -417,9 +351,9 @@ private Q_SLOTS:
         }
         const QByteArray target = TestFiles::read(path("arch/poems.zip"));
         const QByteArray open = TestFiles::read(path("arch/novels.zip"));
-        const auto workBefore = filesUnder(work());
+        const auto workBefore = filesBelow(work());
         selectPages({1, 4}, 1);
-        Commands::dropPagesOnNode(*m_ctx, node("Poems"));
+        Commands::dropPagesOnNode(*m_ctx, nodeNamed("Poems"));
         if (what == "locked") {
             if (TestFiles::runningAsRoot())
                 TestFiles::run("chattr", {"-i", path("arch")});
@@ -432,7 +366,7 @@ private Q_SLOTS:
             QVERIFY(m_ui->log().last().contains(QDir::toNativeSeparators(work() + "/b.htm")));
         QCOMPARE(TestFiles::read(path("arch/poems.zip")), target);
         QCOMPARE(TestFiles::read(path("arch/novels.zip")), open);
-        QCOMPARE(filesUnder(work()), workBefore);
+        QCOMPARE(filesBelow(work()), workBefore);
         QCOMPARE(pages().titles(), (QStringList{"A", "B", "C", "D", "E", "F"}));
         QVERIFY(!m_session->archive().isChanged());
         QVERIFY(!QFileInfo::exists(path("data/TEMP_ARCH2")));

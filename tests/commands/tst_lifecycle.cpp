@@ -1,19 +1,15 @@
 #include "catalogue/programpaths.h"
-#include "catalogue/session.h"
+#include "commandfixture.h"
 #include "commands/appcommands.h"
 #include "commands/availability.h"
 #include "commands/lifecycle.h"
 #include "lang/messages.h"
-#include "recordingpageview.h"
-#include "scriptedinteraction.h"
 #include "storage/workrecord.h"
 #include "testfiles.h"
 
 #include <QDir>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -39,21 +35,13 @@ bool lockFolder(const QString &path, bool lock)
 // Start-up and shut-down against real files in a temporary home: what is read
 // from tomekeeper.ini, what is written back, and what happens to the open
 // archive's working copy.
-class TestLifecycle : public QObject {
+class TestLifecycle : public QObject, CommandFixture {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedInteraction> m_ui;
-    std::unique_ptr<RecordingPageView> m_view;
-    std::unique_ptr<Session> m_session;
-    std::unique_ptr<CommandContext> m_ctx;
 
     QString programFolder() const { return m_dir->path() + "/program"; }
     QString iniInProgramFolder() const { return programFolder() + "/tomekeeper.ini"; }
     QString iniInConfigFolder() const { return m_dir->path() + "/config/tomekeeper.ini"; }
     ProgramPaths paths() const { return ProgramPaths::under(programFolder(), m_dir->path()); }
-    QString path(const QString &name) const { return m_dir->path() + "/" + name; }
-    QString work() const { return m_session->archive().workFolder(); }
 
     Session &start(const QByteArray *iniBytes = nullptr)
     {
@@ -85,23 +73,11 @@ class TestLifecycle : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
+        makeFolder();
         QDir().mkpath(programFolder());
-        m_ui = std::make_unique<ScriptedInteraction>();
-        m_view = std::make_unique<RecordingPageView>();
-        m_session = std::make_unique<Session>(paths().work);
-        m_ctx = std::make_unique<CommandContext>(
-            CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
+        makeSession(paths().work);
     }
-    void cleanup()
-    {
-        m_ctx.reset();
-        m_session.reset();
-        m_ui.reset();
-        m_view.reset();
-        m_dir.reset();
-        Messages::useEnglish();
-    }
+    void cleanup() { tearDown(); }
 
     void firstStartWritesTheDefaultFile()
     {

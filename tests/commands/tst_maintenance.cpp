@@ -1,34 +1,20 @@
-#include "catalogue/session.h"
+#include "commandfixture.h"
 #include "commands/archivecommands.h"
 #include "commands/openstate.h"
 #include "lang/messages.h"
-#include "recordingpageview.h"
-#include "scriptedinteraction.h"
 #include "testfiles.h"
 #include "testzips.h"
 
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 using namespace TestZips;
 
 // Saving the open archive under another name, writing it back now, and a new
 // page list from its working copy, with a scripted user. The zips on disk are
 // read back by Info-ZIP after each command.
-class TestMaintenance : public QObject {
+class TestMaintenance : public QObject, CommandFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedInteraction> m_ui;
-    std::unique_ptr<RecordingPageView> m_view;
-    std::unique_ptr<Session> m_session;
-    std::unique_ptr<CommandContext> m_ctx;
-
-    QString path(const QString &relative) const { return m_dir->filePath(relative); }
-    QString work() const { return m_session->archive().workFolder(); }
-    OpenArchive &archive() { return m_session->archive(); }
-    CatalogueModel &catalogue() { return m_session->catalogue(); }
     Files zipFiles(const QString &zip) { return unzipped(zip, path("scratch-out")); }
 
     // The zip of Novels as it is on disk before any command.
@@ -75,25 +61,11 @@ class TestMaintenance : public QObject {
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_ui = std::make_unique<ScriptedInteraction>();
-        m_view = std::make_unique<RecordingPageView>();
-        m_session = std::make_unique<Session>(WorkFolders::under(path("data")));
-        m_ctx = std::make_unique<CommandContext>(
-            CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
-        Messages::useEnglish();
-    }
+    void init() { setUp(); }
     void cleanup()
     {
         QFile::setPermissions(path("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        m_ctx.reset();
-        m_session.reset();
-        m_view.reset();
-        m_ui.reset();
-        m_dir.reset();
-        Messages::useEnglish();
+        tearDown();
     }
 
     // Save as: the copy is the working copy, changes included, written

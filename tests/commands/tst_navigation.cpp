@@ -1,17 +1,14 @@
-#include "catalogue/session.h"
+#include "commandfixture.h"
 #include "commands/availability.h"
 #include "commands/navigationcommands.h"
 #include "commands/openstate.h"
 #include "commands/runcommand.h"
 #include "lang/messages.h"
-#include "recordingpageview.h"
-#include "scriptedinteraction.h"
 #include "testfiles.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 Q_DECLARE_METATYPE(NavigationButtons)
 
@@ -19,64 +16,34 @@ namespace {
 
 const QString kBlank = QStringLiteral("navigate about:blank");
 
-QByteArray listFile(const QStringList &titles)
-{
-    QByteArray list = "[This is list files by Tomekeeper]\r\n";
-    for (const QString &title : titles)
-        list += title.toLatin1() + '=' + title.toLower().toLatin1() + ".htm\r\n";
-    return list + "[end]\r\n";
-}
-
 // A zip made by Info-ZIP holding a page file for each title and, unless
 // withList is false, the list file naming them.
 bool makeArchive(const QString &zipPath, const QStringList &titles, bool withList = true)
 {
-    QTemporaryDir dir;
-    QStringList names;
+    TestZips::Files files;
+    QByteArray lines;
     for (const QString &title : titles) {
         const QString name = title.toLower() + ".htm";
-        TestFiles::write(dir.filePath(name), "<html>" + title.toLatin1() + "</html>");
-        names << name;
+        files.insert(name, "<html>" + title.toLatin1() + "</html>");
+        lines += title.toLatin1() + '=' + name.toLatin1() + "\r\n";
     }
-    if (withList) {
-        TestFiles::write(dir.filePath("listfile.txt"), listFile(titles));
-        names << "listfile.txt";
-    }
-    if (names.isEmpty()) {
-        TestFiles::write(dir.filePath("readme.txt"), "nothing");
-        names << "readme.txt";
-    }
+    if (withList)
+        files.insert("listfile.txt", TestZips::listFile(lines));
+    if (files.isEmpty())
+        files.insert("readme.txt", "nothing");
     QFile::remove(zipPath);
-    QDir().mkpath(QFileInfo(zipPath).path());
-    return TestFiles::run("zip", QStringList{"-q", "-X", zipPath} + names, nullptr, dir.path()) ==
-           0;
+    QTemporaryDir scratch;
+    return TestZips::zipTree(zipPath, files, scratch.filePath("files"));
 }
 
-QStringList zipNames(const QString &zipPath)
-{
-    QByteArray out;
-    TestFiles::run("unzip", {"-Z1", zipPath}, &out);
-    QStringList names = QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
-    names.sort();
-    return names;
-}
+using CommandFiles::zipNames;
 
 } // namespace
 
 // Opening archives from the catalogue and moving through their pages, against
 // real zips, with a scripted user and a page view that records its calls.
-class TestNavigation : public QObject {
+class TestNavigation : public QObject, CommandFixture {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedInteraction> m_ui;
-    std::unique_ptr<RecordingPageView> m_view;
-    std::unique_ptr<Session> m_session;
-    std::unique_ptr<CommandContext> m_ctx;
-
-    QString path(const QString &name) const { return m_dir->filePath(name); }
-    QString work() const { return m_session->archive().workFolder(); }
-    CatalogueModel &catalogue() { return m_session->catalogue(); }
 
     // Section "Books" with the archives given as name and zip.
     void catalogueOf(const QList<QPair<QString, QString>> &archives)
@@ -84,11 +51,6 @@ class TestNavigation : public QObject {
         catalogue().appendSection("Books");
         for (const auto &[name, zip] : archives)
             catalogue().appendArchive(name, zip);
-    }
-    void select(int node)
-    {
-        m_session->catalogueSelection().setCurrentIndex(catalogue().modelIndex(node),
-                                                        QItemSelectionModel::ClearAndSelect);
     }
     void open(int node)
     {
@@ -104,35 +66,13 @@ class TestNavigation : public QObject {
     {
         return "navigate " + work() + "/" + title.toLower() + ".htm";
     }
-    QList<int> selectedRows() const
-    {
-        QList<int> rows;
-        for (const QModelIndex &index : m_session->pageSelection().selectedIndexes())
-            rows << index.row();
-        std::sort(rows.begin(), rows.end());
-        return rows;
-    }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_ui = std::make_unique<ScriptedInteraction>();
-        m_view = std::make_unique<RecordingPageView>();
-        m_session = std::make_unique<Session>(WorkFolders::under(m_dir->filePath("data")));
-        m_ctx = std::make_unique<CommandContext>(
-            CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
-        Messages::useEnglish();
-    }
+    void init() { setUp(); }
     void cleanup()
     {
         QVERIFY(m_ui->verify());
-        m_ctx.reset();
-        m_session.reset();
-        m_view.reset();
-        m_ui.reset();
-        m_dir.reset();
-        Messages::useEnglish();
+        tearDown();
     }
 
     // What the window shows after opening archives of several sizes.

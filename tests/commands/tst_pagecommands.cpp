@@ -1,118 +1,42 @@
-#include "catalogue/session.h"
+#include "commandfixture.h"
 #include "commands/openstate.h"
 #include "commands/pagecommands.h"
 #include "lang/messages.h"
-#include "recordingpageview.h"
-#include "scriptedinteraction.h"
-#include "storage/archivestorage.h"
 #include "storage/listfile.h"
 #include "testfiles.h"
-#include "zip/ziparchiver.h"
 
-#include <QDirIterator>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 namespace {
 
 const QString kBlank = QStringLiteral("navigate about:blank");
 
-QMap<QString, QByteArray> tree(const QString &folder)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(folder).relativeFilePath(path), TestFiles::read(path));
-    }
-    return files;
-}
-
-// The zip as Info-ZIP sees it: the entries, after checking every one.
+// The zip's entries, every one checked by Info-ZIP first.
 QStringList zipNames(const QString &zipPath)
 {
-    QByteArray out;
-    if (TestFiles::run("unzip", {"-tq", zipPath}, &out) != 0)
-        qWarning("unzip -t: %s", out.constData());
-    out.clear();
-    TestFiles::run("unzip", {"-Z1", zipPath}, &out);
-    QStringList names = QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
-    names.sort();
-    return names;
+    return CommandFiles::zipNames(zipPath, true);
 }
 
-bool zipTests(const QString &zipPath)
-{
-    return TestFiles::run("unzip", {"-tq", zipPath}) == 0;
-}
-
-// A folder in which nothing can be created or replaced, even by root; false
-// where that cannot be arranged.
-bool lockFolder(const QString &path, bool lock)
-{
-    if (TestFiles::runningAsRoot())
-        return TestFiles::run("chattr", {lock ? "+i" : "-i", path}) == 0;
-    return QFile::setPermissions(path,
-                                 lock ? QFile::ReadOwner | QFile::ExeOwner
-                                      : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
+using CommandFiles::lockFolder;
+using CommandFiles::zipTests;
+using TestZips::filesBelow;
 
 } // namespace
 
 // Renaming, reordering, deleting, saving out and moving the pages of the open
 // archive, with a scripted user, against real zips that are written back and
 // read again.
-class TestPageCommands : public QObject {
+class TestPageCommands : public QObject, CommandFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedInteraction> m_ui;
-    std::unique_ptr<RecordingPageView> m_view;
-    std::unique_ptr<Session> m_session;
-    std::unique_ptr<CommandContext> m_ctx;
-
-    QString path(const QString &relative) const { return m_dir->filePath(relative); }
-    QString work() const { return m_session->archive().workFolder(); }
-    CatalogueModel &catalogue() { return m_session->catalogue(); }
-    PageListModel &pages() { return m_session->pages(); }
     QItemSelectionModel &selection() { return m_session->pageSelection(); }
-    QStringList titles() { return pages().titles(); }
-    QStringList fileNames() { return pages().fileNames(); }
-    QList<int> selectedRows()
-    {
-        QList<int> rows;
-        for (const QModelIndex &index : selection().selectedIndexes())
-            rows << index.row();
-        std::sort(rows.begin(), rows.end());
-        return rows;
-    }
 
     // Writes a zip from files (path → bytes) with a list file of pages
     // ("title=file" each); no list file at all when pages is null.
     void makeZip(const QString &zipPath, const QMap<QString, QByteArray> &files,
                  const QStringList *pages)
     {
-        const QString stage = path("stage");
-        QDir(stage).removeRecursively();
-        QVERIFY(QDir().mkpath(stage));
-        for (auto it = files.begin(); it != files.end(); ++it)
-            QVERIFY(TestFiles::write(stage + u'/' + it.key(), it.value()));
-        ZipArchiver zip;
-        ArchiveStorage storage(zip, WorkFolders::under(path("unused")));
-        QVERIFY(QDir().mkpath(QFileInfo(zipPath).absolutePath()));
-        if (pages) {
-            QStringList t;
-            QStringList f;
-            for (const QString &page : *pages) {
-                t << page.section(u'=', 0, 0);
-                f << page.section(u'=', 1);
-            }
-            QVERIFY(storage.writeZip(stage, zipPath, t, f));
-        } else {
-            QVERIFY(storage.writeZipKeepingListFile(stage, zipPath));
-        }
-        QDir(stage).removeRecursively();
+        QVERIFY(CommandFiles::writeZip(zipPath, files, pages, path("stage")));
     }
     // Books: Novels, Poems; Travel: Maps, Novels again (the same zip).
     // Novels opened with pages A..E (a.htm..e.htm, each with a_files..e_files).
@@ -165,41 +89,12 @@ class TestPageCommands : public QObject {
     // The pages listed in a zip's list file, "title=file" each.
     QStringList listOf(const QString &zipPath)
     {
-        const QString folder = path("peek");
-        QDir(folder).removeRecursively();
-        QByteArray out;
-        TestFiles::run("unzip", {"-q", zipPath, "-d", folder}, &out);
-        PageListModel model;
-        const ListFileRead read = readListFileChecked(ListFile::path(folder), model);
-        if (!read.ok())
-            return {"unreadable"};
-        QStringList entries;
-        for (int i = 0; i < model.count(); ++i)
-            entries << model.title(i) + u'=' + model.fileName(i);
-        QDir(folder).removeRecursively();
-        return entries;
+        return CommandFiles::listOf(zipPath, path("peek"));
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_ui = std::make_unique<ScriptedInteraction>();
-        m_view = std::make_unique<RecordingPageView>();
-        m_session = std::make_unique<Session>(WorkFolders::under(path("data")));
-        m_ctx = std::make_unique<CommandContext>(
-            CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
-        Messages::useEnglish();
-    }
-    void cleanup()
-    {
-        m_ctx.reset();
-        m_session.reset();
-        m_view.reset();
-        m_ui.reset();
-        m_dir.reset();
-        Messages::useEnglish();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void rename_data()
     {
@@ -288,7 +183,7 @@ private Q_SLOTS:
         selection().select(pages().index(4), QItemSelectionModel::Select);
         const QString title = titles().at(row);
         const QString base = title.toLower();
-        const qsizetype filesBefore = tree(work()).size();
+        const qsizetype filesBefore = filesBelow(work()).size();
         m_ui->expectYesNo("You really want to delete page:\r\n\"" + title + "\"?", true);
         Commands::deletePage(*m_ctx);
         QVERIFY(m_ui->verify());
@@ -296,7 +191,7 @@ private Q_SLOTS:
         QVERIFY(!titles().contains(title));
         QVERIFY(!QFileInfo::exists(work() + "/" + base + ".htm"));
         QVERIFY(!QFileInfo::exists(work() + "/" + base + "_files"));
-        QCOMPARE(tree(work()).size(), filesBefore - 2);
+        QCOMPARE(filesBelow(work()).size(), filesBefore - 2);
         QCOMPARE(m_session->currentPage(), shown);
         QCOMPARE(m_session->previousPage(), shown);
         QCOMPARE(m_view->calls.last(), "navigate " + work() + "/" + fileNames().at(shown));
@@ -388,7 +283,7 @@ private Q_SLOTS:
         m_ui->expectFolder({}, {}, path("out/new"));
         Commands::savePageToFolder(*m_ctx);
         QVERIFY(m_ui->verify());
-        QCOMPARE(tree(path("out/new")),
+        QCOMPARE(filesBelow(path("out/new")),
                  (QMap<QString, QByteArray>{{"b.htm", "<img src=\"b_files/p.png\">"},
                                             {"b_files/p.png", "b"},
                                             {"b_files/deep/s.css", "css"}}));
@@ -396,14 +291,14 @@ private Q_SLOTS:
         m_ui->expectFolder({}, {}, path("out/new"));
         m_ui->expectYesNo(msg(MessageId::SaveOutNameTaken).arg("b.htm"), false);
         Commands::savePageToFolder(*m_ctx);
-        QCOMPARE(tree(path("out/new")).size(), 3);
+        QCOMPARE(filesBelow(path("out/new")).size(), 3);
         // Agreed: a free name, with the references following the folder.
         QVERIFY(TestFiles::write(path("out/new/b.htm"), "mine"));
         m_ui->expectFolder({}, {}, path("out/new"));
         m_ui->expectYesNo({}, true);
         Commands::savePageToFolder(*m_ctx);
         QVERIFY(m_ui->verify());
-        const auto saved = tree(path("out/new"));
+        const auto saved = filesBelow(path("out/new"));
         QCOMPARE(saved.value("b.htm"), QByteArray("mine"));
         QCOMPARE(saved.value("b_1.htm"), QByteArray("<img src=\"b_1_files/p.png\">"));
         QCOMPARE(saved.value("b_1_files/deep/s.css"), QByteArray("css"));
@@ -515,7 +410,7 @@ private Q_SLOTS:
         QCOMPARE(listOf(path("arch/poems.zip")), (QStringList{"Old A=a.htm", "A=a_1.htm"}));
         const QString peek = path("peek2");
         TestFiles::run("unzip", {"-q", path("arch/poems.zip"), "-d", peek});
-        const auto files = tree(peek);
+        const auto files = filesBelow(peek);
         QCOMPARE(files.value("a.htm"), QByteArray("theirs"));
         QCOMPARE(files.value("a_files/p.png"), QByteArray("their png"));
         QCOMPARE(files.value("a_1.htm"), QByteArray("<img src=\"a_1_files/p.png\">"));
@@ -552,7 +447,7 @@ private Q_SLOTS:
             m_ui->expectMessage();
         }
         const QByteArray targetBefore = TestFiles::read(path("arch/poems.zip"));
-        const auto workBefore = tree(work());
+        const auto workBefore = filesBelow(work());
         focus(2);
         m_session->selectNode(int(catalogue().nodeNames().indexOf("Poems")));
         Commands::movePageToArchive(*m_ctx);
@@ -560,7 +455,7 @@ private Q_SLOTS:
             QVERIFY(lockFolder(path("arch"), false));
         QVERIFY(m_ui->verify());
         QCOMPARE(TestFiles::read(path("arch/poems.zip")), targetBefore);
-        QCOMPARE(tree(work()), workBefore);
+        QCOMPARE(filesBelow(work()), workBefore);
         QCOMPARE(titles(), (QStringList{"A", "B", "C", "D", "E"}));
         QVERIFY(!m_session->archive().isChanged());
         QVERIFY(!QFileInfo::exists(path("data/TEMP_ARCH2")));

@@ -1,52 +1,17 @@
 #include "catalogue/programpaths.h"
-#include "catalogue/session.h"
+#include "commandfixture.h"
 #include "commands/availability.h"
 #include "commands/runcommand.h"
 #include "lang/messages.h"
-#include "recordingpageview.h"
-#include "scriptedinteraction.h"
-#include "storage/listfile.h"
 #include "testfiles.h"
-#include "zip/ziparchiver.h"
 
 #include <QDir>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 namespace {
 
-// A zip as the program writes it: the pages and their list file.
-bool writeZip(const QString &zipPath, const QStringList &titles, const QStringList &files)
-{
-    QTemporaryDir scratch;
-    for (const QString &file : files) {
-        if (!TestFiles::write(scratch.filePath(file), "<html><body>" + file.toUtf8() + "</body>"))
-            return false;
-    }
-    if (!TestFiles::write(ListFile::path(scratch.path()), ListFile::compose(titles, files)))
-        return false;
-    QDir().mkpath(QFileInfo(zipPath).absolutePath());
-    ZipArchiver zip;
-    zip.setZipFileName(zipPath);
-    for (const QString &entry : files + QStringList{QLatin1String(ListFile::FileName)}) {
-        if (zip.addFile(scratch.filePath(entry), entry) != 0)
-            return false;
-    }
-    return zip.setZipFileName(QString());
-}
-
-// A folder in which no file can be created or replaced, even by root; false
-// where that cannot be arranged.
-bool lockFolder(const QString &path, bool lock)
-{
-    if (TestFiles::runningAsRoot())
-        return TestFiles::run("chattr", {lock ? "+i" : "-i", path}) == 0;
-    return QFile::setPermissions(path,
-                                 lock ? QFile::ReadOwner | QFile::ExeOwner
-                                      : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
+using CommandFiles::lockFolder;
 
 const QStringList kWaysOut{"Try again", "Save as new archive...", "Set aside and go on"};
 
@@ -54,20 +19,25 @@ const QStringList kWaysOut{"Try again", "Save as new archive...", "Set aside and
 
 // Choosing a page found by the search across all archives: its archive opens
 // (the open one written back first) and the page shows with the words found.
-class TestSearchCommands : public QObject {
+class TestSearchCommands : public QObject, CommandFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedInteraction> m_ui;
-    std::unique_ptr<RecordingPageView> m_view;
-    std::unique_ptr<Session> m_session;
-    std::unique_ptr<CommandContext> m_ctx;
     QString m_alpha; // two pages
     QString m_beta;  // one page, in a folder of its own
     int m_alphaNode = -1;
     int m_betaNode = -1;
 
-    QString work() const { return m_session->archive().workFolder(); }
+    // A zip as the program writes it: the pages ("title=file" each) and their
+    // list file.
+    bool writeZip(const QString &zipPath, const QStringList &pages)
+    {
+        TestZips::Files files;
+        for (const QString &page : pages) {
+            const QString file = page.section(u'=', 1);
+            files.insert(file, "<html><body>" + file.toUtf8() + "</body>");
+        }
+        return CommandFiles::writeZip(zipPath, files, &pages, path("stage"));
+    }
     void choose(const QString &zipPath, const QString &pageFile, const QString &words)
     {
         m_session->setFoundPage({zipPath, pageFile, words});
@@ -77,17 +47,12 @@ class TestSearchCommands : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_ui = std::make_unique<ScriptedInteraction>();
-        m_view = std::make_unique<RecordingPageView>();
-        m_session =
-            std::make_unique<Session>(ProgramPaths::under(m_dir->path(), m_dir->path()).work);
-        m_ctx = std::make_unique<CommandContext>(
-            CommandContext{*m_session, m_session->archive(), *m_ui, *m_view});
+        makeFolder();
+        makeSession(ProgramPaths::under(m_dir->path(), m_dir->path()).work);
         m_alpha = m_dir->filePath("zips/alpha.zip");
         m_beta = m_dir->filePath("zips/beta/beta.zip");
-        QVERIFY(writeZip(m_alpha, {"First", "Second"}, {"a1.htm", "a2.htm"}));
-        QVERIFY(writeZip(m_beta, {"Only"}, {"b1.htm"}));
+        QVERIFY(writeZip(m_alpha, {"First=a1.htm", "Second=a2.htm"}));
+        QVERIFY(writeZip(m_beta, {"Only=b1.htm"}));
         CatalogueModel &catalogue = m_session->catalogue();
         const int section = catalogue.appendSection("Books");
         m_alphaNode = catalogue.addArchive(section, "Alpha", m_alpha);
@@ -96,12 +61,7 @@ private Q_SLOTS:
     void cleanup()
     {
         lockFolder(QFileInfo(m_beta).absolutePath(), false);
-        m_ctx.reset();
-        m_session.reset();
-        m_view.reset();
-        m_ui.reset();
-        m_dir.reset();
-        Messages::useEnglish();
+        tearDown();
     }
 
     void opensTheArchiveOnTheFoundPage()

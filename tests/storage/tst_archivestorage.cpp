@@ -1,6 +1,7 @@
 #include "lang/messages.h"
 #include "storage/archivestorage.h"
 #include "storage/listfile.h"
+#include "storage/pagecopy.h"
 #include "storage/pagelistmodel.h"
 #include "support/testfiles.h"
 #include "zip/ziparchiver.h"
@@ -173,14 +174,6 @@ bool setImmutable(const QString &path, bool on)
                           {on ? QStringLiteral("+i") : QStringLiteral("-i"), path}) == 0;
 }
 
-// A folder no new file can be created in: immutable for root, read-only for others.
-bool lockAgainstChanges(const QString &path, bool lock)
-{
-    if (TestFiles::runningAsRoot())
-        return setImmutable(path, lock);
-    return ::chmod(QFile::encodeName(path).constData(), lock ? 0555 : 0755) == 0;
-}
-
 // unshare's options for a private mount namespace in which this user may
 // mount: root needs none, others get one through a user namespace.
 QStringList unshareMountArgs()
@@ -233,7 +226,7 @@ QString unescapeLine(const QString &text)
 }
 
 // --child <save|copy|update> <work folder> <zip or source> [--fsize bytes]
-//         [--delete-originals]
+// copy: takes the page at source into the work folder as adding pages does.
 // update: unpacks the zip into the work folder, adds a page, says "ready" and
 // writes the zip back.
 int runChild(int argc, char **argv)
@@ -245,7 +238,6 @@ int runChild(int argc, char **argv)
     const QString op = args.at(2);
     const QString work = args.at(3);
     const QString target = args.at(4);
-    bool deleteOriginals = false;
     for (qsizetype i = 5; i < args.size(); ++i) {
         if (args.at(i) == QLatin1String("--fsize") && i + 1 < args.size()) {
             // Writes past the limit fail with EFBIG instead of killing us.
@@ -254,8 +246,6 @@ int runChild(int argc, char **argv)
             const rlimit rl{limit, limit};
             if (::setrlimit(RLIMIT_FSIZE, &rl) != 0)
                 return 2;
-        } else if (args.at(i) == QLatin1String("--delete-originals")) {
-            deleteOriginals = true;
         }
     }
     Messages::useEnglish();
@@ -263,13 +253,18 @@ int runChild(int argc, char **argv)
     PageListModel pages;
     WorkFolders folders{work, work + QStringLiteral("2")};
     ArchiveStorage storage(zip, folders);
-    storage.setDeleteOriginals(deleteOriginals);
     bool result = false;
+    QString copyFailure; // the page copy does not go through the storage
     if (op == QLatin1String("save")) {
         readListFile(ListFile::path(work), pages);
         result = storage.writeZip(work, target, pages.titles(), pages.fileNames());
     } else if (op == QLatin1String("copy")) {
-        result = storage.importPages({target}, pages);
+        PageCopier copier(work);
+        result = copier.copyPage(target) == PageCopier::Result::Copied;
+        if (result)
+            pages.append(ArchiveStorage::pageBaseName(copier.fileName()), copier.fileName());
+        else
+            copyFailure = QStringLiteral("error:") + copier.message();
     } else if (op == QLatin1String("update")) {
         QDir(work).removeRecursively();
         if (!QDir().mkpath(work) || !storage.unpack(target, work) ||
@@ -287,6 +282,8 @@ int runChild(int argc, char **argv)
     out << "result=" << int(result) << '\n';
     if (!result && storage.lastFailure().failed())
         out << "ui=" << escapeLine(shown(storage.lastFailure())) << '\n';
+    if (!copyFailure.isEmpty())
+        out << "ui=" << escapeLine(copyFailure) << '\n';
     for (int i = 0; i < pages.count(); ++i)
         out << "page=" << escapeLine(pages.title(i) + u'|' + pages.fileName(i)) << '\n';
     return 0;
@@ -379,13 +376,7 @@ private Q_SLOTS:
     void pageBaseName_data();
     void pageBaseName();
 
-    void importPages();
-    void importPagesRenames();
-    void importPagesUnstorableNames_data();
-    void importPagesUnstorableNames();
-    void importPagesDeleteOriginals();
-    void copyFailureKeepsSource();
-    void copyUnreadableSource();
+    void pageCopyUnreadableSource();
     void moveToTrash();
 };
 
@@ -917,150 +908,11 @@ void TestArchiveStorage::pageBaseName()
     QCOMPARE(ArchiveStorage::pageBaseName(file), base);
 }
 
-void TestArchiveStorage::importPages()
-{
-    Env env;
-    const QString src = env.path("src");
-    TestFiles::write(src + "/news.htm", "news");
-    TestFiles::write(src + "/news_files/logo.gif", "logo");
-    TestFiles::write(src + "/news_files/sub/deep.js", "deep");
-    TestFiles::write(src + "/both.htm", "both");
-    TestFiles::write(src + "/both.files/right.gif", "right");
-    TestFiles::write(src + "/both_files/wrong.gif", "wrong");
-    QVERIFY(QDir().mkpath(src + "/folder.htm"));
-
-    // The working folder does not exist yet; folders and missing paths are skipped.
-    QVERIFY(env.storage.importPages(
-        {src + "/news.htm", src + "/folder.htm", src + "/missing.htm", src + "/both.htm"},
-        env.pages));
-    QCOMPARE(env.pages.titles(), (QStringList{"news", "both"}));
-    QCOMPARE(env.pages.fileNames(), (QStringList{"news.htm", "both.htm"}));
-    QCOMPARE(treeContents(env.work()).keys(),
-             (QStringList{"both.files/right.gif", "both.htm", "news.htm", "news_files/logo.gif"}));
-    QCOMPARE(TestFiles::read(env.work("news_files/logo.gif")), QByteArray("logo"));
-    QVERIFY(QFileInfo::exists(src + "/news.htm")); // originals stay by default
-}
-
-void TestArchiveStorage::importPagesRenames()
-{
-    Env env;
-    TestFiles::write(env.work("news.htm"), "first");
-    TestFiles::write(env.work("news_1.htm"), "second");
-    TestFiles::write(env.work("news_files/logo.gif"), "first logo");
-    const QString src = env.path("src");
-    TestFiles::write(src + "/news.htm", "third");
-    TestFiles::write(src + "/news_files/logo.gif", "third logo");
-    TestFiles::write(src + "/news_files/extra.gif", "extra");
-    env.storage.setDeleteOriginals(true);
-
-    QVERIFY(env.storage.importPages({src + "/news.htm"}, env.pages));
-    QCOMPARE(env.pages.titles(), QStringList{"news_2"});
-    QCOMPARE(env.pages.fileNames(), QStringList{"news_2.htm"});
-    QCOMPARE(TestFiles::read(env.work("news.htm")), QByteArray("first"));
-    QCOMPARE(TestFiles::read(env.work("news_2.htm")), QByteArray("third"));
-    // The shared companion folder: new files join it, the earlier page's stay.
-    QCOMPARE(TestFiles::read(env.work("news_files/extra.gif")), QByteArray("extra"));
-    QCOMPARE(TestFiles::read(env.work("news_files/logo.gif")), QByteArray("first logo"));
-    // What was not taken in is not deleted either.
-    QVERIFY(!QFileInfo::exists(src + "/news.htm"));
-    QVERIFY(!QFileInfo::exists(src + "/news_files/extra.gif"));
-    QCOMPARE(TestFiles::read(src + "/news_files/logo.gif"), QByteArray("third logo"));
-}
-
-// A Linux file name may hold "=" and line breaks; the page's title comes from
-// its name, and both go into the list file, which cannot hold either.
-void TestArchiveStorage::importPagesUnstorableNames_data()
-{
-    QTest::addColumn<QString>("base");
-    QTest::addColumn<QString>("stored");
-    QTest::newRow("equals sign") << "a=b"
-                                 << "a-b";
-    QTest::newRow("title with equals sign") << "Q&A = answers"
-                                            << "Q&A - answers";
-    QTest::newRow("line feed") << "one\ntwo"
-                               << "one-two";
-    QTest::newRow("CR LF") << "one\r\ntwo"
-                           << "one--two";
-    QTest::newRow("tab") << "one\ttwo"
-                         << "one-two";
-}
-
-void TestArchiveStorage::importPagesUnstorableNames()
-{
-    QFETCH(QString, base);
-    QFETCH(QString, stored);
-    Env env;
-    const QString src = env.path("src");
-    TestFiles::write(src + "/" + base + ".htm", "page");
-    TestFiles::write(src + "/" + base + "_files/x.gif", "x");
-    QVERIFY(env.storage.importPages({src + "/" + base + ".htm"}, env.pages));
-    QCOMPARE(env.pages.titles(), QStringList{stored});
-    QCOMPARE(env.pages.fileNames(), QStringList{stored + ".htm"});
-    QCOMPARE(TestFiles::read(env.work(stored + ".htm")), QByteArray("page"));
-    // The page's HTML still names its folder by the name it came with.
-    QCOMPARE(TestFiles::read(env.work(base + "_files/x.gif")), QByteArray("x"));
-    // The list file carries the page whole.
-    QVERIFY(writeListFile(env.work(), env.pages));
-    PageListModel back;
-    QVERIFY(readListFile(ListFile::path(env.work()), back));
-    QCOMPARE(back.titles(), QStringList{stored});
-    QCOMPARE(back.fileNames(), QStringList{stored + ".htm"});
-}
-
-void TestArchiveStorage::importPagesDeleteOriginals()
-{
-    Env env;
-    env.storage.setDeleteOriginals(true);
-    const QString src = env.path("src");
-    TestFiles::write(src + "/one.htm", "one");
-    TestFiles::write(src + "/one_files/a.gif", "a");
-    TestFiles::write(src + "/two.htm", "two");
-    TestFiles::write(src + "/two_files/b.gif", "b");
-    TestFiles::write(src + "/two_files/sub/c.gif", "c");
-
-    QVERIFY(env.storage.importPages({src + "/one.htm", src + "/two.htm"}, env.pages));
-    QCOMPARE(treeContents(env.work()).keys(),
-             (QStringList{"one.htm", "one_files/a.gif", "two.htm", "two_files/b.gif"}));
-    // Emptied companion folders go; one with a sub-folder stays with it.
-    QCOMPARE(treeContents(src).keys(), QStringList{"two_files/sub/c.gif"});
-    QVERIFY(!QFileInfo::exists(src + "/one_files"));
-}
-
-void TestArchiveStorage::copyFailureKeepsSource()
-{
-    Env env;
-    env.storage.setDeleteOriginals(true);
-    const QString src = env.path("src");
-    TestFiles::write(src + "/one.htm", "one");
-    TestFiles::write(src + "/one_files/a.gif", "a");
-    TestFiles::write(src + "/two.htm", "two");
-    // A file where the companion folder should go: its files cannot be created.
-    TestFiles::write(env.work("one_files"), "in the way");
-
-    QVERIFY(!env.storage.importPages({src + "/one.htm", src + "/two.htm"}, env.pages));
-    QCOMPARE(shown(env.storage.lastFailure()), "error:Cannot create file " + env.work("one_files"));
-    // The command stopped: the page file went in, its pictures stayed at home,
-    // the second page was not touched.
-    QCOMPARE(env.pages.fileNames(), QStringList{"one.htm"});
-    QCOMPARE(TestFiles::read(src + "/one_files/a.gif"), QByteArray("a"));
-    QVERIFY(QFileInfo::exists(src + "/two.htm"));
-
-    // The working folder refuses new files: the page is neither listed nor deleted.
-    Env locked;
-    locked.storage.setDeleteOriginals(true);
-    QVERIFY(QDir().mkpath(locked.work()));
-    if (!lockAgainstChanges(locked.work(), true))
-        QSKIP("cannot make a folder unchangeable here (chattr)");
-    const bool copied = locked.storage.importPages({src + "/two.htm"}, locked.pages);
-    lockAgainstChanges(locked.work(), false);
-    QVERIFY(!copied);
-    QCOMPARE(shown(locked.storage.lastFailure()),
-             "error:Cannot create file " + locked.work("two.htm"));
-    QCOMPARE(locked.pages.count(), 0);
-    QCOMPARE(TestFiles::read(src + "/two.htm"), QByteArray("two"));
-}
-
-void TestArchiveStorage::copyUnreadableSource()
+// A file of the page's folder this user cannot read: the copy fails with the
+// file named, nothing of the page stays in the working folder, and the
+// sources are all still there. Root reads every file, so root runs the copy
+// as another user.
+void TestArchiveStorage::pageCopyUnreadableSource()
 {
     Env env;
     const QString src = env.path("src");
@@ -1072,21 +924,22 @@ void TestArchiveStorage::copyUnreadableSource()
             QSKIP("setpriv is not installed");
         openToEveryone(env.tmp.path());
         QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0600) == 0);
-        const ChildReport report =
-            runAsNobody({"copy", env.work(), src + "/page.htm", "--delete-originals"});
+        const ChildReport report = runAsNobody({"copy", env.work(), src + "/page.htm"});
         QVERIFY2(report.exitCode == 0, report.raw.constData());
         QVERIFY(!report.result);
         QCOMPARE(report.calls, QStringList{"error:Cannot open file " + secret});
-        QCOMPARE(report.pages, QStringList{"page|page.htm"});
+        QVERIFY(report.pages.isEmpty());
     } else {
-        env.storage.setDeleteOriginals(true);
         QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0) == 0);
-        QVERIFY(!env.storage.importPages({src + "/page.htm"}, env.pages));
-        QCOMPARE(shown(env.storage.lastFailure()), "error:Cannot open file " + secret);
+        PageCopier copier(env.work());
+        const PageCopier::Result result = copier.copyPage(src + "/page.htm");
         ::chmod(QFile::encodeName(secret).constData(), 0644);
+        QCOMPARE(result, PageCopier::Result::Failed);
+        QCOMPARE(copier.message(), "Cannot open file " + secret);
     }
     QCOMPARE(TestFiles::read(secret), QByteArray("secret"));
-    QVERIFY(!QFileInfo::exists(src + "/page.htm")); // copied, so deleted
+    QCOMPARE(TestFiles::read(src + "/page.htm"), QByteArray("page"));
+    QVERIFY(treeContents(env.work()).isEmpty());
 }
 
 void TestArchiveStorage::moveToTrash()

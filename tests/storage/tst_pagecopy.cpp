@@ -1,8 +1,11 @@
 #include "lang/messages.h"
 #include "storage/archivebudget.h"
+#include "storage/archivestorage.h"
+#include "storage/listfile.h"
 #include "storage/longwork.h"
 #include "storage/openarchive.h"
 #include "storage/pagecopy.h"
+#include "storage/pagelistmodel.h"
 #include "storage/pagesearch.h"
 #include "support/testfiles.h"
 #include "zip/zipguard.h"
@@ -39,6 +42,15 @@ QString relativeAll(const QStringList &paths, const QString &base)
     for (const QString &p : paths)
         out << QDir(base).relativeFilePath(p);
     return out.join(u',');
+}
+
+// A folder in which nothing can be created, even by root; false where that
+// cannot be arranged.
+bool lockFolder(const QString &path, bool lock)
+{
+    if (TestFiles::runningAsRoot())
+        return TestFiles::run("chattr", {lock ? "+i" : "-i", path}) == 0;
+    return ::chmod(QFile::encodeName(path).constData(), lock ? 0555 : 0755) == 0;
 }
 
 } // namespace
@@ -259,17 +271,42 @@ private Q_SLOTS:
         QCOMPARE(out, rewritten ? expected : html);
     }
 
-    // "=" cannot be stored in the list file: the page and its folder both
-    // take "-", and the HTML follows.
+    // A Linux file name may hold "=" and line breaks, which the list file
+    // cannot: the page and its folder both take "-", and the HTML follows.
+    void unstorableNameRenamesTheFolderToo_data()
+    {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("equals sign") << "a=b"
+                                     << "a-b";
+        QTest::newRow("title with equals sign") << "Q&A = answers"
+                                                << "Q&A - answers";
+        QTest::newRow("line feed") << "one\ntwo"
+                                   << "one-two";
+        QTest::newRow("CR LF") << "one\r\ntwo"
+                               << "one--two";
+        QTest::newRow("tab") << "one\ttwo"
+                             << "one-two";
+    }
     void unstorableNameRenamesTheFolderToo()
     {
-        TestFiles::write(src() + "/a=b.htm", page("a=b_files"));
-        TestFiles::write(src() + "/a=b_files/a.png", "png");
+        QFETCH(QString, base);
+        QFETCH(QString, stored);
+        TestFiles::write(src() + "/" + base + ".htm", page(base + "_files"));
+        TestFiles::write(src() + "/" + base + "_files/a.png", "png");
         PageCopier copier(work());
-        QCOMPARE(copier.copyPage(src() + "/a=b.htm"), PageCopier::Result::Copied);
-        QCOMPARE(copier.fileName(), QString("a-b.htm"));
-        QCOMPARE(TestFiles::read(work() + "/a-b.htm"), page("a-b_files"));
-        QCOMPARE(tree(work()).keys(), (QStringList{"a-b.htm", "a-b_files/a.png"}));
+        QCOMPARE(copier.copyPage(src() + "/" + base + ".htm"), PageCopier::Result::Copied);
+        QCOMPARE(copier.fileName(), stored + ".htm");
+        QCOMPARE(TestFiles::read(work() + "/" + stored + ".htm"), page(stored + "_files"));
+        QCOMPARE(tree(work()).keys(), (QStringList{stored + ".htm", stored + "_files/a.png"}));
+        // The title comes from the stored name; the list file carries the page whole.
+        PageListModel pages;
+        pages.append(ArchiveStorage::pageBaseName(copier.fileName()), copier.fileName());
+        QVERIFY(writeListFile(work(), pages));
+        PageListModel back;
+        QVERIFY(readListFile(ListFile::path(work()), back));
+        QCOMPARE(back.titles(), QStringList{stored});
+        QCOMPARE(back.fileNames(), QStringList{stored + ".htm"});
     }
 
     void refusedPagesLeaveNothing()
@@ -308,6 +345,24 @@ private Q_SLOTS:
         QCOMPARE(copier.message(), "Cannot open file " + secret);
         QVERIFY(QDir(work()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
         QCOMPARE(tree(src()).size(), 3);
+    }
+
+    // A working folder no file can be created in: the copy fails naming the
+    // page's copy, and the source stays as it was.
+    void unwritableTargetFails()
+    {
+        TestFiles::write(src() + "/two.htm", "two");
+        TestFiles::write(src() + "/two_files/b.png", "b");
+        if (!lockFolder(work(), true))
+            QSKIP("cannot make a folder unchangeable here (chattr)");
+        PageCopier copier(work());
+        const PageCopier::Result result = copier.copyPage(src() + "/two.htm");
+        lockFolder(work(), false);
+        QCOMPARE(result, PageCopier::Result::Failed);
+        QCOMPARE(copier.message(), "Cannot create file " + work() + "/two.htm");
+        QVERIFY(QDir(work()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+        QCOMPARE(tree(src()),
+                 (QMap<QString, QByteArray>{{"two.htm", "two"}, {"two_files/b.png", "b"}}));
     }
 
     void budgetRefusesWhatTheWriteBackWould()

@@ -4,6 +4,7 @@
 #include "lang/messages.h"
 #include "storage/archivestorage.h"
 #include "storage/listfile.h"
+#include "storage/pagecopy.h"
 #include "storage/pagelistmodel.h"
 #include "support/testfiles.h"
 #include "zip/entryname.h"
@@ -302,7 +303,9 @@ void TestWriteBack::updateCopiesWhatDidNotChange()
     if (scenario == u"add"_qs) {
         TestFiles::write(env.path("incoming/added.htm"), "<html>added</html>");
         TestFiles::write(env.path("incoming/added_files/x.png"), noise(9, 2000));
-        QVERIFY(env.storage.importPages({env.path("incoming/added.htm")}, env.pages));
+        PageCopier copier(env.work());
+        QCOMPARE(copier.copyPage(env.path("incoming/added.htm")), PageCopier::Result::Copied);
+        env.pages.append(ArchiveStorage::pageBaseName(copier.fileName()), copier.fileName());
     } else if (scenario == u"remove"_qs) {
         QVERIFY(QFile::remove(env.work("Новости.htm")));
         QVERIFY(QDir(env.work("Новости_files")).removeRecursively());
