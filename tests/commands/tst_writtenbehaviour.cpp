@@ -2,6 +2,8 @@
 #include "commands/appcommands.h"
 #include "commands/archivecommands.h"
 #include "commands/createarchivecheck.h"
+#include "commands/navigationcommands.h"
+#include "commands/openstate.h"
 #include "lang/messages.h"
 #include "recordingpageview.h"
 #include "scriptedinteraction.h"
@@ -152,6 +154,44 @@ private Q_SLOTS:
         QCOMPARE(m_session->archive().zipPath(), path("usb/books.zip"));
         QVERIFY(QFileInfo(path("usb/books.zip")).isFile());
         QVERIFY(!QFileInfo::exists(work + "/books.zip"));
+    }
+
+    // A new page list shows its first page; the navigation goes on from the
+    // page on screen, not from where the old list stood.
+    void aNewListNavigatesFromThePageShown()
+    {
+        catalogue().appendSection("Books");
+        catalogue().appendArchive("Novels", path("arch/novels.zip"));
+        TestZips::Files files;
+        QByteArray lines;
+        for (const char *name : {"a", "b", "c", "d"}) {
+            files.insert(QString::fromLatin1(name) + ".htm", name);
+            lines += QByteArray(name).toUpper() + "=" + name + ".htm\r\n";
+        }
+        files.insert("listfile.txt", TestZips::listFile(lines));
+        QVERIFY(TestZips::zipTree(path("arch/novels.zip"), files, path("scratch")));
+        QCOMPARE(m_session->archive().open(path("arch/novels.zip"), *m_ui),
+                 OpenArchive::OpenStatus::Opened);
+        m_session->selectNode(1);
+        Commands::enterOpenState(*m_ctx, 1);
+        Commands::showNextPage(*m_ctx);
+        Commands::showNextPage(*m_ctx);
+        QCOMPARE(m_session->currentPage(), 2);
+
+        Commands::newPageList(*m_ctx);
+        const QStringList found = m_session->pages().fileNames();
+        QCOMPARE(found.size(), 4);
+        const QString work = m_session->archive().workFolder();
+        QCOMPARE(m_view->calls.last(), "navigate " + work + "/" + found.first());
+        QCOMPARE(m_session->currentPage(), 0);
+        QCOMPARE(m_session->previousPage(), 1);
+        QCOMPARE(m_session->navigation(), (NavigationButtons{false, false, true, true, true}));
+
+        Commands::showNextPage(*m_ctx);
+        QCOMPARE(m_view->calls.last(), "navigate " + work + "/" + found.at(1));
+        Commands::showPreviousPage(*m_ctx);
+        QCOMPARE(m_view->calls.last(), "navigate " + work + "/" + found.first());
+        QCOMPARE(m_session->navigation(), (NavigationButtons{false, false, true, true, true}));
     }
 };
 
