@@ -1,9 +1,11 @@
 #include "catalogue/session.h"
+#include "commands/addingcommands.h"
 #include "commands/appcommands.h"
 #include "commands/archivecommands.h"
 #include "commands/createarchivecheck.h"
 #include "commands/navigationcommands.h"
 #include "commands/openstate.h"
+#include "commands/pagecommands.h"
 #include "lang/messages.h"
 #include "recordingpageview.h"
 #include "scriptedinteraction.h"
@@ -192,6 +194,57 @@ private Q_SLOTS:
         Commands::showPreviousPage(*m_ctx);
         QCOMPARE(m_view->calls.last(), "navigate " + work + "/" + found.first());
         QCOMPARE(m_session->navigation(), (NavigationButtons{false, false, true, true, true}));
+    }
+
+    // Pages that come into an emptied list leave the blank view as it is;
+    // the buttons then lead to each of them, the first one included.
+    void pagesIntoAnEmptiedList()
+    {
+        catalogue().appendSection("Books");
+        catalogue().appendArchive("Novels", path("arch/novels.zip"));
+        const TestZips::Files files{{"a.htm", "a"},
+                                    {"listfile.txt", TestZips::listFile("A=a.htm\r\n")}};
+        QVERIFY(TestZips::zipTree(path("arch/novels.zip"), files, path("scratch")));
+        QCOMPARE(m_session->archive().open(path("arch/novels.zip"), *m_ui),
+                 OpenArchive::OpenStatus::Opened);
+        m_session->selectNode(1);
+        Commands::enterOpenState(*m_ctx, 1);
+        m_ui->expectYesNo({}, true);
+        Commands::deletePage(*m_ctx);
+        QVERIFY(!m_session->pageControlsEnabled());
+
+        const QString work = m_session->archive().workFolder();
+        for (const char *name : {"x", "y"}) {
+            QVERIFY(TestFiles::write(path("saved/%1.htm").arg(name), name));
+            m_view->calls.clear();
+            Commands::addDroppedFiles(*m_ctx, {path("saved/%1.htm").arg(name)});
+            QVERIFY(m_view->calls.isEmpty()); // the page shown (none) stays
+        }
+        QVERIFY(m_ui->verify());
+        QVERIFY(m_session->pageControlsEnabled());
+        QCOMPARE(m_session->navigation(), (NavigationButtons{false, false, false, true, true}));
+        Commands::showNextPage(*m_ctx);
+        QCOMPARE(m_view->calls.last(), "navigate " + work + "/x.htm");
+        QCOMPARE(m_session->navigation(), (NavigationButtons{false, false, true, true, true}));
+        Commands::showNextPage(*m_ctx);
+        QCOMPARE(m_view->calls.last(), "navigate " + work + "/y.htm");
+        Commands::returnToPage(*m_ctx);
+        QCOMPARE(m_view->calls.last(), "navigate " + work + "/x.htm");
+
+        // One page into an emptied list: the buttons reach it too.
+        for (int i = 0; i < 2; ++i) {
+            m_session->pageSelection().setCurrentIndex(m_session->pages().index(0),
+                                                       QItemSelectionModel::ClearAndSelect);
+            m_ui->expectYesNo({}, true);
+            Commands::deletePage(*m_ctx);
+        }
+        QVERIFY(!m_session->pageControlsEnabled());
+        QVERIFY(TestFiles::write(path("saved/z.htm"), "z"));
+        Commands::addDroppedFiles(*m_ctx, {path("saved/z.htm")});
+        Commands::showLastPage(*m_ctx);
+        QCOMPARE(m_view->calls.last(), "navigate " + work + "/z.htm");
+        QCOMPARE(m_session->navigation(), NavigationButtons{});
+        QVERIFY(m_ui->verify());
     }
 };
 
