@@ -45,9 +45,19 @@ QString protectedFolderRefusal(const QString &path)
 }
 
 // The page count changed: the navigation follows, the shown page stays.
-void pagesChanged(CommandContext &ctx)
+// Into an empty list of the open archive nothing is shown: the next page is
+// then the first one, so that the buttons lead to every page that came in.
+void pagesChanged(CommandContext &ctx, int countBefore)
 {
     Session &session = ctx.session;
+    const int count = ctx.archive.pages().count();
+    if (countBefore == 0 && count > 0 && session.openNode() >= 0)
+        session.setPagePosition(-1, -1);
+    if (session.currentPage() < 0 && count > 0) {
+        session.setNavigation({false, false, false, true, true});
+        session.setPageControlsEnabled(true);
+        return;
+    }
     const NavigationButtons before = session.navigation();
     NavigationButtons buttons = navigationFor(ctx.archive.pages().count(), session.currentPage());
     buttons.returnPage = before.returnPage && buttons.returnPage;
@@ -101,6 +111,7 @@ bool takeIn(CommandContext &ctx, const std::function<QStringList()> &paths)
     });
 
     OpenArchive &archive = ctx.archive;
+    const int countBefore = archive.pages().count();
     for (const auto &[title, fileName] : std::as_const(intake.pages))
         archive.pages().append(title, fileName);
     archive.deleteAfterWriteBack(intake.taken, intake.takenFolders);
@@ -108,7 +119,7 @@ bool takeIn(CommandContext &ctx, const std::function<QStringList()> &paths)
     // when a later one failed.
     if (!intake.pages.isEmpty() || intake.failure.isEmpty())
         archive.setChanged(true);
-    pagesChanged(ctx);
+    pagesChanged(ctx, countBefore);
     if (!intake.refusals.isEmpty())
         ctx.interaction.showMessage(intake.refusals.join(kCrLf + kCrLf));
     if (!intake.failure.isEmpty()) {

@@ -1,7 +1,10 @@
 #include "commands/appcommands.h"
 
 #include "catalogue/session.h"
+#include "commands/createarchivecheck.h"
 #include "commands/userinteraction.h"
+#include "lang/messages.h"
+#include "storage/pagesearch.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -32,8 +35,15 @@ void editSettings(CommandContext &ctx)
     settings.checkArchivesAtStart = values.checkArchives;
     settings.rememberWindow = values.rememberWindow;
     settings.deleteOriginals = values.deleteOriginals;
-    settings.defaultArchiveFolder =
-        values.folder.endsWith(u'/') ? values.folder : values.folder + u'/';
+    const QString typed = typedFolder(values.folder);
+    // Archives made or moved there would be swept away with the working
+    // folders: the folder set before stays.
+    if (!PageSearch::protectedFolderOf(typed, PageSearch::protectedFolders(ctx.archive.folders()))
+             .isEmpty()) {
+        ctx.interaction.showRefusal(msg(MessageId::SaveOutIntoWorkFolder));
+        return;
+    }
+    settings.defaultArchiveFolder = typed.endsWith(u'/') ? typed : typed + u'/';
     // One level only, as asked: a missing parent is the user's to fix. The
     // folder is kept all the same; the new value reaches the file at shut-down.
     const QString folder = settings.defaultArchiveFolder;

@@ -5,8 +5,8 @@
 #include "commands/createarchivecheck.h"
 #include "commands/enternewarchive.h"
 #include "commands/openstate.h"
-#include "commands/writeback.h"
 #include "commands/userinteraction.h"
+#include "commands/writeback.h"
 #include "lang/messages.h"
 #include "storage/pagesearch.h"
 
@@ -72,7 +72,7 @@ void createArchive(CommandContext &ctx)
     if (!ctx.interaction.editCreateArchive(values))
         return;
 
-    QString folder = QDir::cleanPath(values.folder);
+    const QString folder = typedFolder(values.folder);
     const QString zipPath = withSeparator(folder) + zipFileNameFor(values.zipName);
     if (!ctx.archive.startNew(zipPath)) {
         showFailure(ctx.interaction, ctx.archive.lastFailure());

@@ -80,10 +80,14 @@ QString uniqueName(const Session &session, int section, const QString &base, int
 
 // Where the zip will be: its own place, or a free name in the archive folder
 // when it is to be moved there.
-QString finalPath(const QString &source, const QString &archiveFolder, bool move, int &n)
+QString finalPath(const QString &source, const QString &archiveFolder,
+                  const QStringList &protectedFolders, bool move, int &n)
 {
     const QFileInfo info(source);
-    if (!move || archiveFolder.isEmpty() || sameFolder(info.absolutePath(), archiveFolder))
+    // Never into the program's working folders (a settings file edited by
+    // hand may name one): the zip would be swept away with them.
+    if (!move || archiveFolder.isEmpty() || sameFolder(info.absolutePath(), archiveFolder) ||
+        !PageSearch::protectedFolderOf(archiveFolder, protectedFolders).isEmpty())
         return source;
     const QString folder = QDir::cleanPath(archiveFolder) + u'/';
     const auto taken = [&folder](const QString &name) {
@@ -123,7 +127,8 @@ bool attachOne(CommandContext &ctx, int section, const QString &source, bool mov
     int n = 0;
     const QString name =
         uniqueName(session, section, attachedArchiveName(QFileInfo(source).fileName()), n);
-    const QString target = finalPath(source, session.settings().defaultArchiveFolder, move, n);
+    const QString target = finalPath(source, session.settings().defaultArchiveFolder,
+                                     PageSearch::protectedFolders(ctx.archive.folders()), move, n);
 
     switch (ctx.archive.open(source, ctx.interaction)) {
     case OpenArchive::OpenStatus::Refused:

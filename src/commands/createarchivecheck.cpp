@@ -3,6 +3,7 @@
 #include "catalogue/names.h"
 #include "commands/userinteraction.h"
 #include "lang/messages.h"
+#include "storage/pagesearch.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -32,6 +33,16 @@ QString zipFileNameFor(const QString &typed)
     return typed.contains(QStringLiteral(".zip")) ? typed : typed + QStringLiteral(".zip");
 }
 
+QString typedFolder(const QString &typed)
+{
+    if (typed.isEmpty())
+        return typed;
+    QString folder = typed;
+    if (folder == u'~' || folder.startsWith(QStringLiteral("~/")))
+        folder.replace(0, 1, QDir::homePath());
+    return QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+}
+
 namespace {
 
 bool folderReady(const QString &folder, UserInteraction &ui)
@@ -57,6 +68,7 @@ bool folderReady(const QString &folder, UserInteraction &ui)
 bool firstChecks(const CreateArchiveValues &values, const CreateDialogOwnTexts &texts,
                  UserInteraction &ui)
 {
+    const QString folder = typedFolder(values.folder);
     if (values.folder.isEmpty()) {
         ui.showMessage(texts.noFolder);
         return false;
@@ -73,12 +85,17 @@ bool firstChecks(const CreateArchiveValues &values, const CreateDialogOwnTexts &
         ui.showMessage(texts.noFiles);
         return false;
     }
-    const QFileInfo zip(values.folder + u'/' + zipFileNameFor(values.zipName));
+    const QFileInfo zip(folder + u'/' + zipFileNameFor(values.zipName));
     if (zip.exists() || zip.isSymLink()) {
         ui.showMessage(texts.zipFileTaken);
         return false;
     }
-    if (!folderReady(values.folder, ui))
+    // A zip in the program's working folders would be swept away with them.
+    if (!PageSearch::protectedFolderOf(folder, values.protectedFolders).isEmpty()) {
+        ui.showMessage(msg(MessageId::SaveAsInProgramFolder));
+        return false;
+    }
+    if (!folderReady(folder, ui))
         return false;
     if (values.zipName.contains(u'/')) {
         ui.showMessage(msg(MessageId::CreateZipNameSlash));

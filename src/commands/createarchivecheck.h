@@ -26,6 +26,12 @@ struct CreateDialogOwnTexts {
 // "books.ZIP" gives "books.ZIP.zip".
 QString zipFileNameFor(const QString &typed);
 
+// A folder as the user typed it, as the place it names now: "~" is the home
+// folder, and a relative path is taken from the folder the program runs in.
+// The catalogue keeps such places whole, so that they do not depend on the
+// folder the program is started from next time. Empty stays empty.
+QString typedFolder(const QString &typed);
+
 // The checks of the dialog's OK button, in order, each failure shown to the
 // user: the folder, archive name, zip name and pages are given, no file has
 // the zip's name yet, the folder exists (offered to be made) and can be

@@ -100,12 +100,13 @@ void newPageList(CommandContext &ctx)
     if (!archive.saveListFile())
         qWarning("the page list file of the working copy could not be written");
 
-    // The page position stays where it was, but inside the new list.
+    // The first page of the new list is shown, and the navigation goes on
+    // from there: the page shown before may stand anywhere in the new order.
+    // The page to return to stays, inside the new list.
     const int count = archive.pages().count();
-    const int current = clampedRow(session.currentPage(), count);
-    session.setPagePosition(current, clampedRow(session.previousPage(), count));
+    session.setPagePosition(0, clampedRow(session.previousPage(), count));
     const NavigationButtons before = session.navigation();
-    NavigationButtons buttons = navigationFor(count, current);
+    NavigationButtons buttons = navigationFor(count, 0);
     buttons.returnPage = before.returnPage && buttons.returnPage;
     session.setNavigation(buttons);
     session.setPageControlsEnabled(true);
