@@ -6,6 +6,7 @@
 #include "catalogue/settingsfile.h"
 #include "commands/recovery.h"
 #include "commands/userinteraction.h"
+#include "commands/writeback.h"
 #include "lang/messages.h"
 #include "storage/archivestorage.h"
 #include "zip/ziparchiver.h"
@@ -54,14 +55,22 @@ void writeBackAtClose(CommandContext &ctx)
     showFailure(ctx.interaction, archive.lastFailure());
     // The working copy is the only copy of the changes: it goes where the next
     // start-up will not empty it, and the user learns where.
-    const QString kept = archive.setAside();
+    const std::optional<QString> kept = archive.setAside();
+    if (!kept) {
+        // It stays in the working folder with its record: the next start
+        // finds it and offers to write it back.
+        Commands::showSetAsideFailed(ctx, archive.folders().archive);
+        return;
+    }
     ctx.interaction.showMessage(msg(MessageId::WriteBackFailedAtClose) + kCrLf +
-                                QDir::toNativeSeparators(kept));
+                                QDir::toNativeSeparators(*kept));
 }
 
 void removeWorkFolders(CommandContext &ctx)
 {
-    if (!ctx.archive.close())
+    // Changes that could be neither written back nor set aside stay where
+    // they are (the user was told where).
+    if (!ctx.archive.isChanged() && !ctx.archive.close())
         showFailure(ctx.interaction, ctx.archive.lastFailure());
     const QString moveTarget = ctx.archive.folders().moveTarget;
     const QFileInfo info(moveTarget);

@@ -33,12 +33,17 @@ int recordedNode(const CatalogueModel &catalogue, const WorkRecord &record)
 
 // Moves the working copy into a recovered folder (target, when the user was
 // already told that one) and tells the user where it went unless they know.
+// When it cannot be moved it stays with its record, to be offered again.
 void keepAside(CommandContext &ctx, const QString &target = {})
 {
     const WorkFolders &folders = ctx.archive.folders();
+    const QString kept = moveToRecovered(folders.archive, folders.base(), target);
+    if (kept == folders.archive) {
+        Commands::showSetAsideFailed(ctx, folders.archive);
+        return;
+    }
     if (!WorkRecord::remove(folders.archive))
         qWarning("the record of the working folder could not be removed");
-    const QString kept = moveToRecovered(folders.archive, folders.base(), target);
     if (kept != target)
         ctx.interaction.showMessage(msg(MessageId::RecoveredAtStart) + kCrLf +
                                     QDir::toNativeSeparators(kept));
@@ -89,9 +94,15 @@ void recoverLeftoverWork(CommandContext &ctx)
     }
     if (!writeBackOrWayOut(ctx)) {
         // Nothing can stay open at start-up: cancelled, the copy is kept aside.
-        const QString kept = ctx.archive.setAside();
+        const std::optional<QString> kept = ctx.archive.setAside();
+        if (!kept) {
+            // It stays open with its changes: any later opening asks again,
+            // and so does the next start.
+            Commands::showSetAsideFailed(ctx, ctx.archive.folders().archive);
+            return;
+        }
         ctx.interaction.showMessage(msg(MessageId::RecoveredAtStart) + kCrLf +
-                                    QDir::toNativeSeparators(kept));
+                                    QDir::toNativeSeparators(*kept));
         return;
     }
     // Written back (or saved elsewhere, or set aside): the copy is done with.

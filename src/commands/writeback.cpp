@@ -31,6 +31,12 @@ bool saveElsewhere(CommandContext &ctx)
 
 namespace Commands {
 
+void showSetAsideFailed(CommandContext &ctx, const QString &folder)
+{
+    ctx.interaction.showMessage(msg(MessageId::SetAsideFailed) + kCrLf +
+                                QDir::toNativeSeparators(folder));
+}
+
 bool writeBackOrWayOut(CommandContext &ctx)
 {
     OpenArchive &archive = ctx.archive;
@@ -55,9 +61,14 @@ bool writeBackOrWayOut(CommandContext &ctx)
             }
             break;
         case SetAside: {
-            const QString kept = archive.setAside();
+            const std::optional<QString> kept = archive.setAside();
+            if (!kept) {
+                // Still open with its changes: the ways out are offered again.
+                showSetAsideFailed(ctx, archive.folders().archive);
+                break;
+            }
             ctx.interaction.showMessage(msg(MessageId::WriteBackFailedAtClose) + kCrLf +
-                                        QDir::toNativeSeparators(kept));
+                                        QDir::toNativeSeparators(*kept));
             return true;
         }
         default:

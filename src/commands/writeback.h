@@ -14,4 +14,8 @@ namespace Commands {
 // cancelled: the working copy, its pages and the changed flag are as they were.
 [[nodiscard]] bool writeBackOrWayOut(CommandContext &ctx);
 
+// Tells the user that the working copy in folder could not be set aside and
+// stays there with its changes.
+void showSetAsideFailed(CommandContext &ctx, const QString &folder);
+
 } // namespace Commands

@@ -190,7 +190,9 @@ enum class MessageId {
     SearchNothingFound,
     SearchArchiveNotIndexed,
     SearchIndexFailed,
+    // A working copy that could not be moved into a recovered folder.
+    SetAsideFailed,
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = int(MessageId::SearchIndexFailed) + 1;
+inline constexpr int MessageIdCount = int(MessageId::SetAsideFailed) + 1;

@@ -181,5 +181,6 @@ const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::SearchNothingFound, "SearchNothingFound", u"Nothing found", u"Ничего не найдено"},
     {MessageId::SearchArchiveNotIndexed, "SearchArchiveNotIndexed", u"Archive is not indexed for search: %1", u"Архив не проиндексирован для поиска: %1"},
     {MessageId::SearchIndexFailed, "SearchIndexFailed", u"The search index cannot be written: %1", u"Поисковый индекс не удаётся записать: %1"},
+    {MessageId::SetAsideFailed, "SetAsideFailed", u"The unsaved changes could not be moved to a safe folder. They stay with the archive's working copy and will be offered again at the next start:", u"Несохранённые изменения не удалось перенести в надёжную папку. Они остаются в рабочей копии архива и будут предложены снова при следующем запуске:"},
 };
 // clang-format on

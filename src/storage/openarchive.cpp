@@ -332,8 +332,14 @@ bool OpenArchive::close()
     return true;
 }
 
-QString OpenArchive::setAside()
+std::optional<QString> OpenArchive::setAside()
 {
+    QString kept;
+    if (isFolder(m_folders.archive)) {
+        kept = moveToRecovered(m_folders.archive, m_folders.base());
+        if (kept == m_folders.archive)
+            return std::nullopt;
+    }
     forgetOriginals();
     m_pages.clear();
     m_zipPath.clear();
@@ -343,9 +349,7 @@ QString OpenArchive::setAside()
     // Set aside, the copy belongs to no archive: nothing writes it back by itself.
     if (!WorkRecord::remove(m_folders.archive))
         qWarning("the record of the working folder could not be removed");
-    if (!isFolder(m_folders.archive))
-        return {};
-    return moveToRecovered(m_folders.archive, m_folders.base());
+    return kept;
 }
 
 void OpenArchive::deleteAfterWriteBack(const QList<TakenFile> &files, const QStringList &folders)

@@ -9,6 +9,7 @@
 
 #include <QItemSelectionModel>
 #include <functional>
+#include <optional>
 
 class LongWork;
 
@@ -103,11 +104,13 @@ public:
     // nothing touched) while the working copy holds changes; false with a
     // failure when the folder could not be removed completely.
     bool close();
-    // Forgets the archive and moves its working copy into a recovered folder
-    // beside the working folders, where nothing deletes it. Returns where the
-    // copy is now (its old place when it could not be moved), or an empty
-    // string when there was no working folder.
-    QString setAside();
+    // Moves the working copy into a recovered folder beside the working
+    // folders, where nothing deletes it, and forgets the archive. Returns
+    // where the copy is now, or an empty string when there was no working
+    // folder. When the copy cannot be moved, returns nullopt and changes
+    // nothing: the archive stays open with its changes and its record, so
+    // nothing empties the working folder and the next start offers it again.
+    std::optional<QString> setAside();
 
     // Sources taken in with "delete originals" on. Each is deleted only once
     // a write-back put a copy of it, byte for byte as it was taken, into the

@@ -415,6 +415,40 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::read(kept + "/news.htm"), QByteArray("<html>news</html>"));
     }
 
+    // Neither written back nor movable into a recovered folder: the working
+    // copy stays where it is, the user learns so, and the next start finds it.
+    void aWorkingCopyThatCannotBeSetAsideStays()
+    {
+        Session &s = start();
+        openNewArchive(path("no-such-folder/book.zip"));
+        // A moved folder needs write access to it only as root's immutable
+        // flag; otherwise its parent is locked.
+        const QString locked = TestFiles::runningAsRoot() ? work() : s.archive().folders().base();
+        if (!lockFolder(locked, true))
+            QSKIP("cannot lock a folder against changes here");
+        if (TestFiles::runningAsRoot())
+            m_ui->expectError(); // the list file cannot be written
+        else
+            m_ui->expectMessage(); // the zip cannot be written
+        m_ui->expectMessage();
+        closeAndRead();
+        QVERIFY(lockFolder(locked, false));
+
+        QVERIFY(m_ui->verify());
+        QCOMPARE(m_ui->log().last(),
+                 "message: " + Messages::text(MessageId::SetAsideFailed) + "\r\n" + work());
+        QVERIFY(recoveredFolders().isEmpty());
+        QCOMPARE(TestFiles::read(work() + "/news.htm"), QByteArray("<html>news</html>"));
+        QCOMPARE(TestFiles::read(work() + "/news_files/logo.gif"), QByteArray("GIF89a"));
+
+        // The next start finds it and keeps it aside.
+        m_ui->expectMessage();
+        Commands::startUp(*m_ctx, paths());
+        QCOMPARE(recoveredFolders().size(), 1);
+        const QString kept = s.archive().folders().base() + "/" + recoveredFolders().first();
+        QCOMPARE(TestFiles::read(kept + "/news.htm"), QByteArray("<html>news</html>"));
+    }
+
     // A working copy whose record names no archive it can go back to is kept
     // aside without a question: its zip is gone, or the catalogue has no such
     // archive. With both there, the user is asked; a write-back that then fails

@@ -317,7 +317,7 @@ private Q_SLOTS:
         QVERIFY(m_archive->startNew(path("new.zip")));
         TestFiles::write(work("news.htm"), "news");
         TestFiles::write(work("news_files/a.gif"), "a");
-        const QString kept = m_archive->setAside();
+        const QString kept = m_archive->setAside().value_or(QString());
         QVERIFY(kept.startsWith(path("data/recovered-")));
         QCOMPARE(TestFiles::read(kept + "/news_files/a.gif"), QByteArray("a"));
         QVERIFY(!QFileInfo::exists(work()));
@@ -326,12 +326,44 @@ private Q_SLOTS:
         // A second one in the same second gets a name of its own.
         QVERIFY(m_archive->startNew(path("new.zip")));
         TestFiles::write(work("other.htm"), "other");
-        const QString second = m_archive->setAside();
+        const QString second = m_archive->setAside().value_or(QString());
         QVERIFY(second != kept);
         QCOMPARE(TestFiles::read(second + "/other.htm"), QByteArray("other"));
         QCOMPARE(TestFiles::read(kept + "/news.htm"), QByteArray("news"));
         // Nothing to set aside.
-        QCOMPARE(m_archive->setAside(), QString());
+        QCOMPARE(m_archive->setAside(), std::optional<QString>(QString()));
+    }
+
+    void setAsideThatCannotMoveChangesNothing()
+    {
+        QVERIFY(m_archive->startNew(path("new.zip")));
+        TestFiles::write(work("news.htm"), "news");
+        m_archive->pages().append("news", "news.htm");
+        m_archive->setChanged(true);
+        // Root moves anything but an immutable folder; others cannot move
+        // one out of a folder they may not write.
+        const bool root = TestFiles::runningAsRoot();
+        const QString locked = root ? work() : path("data");
+        const auto lock = [&](bool on) {
+            if (root)
+                return TestFiles::run("chattr", {on ? "+i" : "-i", locked}) == 0;
+            return QFile::setPermissions(locked, on ? QFile::ReadOwner | QFile::ExeOwner
+                                                    : QFile::ReadOwner | QFile::WriteOwner |
+                                                          QFile::ExeOwner);
+        };
+        if (!lock(true))
+            QSKIP("cannot lock a folder against changes here");
+        const std::optional<QString> kept = m_archive->setAside();
+        QVERIFY(lock(false));
+        QVERIFY(!kept);
+        QVERIFY(m_archive->isOpen());
+        QVERIFY(m_archive->isChanged());
+        QCOMPARE(m_archive->pages().count(), 1);
+        QCOMPARE(TestFiles::read(work("news.htm")), QByteArray("news"));
+        QVERIFY(QDir(path("data")).entryList({"recovered-*"}, QDir::Dirs).isEmpty());
+        // Still changed, so nothing empties it.
+        QVERIFY(!m_archive->close());
+        QVERIFY(QFileInfo::exists(work("news.htm")));
     }
 };
 
