@@ -187,18 +187,8 @@ bool OpenArchive::startNew(const QString &zipPath)
     m_failure = {};
     forgetOriginals();
     m_record = {};
-    if (!WorkRecord::remove(m_folders.archive)) {
-        m_failure = {StorageFailure::Box::Message,
-                     msg(MessageId::CannotDeleteFile) +
-                         QDir::toNativeSeparators(WorkRecord::pathFor(m_folders.archive))};
+    if (!removeWorkingCopy())
         return false;
-    }
-    ZipArchiver zip;
-    ArchiveStorage storage(zip, m_folders);
-    if (!removeAny(storage, m_folders.archive)) {
-        m_failure = storage.lastFailure();
-        return false;
-    }
     if (!QDir().mkpath(m_folders.archive)) {
         m_failure = cannotCreateFailure(QDir::toNativeSeparators(m_folders.archive));
         return false;
@@ -316,6 +306,11 @@ bool OpenArchive::close()
     m_zipPath.clear();
     m_unpacked.clear();
     m_record = {};
+    return removeWorkingCopy();
+}
+
+bool OpenArchive::removeWorkingCopy()
+{
     // The record first: what a failed removal leaves is no working copy.
     if (!WorkRecord::remove(m_folders.archive)) {
         m_failure = {StorageFailure::Box::Message,

@@ -123,6 +123,9 @@ public:
 
 private:
     void forgetOriginals();
+    // Removes the working folder's record, then the folder; false with a
+    // failure when either stays.
+    bool removeWorkingCopy();
 
     const WorkFolders m_folders;
     PageListModel m_pages;
