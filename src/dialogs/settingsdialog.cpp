@@ -26,8 +26,10 @@ SettingsDialog::SettingsDialog(QWidget *parent)
     rememberWindowBox->setObjectName(QStringLiteral("rememberWindowBox"));
     deleteOriginalsBox->setObjectName(QStringLiteral("deleteOriginalsBox"));
 
-    // Bold navy caption; the field inside keeps the dialog's plain font.
-    const QFont plain = font();
+    // Bold navy caption; the field inside keeps the dialog's plain font, its
+    // weight set explicitly so that the group's bold does not reach it.
+    QFont plain = font();
+    plain.setBold(false);
     QFont bold = plain;
     bold.setBold(true);
     folderGroup->setFont(bold);
