@@ -190,7 +190,9 @@ enum class MessageId {
     SearchNothingFound,
     SearchArchiveNotIndexed,
     SearchIndexFailed,
+    // Help: the desktop could not be asked to open the help file.
+    HelpNotOpened, // %1: the help file
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = int(MessageId::SearchIndexFailed) + 1;
+inline constexpr int MessageIdCount = int(MessageId::HelpNotOpened) + 1;

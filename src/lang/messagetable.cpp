@@ -181,5 +181,6 @@ const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::SearchNothingFound, "SearchNothingFound", u"Nothing found", u"Ничего не найдено"},
     {MessageId::SearchArchiveNotIndexed, "SearchArchiveNotIndexed", u"Archive is not indexed for search: %1", u"Архив не проиндексирован для поиска: %1"},
     {MessageId::SearchIndexFailed, "SearchIndexFailed", u"The search index cannot be written: %1", u"Поисковый индекс не удаётся записать: %1"},
+    {MessageId::HelpNotOpened, "HelpNotOpened", u"The help can not be shown: no program of this computer opens the file %1", u"Справку показать не удаётся: на этом компьютере нет программы, которая открывает файл %1"},
 };
 // clang-format on
