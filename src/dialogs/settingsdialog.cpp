@@ -106,10 +106,7 @@ SettingsDialogValues SettingsDialog::values() const
 
 void SettingsDialog::chooseFolder()
 {
-    QString title = msg(MessageId::SettingsFolderGroup);
-    if (title.endsWith(u':'))
-        title.chop(1);
-    const QString folder = FolderPicker::getFolder(this, title);
+    const QString folder = FolderPicker::getFolder(this, msg(MessageId::SettingsFolderGroup));
     if (!folder.isEmpty())
         folderEdit->setText(folder);
 }

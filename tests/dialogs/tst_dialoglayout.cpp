@@ -1,17 +1,20 @@
 #include "dialogs/attachdialog.h"
 #include "dialogs/createarchivedialog.h"
+#include "dialogs/folderpicker.h"
 #include "dialogs/nameinputdialog.h"
 #include "dialogs/settingsdialog.h"
 #include "lang/messages.h"
 #include "scriptedinteraction.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -50,6 +53,21 @@ void checkNothingIsCut(QDialog &dialog)
     dialog.hide();
 }
 
+// The title of the folder picker that clicking button opens; the picker is
+// then cancelled.
+QString pickerTitle(QAbstractButton *button)
+{
+    QString title = QStringLiteral("<no picker>");
+    QTimer::singleShot(0, button, [&title] {
+        if (auto *picker = qobject_cast<FolderPicker *>(QApplication::activeModalWidget())) {
+            title = picker->windowTitle();
+            picker->reject();
+        }
+    });
+    button->click();
+    return title;
+}
+
 } // namespace
 
 class TestDialogLayout : public QObject {
@@ -76,6 +94,20 @@ private Q_SLOTS:
         QVERIFY(!settings.folderEdit->font().bold());
         QVERIFY(settings.browseButton->font().bold());
         QVERIFY(!settings.checkArchivesBox->font().bold());
+    }
+
+    // A folder picker named after a field's label is titled without its colon.
+    void folderPickerTitles()
+    {
+        Messages::useRussian();
+        ScriptedInteraction ui;
+        CreateArchiveDialog create(ui);
+        create.setTexts();
+        QCOMPARE(pickerTitle(create.browseButton), QString("Выбор папки для сохранения архива"));
+        SettingsDialog settings;
+        settings.setTexts();
+        QCOMPARE(pickerTitle(settings.browseButton),
+                 QString("Выберите или создайте папку для хранения архивов \"по умолчанию\""));
     }
 
     // The dialogs hold their texts in both languages.
