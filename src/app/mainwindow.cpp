@@ -500,6 +500,9 @@ void MainWindow::retranslate()
     m_list->setAccessibleName(msg(MessageId::PageListName));
     m_viewWidget->setAccessibleName(msg(MessageId::PageViewName));
     m_search->retranslate();
+    // The page view's own controls (the find bar) follow the switch too.
+    QEvent change(QEvent::LanguageChange);
+    QApplication::sendEvent(m_viewWidget, &change);
     // A screen reader names a tool button by its hint, as a sighted user does.
     for (QToolButton *button : std::as_const(m_toolButtons))
         button->setAccessibleName(button->defaultAction()->toolTip());

@@ -1,7 +1,62 @@
 #include "app/viewstyle.h"
 
 #include <QAbstractItemView>
+#include <QIconEngine>
 #include <QMenu>
+#include <QPainter>
+
+namespace {
+
+// Some themes draw pale pictures (the light arrows of the navigation buttons)
+// that the style's own greying hardly changes: a disabled button looked like
+// an enabled one. A disabled picture is the normal one in grey, faded.
+class FadedWhenDisabled : public QIconEngine {
+public:
+    explicit FadedWhenDisabled(const QIcon &icon) : m_icon(icon) {}
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        if (mode != QIcon::Disabled)
+            return m_icon.pixmap(size, mode, state);
+        const QImage normal = m_icon.pixmap(size, QIcon::Normal, state).toImage();
+        const QImage grey = normal.convertToFormat(QImage::Format_Grayscale8)
+                                .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QImage faded(normal.size(), QImage::Format_ARGB32_Premultiplied);
+        faded.setDevicePixelRatio(normal.devicePixelRatio());
+        faded.fill(Qt::transparent);
+        QPainter painter(&faded);
+        painter.drawImage(0, 0, grey);
+        // Keep the picture's own shape: grey only where it was drawn.
+        painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        painter.drawImage(0, 0, normal);
+        painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        painter.fillRect(faded.rect(), QColor(0, 0, 0, 90));
+        painter.end();
+        return QPixmap::fromImage(faded);
+    }
+
+    QSize actualSize(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return m_icon.actualSize(size, mode, state);
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return m_icon.availableSizes(mode, state);
+    }
+
+    QIconEngine *clone() const override { return new FadedWhenDisabled(m_icon); }
+
+private:
+    QIcon m_icon;
+};
+
+} // namespace
 
 namespace ViewStyle {
 
@@ -17,7 +72,8 @@ QIcon themeIcon(const char *name, QStyle::StandardPixmap fallback, const QStyle 
         return true;
     }();
     Q_UNUSED(themeReady);
-    return QIcon::fromTheme(QString::fromLatin1(name), style->standardIcon(fallback));
+    const QIcon icon = QIcon::fromTheme(QString::fromLatin1(name), style->standardIcon(fallback));
+    return icon.isNull() ? icon : QIcon(new FadedWhenDisabled(icon));
 }
 
 void dressView(QAbstractItemView *view, const QColor &textColor, QMenu *popup)

@@ -4,6 +4,7 @@
 #include "browse/pageview.h"
 #include "catalogue/session.h"
 #include "commands/userinteraction.h"
+#include "lang/messages.h"
 
 namespace Commands {
 
@@ -36,8 +37,10 @@ void showHelp(CommandContext &ctx)
         return;
     }
     // The file is there; whether the desktop has a program for it is the
-    // desktop's to tell, as it does for any file it cannot open.
-    [[maybe_unused]] const bool handedOver = ctx.interaction.openWithDesktop(help.path);
+    // desktop's to tell, as it does for any file it cannot open. A desktop
+    // that could not even be asked tells nothing: then the program says so.
+    if (!ctx.interaction.openWithDesktop(help.path))
+        ctx.interaction.showMessage(msg(MessageId::HelpNotOpened).arg(help.path));
 }
 
 void showAbout(CommandContext &ctx)

@@ -39,7 +39,11 @@ CreateArchiveDialog::CreateArchiveDialog(UserInteraction &ui, QWidget *parent)
     searchButton->setObjectName(QStringLiteral("searchButton"));
     subfoldersBox->setObjectName(QStringLiteral("subfoldersBox"));
 
-    const QFont plain = font();
+    // The group's caption is bold, its labels and fields are not. The weight is
+    // set explicitly: a font equal to the inherited one would let the group's
+    // bold through to them.
+    QFont plain = font();
+    plain.setBold(false);
     QFont bold = plain;
     bold.setBold(true);
     infoGroup->setFont(bold);

@@ -67,7 +67,11 @@ void FolderPicker::accept()
 QString FolderPicker::getFolder(QWidget *parent, const QString &title, const QString &startFolder)
 {
     FolderPicker picker(parent);
-    picker.setWindowTitle(title);
+    // Captions taken from a field's label lose its colon in a window title.
+    QString caption = title;
+    if (caption.endsWith(u':'))
+        caption.chop(1);
+    picker.setWindowTitle(caption);
     if (!startFolder.isEmpty())
         picker.setDirectory(startFolder);
     if (picker.exec() != QDialog::Accepted)

@@ -26,8 +26,10 @@ SettingsDialog::SettingsDialog(QWidget *parent)
     rememberWindowBox->setObjectName(QStringLiteral("rememberWindowBox"));
     deleteOriginalsBox->setObjectName(QStringLiteral("deleteOriginalsBox"));
 
-    // Bold navy caption; the field inside keeps the dialog's plain font.
-    const QFont plain = font();
+    // Bold navy caption; the field inside keeps the dialog's plain font, its
+    // weight set explicitly so that the group's bold does not reach it.
+    QFont plain = font();
+    plain.setBold(false);
     QFont bold = plain;
     bold.setBold(true);
     folderGroup->setFont(bold);
@@ -104,10 +106,7 @@ SettingsDialogValues SettingsDialog::values() const
 
 void SettingsDialog::chooseFolder()
 {
-    QString title = msg(MessageId::SettingsFolderGroup);
-    if (title.endsWith(u':'))
-        title.chop(1);
-    const QString folder = FolderPicker::getFolder(this, title);
+    const QString folder = FolderPicker::getFolder(this, msg(MessageId::SettingsFolderGroup));
     if (!folder.isEmpty())
         folderEdit->setText(folder);
 }

@@ -192,7 +192,9 @@ enum class MessageId {
     SearchIndexFailed,
     // A working copy that could not be moved into a recovered folder.
     SetAsideFailed,
+    // Help: the desktop could not be asked to open the help file.
+    HelpNotOpened, // %1: the help file
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = int(MessageId::SetAsideFailed) + 1;
+inline constexpr int MessageIdCount = int(MessageId::HelpNotOpened) + 1;

@@ -182,5 +182,6 @@ const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::SearchArchiveNotIndexed, "SearchArchiveNotIndexed", u"Archive is not indexed for search: %1", u"Архив не проиндексирован для поиска: %1"},
     {MessageId::SearchIndexFailed, "SearchIndexFailed", u"The search index cannot be written: %1", u"Поисковый индекс не удаётся записать: %1"},
     {MessageId::SetAsideFailed, "SetAsideFailed", u"The unsaved changes could not be moved to a safe folder. They stay with the archive's working copy and will be offered again at the next start:", u"Несохранённые изменения не удалось перенести в надёжную папку. Они остаются в рабочей копии архива и будут предложены снова при следующем запуске:"},
+    {MessageId::HelpNotOpened, "HelpNotOpened", u"The help can not be shown: no program of this computer opens the file %1", u"Справку показать не удаётся: на этом компьютере нет программы, которая открывает файл %1"},
 };
 // clang-format on

@@ -380,6 +380,33 @@ private Q_SLOTS:
         QCOMPARE(accessibleName(target), russian);
     }
 
+    // A disabled tool button looks disabled: its picture is clearly fainter
+    // than when enabled, even where the theme's picture is pale to begin with.
+    void disabledPicturesAreFaint()
+    {
+        const auto opacity = [](const QImage &image) {
+            qint64 sum = 0;
+            const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+            for (int y = 0; y < argb.height(); ++y)
+                for (int x = 0; x < argb.width(); ++x)
+                    sum += qAlpha(argb.pixel(x, y));
+            return sum;
+        };
+        int pictures = 0;
+        for (QToolButton *button : m_window->findChildren<QToolButton *>()) {
+            const QIcon icon = button->icon();
+            if (!button->defaultAction() || icon.isNull())
+                continue;
+            ++pictures;
+            const QSize size = button->iconSize();
+            const qint64 normal = opacity(icon.pixmap(size, QIcon::Normal).toImage());
+            const qint64 disabled = opacity(icon.pixmap(size, QIcon::Disabled).toImage());
+            QVERIFY2(normal > 0, qPrintable(button->objectName()));
+            QVERIFY2(disabled * 2 < normal, qPrintable(button->objectName()));
+        }
+        QVERIFY(pictures >= 20);
+    }
+
     // Every tool button is named by its hint, whatever the language.
     void everyToolButtonIsNamed()
     {

@@ -1,6 +1,7 @@
 #include "app/actions.h"
 #include "app/mainwindow.h"
 #include "app/widgetinteraction.h"
+#include "browse/web/findbar.h"
 #include "browse/web/webpageview.h"
 #include "catalogue/session.h"
 #include "dialogs/aboutdialog.h"
@@ -950,6 +951,13 @@ private Q_SLOTS:
         FIND(view, WebPageView, *window, "pageView");
         QCOMPARE(&window->pageView(), static_cast<PageView *>(view));
         QTRY_COMPARE_WITH_TIMEOUT(view->browser()->url(), QUrl("about:blank"), 20000);
+        // The find bar, open over the view, follows a language switch.
+        view->findBar()->activate(QStringLiteral("word"));
+        view->findBar()->showResult(1, 2);
+        window->runCommand(Command::Russian);
+        QCOMPARE(view->findBar()->resultText(), QString("1 из 2"));
+        window->runCommand(Command::English);
+        QCOMPARE(view->findBar()->resultText(), QString("1 of 2"));
         view->setOffline(true);
         QVERIFY(window->close());
         QVERIFY(!view->offline()); // back to how start-up found it

@@ -157,6 +157,19 @@ private Q_SLOTS:
         auto *edit = view.findBar()->findChild<QLineEdit *>("FindEdit");
         QVERIFY(edit);
         QCOMPARE(edit->placeholderText(), QString("Найти на открытой странице"));
+        // Told of a switch, the open bar speaks the new language, its result too.
+        Messages::useRussian();
+        edit->setText("word");
+        view.findBar()->showResult(2, 3);
+        QCOMPARE(view.findBar()->resultText(), QString("2 из 3"));
+        Messages::useEnglish();
+        QEvent change(QEvent::LanguageChange);
+        QApplication::sendEvent(&view, &change);
+        QCOMPARE(view.findBar()->resultText(), QString("2 of 3"));
+        QCOMPARE(edit->placeholderText(), msg(MessageId::FindOnPageHint));
+        auto *next = view.findBar()->findChild<QToolButton *>("FindNext");
+        QVERIFY(next);
+        QCOMPARE(next->toolTip(), msg(MessageId::FindNextHint));
         QTest::keyClick(edit, Qt::Key_Escape);
         QVERIFY(!view.findBar()->isVisible());
     }

@@ -92,6 +92,15 @@ void FindBar::retranslate()
     m_result->setMinimumWidth(
         qMax(metrics.horizontalAdvance(msg(MessageId::FindMatches).arg(999).arg(999)),
              metrics.horizontalAdvance(msg(MessageId::FindNotFound))));
+    m_result->setText(resultCaption());
+}
+
+QString FindBar::resultCaption() const
+{
+    if (m_count < 0)
+        return QString();
+    return m_count == 0 ? msg(MessageId::FindNotFound)
+                        : msg(MessageId::FindMatches).arg(m_activeMatch).arg(m_count);
 }
 
 QString FindBar::text() const
@@ -106,13 +115,15 @@ void FindBar::showResult(int activeMatch, int count)
         return;
     }
     setNotFound(count == 0);
-    m_result->setText(count == 0 ? msg(MessageId::FindNotFound)
-                                 : msg(MessageId::FindMatches).arg(activeMatch).arg(count));
+    m_activeMatch = activeMatch;
+    m_count = qMax(count, 0);
+    m_result->setText(resultCaption());
 }
 
 void FindBar::clearResult()
 {
     setNotFound(false);
+    m_count = -1;
     m_result->clear();
 }
 

@@ -29,6 +29,8 @@ public:
     bool isNotFound() const { return m_notFound; }
     // The text beside the field: "2 of 5", "Not found" or nothing.
     QString resultText() const;
+    // Puts the texts of the active language on the bar, the shown result too.
+    void retranslate();
 
 Q_SIGNALS:
     void findRequested(const QString &text, bool backward);
@@ -40,7 +42,7 @@ protected:
 private:
     void close();
     void setNotFound(bool notFound);
-    void retranslate();
+    QString resultCaption() const;
 
     QLineEdit *m_edit;
     QLabel *m_result;
@@ -48,4 +50,8 @@ private:
     QToolButton *m_next;
     QToolButton *m_close;
     bool m_notFound = false;
+    // The result shown, kept to say it again in another language; no count
+    // while none is shown.
+    int m_activeMatch = 0;
+    int m_count = -1;
 };

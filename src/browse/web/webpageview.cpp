@@ -146,6 +146,13 @@ WebPageView::~WebPageView()
     m_view = nullptr;
 }
 
+void WebPageView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        m_findBar->retranslate();
+    QWidget::changeEvent(event);
+}
+
 bool WebPageView::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_view && event->type() == QEvent::ChildPolished) {

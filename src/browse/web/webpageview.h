@@ -47,6 +47,8 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // A language switch reaches the find bar, open or not.
+    void changeEvent(QEvent *event) override;
 
 private:
     void findOnPage(const QString &text, bool backward);
