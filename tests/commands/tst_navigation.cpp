@@ -274,6 +274,40 @@ private Q_SLOTS:
         QCOMPARE(zipNames(path("zips/a.zip")), QStringList({"listfile.txt", "news.htm"}));
     }
 
+    // Set aside, but the working copy cannot be moved: the user is told, the
+    // ways out come again, and a cancel keeps everything where it was.
+    void aWayOutThatCannotSetAsideKeepsEverything()
+    {
+        QVERIFY(makeArchive(path("zips/a.zip"), {"News"}));
+        QVERIFY(makeArchive(path("b.zip"), {"Map"}));
+        catalogueOf({{"A", path("zips/a.zip")}, {"B", path("b.zip")}});
+        open(1);
+        TestFiles::write(work() + "/added.htm", "<html>added</html>");
+        m_session->pages().append("Added", "added.htm");
+        m_session->archive().setChanged(true);
+        QVERIFY(QDir().rename(path("zips"), path("away")));
+        const QString base = m_session->archive().folders().base();
+        const QString locked = TestFiles::runningAsRoot() ? work() : base;
+        if (!CommandFiles::lockFolder(locked, true))
+            QSKIP("cannot lock a folder against changes here");
+
+        const QStringList ways{"Try again", "Save as new archive...", "Set aside and go on"};
+        m_ui->expectChoice({}, ways, 2);
+        m_ui->expectMessage();
+        m_ui->expectChoice({}, ways, -1);
+        open(2);
+        QVERIFY(CommandFiles::lockFolder(locked, false));
+
+        QVERIFY(m_ui->verify());
+        QVERIFY(m_ui->log().contains("message: " + Messages::text(MessageId::SetAsideFailed) +
+                                     "\r\n" + work()));
+        QVERIFY(m_session->archive().isChanged());
+        QCOMPARE(m_session->openNode(), 1);
+        QCOMPARE(m_session->pages().titles(), QStringList({"News", "Added"}));
+        QCOMPARE(TestFiles::read(work() + "/added.htm"), QByteArray("<html>added</html>"));
+        QVERIFY(QDir(base).entryList({"recovered-*"}, QDir::Dirs).isEmpty());
+    }
+
     // The open archive opened again: its changes go to its zip first, then it
     // is unpacked afresh.
     void theOpenArchiveOpensAgain()
