@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 #include "browse/web/webpageview.h"
 #include "catalogue/session.h"
+#include "commands/commandfixture.h"
 #include "lang/messages.h"
 #include "recordingpageview.h"
 #include "scriptedinteraction.h"
@@ -74,19 +75,7 @@ class TestCatalogueTree : public QObject {
     // The pages a zip lists, after Info-ZIP found it sound.
     QStringList listOf(const QString &zipPath)
     {
-        if (TestFiles::run("unzip", {"-tq", zipPath}) != 0)
-            return {"damaged"};
-        const QString folder = path("peek");
-        QDir(folder).removeRecursively();
-        TestFiles::run("unzip", {"-q", zipPath, "-d", folder});
-        PageListModel model;
-        if (!readListFileChecked(ListFile::path(folder), model).ok())
-            return {"unreadable"};
-        QStringList entries;
-        for (int i = 0; i < model.count(); ++i)
-            entries << model.title(i) + u'=' + model.fileName(i);
-        QDir(folder).removeRecursively();
-        return entries;
+        return CommandFiles::checkedListOf(zipPath, path("peek"));
     }
 
     // Books: Novels (open, pages A..D), Poems; Travel: Maps, Novels copy

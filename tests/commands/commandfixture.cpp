@@ -144,7 +144,9 @@ bool writeZip(const QString &zipPath, const TestZips::Files &files, const QStrin
     return written;
 }
 
-QStringList listOf(const QString &zipPath, const QString &peek)
+namespace {
+
+QStringList readListOf(const QString &zipPath, const QString &peek, TestZips::Files *files)
 {
     QDir(peek).removeRecursively();
     QByteArray out;
@@ -156,8 +158,24 @@ QStringList listOf(const QString &zipPath, const QString &peek)
     QStringList entries;
     for (int i = 0; i < model.count(); ++i)
         entries << model.title(i) + u'=' + model.fileName(i);
+    if (files)
+        *files = TestZips::filesBelow(peek);
     QDir(peek).removeRecursively();
     return entries;
+}
+
+} // namespace
+
+QStringList listOf(const QString &zipPath, const QString &peek)
+{
+    return readListOf(zipPath, peek, nullptr);
+}
+
+QStringList checkedListOf(const QString &zipPath, const QString &peek, TestZips::Files *files)
+{
+    if (!zipTests(zipPath))
+        return {"damaged"};
+    return readListOf(zipPath, peek, files);
 }
 
 } // namespace CommandFiles

@@ -72,5 +72,9 @@ bool writeZip(const QString &zipPath, const TestZips::Files &files, const QStrin
 // The pages listed in a zip's list file, "title=file" each; {"unreadable"}
 // when there is none that reads. peek: a scratch folder.
 QStringList listOf(const QString &zipPath, const QString &peek);
+// The same after Info-ZIP found every entry sound ({"damaged"} when not),
+// with the zip's files (path → bytes) in files when it is given.
+QStringList checkedListOf(const QString &zipPath, const QString &peek,
+                          TestZips::Files *files = nullptr);
 
 } // namespace CommandFiles

@@ -67,21 +67,7 @@ class TestDropCommands : public QObject, CommandFixture {
     // Info-ZIP found every entry sound.
     QStringList listOf(const QString &zipPath, QMap<QString, QByteArray> *files = nullptr)
     {
-        if (TestFiles::run("unzip", {"-tq", zipPath}) != 0)
-            return {"damaged"};
-        const QString folder = path("peek");
-        QDir(folder).removeRecursively();
-        TestFiles::run("unzip", {"-q", zipPath, "-d", folder});
-        PageListModel model;
-        if (!readListFileChecked(ListFile::path(folder), model).ok())
-            return {"unreadable"};
-        QStringList entries;
-        for (int i = 0; i < model.count(); ++i)
-            entries << model.title(i) + u'=' + model.fileName(i);
-        if (files)
-            *files = filesBelow(folder);
-        QDir(folder).removeRecursively();
-        return entries;
+        return CommandFiles::checkedListOf(zipPath, path("peek"), files);
     }
 
     // Node names as "Section" and "Section/Archive", in tree order.
