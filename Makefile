@@ -4,7 +4,10 @@ SANITIZE_DIR ?= build-sanitize
 JOBS ?= $(shell nproc)
 # CI sets WERROR=ON in the environment: warnings fail its build.
 WERROR ?= OFF
-CMAKE_CONFIGURE = cmake -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOMEKEEPER_WERROR=$(WERROR)
+# ccache, when installed, shares compiled objects between build folders and checkouts.
+CCACHE := $(shell command -v ccache 2>/dev/null)
+CMAKE_CONFIGURE = cmake -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOMEKEEPER_WERROR=$(WERROR) \
+	$(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
 
 .PHONY: all deps build run test test-sanitize bench clean
 
