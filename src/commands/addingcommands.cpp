@@ -2,10 +2,11 @@
 
 #include "catalogue/session.h"
 #include "commands/availability.h"
+#include "commands/failuretext.h"
 #include "commands/userinteraction.h"
 #include "lang/messages.h"
 #include "storage/archivebudget.h"
-#include "storage/archivestorage.h"
+#include "storage/pagenames.h"
 #include "storage/listfile.h"
 #include "storage/pagecopy.h"
 #include "storage/pagesearch.h"
@@ -43,7 +44,7 @@ bool confirmOpenArchiveTarget(CommandContext &ctx, MessageId question)
 
 QString protectedFolderRefusal(const QString &path)
 {
-    return msg(MessageId::AddRefusedProgramFolder) + kCrLf + QDir::toNativeSeparators(path);
+    return failureText({StorageFailure::Kind::InProgramFolder, path});
 }
 
 // The page count changed: the navigation follows, the shown page stays.
@@ -74,45 +75,68 @@ struct Intake {
     QList<std::pair<QString, QString>> pages; // title, file name
     QList<TakenFile> taken;
     QStringList takenFolders;
-    QStringList refusals;
-    QString failure;
+    // What the user is told, page by page: a page refused, or one that came
+    // in under another name (a name a zip could not keep, and the name taken).
+    struct Notice {
+        std::optional<StorageFailure> refusal;
+        QString original;
+        QString name;
+    };
+    QList<Notice> notices;
+    std::optional<StorageFailure> failure;
 };
+
+// Copies the pages at sources into the working folder work, as far as they go.
+Intake copyPages(const QStringList &sources, const WorkFolders &folders, bool keepSources,
+                 WorkProgress &progress)
+{
+    Intake intake;
+    PageCopier copier(folders.archive);
+    copier.setProtectedFolders(folders.protectedFolders());
+    ArchiveBudget budget;
+    budget.measure(folders.archive);
+    copier.setBudget(&budget);
+    progress.setTotal(int(sources.size()));
+    for (const QString &source : sources) {
+        const PageCopier::Result result = copier.copyPage(source);
+        progress.advance();
+        if (result == PageCopier::Result::Copied) {
+            intake.pages.append({PageNames::baseName(copier.fileName()), copier.fileName()});
+            if (!copier.unstorableName().isEmpty())
+                intake.notices.append({std::nullopt, copier.unstorableName(), copier.fileName()});
+            if (!keepSources) {
+                intake.taken += copier.taken();
+                intake.takenFolders += copier.takenFolders();
+            }
+        } else if (result == PageCopier::Result::Refused) {
+            intake.notices.append({copier.failure(), {}, {}});
+        } else if (result == PageCopier::Result::Failed) {
+            intake.failure = copier.failure();
+            break;
+        }
+    }
+    return intake;
+}
+
+QString intakeNotices(const Intake &intake)
+{
+    QStringList notices;
+    for (const Intake::Notice &notice : intake.notices) {
+        notices << (notice.refusal ? failureText(*notice.refusal)
+                                   : msg(MessageId::NameMadeStorable).arg(notice.original,
+                                                                          notice.name));
+    }
+    return notices.join(kCrLf + kCrLf);
+}
 
 bool takeIn(CommandContext &ctx, const std::function<QStringList()> &paths)
 {
-    const QString work = ctx.archive.workFolder();
-    const WorkFolders folders = ctx.archive.folders();
-    const bool keepSources = !ctx.session.settings().deleteOriginals;
-    Intake intake;
-    ctx.interaction.run(msg(MessageId::ProgressAddingPages), [&intake, &paths, work, folders,
-                                                              keepSources](WorkProgress &progress) {
-        const QStringList sources = paths();
-        PageCopier copier(work);
-        copier.setProtectedFolders(PageSearch::protectedFolders(folders));
-        ArchiveBudget budget;
-        budget.measure(work);
-        copier.setBudget(&budget);
-        progress.setTotal(int(sources.size()));
-        for (const QString &source : sources) {
-            const PageCopier::Result result = copier.copyPage(source);
-            progress.advance();
-            if (result == PageCopier::Result::Copied) {
-                intake.pages.append(
-                    {ArchiveStorage::pageBaseName(copier.fileName()), copier.fileName()});
-                if (!copier.notice().isEmpty())
-                    intake.refusals << copier.notice();
-                if (!keepSources) {
-                    intake.taken += copier.taken();
-                    intake.takenFolders += copier.takenFolders();
-                }
-            } else if (result == PageCopier::Result::Refused) {
-                intake.refusals << copier.message();
-            } else if (result == PageCopier::Result::Failed) {
-                intake.failure = copier.message();
-                break;
-            }
-        }
-    });
+    const Intake intake = ctx.interaction.run(
+        MessageId::ProgressAddingPages,
+        [&paths, folders = ctx.archive.folders(),
+         keepSources = !ctx.session.settings().deleteOriginals](WorkProgress &progress) {
+            return copyPages(paths(), folders, keepSources, progress);
+        });
 
     OpenArchive &archive = ctx.archive;
     const int countBefore = archive.pages().count();
@@ -121,13 +145,13 @@ bool takeIn(CommandContext &ctx, const std::function<QStringList()> &paths)
     archive.deleteAfterWriteBack(intake.taken, intake.takenFolders);
     // Pages that came in are in the page list: they go into the zip, even
     // when a later one failed.
-    if (!intake.pages.isEmpty() || intake.failure.isEmpty())
+    if (!intake.pages.isEmpty() || !intake.failure)
         archive.setChanged(true);
     pagesChanged(ctx, countBefore);
-    if (!intake.refusals.isEmpty())
-        ctx.interaction.showMessage(intake.refusals.join(kCrLf + kCrLf));
-    if (!intake.failure.isEmpty()) {
-        ctx.interaction.showError(intake.failure);
+    if (const QString notices = intakeNotices(intake); !notices.isEmpty())
+        ctx.interaction.showMessage(notices);
+    if (intake.failure) {
+        ctx.interaction.showError(failureText(*intake.failure));
         return false;
     }
     return true;
@@ -182,7 +206,7 @@ QList<IncomingFile> incomingFiles(const QString &folder, const QString &targetNa
             continue;
         }
         while (used.contains(name))
-            name = ArchiveStorage::nextPageFileName(name);
+            name = PageNames::next(name);
         used.insert(name);
         files.append({entry, name});
         notices << msg(MessageId::NameMadeStorable).arg(entry.fileName(), name);
@@ -216,7 +240,7 @@ void searchFolder(CommandContext &ctx)
     const QString folder = ctx.interaction.askFolder(QString(), QString());
     if (folder.isEmpty())
         return;
-    const QStringList protectedFolders = PageSearch::protectedFolders(ctx.archive.folders());
+    const QStringList protectedFolders = ctx.archive.folders().protectedFolders();
     if (!PageSearch::protectedFolderOf(folder, protectedFolders).isEmpty()) {
         ctx.interaction.showRefusal(protectedFolderRefusal(folder));
         return;
@@ -244,7 +268,7 @@ void addFile(CommandContext &ctx)
         return;
     const OpenArchive &archive = ctx.archive;
     const QString work = archive.workFolder();
-    if (!PageSearch::protectedFolderOf(source, PageSearch::protectedFolders(archive.folders()))
+    if (!PageSearch::protectedFolderOf(source, archive.folders().protectedFolders())
              .isEmpty()) {
         ctx.interaction.showRefusal(protectedFolderRefusal(source));
         return;
@@ -274,7 +298,7 @@ void addFile(CommandContext &ctx)
     } else {
         // A folder or a link of that name stays; the file takes a free name.
         while (taken(work, name) || archive.pages().fileNames().contains(name))
-            name = ArchiveStorage::nextPageFileName(name);
+            name = PageNames::next(name);
     }
     ArchiveBudget budget;
     budget.measure(work);
@@ -282,18 +306,20 @@ void addFile(CommandContext &ctx)
     const ArchiveBudget::Verdict verdict =
         budget.check(1, size, size, std::uint64_t(name.toUtf8().size()));
     if (verdict != ArchiveBudget::Verdict::Fits) {
-        ctx.interaction.showMessage(ArchiveBudget::refusal(verdict, source));
+        showFailure(ctx.interaction, ArchiveBudget::refusal(verdict, source));
         return;
     }
-    PageCopier copier(work);
-    TakenFile file{source, work + u'/' + name, {}, {}};
-    if (!QDir().mkpath(work) || !copier.copyFile(source, file.copy, &file.sourceHash)) {
-        ctx.interaction.showError(copier.message().isEmpty()
-                                      ? cannotCreateFailure(QDir::toNativeSeparators(work)).text
-                                      : copier.message());
+    if (!QDir().mkpath(work)) {
+        showFailure(ctx.interaction, StorageFailure{StorageFailure::Kind::NotCreated, work});
         return;
     }
-    file.copyHash = file.sourceHash;
+    const QString copy = work + u'/' + name;
+    const auto hash = PageCopier::copyFile(source, copy);
+    if (!hash) {
+        showFailure(ctx.interaction, hash.failure());
+        return;
+    }
+    const TakenFile file{source, copy, *hash, *hash};
     if (ctx.session.settings().deleteOriginals)
         ctx.archive.deleteAfterWriteBack({file}, {});
     ctx.archive.setChanged(true);
@@ -318,7 +344,7 @@ void addFolder(CommandContext &ctx)
         return;
     }
     const QString work = archive.workFolder();
-    if (!PageSearch::protectedFolderOf(folder, PageSearch::protectedFolders(archive.folders()))
+    if (!PageSearch::protectedFolderOf(folder, archive.folders().protectedFolders())
              .isEmpty()) {
         ctx.interaction.showRefusal(protectedFolderRefusal(folder));
         return;
@@ -359,21 +385,23 @@ void addFolder(CommandContext &ctx)
     const ArchiveBudget::Verdict verdict =
         budget.check(std::uint64_t(files.size()), bytes, largest, nameBytes);
     if (verdict != ArchiveBudget::Verdict::Fits) {
-        ctx.interaction.showMessage(ArchiveBudget::refusal(
-            verdict, verdict == ArchiveBudget::Verdict::FileTooBig ? largestPath : folder));
+        showFailure(ctx.interaction,
+                    ArchiveBudget::refusal(verdict, verdict == ArchiveBudget::Verdict::FileTooBig
+                                                        ? largestPath
+                                                        : folder));
         return;
     }
 
     const QString target = work + u'/' + targetName;
     if (!QDir().mkpath(target)) {
-        ctx.interaction.showError(cannotCreateFailure(QDir::toNativeSeparators(target)).text);
+        showFailure(ctx.interaction, StorageFailure{StorageFailure::Kind::NotCreated, target});
         return;
     }
     archive.setChanged(true);
-    PageCopier copier(target);
     for (const IncomingFile &file : files) {
-        if (!copier.copyFile(file.source.filePath(), target + u'/' + file.name, nullptr)) {
-            ctx.interaction.showError(copier.message());
+        if (auto copied = PageCopier::copyFile(file.source.filePath(), target + u'/' + file.name);
+            !copied) {
+            showFailure(ctx.interaction, copied.failure());
             return;
         }
     }

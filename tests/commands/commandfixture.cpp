@@ -2,10 +2,10 @@
 
 #include "catalogue/settingsfile.h"
 #include "lang/messages.h"
-#include "storage/archivestorage.h"
+#include "storage/folderzip.h"
 #include "storage/listfile.h"
 #include "testfiles.h"
-#include "zip/ziparchiver.h"
+#include "zip/zipwriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -88,23 +88,6 @@ QString CommandFixture::writtenCatalogue()
 
 namespace CommandFiles {
 
-QStringList zipNames(const QString &zipPath, bool check)
-{
-    QByteArray out;
-    if (check && TestFiles::run("unzip", {"-tq", zipPath}, &out) != 0)
-        qWarning("unzip -t: %s", out.constData());
-    out.clear();
-    TestFiles::run("unzip", {"-Z1", zipPath}, &out);
-    QStringList names = QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
-    names.sort();
-    return names;
-}
-
-bool zipTests(const QString &zipPath)
-{
-    return TestFiles::run("unzip", {"-tq", zipPath}) == 0;
-}
-
 bool lockFolder(const QString &path, bool lock)
 {
     if (TestFiles::runningAsRoot())
@@ -124,11 +107,8 @@ bool writeZip(const QString &zipPath, const TestZips::Files &files, const QStrin
         if (!TestFiles::write(stage + u'/' + it.key(), it.value()))
             return false;
     }
-    ZipArchiver zip;
-    ArchiveStorage storage(zip, WorkFolders::under(stage + QStringLiteral("-unused")));
     if (!QDir().mkpath(QFileInfo(zipPath).absolutePath()))
         return false;
-    bool written = false;
     if (pages) {
         QStringList titles;
         QStringList fileNames;
@@ -136,10 +116,11 @@ bool writeZip(const QString &zipPath, const TestZips::Files &files, const QStrin
             titles << page.section(u'=', 0, 0);
             fileNames << page.section(u'=', 1);
         }
-        written = storage.writeZip(stage, zipPath, titles, fileNames);
-    } else {
-        written = storage.writeZipKeepingListFile(stage, zipPath);
+        if (!saveWholeFile(ListFile::path(stage), ListFile::compose(titles, fileNames)))
+            return false;
     }
+    ZipWriter writer;
+    const bool written = FolderZip::write(stage, zipPath, writer).hasValue();
     QDir(stage).removeRecursively();
     return written;
 }
@@ -148,9 +129,7 @@ namespace {
 
 QStringList readListOf(const QString &zipPath, const QString &peek, TestZips::Files *files)
 {
-    QDir(peek).removeRecursively();
-    QByteArray out;
-    TestFiles::run("unzip", {"-q", zipPath, "-d", peek}, &out);
+    TestZips::unpack(zipPath, peek);
     PageListModel model;
     const ListFileRead read = readListFileChecked(ListFile::path(peek), model);
     if (!read.ok())
@@ -173,7 +152,7 @@ QStringList listOf(const QString &zipPath, const QString &peek)
 
 QStringList checkedListOf(const QString &zipPath, const QString &peek, TestZips::Files *files)
 {
-    if (!zipTests(zipPath))
+    if (!TestZips::passesTest(zipPath))
         return {"damaged"};
     return readListOf(zipPath, peek, files);
 }

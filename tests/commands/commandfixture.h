@@ -56,11 +56,6 @@ protected:
 // Zips and folders as the command tests check them.
 namespace CommandFiles {
 
-// The entries of a zip as Info-ZIP lists them, sorted. With check, a zip
-// that does not pass "unzip -t" is reported as a warning.
-QStringList zipNames(const QString &zipPath, bool check = false);
-// True when the zip passes "unzip -t".
-bool zipTests(const QString &zipPath);
 // A folder in which nothing can be created or replaced, even by root (which
 // needs chattr); false where that cannot be arranged.
 bool lockFolder(const QString &path, bool lock);
