@@ -29,6 +29,8 @@ void CommandFixture::makeSession(const WorkFolders &folders, const QString &exec
     m_ui = std::make_unique<ScriptedInteraction>();
     m_view = std::make_unique<RecordingPageView>();
     m_session = std::make_unique<Session>(folders);
+    m_pagesTester = std::make_unique<QAbstractItemModelTester>(
+        &m_session->pages(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     m_ctx = std::make_unique<CommandContext>(
         CommandContext{*m_session, m_session->archive(), *m_ui, *m_view, executableFolder});
     Messages::useEnglish();
@@ -37,6 +39,7 @@ void CommandFixture::makeSession(const WorkFolders &folders, const QString &exec
 void CommandFixture::tearDown()
 {
     m_ctx.reset();
+    m_pagesTester.reset();
     m_session.reset();
     m_view.reset();
     m_ui.reset();

@@ -6,6 +6,7 @@
 #include "scriptedinteraction.h"
 #include "testzips.h"
 
+#include <QAbstractItemModelTester>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
@@ -14,7 +15,8 @@
 // page view that records its calls, a session with its working folders in
 // the temporary folder, and the context the commands run in. A test class
 // derives from it and calls setUp() from init() and tearDown() from cleanup(),
-// so that every test function starts afresh.
+// so that every test function starts afresh. The page list model is watched
+// by QAbstractItemModelTester throughout: every command keeps it consistent.
 class CommandFixture {
 protected:
     // A new temporary folder, then makeSession() with the working folders
@@ -50,6 +52,7 @@ protected:
     std::unique_ptr<ScriptedInteraction> m_ui;
     std::unique_ptr<RecordingPageView> m_view;
     std::unique_ptr<Session> m_session;
+    std::unique_ptr<QAbstractItemModelTester> m_pagesTester;
     std::unique_ptr<CommandContext> m_ctx;
 };
 
