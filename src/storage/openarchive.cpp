@@ -277,13 +277,7 @@ bool OpenArchive::saveListFile()
 
 bool OpenArchive::startNew(const QString &zipPath)
 {
-    if (m_changed)
-        return false;
-    m_failure = {};
-    if (refuseWhileHeld())
-        return false;
-    forgetArchive();
-    if (!removeWorkingCopy())
+    if (!leave())
         return false;
     if (!QDir().mkpath(m_folders.archive))
         return fail(failure(StorageFailure::Kind::NotCreated, m_folders.archive,
@@ -384,6 +378,11 @@ bool OpenArchive::writeTo(const QString &zipPath, LongWork &work, bool keepRecor
 }
 
 bool OpenArchive::close()
+{
+    return leave();
+}
+
+bool OpenArchive::leave()
 {
     if (m_changed)
         return false;

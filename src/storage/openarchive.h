@@ -156,6 +156,9 @@ private:
     // Removes the working folder's record, then the folder; false with a
     // failure when either stays.
     bool removeWorkingCopy();
+    // Forgets the archive and removes its working copy; refused (false) while
+    // it holds changes or a copy left by a crash.
+    bool leave();
     bool fail(const StorageFailure &failure);
     // The record beside the working folder says what the archive is now.
     void saveRecord();
