@@ -56,9 +56,57 @@ private:
     QIcon m_icon;
 };
 
+// An archive whose zip is not found: the archive's picture, faded, with a
+// red cross in a circle on its lower right corner.
+class MarkedMissing : public QIconEngine {
+public:
+    explicit MarkedMissing(const QIcon &icon) : m_icon(icon) {}
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setOpacity(0.45);
+        m_icon.paint(painter, rect, Qt::AlignCenter, mode, state);
+        painter->setOpacity(mode == QIcon::Disabled ? 0.5 : 1.0);
+        const qreal side = qMax<qreal>(7, rect.width() * 0.6);
+        const QRectF mark(rect.right() + 1 - side, rect.bottom() + 1 - side, side, side);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(QColor(0xc0, 0x1c, 0x28));
+        painter->drawEllipse(mark);
+        QPen cross(Qt::white, qMax<qreal>(1.5, side / 6));
+        cross.setCapStyle(Qt::RoundCap);
+        painter->setPen(cross);
+        const qreal inset = side * 0.3;
+        const QRectF arms = mark.adjusted(inset, inset, -inset, -inset);
+        painter->drawLine(arms.topLeft(), arms.bottomRight());
+        painter->drawLine(arms.topRight(), arms.bottomLeft());
+        painter->restore();
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        QPixmap drawn(size);
+        drawn.fill(Qt::transparent);
+        QPainter painter(&drawn);
+        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+        return drawn;
+    }
+
+    QIconEngine *clone() const override { return new MarkedMissing(m_icon); }
+
+private:
+    QIcon m_icon;
+};
+
 } // namespace
 
 namespace ViewStyle {
+
+QIcon markedMissing(const QIcon &icon)
+{
+    return QIcon(new MarkedMissing(icon));
+}
 
 QIcon themeIcon(const char *name, QStyle::StandardPixmap fallback, const QStyle *style)
 {

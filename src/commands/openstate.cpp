@@ -3,7 +3,10 @@
 #include "browse/pageview.h"
 #include "catalogue/session.h"
 #include "commands/availability.h"
+#include "commands/userinteraction.h"
 #include "lang/messages.h"
+
+#include <QDir>
 
 namespace {
 
@@ -74,6 +77,16 @@ void enterOpenState(CommandContext &ctx, int node)
         ctx.view.navigate(kBlank);
     }
     session.setNavigation(navigationAfterOpening(pages.count()));
+}
+
+bool zipIsThere(CommandContext &ctx, int node)
+{
+    CatalogueModel &catalogue = ctx.session.catalogue();
+    if (catalogue.checkZip(node))
+        return true;
+    ctx.interaction.showMessage(msg(MessageId::ArchiveZipNotFound)
+                                    .arg(QDir::toNativeSeparators(catalogue.node(node).path)));
+    return false;
 }
 
 void leaveOpenState(CommandContext &ctx)

@@ -45,7 +45,7 @@ bool writeBackOrWayOut(CommandContext &ctx)
     const QStringList choices{msg(MessageId::WayOutTryAgain), msg(MessageId::WayOutSaveElsewhere),
                               msg(MessageId::WayOutSetAside)};
     for (;;) {
-        const QString why = archive.lastFailure().text;
+        const BoxText why = archive.lastFailure().boxText();
         switch (ctx.interaction.askChoice(why + kCrLf + kCrLf + msg(MessageId::WriteBackWaysOut),
                                           choices)) {
         case TryAgain:
