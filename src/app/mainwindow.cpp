@@ -327,7 +327,7 @@ QWidget *MainWindow::createLeftColumn()
     m_tree->setItemDelegate(
         new PictureDelegate({ViewStyle::themeIcon("folder", QStyle::SP_DirIcon, look), archive,
                              ViewStyle::themeIcon("document-open", QStyle::SP_DirOpenIcon, look),
-                             ViewStyle::markedMissing(archive)},
+                             ViewStyle::markedMissing(archive, look)},
                             m_tree));
     ViewStyle::dressView(m_tree, ViewStyle::navy(), m_treePopup);
     m_tree->setModel(&m_session->catalogue());

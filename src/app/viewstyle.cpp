@@ -57,30 +57,20 @@ private:
 };
 
 // An archive whose zip is not found: the archive's picture, faded, with a
-// red cross in a circle on its lower right corner.
+// warning sign on its lower right corner.
 class MarkedMissing : public QIconEngine {
 public:
-    explicit MarkedMissing(const QIcon &icon) : m_icon(icon) {}
+    MarkedMissing(const QIcon &icon, const QIcon &mark) : m_icon(icon), m_mark(mark) {}
 
     void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
     {
         painter->save();
-        painter->setRenderHint(QPainter::Antialiasing);
-        painter->setOpacity(0.45);
+        painter->setOpacity(0.4);
         m_icon.paint(painter, rect, Qt::AlignCenter, mode, state);
-        painter->setOpacity(mode == QIcon::Disabled ? 0.5 : 1.0);
-        const qreal side = qMax<qreal>(7, rect.width() * 0.6);
-        const QRectF mark(rect.right() + 1 - side, rect.bottom() + 1 - side, side, side);
-        painter->setPen(Qt::NoPen);
-        painter->setBrush(QColor(0xc0, 0x1c, 0x28));
-        painter->drawEllipse(mark);
-        QPen cross(Qt::white, qMax<qreal>(1.5, side / 6));
-        cross.setCapStyle(Qt::RoundCap);
-        painter->setPen(cross);
-        const qreal inset = side * 0.3;
-        const QRectF arms = mark.adjusted(inset, inset, -inset, -inset);
-        painter->drawLine(arms.topLeft(), arms.bottomRight());
-        painter->drawLine(arms.topRight(), arms.bottomLeft());
+        painter->setOpacity(1.0);
+        const int side = qMax(8, rect.width() * 11 / 16);
+        m_mark.paint(painter, QRect(rect.right() + 1 - side, rect.bottom() + 1 - side, side, side),
+                     Qt::AlignCenter, mode, state);
         painter->restore();
     }
 
@@ -93,19 +83,21 @@ public:
         return drawn;
     }
 
-    QIconEngine *clone() const override { return new MarkedMissing(m_icon); }
+    QIconEngine *clone() const override { return new MarkedMissing(m_icon, m_mark); }
 
 private:
     QIcon m_icon;
+    QIcon m_mark;
 };
 
 } // namespace
 
 namespace ViewStyle {
 
-QIcon markedMissing(const QIcon &icon)
+QIcon markedMissing(const QIcon &icon, const QStyle *style)
 {
-    return QIcon(new MarkedMissing(icon));
+    const QIcon mark = themeIcon("dialog-warning", QStyle::SP_MessageBoxWarning, style);
+    return QIcon(new MarkedMissing(icon, mark));
 }
 
 QIcon themeIcon(const char *name, QStyle::StandardPixmap fallback, const QStyle *style)

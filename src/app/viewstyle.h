@@ -14,8 +14,8 @@ namespace ViewStyle {
 // has none.
 QIcon themeIcon(const char *name, QStyle::StandardPixmap fallback, const QStyle *style);
 // The picture of something that is not found where it should be (an archive
-// whose zip is missing): icon, faded and marked.
-QIcon markedMissing(const QIcon &icon);
+// whose zip is missing): icon, faded, with a warning sign.
+QIcon markedMissing(const QIcon &icon, const QStyle *style);
 
 inline QColor navy()
 {
