@@ -323,10 +323,11 @@ QWidget *MainWindow::createLeftColumn()
             [this, dragged, target] { Commands::dropNodeOnNode(*m_context, dragged, target); });
     });
     const QStyle *look = style();
+    const QIcon archive = ViewStyle::themeIcon("package-x-generic", QStyle::SP_FileIcon, look);
     m_tree->setItemDelegate(
-        new PictureDelegate({ViewStyle::themeIcon("folder", QStyle::SP_DirIcon, look),
-                             ViewStyle::themeIcon("package-x-generic", QStyle::SP_FileIcon, look),
-                             ViewStyle::themeIcon("document-open", QStyle::SP_DirOpenIcon, look)},
+        new PictureDelegate({ViewStyle::themeIcon("folder", QStyle::SP_DirIcon, look), archive,
+                             ViewStyle::themeIcon("document-open", QStyle::SP_DirOpenIcon, look),
+                             ViewStyle::markedMissing(archive, look)},
                             m_tree));
     ViewStyle::dressView(m_tree, ViewStyle::navy(), m_treePopup);
     m_tree->setModel(&m_session->catalogue());

@@ -13,6 +13,9 @@ namespace ViewStyle {
 // A picture from the desktop's icon theme, or the style's own when the theme
 // has none.
 QIcon themeIcon(const char *name, QStyle::StandardPixmap fallback, const QStyle *style);
+// The picture of something that is not found where it should be (an archive
+// whose zip is missing): icon, faded, with a warning sign.
+QIcon markedMissing(const QIcon &icon, const QStyle *style);
 
 inline QColor navy()
 {

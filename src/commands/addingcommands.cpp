@@ -125,7 +125,7 @@ bool takeIn(CommandContext &ctx, const std::function<QStringList()> &paths)
         archive.setChanged(true);
     pagesChanged(ctx, countBefore);
     if (!intake.refusals.isEmpty())
-        ctx.interaction.showMessage(intake.refusals.join(kCrLf + kCrLf));
+        ctx.interaction.showMessage(BoxText::listed({}, intake.refusals, {}, kCrLf + kCrLf));
     if (!intake.failure.isEmpty()) {
         ctx.interaction.showError(intake.failure);
         return false;

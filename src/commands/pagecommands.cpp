@@ -249,6 +249,8 @@ void movePagesToNode(CommandContext &ctx, int target, QList<int> rows)
         ctx.interaction.showRefusal(msg(MessageId::MoveTargetIsOpenArchive));
         return;
     }
+    if (!Commands::zipIsThere(ctx, target))
+        return;
     PageListModel &pages = ctx.archive.pages();
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -323,7 +325,11 @@ void savePageToFolder(CommandContext &ctx)
     ctx.interaction.run(
         msg(MessageId::ProgressSavingPage),
         [&copier, &result, source](WorkProgress &) { result = copier.copyPage(source); });
-    if (result == PageCopier::Result::Refused)
+    // The page goes into a folder of the user's, not into the archive.
+    if (result == PageCopier::Result::Refused && copier.refusedOnNameClash())
+        ctx.interaction.showMessage(msg(MessageId::SaveOutRefusedCannotRename) + kCrLf +
+                                    QDir::toNativeSeparators(folder));
+    else if (result == PageCopier::Result::Refused)
         ctx.interaction.showMessage(copier.message());
     else if (result == PageCopier::Result::Failed)
         ctx.interaction.showError(copier.message());

@@ -46,10 +46,10 @@ void showFailure(UserInteraction &ui, const StorageFailure &failure)
     case StorageFailure::Box::None:
         break;
     case StorageFailure::Box::Message:
-        ui.showMessage(failure.text);
+        ui.showMessage(failure.boxText());
         break;
     case StorageFailure::Box::Error:
-        ui.showError(failure.text);
+        ui.showError(failure.boxText());
         break;
     }
 }

@@ -86,7 +86,7 @@ WayOut takeWayOut(CommandContext &ctx)
         const QString advice = archive.zipChangedSinceOpened() ? msg(MessageId::ZipChangedWaysOut)
                                                                : msg(MessageId::WriteBackWaysOut);
         const int chosen =
-            ctx.interaction.askChoice(archive.lastFailure().text + kCrLf + kCrLf + advice, choices);
+            ctx.interaction.askChoice(archive.lastFailure().boxText() + kCrLf + kCrLf + advice, choices);
         switch (chosen < 0 || chosen >= ways.size() ? Way(-1) : ways.at(chosen)) {
         case Way::TryAgain:
             if (archive.writeBack(ctx.interaction))

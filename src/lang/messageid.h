@@ -132,9 +132,7 @@ enum class MessageId {
     SettingsCheckArchives,
     RemoveOpenArchiveRefused,
     NameEmpty,
-    NameEdgeBlank,
     NameCharacterNotAllowed, // %1: the character
-    NameStartNotAllowed,     // %1: the character
     NameControlCharacter,    // %1: the character's code, "U+000A"
     ArchiveNameReserved,     // %1: the name
     // Texts of this program's own, beyond the two tables.
@@ -175,15 +173,20 @@ enum class MessageId {
     // Editing pages: saving a page out, moving a page into another archive.
     SaveOutNameTaken, // %1: the name already in the folder
     SaveOutIntoWorkFolder,
+    SaveOutRefusedCannotRename,
     ProgressSavingPage,
     MoveTargetWithoutList,
     ProgressMovingPage,
     // Attaching zip files, and saving the open archive under another name.
     AttachOriginalNotTrashed,
+    AttachZipsNotCarried,
     SaveAsTargetIsArchive, // %1: section\archive of the catalogue entry
     SaveAsReplaceFile,     // %1: the file
     SaveAsInProgramFolder,
     ArchiveNeedsWorkingCopy,
+    // An archive whose zip file is not found (a drive not mounted).
+    ArchiveZipNotFound,   // %1: the zip file
+    ArchiveZipMissingTip, // %1: the zip file
     // The search across all archives.
     SearchFieldName,
     SearchIndexingStatus,

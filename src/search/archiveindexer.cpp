@@ -112,10 +112,12 @@ ArchiveIndexer::Outcome ArchiveIndexer::update(const IndexStore::Archive &archiv
     };
 
     ZipEntryReader::FileStamp now;
-    const bool exists = ZipEntryReader::stampOf(archive.zipPath, now);
-    const QString missing = QStringLiteral("the file is missing");
-    if (!force && (exists ? archive.stamp && *archive.stamp == now
-                          : !archive.stamp && archive.note == missing))
+    // A zip that is not there (its drive not mounted) keeps its pages in the
+    // index: its archive stays in the catalogue, and when the zip is back
+    // unchanged nothing needs reading again.
+    if (!ZipEntryReader::stampOf(archive.zipPath, now))
+        return Outcome::Unchanged;
+    if (!force && archive.stamp && *archive.stamp == now)
         return Outcome::Unchanged;
 
     const auto stored = m_store.pages(archive.id);
@@ -129,20 +131,19 @@ ArchiveIndexer::Outcome ArchiveIndexer::update(const IndexStore::Archive &archiv
     };
     auto stopped = [&] { return m_store.commit() ? Outcome::Stopped : Outcome::Failed; };
 
-    // A zip that is gone, or that the program would refuse to open, has no
-    // pages anyone can be shown.
+    // A zip that the program would refuse to open has no pages anyone can
+    // be shown.
     ZipEntryReader reader;
-    const bool readable = exists && reader.open(archive.zipPath);
-    if (exists)
-        ++m_stats.archivesRead;
+    const bool readable = reader.open(archive.zipPath);
+    ++m_stats.archivesRead;
     if (!readable) {
         for (const IndexStore::Page &page : *stored) {
             if (!m_store.removePage(page.id))
                 return Outcome::Failed;
             touch(page.file);
         }
-        addNote(exists ? reader.error() : missing);
-        return finish(exists ? std::optional(now) : std::nullopt);
+        addNote(reader.error());
+        return finish(now);
     }
     const QList<ZipEntryReader::Entry> &entries = reader.entries();
 

@@ -311,13 +311,14 @@ bool ArchiveStorage::refuseOversized(const QStringList &files, const QList<qint6
 
 void ArchiveStorage::reportFailures(const QStringList &failed)
 {
-    QString list;
+    QStringList list;
     for (const QString &name : failed)
-        list += QDir::toNativeSeparators(name) + kCrLf;
-    fail(StorageFailure::Box::Message, msg(MessageId::SaveFailedHead) + kCrLf +
-                                           msg(MessageId::SaveFailedCount) +
-                                           QString::number(failed.size()) +
-                                           msg(MessageId::SaveFailedFiles) + kCrLf + kCrLf + list);
+        list << QDir::toNativeSeparators(name);
+    fail(StorageFailure::Box::Message,
+         msg(MessageId::SaveFailedHead) + kCrLf + msg(MessageId::SaveFailedCount) +
+             QString::number(failed.size()) + msg(MessageId::SaveFailedFiles) + kCrLf + kCrLf +
+             list.join(kCrLf) + kCrLf);
+    m_failure.list = list;
 }
 
 bool ArchiveStorage::listFilesBelow(const QString &folder, QStringList &relativePaths)

@@ -165,6 +165,7 @@ PageCopier::Result PageCopier::copyPage(const QString &sourcePath)
     m_fileName.clear();
     m_message.clear();
     m_notice.clear();
+    m_nameClash = false;
     m_taken.clear();
     m_takenFolders.clear();
     m_created.clear();
@@ -268,6 +269,7 @@ PageCopier::Result PageCopier::copyPage(const QString &sourcePath)
             return fail(cannotOpenText(native(sourcePath)));
         page.sourceHash = hashOf(html);
         if (!rewriteFolderReferences(html, originalName, originalFolderName, folderName)) {
+            m_nameClash = true;
             return refuse(msg(MessageId::AddRefusedCannotRename) + kCrLf + native(sourcePath));
         }
         QSaveFile out(pageCopy);

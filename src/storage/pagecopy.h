@@ -50,6 +50,9 @@ public:
     // Of the last copyPage that copied: what the user is to be told (a page
     // name a zip could not keep, and the name taken instead); empty when nothing.
     QString notice() const { return m_notice; }
+    // Whether it was refused because its name or folder was taken and its
+    // references could not be rewritten to a free one.
+    bool refusedOnNameClash() const { return m_nameClash; }
     const QList<TakenFile> &taken() const { return m_taken; }
     // The source companion folder and the folders below it, deepest first.
     const QStringList &takenFolders() const { return m_takenFolders; }
@@ -82,6 +85,7 @@ private:
     QString m_fileName;
     QString m_message;
     QString m_notice;
+    bool m_nameClash = false;
     QList<TakenFile> m_taken;
     QStringList m_takenFolders;
     QStringList m_created; // made by this copy, removed again when it fails
