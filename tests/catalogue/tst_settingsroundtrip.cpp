@@ -3,6 +3,7 @@
 
 #include "catalogue/cataloguemodel.h"
 #include "catalogue/settingsfile.h"
+#include "seedcorpus.h"
 #include "testfiles.h"
 
 #include <QDir>
@@ -62,7 +63,9 @@ class TestSettingsRoundTrip : public QObject {
             qWarning() << "write failed:" << error;
         back = uncheckedSettings();
         SettingsFile::read(iniPath(), m_dir.path(), back, out);
-        return TestFiles::read(iniPath());
+        const QByteArray written = TestFiles::read(iniPath());
+        SeedCorpus::keep("settings", written);
+        return written;
     }
 
 private Q_SLOTS:
