@@ -1,8 +1,9 @@
 #pragma once
 
 // What the fuzz targets share: a check that stops the run the way a crash
-// does (so libFuzzer keeps the input, and a replay in the tests fails), and a
-// scratch folder for the readers that take a path.
+// does (so libFuzzer keeps the input, and a replay in the tests fails), a
+// limit on the processor time one input may take, and a scratch folder for
+// the readers that take a path.
 
 #include <QByteArray>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #define FUZZ_CHECK(condition, what)                                                            \
     do {                                                                                       \
@@ -27,6 +29,37 @@ namespace FuzzSupport {
     std::fflush(stderr);
     std::abort();
 }
+
+// An input that keeps a reader busy for more than a second is a fault: a
+// hang for whoever opens that file. Processor time of this thread is
+// counted, not the clock, so that a machine busy with other work finds no
+// false hangs (libFuzzer's own timeout, by the clock, is the backstop).
+class CpuBudget {
+public:
+    static constexpr double kSeconds = 1.0;
+
+    CpuBudget() : m_start(threadSeconds()) {}
+    ~CpuBudget()
+    {
+        const double spent = threadSeconds() - m_start;
+        if (spent > kSeconds)
+            failed("spent <= kSeconds",
+                   QStringLiteral("one input took %1 s of processor time").arg(spent), __FILE__,
+                   __LINE__);
+    }
+    CpuBudget(const CpuBudget &) = delete;
+    CpuBudget &operator=(const CpuBudget &) = delete;
+
+private:
+    static double threadSeconds()
+    {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+    }
+
+    double m_start;
+};
 
 // One folder for the whole run, removed at its end.
 inline const QTemporaryDir &scratch()

@@ -36,6 +36,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
+    const FuzzSupport::CpuBudget budget;
     if (size < kRecordSize)
         return 0;
     const std::uint16_t versionMadeBy = le16(data + 4);

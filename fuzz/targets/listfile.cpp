@@ -26,6 +26,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
+    const FuzzSupport::CpuBudget budget;
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     QStringList titles;
     QStringList files;

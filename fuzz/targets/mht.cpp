@@ -12,6 +12,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
+    const FuzzSupport::CpuBudget budget;
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     MhtReader::Document document;
     if (MhtReader::rootDocument(bytes, document))

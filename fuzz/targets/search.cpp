@@ -106,6 +106,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
+    const FuzzSupport::CpuBudget budget;
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     const QList<SearchHit> hits = g_index->search(QString::fromUtf8(bytes));
     for (const SearchHit &hit : hits) {

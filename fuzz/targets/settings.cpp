@@ -77,6 +77,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
+    const FuzzSupport::CpuBudget budget;
     const QString programFolder = FuzzSupport::scratch().path();
     const QString path =
         FuzzSupport::writeScratchFile(QStringLiteral("tomekeeper.ini"), data, size);

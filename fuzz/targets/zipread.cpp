@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
+    const FuzzSupport::CpuBudget budget;
     const QString path =
         FuzzSupport::writeScratchFile(QStringLiteral("input.zip"), data, size);
     ZipEntryReader reader;

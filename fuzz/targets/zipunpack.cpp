@@ -38,6 +38,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
+    const FuzzSupport::CpuBudget budget;
     const QDir scratch(FuzzSupport::scratch().path());
     const QString zip = FuzzSupport::writeScratchFile(QStringLiteral("input.zip"), data, size);
     const QString destination = scratch.filePath(QStringLiteral("unpacked"));
