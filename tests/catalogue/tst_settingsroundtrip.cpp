@@ -82,6 +82,11 @@ private Q_SLOTS:
             << QStringList{"Novels", "x=y", ";semi", "[bracket", "Section", " padded ", ""}
             << QStringList{"/a/n.zip",       "/a/x.zip", "/a/s.zip", "/a/b.zip",
                            "/a/section.zip", "/a/p.zip", "/a/e.zip"};
+        // A line's UTF-8 reader takes a byte-order mark at its start for the
+        // file's and drops it.
+        QTest::newRow("byte-order mark first")
+            << u"\uFEFFsection"_qs << QStringList{u"\uFEFFname"_qs, u"\uFEFF"_qs}
+            << QStringList{u"\uFEFF/a.zip"_qs, u"/b.zip"_qs};
         QTest::newRow("separators alone")
             << "S" << QStringList{"=", ";", "[", "==", "[x]", " ", "\t"}
             << QStringList{"/1", "/2", "/3", "/4", "/5", "/6", "/7"};
