@@ -125,8 +125,13 @@ bool ZipEntryReader::open(const QString &zipPath)
         return refuse(d->guard.error());
     unz_global_info64 global{};
     if (!d->unz || unzGetGlobalInfo64(d->unz, &global) != UNZ_OK ||
-        global.number_entry != d->guard.entryCount() || unzGoToFirstFile(d->unz) != UNZ_OK ||
-        unzGetOffset64(d->unz) != d->guard.directoryOffset())
+        global.number_entry != d->guard.entryCount())
+        return refuse(QStringLiteral("the archive's directory cannot be read consistently"));
+    // An empty directory has no first entry for minizip to find; such a zip
+    // is whole and lists nothing, as it unpacks to nothing.
+    if (global.number_entry == 0)
+        return true;
+    if (unzGoToFirstFile(d->unz) != UNZ_OK || unzGetOffset64(d->unz) != d->guard.directoryOffset())
         return refuse(QStringLiteral("the archive's directory cannot be read consistently"));
 
     m_entries.reserve(qsizetype(global.number_entry));

@@ -127,10 +127,14 @@ void TestZipEntryReader::emptyZipHasNoEntries()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("empty.zip"));
-    QVERIFY(writeFile(path, buildZip({})));
-    ZipEntryReader reader;
-    QVERIFY2(reader.open(path), qPrintable(reader.error()));
-    QVERIFY(reader.entries().isEmpty());
+    // Behind other bytes (a self-extractor's stub) minizip opens an empty zip
+    // but finds no first entry in it; unpacking takes it as empty all the same.
+    for (const QByteArray &zip : {buildZip({}), QByteArray("stub") + buildZip({})}) {
+        QVERIFY(writeFile(path, zip));
+        ZipEntryReader reader;
+        QVERIFY2(reader.open(path), qPrintable(reader.error()));
+        QVERIFY(reader.entries().isEmpty());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestZipEntryReader)
