@@ -183,5 +183,11 @@ const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::SearchIndexFailed, "SearchIndexFailed", u"The search index cannot be written: %1", u"Поисковый индекс не удаётся записать: %1"},
     {MessageId::SetAsideFailed, "SetAsideFailed", u"The unsaved changes could not be moved to a safe folder. They stay with the archive's working copy and will be offered again at the next start:", u"Несохранённые изменения не удалось перенести в надёжную папку. Они остаются в рабочей копии архива и будут предложены снова при следующем запуске:"},
     {MessageId::HelpNotOpened, "HelpNotOpened", u"The help can not be shown: no program of this computer opens the file %1", u"Справку показать не удаётся: на этом компьютере нет программы, которая открывает файл %1"},
+    {MessageId::ScriptDialogStop, "ScriptDialogStop", u"Stop further dialogs from this page", u"Запретить этой странице открывать новые окна сообщений"},
+    {MessageId::OpenElsewhereQuestion, "OpenElsewhereQuestion", u"The page asks to open this address with another program of this computer. Open it?", u"Страница просит открыть этот адрес другой программой этого компьютера. Открыть его?"},
+    {MessageId::OpenElsewhereOffline, "OpenElsewhereOffline", u"Off-Line: the address on the page is not handed to another program.", u"Автономная работа: адрес со страницы не передан другой программе."},
+    {MessageId::PageHung, "PageHung", u"The page shown before stopped responding and was closed; the page asked for is shown.", u"Показанная раньше страница перестала отвечать и была закрыта; выбранная страница показана."},
+    {MessageId::PageDied, "PageDied", u"The browser process of the page stopped (a crash or lack of memory); the page was shown again.", u"Процесс браузера страницы остановился (сбой или нехватка памяти); страница показана заново."},
+    {MessageId::PageDiedAgain, "PageDiedAgain", u"The browser process of the page stopped again (a crash or lack of memory); the page is not shown.", u"Процесс браузера страницы снова остановился (сбой или нехватка памяти); страница не показана."},
 };
 // clang-format on
