@@ -111,7 +111,9 @@ QString networkAddress()
 // A frame of the page loading another of the archive's pages is a new
 // window, which the browser prepares for the page only a little after it
 // is made: a page polling it may reach WebRTC there first. Off-line, the
-// engine's connections lead nowhere all the same.
+// engine's connections to the network lead nowhere all the same (those to
+// the loopback are the machine's own: tried only where the machine has
+// another address).
 constexpr char kLoadingFrame[] =
     "var s = document.createElement('iframe'); s.src = 'inner.htm';"
     "document.body.appendChild(s); var w = s.contentWindow; var polls = 0;"
@@ -382,7 +384,8 @@ private Q_SLOTS:
                     "</script></body></html>")
                 .arg(webUrl, rtcScript, transport)
                 .arg(web.tcpPort())
-                .arg(offline ? kLoadingFrame : ""));
+                .arg(offline && !QHostAddress(networkAddress()).isLoopback() ? kLoadingFrame
+                                                                             : ""));
         m_view->setOffline(offline);
         QVERIFY(load(path));
         clickPage(*m_view);

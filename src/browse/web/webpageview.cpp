@@ -1,6 +1,7 @@
 #include "browse/web/webpageview.h"
 
 #include "browse/web/findbar.h"
+#include "browse/web/networkshutter.h"
 #include "browse/web/pagedialogs.h"
 #include "browse/web/peerguard.h"
 #include "browse/web/requestguard.h"
@@ -12,8 +13,6 @@
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QJsonArray>
-#include <QNetworkProxy>
-#include <QTcpSocket>
 #include <QJsonDocument>
 #include <QPointer>
 #include <QPrintDialog>
@@ -37,46 +36,15 @@ constexpr int kMaxPrintDpi = 300;
 // How long the page on screen may take to answer when another is asked for.
 constexpr int kHangTimeoutMs = 4000;
 
-// Set before the engine starts; see prepareProcess.
+// Set before the engine starts; see prepareProcess. (The engine knows only
+// switches of its own: tests show what each of these does.)
 constexpr const char *kEngineSwitches[] = {
+    // WebRTC sends nothing over UDP (STUN, TURN over UDP, its own traffic).
     "--force-webrtc-ip-handling-policy=disable_non_proxied_udp",
+    // No QUIC, which the request guard would not see.
     "--disable-quic",
-    "--dns-prefetch-disable",
-    "--disable-background-networking",
+    // No WebTransport, in workers either.
     "--disable-blink-features=WebTransport",
-};
-
-// Shuts what the engine connects to besides the requests the guard sees
-// (the TCP connections of WebRTC, connections opened ahead of time) while any
-// view is off-line: the engine is told to reach everything through a proxy
-// that is a port of this program's that takes no connection, so nothing
-// leaves the machine. One for the program: the engine's proxy is.
-class NetworkShutter {
-public:
-    static NetworkShutter &instance()
-    {
-        static NetworkShutter shutter;
-        return shutter;
-    }
-    void shut(bool shut)
-    {
-        m_offline += shut ? 1 : -1;
-        if (m_offline == (shut ? 1 : 0))
-            QNetworkProxy::setApplicationProxy(m_offline > 0 ? m_deadEnd : m_before);
-    }
-
-private:
-    NetworkShutter() : m_before(QNetworkProxy::applicationProxy())
-    {
-        // Bound, never listening: a connection to it is refused at once.
-        m_port.bind(QHostAddress::LocalHost, 0);
-        m_deadEnd = QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"),
-                                  m_port.localPort());
-    }
-    QTcpSocket m_port;
-    QNetworkProxy m_before;
-    QNetworkProxy m_deadEnd;
-    int m_offline = 0;
 };
 
 bool isBlank(const QString &location)
@@ -295,8 +263,7 @@ void WebPageView::prepareProcess()
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // What the engine could open besides the requests the guard sees stays
-    // shut: no WebRTC or WebTransport for a page, no QUIC, no name look-ups
-    // ahead of time, nothing of the engine's own in the background.
+    // shut: no UDP for WebRTC, no WebTransport, no QUIC.
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     for (const char *flag : kEngineSwitches) {
         if (!flags.isEmpty())
