@@ -62,9 +62,9 @@ Verdict forRequest(const QUrl &url, bool offline, const QStringList &roots)
 bool isForAnotherProgram(const QUrl &url)
 {
     static const QStringList kKnown = {
-        QStringLiteral("mailto"), QStringLiteral("news"),  QStringLiteral("nntp"),
-        QStringLiteral("snews"),  QStringLiteral("irc"),   QStringLiteral("ircs"),
-        QStringLiteral("xmpp"),   QStringLiteral("sip"),   QStringLiteral("sips"),
+        QStringLiteral("mailto"), QStringLiteral("news"),   QStringLiteral("nntp"),
+        QStringLiteral("snews"),  QStringLiteral("irc"),    QStringLiteral("ircs"),
+        QStringLiteral("xmpp"),   QStringLiteral("sip"),    QStringLiteral("sips"),
         QStringLiteral("tel"),    QStringLiteral("callto"), QStringLiteral("sms"),
         QStringLiteral("geo"),    QStringLiteral("magnet"), QStringLiteral("webcal"),
         QStringLiteral("ftp"),
@@ -75,9 +75,9 @@ bool isForAnotherProgram(const QUrl &url)
 bool isShownInView(const QUrl &url)
 {
     static const QStringList kOwn = {
-        QStringLiteral("file"),  QStringLiteral("http"), QStringLiteral("https"),
-        QStringLiteral("data"),  QStringLiteral("blob"), QStringLiteral("about"),
-        QStringLiteral("qrc"),   QStringLiteral("javascript"),
+        QStringLiteral("file"), QStringLiteral("http"),       QStringLiteral("https"),
+        QStringLiteral("data"), QStringLiteral("blob"),       QStringLiteral("about"),
+        QStringLiteral("qrc"),  QStringLiteral("javascript"),
     };
     return kOwn.contains(url.scheme().toLower());
 }

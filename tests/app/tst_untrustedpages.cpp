@@ -8,10 +8,12 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDirIterator>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -20,8 +22,6 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QNetworkDatagram>
-#include <QNetworkInterface>
 #include <QUdpSocket>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
@@ -243,19 +243,19 @@ private Q_SLOTS:
                                           "});</script>")
                                       .arg(secret)
                                << "done";
-        QTest::newRow("worker") << QString("<script>var w = new Worker(URL.createObjectURL(new "
-                                           "Blob([\"fetch('%1').then(function (r) { return "
-                                           "r.text(); }).then(postMessage, function () { "
-                                           "postMessage(''); });\"])));"
-                                           "w.onmessage = function (e) { found(e.data); };</script>")
+        QTest::newRow("worker") << QString(
+                                       "<script>var w = new Worker(URL.createObjectURL(new "
+                                       "Blob([\"fetch('%1').then(function (r) { return "
+                                       "r.text(); }).then(postMessage, function () { "
+                                       "postMessage(''); });\"])));"
+                                       "w.onmessage = function (e) { found(e.data); };</script>")
                                        .arg(secret)
                                 << "done";
         QTest::newRow("picture") << QString("<img src='%1' onload=\"found('SECRET')\" "
                                             "onerror=\"found('')\">")
                                         .arg("PICTURE_URL")
                                  << "done";
-        QTest::newRow("frame") << QString("<iframe src='%1'></iframe>").arg(outsidePage)
-                               << "done";
+        QTest::newRow("frame") << QString("<iframe src='%1'></iframe>").arg(outsidePage) << "done";
         QTest::newRow("frame made by script")
             << QString("<script>var f = document.createElement('iframe'); f.src = '%1';"
                        "document.body.appendChild(f);</script>")
@@ -269,8 +269,7 @@ private Q_SLOTS:
         QTest::newRow("script redirect")
             << QString("<script>location.href = '%1';</script>").arg(outsidePage) << "done";
         QTest::newRow("meta refresh")
-            << QString("<meta http-equiv='refresh' content='0;url=%1'>").arg(outsidePage)
-            << "done";
+            << QString("<meta http-equiv='refresh' content='0;url=%1'>").arg(outsidePage) << "done";
     }
     void confinedToTheArchive()
     {
@@ -282,20 +281,19 @@ private Q_SLOTS:
         QStringList titles;
         connect(m_view->browser(), &QWebEngineView::titleChanged, this,
                 [&titles](const QString &shown) { titles << shown; });
-        const QString path = page(
-            "page.htm",
-            "<html><head><title>page</title><script>"
-            "function found(text) { document.title = 'GOT:' + (text.indexOf('SECRET') >= 0 ? "
-            "'SECRET' : text.indexOf('OWN') >= 0 ? 'OWN' : 'nothing'); }"
-            "window.onmessage = function (e) { found(String(e.data)); };"
-            "setTimeout(function () { if (document.title.indexOf('GOT:') != 0) document.title "
-            "= 'done'; }, 2000);</script></head><body>" +
-                html + "</body></html>");
+        const QString path =
+            page("page.htm",
+                 "<html><head><title>page</title><script>"
+                 "function found(text) { document.title = 'GOT:' + (text.indexOf('SECRET') >= 0 ? "
+                 "'SECRET' : text.indexOf('OWN') >= 0 ? 'OWN' : 'nothing'); }"
+                 "window.onmessage = function (e) { found(String(e.data)); };"
+                 "setTimeout(function () { if (document.title.indexOf('GOT:') != 0) document.title "
+                 "= 'done'; }, 2000);</script></head><body>" +
+                     html + "</body></html>");
         m_view->setOffline(false);
         m_view->navigate(path);
-        QTRY_VERIFY_WITH_TIMEOUT(title() == "done" || title().startsWith("GOT:") ||
-                                     titles.contains("LEAKED"),
-                                 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            title() == "done" || title().startsWith("GOT:") || titles.contains("LEAKED"), 20000);
         if (expected == "done")
             QTest::qWait(300); // a late load would still show
         QVERIFY2(!titles.contains("LEAKED") && !titles.contains("GOT:SECRET"),
@@ -384,8 +382,7 @@ private Q_SLOTS:
                     "</script></body></html>")
                 .arg(webUrl, rtcScript, transport)
                 .arg(web.tcpPort())
-                .arg(offline && !QHostAddress(networkAddress()).isLoopback() ? kLoadingFrame
-                                                                             : ""));
+                .arg(offline && !QHostAddress(networkAddress()).isLoopback() ? kLoadingFrame : ""));
         m_view->setOffline(offline);
         QVERIFY(load(path));
         clickPage(*m_view);
@@ -432,13 +429,13 @@ private Q_SLOTS:
             }
             dialog->acceptButton()->click();
         });
-        const QString path = page("page.htm",
-                                  "<html><head><title>Hostile page</title></head><body><script>"
-                                  "alert('one'); var c = confirm('two');"
-                                  "var p = prompt('three', 'default'); alert('four');"
-                                  "var again = confirm('five');"
-                                  "document.title = 'answers:' + c + ':' + p + ':' + again;"
-                                  "</script></body></html>");
+        const QString path =
+            page("page.htm", "<html><head><title>Hostile page</title></head><body><script>"
+                             "alert('one'); var c = confirm('two');"
+                             "var p = prompt('three', 'default'); alert('four');"
+                             "var again = confirm('five');"
+                             "document.title = 'answers:' + c + ':' + p + ':' + again;"
+                             "</script></body></html>");
         m_view->navigate(path);
         QTRY_COMPARE_WITH_TIMEOUT(title(), QString("answers:true:typed:false"), 20000);
         QCOMPARE(shown.size(), 3);
@@ -635,9 +632,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, script);
         QFETCH(bool, shownAgain);
-        const QString path =
-            page("page.htm", "<html><head><title>page</title></head><body>" + script +
-                                 "</body></html>");
+        const QString path = page("page.htm", "<html><head><title>page</title></head><body>" +
+                                                  script + "</body></html>");
         QSignalSpy notices(m_view.get(), &WebPageView::notice);
         QVERIFY(load(path));
         if (shownAgain) {

@@ -41,8 +41,7 @@ private Q_SLOTS:
             return QUrl::fromLocalFile(m_dir.filePath(path)).toString();
         };
         QTest::newRow("own page") << file("work/page.htm") << true << allow << "-";
-        QTest::newRow("companion file") << file("work/page_files/pic.gif") << false << allow
-                                        << "-";
+        QTest::newRow("companion file") << file("work/page_files/pic.gif") << false << allow << "-";
         QTest::newRow("other letter case")
             << file("work/Page_Files/PIC.GIF") << true << redirect << "work/page_files/pic.gif";
         QTest::newRow("the manual") << file("manual/en.html") << true << allow << "-";
@@ -51,17 +50,17 @@ private Q_SLOTS:
         QTest::newRow("up and out") << file("work/../secret.txt") << false << refuse << "-";
         QTest::newRow("encoded up and out")
             << file("work/page_files") + "/%2E%2E/%2E%2E/secret.txt" << false << refuse << "-";
-        QTest::newRow("link to a file outside") << file("work/secret.txt") << false << refuse
-                                                << "-";
-        QTest::newRow("through a link outside") << file("work/up/secret.txt") << false << refuse
-                                                << "-";
-        QTest::newRow("folder whose name starts alike") << file("work2/page.htm") << false
-                                                        << refuse << "-";
+        QTest::newRow("link to a file outside")
+            << file("work/secret.txt") << false << refuse << "-";
+        QTest::newRow("through a link outside")
+            << file("work/up/secret.txt") << false << refuse << "-";
+        QTest::newRow("folder whose name starts alike")
+            << file("work2/page.htm") << false << refuse << "-";
         QTest::newRow("listing of the folder") << file("work") << false << refuse << "-";
         QTest::newRow("listing of the root") << "file:///" << false << refuse << "-";
         QTest::newRow("missing file") << file("work/none.htm") << false << refuse << "-";
-        QTest::newRow("file of another machine") << "file://server/share/page.htm" << false
-                                                 << refuse << "-";
+        QTest::newRow("file of another machine")
+            << "file://server/share/page.htm" << false << refuse << "-";
         QTest::newRow("data") << "data:text/plain,x" << true << allow << "-";
         QTest::newRow("blob") << "blob:null/1234" << true << allow << "-";
         QTest::newRow("about") << "about:blank" << true << allow << "-";

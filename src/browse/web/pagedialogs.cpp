@@ -72,8 +72,8 @@ ScriptDialog::ScriptDialog(Kind kind, const QString &title, const QString &messa
     else if (kind == Kind::OpenElsewhere)
         buttons = QDialogButtonBox::Open | QDialogButtonBox::Cancel;
     auto *box = new QDialogButtonBox(buttons, this);
-    m_accept = box->button(kind == Kind::OpenElsewhere ? QDialogButtonBox::Open
-                                                        : QDialogButtonBox::Ok);
+    m_accept =
+        box->button(kind == Kind::OpenElsewhere ? QDialogButtonBox::Open : QDialogButtonBox::Ok);
     // Nothing goes to another program by a stray Enter.
     if (kind == Kind::OpenElsewhere)
         box->button(QDialogButtonBox::Cancel)->setDefault(true);

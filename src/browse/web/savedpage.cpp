@@ -36,9 +36,8 @@ QString SavedPage::dialogTitle() const
     return shown;
 }
 
-bool SavedPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
+bool SavedPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool)
 {
-    Q_UNUSED(type);
     if (!PageAccess::isShownInView(url)) {
         // Only a click gets this far (unknown schemes otherwise never reach
         // the page), and only for the address of a known kind is the user
@@ -49,16 +48,15 @@ bool SavedPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bo
     }
     // A file outside the archive: the page stays as it is, rather than an
     // error shown in its place.
-    if (url.isLocalFile() && PageAccess::forRequest(url, m_guard->blocking(), m_guard->fileRoots())
-                                     .kind == PageAccess::Verdict::Refuse)
+    if (url.isLocalFile() &&
+        PageAccess::forRequest(url, m_guard->blocking(), m_guard->fileRoots()).kind ==
+            PageAccess::Verdict::Refuse)
         return false;
-    Q_UNUSED(isMainFrame);
     return true;
 }
 
-QWebEnginePage *SavedPage::createWindow(WebWindowType type)
+QWebEnginePage *SavedPage::createWindow(WebWindowType)
 {
-    Q_UNUSED(type);
     return nullptr;
 }
 
@@ -77,15 +75,13 @@ void SavedPage::followNewWindowLink(const QUrl &url)
     QTimer::singleShot(0, this, [this, url] { setUrl(url); });
 }
 
-void SavedPage::javaScriptAlert(const QUrl &securityOrigin, const QString &msg)
+void SavedPage::javaScriptAlert(const QUrl &, const QString &msg)
 {
-    Q_UNUSED(securityOrigin);
     m_dialogs->ask(ScriptDialog::Kind::Alert, dialogTitle(), msg);
 }
 
-bool SavedPage::javaScriptConfirm(const QUrl &securityOrigin, const QString &msg)
+bool SavedPage::javaScriptConfirm(const QUrl &, const QString &msg)
 {
-    Q_UNUSED(securityOrigin);
     // The browser asks before a page that wants to be asked is left: it is
     // always left, so the page shown is always the one asked for.
     if (msg == QCoreApplication::translate("QWebEnginePage",
@@ -95,10 +91,9 @@ bool SavedPage::javaScriptConfirm(const QUrl &securityOrigin, const QString &msg
     return m_dialogs->ask(ScriptDialog::Kind::Confirm, dialogTitle(), msg).accepted;
 }
 
-bool SavedPage::javaScriptPrompt(const QUrl &securityOrigin, const QString &msg,
-                                 const QString &defaultValue, QString *result)
+bool SavedPage::javaScriptPrompt(const QUrl &, const QString &msg, const QString &defaultValue,
+                                 QString *result)
 {
-    Q_UNUSED(securityOrigin);
     const PageDialogs::Answer answer =
         m_dialogs->ask(ScriptDialog::Kind::Prompt, dialogTitle(), msg, defaultValue);
     if (answer.accepted && result)
@@ -106,13 +101,8 @@ bool SavedPage::javaScriptPrompt(const QUrl &securityOrigin, const QString &msg,
     return answer.accepted;
 }
 
-void SavedPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
-                                         const QString &message, int lineNumber,
-                                         const QString &sourceID)
+// A page's messages to its developer are not the program's.
+void SavedPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int,
+                                         const QString &)
 {
-    // A page's messages to its developer are not the program's.
-    Q_UNUSED(level);
-    Q_UNUSED(message);
-    Q_UNUSED(lineNumber);
-    Q_UNUSED(sourceID);
 }

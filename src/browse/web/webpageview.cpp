@@ -350,8 +350,8 @@ void WebPageView::openElsewhere(const QUrl &url)
     const PageDialogs::Answer answer = m_dialogs->ask(
         ScriptDialog::Kind::OpenElsewhere, m_page->dialogTitle(), QString(), url.toString());
     // Whether the desktop has a program for it is the desktop's to tell.
-    if (answer.accepted)
-        [[maybe_unused]] const bool opened = QDesktopServices::openUrl(url);
+    if (answer.accepted) [[maybe_unused]]
+        const bool opened = QDesktopServices::openUrl(url);
 }
 
 bool WebPageView::hasPage() const

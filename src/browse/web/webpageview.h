@@ -100,10 +100,10 @@ private:
 
     // The page asked for last, shown once the page on screen has answered.
     QString m_requested;
-    int m_request = 0;      // counts the pages asked for
+    int m_request = 0;        // counts the pages asked for
     int m_diedOnRequest = -1; // the request whose page's renderer died
     QTimer m_hangTimer;
-    int m_probe = 0;        // counts the answers waited for
+    int m_probe = 0; // counts the answers waited for
     bool m_probing = false;
 
     bool m_printing = false;
