@@ -39,5 +39,11 @@ bench: build
 	$(BUILD_DIR)/bench/zipbench
 	$(BUILD_DIR)/bench/searchbench $(SEARCHBENCH_ARGS)
 
+# The Debian package, made by CPack from the build folder, then unpacked and
+# checked, lintian included: build/tomekeeper_<version>_<arch>.deb.
+.PHONY: deb
+deb: build
+	cmake --build $(BUILD_DIR) --target deb
+
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)

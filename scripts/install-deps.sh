@@ -12,6 +12,7 @@ packages=(
   xvfb xauth unzip zip python3 fonts-dejavu-core
   util-linux
   desktop-file-utils appstream
+  dpkg-dev file lintian perl man-db
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include "commands/archivecommands.h"
 #include "commands/availability.h"
 #include "commands/browsercommands.h"
+#include "commands/lifecycle.h"
 #include "commands/navigationcommands.h"
 #include "commands/pagecommands.h"
 #include "commands/searchcommands.h"
@@ -109,8 +110,14 @@ bool runCommand(Command command, CommandContext &ctx)
         return false;
     if (CommandFunction function = functionOf(command))
         function(ctx);
-    keepListFileCurrent(ctx);
+    finishCommand(ctx);
     return true;
+}
+
+void finishCommand(CommandContext &ctx)
+{
+    keepListFileCurrent(ctx);
+    Commands::keepCatalogueSaved(ctx);
 }
 
 void keepListFileCurrent(CommandContext &ctx)

@@ -17,7 +17,10 @@ WorkFolders WorkFolders::standard()
 
 WorkFolders WorkFolders::under(const QString &base)
 {
-    return {base + QStringLiteral("/TEMP_ARCH"), base + QStringLiteral("/TEMP_ARCH2")};
+    WorkFolders folders;
+    folders.archive = base + QStringLiteral("/TEMP_ARCH");
+    folders.moveTarget = base + QStringLiteral("/TEMP_ARCH2");
+    return folders;
 }
 
 namespace {
@@ -39,10 +42,12 @@ QString freeRecoveredFolder(const QString &base)
     return target;
 }
 
-QString moveToRecovered(const QString &folder, const QString &base, const QString &target)
+QString moveToRecovered(const WorkFolders &folders, const QString &target)
 {
+    const QString base = folders.base();
     const QString to = target.isEmpty() || taken(target) ? freeRecoveredFolder(base) : target;
-    if (!QDir().mkpath(base) || !QDir().rename(folder, to))
-        return folder;
-    return to;
+    const bool moved =
+        QDir().mkpath(base) && (folders.renameFolder ? folders.renameFolder(folders.archive, to)
+                                                     : QDir().rename(folders.archive, to));
+    return moved ? to : folders.archive;
 }

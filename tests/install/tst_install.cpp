@@ -67,6 +67,7 @@ private Q_SLOTS:
         QTest::newRow("scalable icon") << "share/icons/hicolor/scalable/apps/" + kAppId + ".svg";
         QTest::newRow("manual, English") << "share/tomekeeper/manual/en.html";
         QTest::newRow("manual, Russian") << "share/tomekeeper/manual/ru.html";
+        QTest::newRow("manual page") << "share/man/man1/tomekeeper.1.gz";
     }
     void files()
     {
