@@ -8,6 +8,7 @@
 #include "app/searchpanel.h"
 #include "app/viewstyle.h"
 #include "app/widgetinteraction.h"
+#include "browse/helpfiles.h"
 #include "browse/web/webpageview.h"
 #include "catalogue/session.h"
 #include "commands/addingcommands.h"
@@ -85,6 +86,11 @@ MainWindow::MainWindow(const ProgramPaths &paths, PageView *view, UserInteractio
     } else {
         auto *web = new WebPageView(this);
         web->setFileRoot(paths.work.archive);
+        if (!paths.executableFolder.isEmpty())
+            web->setHelpFolder(HelpFiles::manualFolder(paths.executableFolder));
+        // What happened to a page that hung or died, until something else is said.
+        connect(web, &WebPageView::notice, this,
+                [this](const QString &text) { statusBar()->showMessage(text, 30000); });
         m_view = web;
         m_viewWidget = web;
     }

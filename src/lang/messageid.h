@@ -207,7 +207,15 @@ enum class MessageId {
     NameMadeStorable, // %1: the name as it was, %2: the name taken
     // Help: the desktop could not be asked to open the help file.
     HelpNotOpened, // %1: the help file
+    // Saved pages in the page view: their dialogs, addresses for other
+    // programs, and pages that stop responding or die.
+    ScriptDialogStop,
+    OpenElsewhereQuestion,
+    OpenElsewhereOffline,
+    PageHung,
+    PageDied,
+    PageDiedAgain,
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = int(MessageId::HelpNotOpened) + 1;
+inline constexpr int MessageIdCount = int(MessageId::PageDiedAgain) + 1;

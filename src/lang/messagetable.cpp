@@ -193,5 +193,11 @@ const MessageTexts kMessageTable[MessageIdCount] = {
     {MessageId::NameNotStorable, "NameNotStorable", u"A zip-file can not keep a file under this name! Not added:", u"Zip-файл не может хранить файл с таким именем! Не добавлено:"},
     {MessageId::NameMadeStorable, "NameMadeStorable", u"A zip-file can not keep the name \"%1\": the file is added as \"%2\".", u"Zip-файл не может хранить имя \"%1\": файл добавлен под именем \"%2\"."},
     {MessageId::HelpNotOpened, "HelpNotOpened", u"The help can not be shown: no program of this computer opens the file %1", u"Справку показать не удаётся: на этом компьютере нет программы, которая открывает файл %1"},
+    {MessageId::ScriptDialogStop, "ScriptDialogStop", u"Stop further dialogs from this page", u"Запретить этой странице открывать новые окна сообщений"},
+    {MessageId::OpenElsewhereQuestion, "OpenElsewhereQuestion", u"The page asks to open this address with another program of this computer. Open it?", u"Страница просит открыть этот адрес другой программой этого компьютера. Открыть его?"},
+    {MessageId::OpenElsewhereOffline, "OpenElsewhereOffline", u"Off-Line: the address on the page is not handed to another program.", u"Автономная работа: адрес со страницы не передан другой программе."},
+    {MessageId::PageHung, "PageHung", u"The page shown before stopped responding and was closed; the page asked for is shown.", u"Показанная раньше страница перестала отвечать и была закрыта; выбранная страница показана."},
+    {MessageId::PageDied, "PageDied", u"The browser process of the page stopped (a crash or lack of memory); the page was shown again.", u"Процесс браузера страницы остановился (сбой или нехватка памяти); страница показана заново."},
+    {MessageId::PageDiedAgain, "PageDiedAgain", u"The browser process of the page stopped again (a crash or lack of memory); the page is not shown.", u"Процесс браузера страницы снова остановился (сбой или нехватка памяти); страница не показана."},
 };
 // clang-format on
