@@ -1,7 +1,10 @@
 #include "storage/workfolders.h"
 
+#include "storage/workrecord.h"
+
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -44,5 +47,10 @@ QString moveToRecovered(const QString &folder, const QString &base, const QStrin
     const QString to = target.isEmpty() || taken(target) ? freeRecoveredFolder(base) : target;
     if (!QDir().mkpath(base) || !QDir().rename(folder, to))
         return folder;
+    // Its record goes with it, so that it still says which archive the copy
+    // belongs to; a record left behind is the caller's to remove.
+    const QString record = WorkRecord::pathFor(folder);
+    if (QFileInfo(record).isFile() && !QFileInfo(record).isSymLink())
+        QFile::copy(record, WorkRecord::pathFor(to));
     return to;
 }

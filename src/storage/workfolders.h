@@ -24,6 +24,7 @@ struct WorkFolders {
 QString freeRecoveredFolder(const QString &base);
 // Moves folder to a new recovered folder in base (target when it is given and
 // still free, so a message may name it beforehand), where nothing ever deletes
-// it. Returns the new path, or folder itself when it could not be moved (it
-// then stays where it was, to be found at the next start).
+// it, with a copy of its record beside it (<new path>.record). Returns the new
+// path, or folder itself when it could not be moved (it then stays where it
+// was, to be found at the next start).
 QString moveToRecovered(const QString &folder, const QString &base, const QString &target = {});
