@@ -129,8 +129,12 @@ private Q_SLOTS:
         QTableView *table = report->table();
         const QModelIndex clean = table->model()->index(0, 0);
         table->scrollTo(clean);
-        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {},
-                           table->visualRect(clean).center());
+        QVERIFY(QTest::qWaitForWindowExposed(report));
+        QSignalSpy opened(report, &CheckReportWindow::openRequested);
+        const QPoint at = table->visualRect(clean).center();
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(opened.size(), 1);
         QTRY_COMPARE(m_window->session().archive().zipPath(), m_c.zip("clean"));
         QCOMPARE(m_window->session().selectedNode(), m_window->session().openNode());
     }

@@ -157,7 +157,7 @@ private Q_SLOTS:
                                         CheckFix::RemoveArchive));
         QVERIFY(m_ui->verify());
         QCOMPARE(nodeNamed("Gone"), -1);
-        QCOMPARE(catalogue().nodeCount(), 11);
+        QCOMPARE(catalogue().nodeCount(), 10);
     }
 
     void showsAWorkingCopysFolder()
