@@ -150,7 +150,8 @@ void CheckReportWindow::fillFixMenu(QMenu *menu, int row)
         return;
     for (const CheckFix fix : CheckWording::fixesFor(m_model->problem(row))) {
         QAction *item = menu->addAction(CheckWording::fixCaption(fix));
-        connect(item, &QAction::triggered, this, [this, row, fix] { Q_EMIT fixRequested(row, fix); });
+        connect(item, &QAction::triggered, this,
+                [this, row, fix] { Q_EMIT fixRequested(row, fix); });
     }
 }
 
@@ -175,8 +176,7 @@ void CheckReportWindow::showPopup(const QPoint &at)
             [this, row] { Q_EMIT openRequested(row); });
     fillFixMenu(&popup, row);
     popup.addSeparator();
-    connect(popup.addAction(m_copy->text()), &QAction::triggered, this,
-            &CheckReportWindow::copy);
+    connect(popup.addAction(m_copy->text()), &QAction::triggered, this, &CheckReportWindow::copy);
     popup.exec(m_table->viewport()->mapToGlobal(at));
 }
 

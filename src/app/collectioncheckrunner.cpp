@@ -24,8 +24,8 @@ constexpr int kStoppedShownMs = 5000;
 } // namespace
 
 CollectionCheckRunner::CollectionCheckRunner(MainWindow &window, const QString &searchIndexFolder)
-    : QObject(&window), m_window(window),
-      m_ctx{window.session(), window.session().archive(), window.interaction(), window.pageView()},
+    : QObject(&window), m_window(window), m_ctx{window.session(), window.session().archive(),
+                                                window.interaction(), window.pageView()},
       m_indexFolder(searchIndexFolder)
 {
     m_progress = new QWidget(window.statusBar());

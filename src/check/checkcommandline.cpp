@@ -143,13 +143,14 @@ int check(const QString &catalogueFile, const ProgramPaths &paths, QTextStream &
             << field(problem.detail) << '\n';
     }
     const qsizetype count = report.problems.size();
-    out << "# " << report.archivesChecked << (report.archivesChecked == 1 ? " archive" : " archives")
-        << " checked, " << report.pagesListed << " pages listed: "
-        << (count == 0 ? QStringLiteral("nothing is wrong")
-                       : QStringLiteral("%1 %2 found")
-                             .arg(count)
-                             .arg(count == 1 ? QLatin1String("problem")
-                                             : QLatin1String("problems")))
+    out << "# " << report.archivesChecked
+        << (report.archivesChecked == 1 ? " archive" : " archives") << " checked, "
+        << report.pagesListed << " pages listed: "
+        << (count == 0
+                ? QStringLiteral("nothing is wrong")
+                : QStringLiteral("%1 %2 found")
+                      .arg(count)
+                      .arg(count == 1 ? QLatin1String("problem") : QLatin1String("problems")))
         << '\n';
     return count == 0 ? CheckCommandLine::kNothingWrong : CheckCommandLine::kProblemsFound;
 }
@@ -169,8 +170,7 @@ bool isAsked(const QStringList &arguments)
     return false;
 }
 
-int run(const QStringList &arguments, const ProgramPaths &paths, QTextStream &out,
-        QTextStream &err)
+int run(const QStringList &arguments, const ProgramPaths &paths, QTextStream &out, QTextStream &err)
 {
     bool checking = false;
     bool help = false;

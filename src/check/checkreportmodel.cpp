@@ -84,7 +84,9 @@ QList<int> CheckReportModel::rowsFixedWith(int row) const
     // A missing list and the pages it would list are one fix.
     auto sameFix = [&p](const CheckProblem &other) {
         using Kind = CheckProblem::Kind;
-        const auto group = [](Kind kind) { return kind == Kind::ListMissing ? Kind::PageUnlisted : kind; };
+        const auto group = [](Kind kind) {
+            return kind == Kind::ListMissing ? Kind::PageUnlisted : kind;
+        };
         return group(other.kind) == group(p.kind);
     };
     QList<int> rows;

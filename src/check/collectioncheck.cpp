@@ -19,7 +19,7 @@ using Kind = CheckProblem::Kind;
 // The zip of an entry as a file: which file it is, or why there is none.
 struct ZipFile {
     bool missing = false;
-    QString error;          // it is there but cannot be used as a zip file
+    QString error;             // it is there but cannot be used as a zip file
     std::uint64_t key[2] = {}; // device and inode: one zip reached by two paths is one
 };
 
@@ -94,8 +94,9 @@ QList<CheckProblem> checkWorkingCopies(const QString &dataFolder,
     if (dataFolder.isEmpty())
         return found;
     const QFileInfoList recovered =
-        QDir(dataFolder).entryInfoList({QStringLiteral("recovered-*")},
-                                       QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+        QDir(dataFolder)
+            .entryInfoList({QStringLiteral("recovered-*")},
+                           QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo &info : recovered)
         found << workingCopy(Kind::RecoveredCopy, info, keptAt(info));
     return found;
@@ -136,7 +137,8 @@ CheckReport run(const CheckInput &input, const Progress &progress)
                     others << entryName(archives.at(other));
             }
             if (!others.isEmpty())
-                report.problems << problemOf(archive, Kind::ZipShared, others.join(QStringLiteral(", ")));
+                report.problems << problemOf(archive, Kind::ZipShared,
+                                             others.join(QStringLiteral(", ")));
             // One zip is read once, for the first of its entries.
             if (sharing.value(0) == i)
                 report.problems << checkZip(archive, &report.pagesListed, [&progress, i, total] {

@@ -39,9 +39,9 @@ std::optional<QString> companionBase(const QString &folder)
 
 // What the zip holds, as the check compares it with the list.
 struct Layout {
-    QSet<QString> files;     // every file, by where it lands
-    QStringList topPages;    // page files at the top level, in zip order
-    QStringList topFolders;  // folders at the top level, in zip order
+    QSet<QString> files;      // every file, by where it lands
+    QStringList topPages;     // page files at the top level, in zip order
+    QStringList topFolders;   // folders at the top level, in zip order
     qsizetype listIndex = -1; // the entry of the list file
 };
 

@@ -89,8 +89,8 @@ QList<Candidate> find(const QString &folder, const QString &fileName, const Know
             candidate.sameName = named;
             candidate.sameSize = known.sizeBytes && std::uint64_t(info.size()) == *known.sizeBytes;
             candidate.pagesMatched = pagesMatched(candidate.path, known);
-            const bool likeKnown = known.pages.isEmpty() ? candidate.sameSize
-                                                         : candidate.pagesMatched >= enoughPages;
+            const bool likeKnown =
+                known.pages.isEmpty() ? candidate.sameSize : candidate.pagesMatched >= enoughPages;
             if (named || likeKnown)
                 found << candidate;
         }

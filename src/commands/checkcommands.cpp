@@ -116,8 +116,9 @@ bool dropMissingPages(CommandContext &ctx, const CheckProblem &problem)
         ctx.interaction.showMessage(msg(MessageId::CheckNothingToFix));
         return true;
     }
-    if (!ctx.interaction.askYesNo(msg(MessageId::CheckDropQuestion).arg(sectionAndArchive(problem)) +
-                                  kCrLf + named.join(kCrLf)))
+    if (!ctx.interaction.askYesNo(
+            msg(MessageId::CheckDropQuestion).arg(sectionAndArchive(problem)) + kCrLf +
+            named.join(kCrLf)))
         return false;
     // Only the entries go: there is no file to delete, and a companion
     // folder left behind stays where it is.
@@ -241,8 +242,8 @@ CheckInput collectionCheckInput(const CommandContext &ctx)
     for (int i = 0; i < catalogue.nodeCount(); ++i) {
         if (catalogue.isSection(i))
             continue;
-        input.archives.append({catalogue.node(catalogue.sectionOf(i)).name,
-                               catalogue.node(i).name, catalogue.node(i).path});
+        input.archives.append({catalogue.node(catalogue.sectionOf(i)).name, catalogue.node(i).name,
+                               catalogue.node(i).path});
     }
     const WorkFolders &folders = ctx.archive.folders();
     input.dataFolder = folders.base();

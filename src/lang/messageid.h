@@ -201,7 +201,7 @@ enum class MessageId {
     CheckStopped,
     CheckReportTitle,
     CheckReportSummary, // %1: archives, %2: pages, %3: problems
-    CheckReportClean, // %1: archives, %2: pages
+    CheckReportClean,   // %1: archives, %2: pages
     CheckColumnArchive,
     CheckColumnSection,
     CheckColumnProblem,
@@ -247,7 +247,7 @@ enum class MessageId {
     CheckFindZipCaption,
     CheckFindingZip,
     CheckZipNotFound,
-    CheckUseFoundZip, // %1: section\archive
+    CheckUseFoundZip,    // %1: section\archive
     CheckChooseFoundZip, // %1: section\archive
     CheckZipOfOpenArchive,
     CheckFolderNotOpened,

@@ -210,7 +210,8 @@ bool ZipEntryReader::readEntry(qsizetype index, char *target)
         std::uint64_t room = 1;
         if (done < entry.size) {
             into = target ? target + done : d->scratch.get();
-            room = target ? entry.size - done : std::min<std::uint64_t>(entry.size - done, kScratchSize);
+            room = target ? entry.size - done
+                          : std::min<std::uint64_t>(entry.size - done, kScratchSize);
         }
         const unsigned want = unsigned(std::min<std::uint64_t>(room, 1u << 20));
         const int n = unzReadCurrentFile(d->unz, into, want);

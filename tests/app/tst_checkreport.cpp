@@ -91,9 +91,10 @@ private Q_SLOTS:
         table->sortByColumn(CheckReportModel::ArchiveColumn, Qt::AscendingOrder);
         QStringList archives = column(table, CheckReportModel::ArchiveColumn);
         QCOMPARE(archives.first(), QString("Broken"));
-        QVERIFY(std::is_sorted(archives.begin(), archives.end(), [](const QString &a, const QString &b) {
-            return a.compare(b, Qt::CaseInsensitive) < 0;
-        }));
+        QVERIFY(std::is_sorted(archives.begin(), archives.end(),
+                               [](const QString &a, const QString &b) {
+                                   return a.compare(b, Qt::CaseInsensitive) < 0;
+                               }));
 
         table->selectRow(0);
         table->setFocus();
@@ -104,8 +105,9 @@ private Q_SLOTS:
 
         m_window->runCommand(Command::Russian);
         QCOMPARE(report->windowTitle(), QString("Проверка всех архивов"));
-        QCOMPARE(table->model()->headerData(CheckReportModel::ProblemColumn, Qt::Horizontal).toString(),
-                 QString("Проблема"));
+        QCOMPARE(
+            table->model()->headerData(CheckReportModel::ProblemColumn, Qt::Horizontal).toString(),
+            QString("Проблема"));
         FIND(fix, QPushButton, *report, "checkFixButton");
         QCOMPARE(fix->text(), QString("Исправить"));
     }
@@ -117,7 +119,8 @@ private Q_SLOTS:
         CheckReportWindow *report = checkAll();
         QVERIFY(report);
         CheckReportModel &model = report->model();
-        const int unlisted = int(CheckCollection::expected(m_c).indexOf("Mixed|page-unlisted|extra.htm"));
+        const int unlisted =
+            int(CheckCollection::expected(m_c).indexOf("Mixed|page-unlisted|extra.htm"));
         Q_EMIT report->fixRequested(unlisted, CheckFix::AddPagesToList);
         QTRY_VERIFY(model.isFixed(unlisted));
         QCOMPARE(model.data(model.index(unlisted, CheckReportModel::FixColumn)).toString(),

@@ -71,13 +71,13 @@ private Q_SLOTS:
             c.archives.clear();
         } else if (kind == "info-zip") {
             const QString zip = path("c/zips/русский.zip");
-            QVERIFY(TestZips::zipTree(zip,
-                                      {{"listfile.txt", ListFile::encode(QString::fromUtf8(
-                                                            CheckCollection::list(
-                                                                "Статья=статья.htm\r\n")))},
-                                       {"статья.htm", "<html>текст</html>"},
-                                       {"статья_files/рисунок.png", "png"}},
-                                      path("stage")));
+            QVERIFY(TestZips::zipTree(
+                zip,
+                {{"listfile.txt", ListFile::encode(QString::fromUtf8(
+                                      CheckCollection::list("Статья=статья.htm\r\n")))},
+                 {"статья.htm", "<html>текст</html>"},
+                 {"статья_files/рисунок.png", "png"}},
+                path("stage")));
             c.archives = {{"Книги", "Русский", zip}};
         }
         const CheckReport report = CollectionCheck::run(c.input());
@@ -109,25 +109,28 @@ private Q_SLOTS:
         const QString clean = "# 1 archive checked, 1 pages listed: nothing is wrong\n";
         QTest::newRow("problems found")
             << QStringList{"--check"} << false << false << 1
-            << "# 10 archives checked, 4 pages listed: 16 problems found\n" << "";
+            << "# 10 archives checked, 4 pages listed: 16 problems found\n"
+            << "";
         QTest::newRow("a running program's working folder")
             << QStringList{"--check"} << false << true << 1
-            << "# 10 archives checked, 4 pages listed: 15 problems found\n" << "";
-        QTest::newRow("nothing wrong")
-            << QStringList{"--check", "--catalogue", "clean.ini"} << true << false << 0 << clean
+            << "# 10 archives checked, 4 pages listed: 15 problems found\n"
             << "";
+        QTest::newRow("nothing wrong") << QStringList{"--check", "--catalogue", "clean.ini"} << true
+                                       << false << 0 << clean << "";
         QTest::newRow("catalogue=")
             << QStringList{"--catalogue=clean.ini", "--check"} << true << false << 0 << clean << "";
         QTest::newRow("no catalogue")
             << QStringList{"--check", "--catalogue", "gone.ini"} << false << false << 2 << ""
             << "tomekeeper: there is no catalogue";
-        QTest::newRow("unknown option") << QStringList{"--check", "--fast"} << false << false << 2
-                                        << "" << "unknown option --fast";
+        QTest::newRow("unknown option")
+            << QStringList{"--check", "--fast"} << false << false << 2 << ""
+            << "unknown option --fast";
         QTest::newRow("catalogue without check")
             << QStringList{"--catalogue", "clean.ini"} << false << false << 2 << ""
             << "--catalogue goes with --check";
         QTest::newRow("help") << QStringList{"--help"} << false << false << 0
-                              << "Usage: tomekeeper [Qt option...]\n" << "";
+                              << "Usage: tomekeeper [Qt option...]\n"
+                              << "";
         QTest::newRow("version") << QStringList{"--version"} << false << false << 0
                                  << QString("tomekeeper %1\n").arg(kProgramVersion) << "";
     }
@@ -143,11 +146,12 @@ private Q_SLOTS:
             clean ? CheckCollection::makeClean(path("c")) : CheckCollection::make(path("c"));
         // A missing zip whose path holds a tab and a line break.
         const QString odd = path("c/zips/odd\tname\n.zip");
-        writeCatalogue(path("c/tomekeeper.ini"), c.archives + QList<CheckedArchive>{{"Other", "Odd", odd}});
+        writeCatalogue(path("c/tomekeeper.ini"),
+                       c.archives + QList<CheckedArchive>{{"Other", "Odd", odd}});
         writeCatalogue(path("c/clean.ini"), {c.archives.first()});
         QDir::setCurrent(path("c"));
-        const ProgramPaths paths{path("c/"), path("c/tomekeeper.ini"), WorkFolders::under(c.dataFolder),
-                                 path("c/cache")};
+        const ProgramPaths paths{path("c/"), path("c/tomekeeper.ini"),
+                                 WorkFolders::under(c.dataFolder), path("c/cache")};
         if (programRunning)
             QVERIFY(acquireInstanceLock(nullptr, c.dataFolder));
 
@@ -155,8 +159,8 @@ private Q_SLOTS:
         QString errText;
         QTextStream outStream(&outText);
         QTextStream errStream(&errText);
-        const int code = CheckCommandLine::run(QStringList{"tomekeeper"} + args, paths, outStream,
-                                               errStream);
+        const int code =
+            CheckCommandLine::run(QStringList{"tomekeeper"} + args, paths, outStream, errStream);
         outStream.flush();
         errStream.flush();
         releaseInstanceLock();
@@ -166,7 +170,8 @@ private Q_SLOTS:
         QVERIFY2(err.isEmpty() ? errText.isEmpty() : errText.contains(err), qPrintable(errText));
         QStringList lines = outText.split(u'\n');
         if (!args.contains("--check") || exitCode != 1) {
-            QVERIFY2(out.isEmpty() ? outText.isEmpty() : outText.startsWith(out), qPrintable(outText));
+            QVERIFY2(out.isEmpty() ? outText.isEmpty() : outText.startsWith(out),
+                     qPrintable(outText));
             return;
         }
         // One line per problem: section, archive, zip, code, detail; then the summary.
@@ -184,8 +189,10 @@ private Q_SLOTS:
                        QString(fields.at(4)).replace("\\\\", "\\"); // a backslash is written twice
         }
         QCOMPARE(got, expected);
-        QCOMPARE(lines.at(7), "Other\tMixed\t" + c.zip("mixed") + "\tlist-refused-line\t../evil.htm");
-        QCOMPARE(lines.at(13), "Other\tOdd\t" + path("c/zips/odd\\tname\\n.zip") + "\tzip-missing\t");
+        QCOMPARE(lines.at(7),
+                 "Other\tMixed\t" + c.zip("mixed") + "\tlist-refused-line\t../evil.htm");
+        QCOMPARE(lines.at(13),
+                 "Other\tOdd\t" + path("c/zips/odd\\tname\\n.zip") + "\tzip-missing\t");
     }
 };
 

@@ -48,10 +48,12 @@ private Q_SLOTS:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QStringList>("list");
         QTest::newRow("a page not in the list")
-            << "Other" << "Mixed" << int(Kind::PageUnlisted)
+            << "Other"
+            << "Mixed" << int(Kind::PageUnlisted)
             << QStringList{"Alpha=alpha.htm", "Lost=lost.htm", "extra=extra.htm"};
         QTest::newRow("no list at all")
-            << "Books" << "NoList" << int(Kind::ListMissing) << QStringList{"alpha=alpha.htm"};
+            << "Books"
+            << "NoList" << int(Kind::ListMissing) << QStringList{"alpha=alpha.htm"};
     }
     void addsTheUnlistedPages()
     {
@@ -85,9 +87,8 @@ private Q_SLOTS:
         QFETCH(bool, yes);
         const QString zip = m_c.zip("mixed");
         const QByteArray before = TestFiles::read(zip);
-        m_ui->expectYesNo(msg(MessageId::CheckDropQuestion).arg("Other\\Mixed") +
-                              "\r\nLost (lost.htm)",
-                          yes);
+        m_ui->expectYesNo(
+            msg(MessageId::CheckDropQuestion).arg("Other\\Mixed") + "\r\nLost (lost.htm)", yes);
         QCOMPARE(Commands::applyCheckFix(*m_ctx, problem(Kind::PageMissing, "Other", "Mixed"),
                                          CheckFix::DropMissingPages),
                  yes);
@@ -110,9 +111,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("copied");
         QTest::addColumn<QString>("as");
         QTest::addColumn<bool>("known");
-        QTest::newRow("same name, deeper") << "clean" << "deep/gone.zip" << false;
-        QTest::newRow("renamed, known by its pages") << "mixed" << "renamed.zip" << true;
-        QTest::newRow("nowhere") << "" << "" << false;
+        QTest::newRow("same name, deeper") << "clean"
+                                           << "deep/gone.zip" << false;
+        QTest::newRow("renamed, known by its pages") << "mixed"
+                                                     << "renamed.zip" << true;
+        QTest::newRow("nowhere") << ""
+                                 << "" << false;
     }
     void findsAMissingZip()
     {

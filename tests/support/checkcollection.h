@@ -60,8 +60,8 @@ inline Collection make(const QString &root)
     c.archives.append({"Books", "Twin", c.zip("clean")});
 
     // A stored page whose bytes changed after its CRC was taken.
-    QByteArray broken = ZipTestKit::buildZip(
-        {{"listfile.txt", list("Alpha=alpha.htm\r\n")}, {"alpha.htm", "<html>alpha</html>", false}});
+    QByteArray broken = ZipTestKit::buildZip({{"listfile.txt", list("Alpha=alpha.htm\r\n")},
+                                              {"alpha.htm", "<html>alpha</html>", false}});
     broken.replace("<html>alpha</html>", "<html>alphA</html>");
     TestFiles::write(c.zip("broken"), broken);
     c.archives.append({"Books", "Broken", c.zip("broken")});
