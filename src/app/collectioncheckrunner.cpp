@@ -124,7 +124,7 @@ void CollectionCheckRunner::runFromReport(const std::function<void()> &command)
 {
     m_window.runGuarded([this, &command] {
         command();
-        keepListFileCurrent(m_ctx);
+        finishCommand(m_ctx);
     });
     m_window.actions().update(m_window.session());
 }

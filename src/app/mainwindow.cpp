@@ -581,7 +581,7 @@ void MainWindow::runAfterDrop(const std::function<void()> &command)
         [this, command] {
             runGuarded([this, command] {
                 command();
-                keepListFileCurrent(*m_context);
+                finishCommand(*m_context);
             });
             m_actions->update(*m_session);
         },

@@ -6,6 +6,16 @@
 Session::Session(const WorkFolders &folders, QObject *parent)
     : QObject(parent), m_catalogueSelection(&m_catalogue), m_archive(folders)
 {
+    const auto changed = [this] { ++m_catalogueRevision; };
+    connect(&m_catalogue, &QAbstractItemModel::rowsInserted, this, changed);
+    connect(&m_catalogue, &QAbstractItemModel::rowsRemoved, this, changed);
+    connect(&m_catalogue, &QAbstractItemModel::rowsMoved, this, changed);
+    connect(&m_catalogue, &QAbstractItemModel::modelReset, this, changed);
+    connect(&m_catalogue, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+                if (!roles.contains(CatalogueModel::PictureRole))
+                    ++m_catalogueRevision;
+            });
 }
 
 void Session::setProgramFiles(const QString &programFolder, const QString &settingsFilePath)

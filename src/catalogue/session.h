@@ -106,6 +106,11 @@ public:
     bool sectionHasArchive(const QString &name) const;
     bool sectionHasArchive(const QString &name, int absoluteIndex) const;
 
+    // Whether the catalogue changed (its names, paths or order; the pictures
+    // do not count) since the settings file last took it.
+    bool catalogueUnsaved() const { return m_catalogueRevision != m_savedCatalogueRevision; }
+    void setCatalogueSaved() { m_savedCatalogueRevision = m_catalogueRevision; }
+
     // The result of the search across all archives the user chose last.
     const FoundPage &foundPage() const { return m_foundPage; }
     void setFoundPage(const FoundPage &page) { m_foundPage = page; }
@@ -144,4 +149,6 @@ private:
     WindowGeometry m_geometry;
     bool m_savedBrowserOffline = false;
     FoundPage m_foundPage;
+    quint64 m_catalogueRevision = 0;
+    quint64 m_savedCatalogueRevision = 0;
 };

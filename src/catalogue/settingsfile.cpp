@@ -51,11 +51,27 @@ ReadResult read(const QString &path, const QString &programFolder, Settings &set
                 CatalogueModel &catalogue)
 {
     ReadResult result;
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
         return result;
+    // Anything else at its place (a folder, a link to nothing, a file that
+    // cannot be opened or read whole) is not "no settings yet".
+    if (!info.isFile()) {
+        result.unreadable = QStringLiteral("not a regular file");
+        return result;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.unreadable = file.errorString();
+        return result;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        result.unreadable = file.errorString();
+        return result;
+    }
     result.found = true;
-    const IniFile ini = IniFile::fromBytes(file.readAll());
+    const IniFile ini = IniFile::fromBytes(bytes);
 
     if (ini.sectionExists(kParameters)) {
         result.hasParameters = true;

@@ -16,6 +16,9 @@ namespace SettingsFile {
 
 struct ReadResult {
     bool found = false;                     // a file was there and could be read
+    // Why a file that is there could not be read (empty when there is none,
+    // or it was read). Such a file must never be written over.
+    QString unreadable;
     bool hasParameters = false;             // it had a "Parameters" section
     std::optional<WindowGeometry> geometry; // when "memorysize" was on
     QStringList missingArchives;            // zip paths left out because the file is gone

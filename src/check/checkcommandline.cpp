@@ -96,8 +96,8 @@ bool readCatalogue(const QString &path, const QString &programFolder,
     CatalogueModel catalogue;
     const SettingsFile::ReadResult read =
         SettingsFile::read(path, programFolder, settings, catalogue);
-    if (!read.found) {
-        error = QStringLiteral("the catalogue %1 cannot be read").arg(path);
+    if (!read.found || !read.unreadable.isEmpty()) {
+        error = QStringLiteral("the catalogue %1 cannot be read: %2").arg(path, read.unreadable);
         return false;
     }
     QSet<QString> listed;

@@ -73,28 +73,16 @@ Layout layoutOf(const QList<ZipEntryReader::Entry> &entries)
 }
 
 // Why opening would not read the list as a page list (the archive then opens
-// with no pages, and its titles are at stake); empty when it reads. A blank
-// file is an empty list.
+// with no pages, and its titles are at stake); empty when it reads.
 QString unreadableReason(const QByteArray &bytes, const ListFileRead &read, qsizetype pages)
 {
-    switch (read.status) {
-    case ListFileRead::Status::NoHeader:
-        return bytes.trimmed().isEmpty() ? QString()
-                                         : QStringLiteral("it has no header line; no page reads");
-    case ListFileRead::Status::Damaged:
+    if (read.status == ListFileRead::Status::Damaged)
         return read.reason;
-    case ListFileRead::Status::Missing:
-        return QStringLiteral("it cannot be read");
-    case ListFileRead::Status::Ok:
-        break;
-    }
-    if (pages > 0 || !read.refusedFileNames.isEmpty())
+    if (!ListFile::isUnreadable(bytes, read, pages))
         return {};
-    // Lines that look like entries but end without CR read as no pages.
-    const qsizetype header = bytes.indexOf(ListFile::Header);
-    if (bytes.indexOf('=', header + qsizetype(sizeof(ListFile::Header)) - 1) >= 0)
-        return QStringLiteral("its lines do not end with CR; no page reads");
-    return {};
+    return read.status == ListFileRead::Status::NoHeader
+               ? QStringLiteral("it has no header line; no page reads")
+               : QStringLiteral("its lines do not end with CR; no page reads");
 }
 
 QString limitsDetail(ArchiveBudget::Verdict verdict, std::uint64_t files, std::uint64_t bytes,

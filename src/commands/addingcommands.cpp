@@ -9,9 +9,11 @@
 #include "storage/listfile.h"
 #include "storage/pagecopy.h"
 #include "storage/pagesearch.h"
+#include "zip/entryname.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 namespace {
 
@@ -97,6 +99,8 @@ bool takeIn(CommandContext &ctx, const std::function<QStringList()> &paths)
             if (result == PageCopier::Result::Copied) {
                 intake.pages.append(
                     {ArchiveStorage::pageBaseName(copier.fileName()), copier.fileName()});
+                if (!copier.notice().isEmpty())
+                    intake.refusals << copier.notice();
                 if (!keepSources) {
                     intake.taken += copier.taken();
                     intake.takenFolders += copier.takenFolders();
@@ -140,6 +144,50 @@ bool taken(const QString &folder, const QString &name)
 {
     const QFileInfo info(folder + u'/' + name);
     return info.exists() || info.isSymLink();
+}
+
+// A file of a folder being added, and its name in the archive's folder.
+struct IncomingFile {
+    QFileInfo source;
+    QString name;
+};
+
+// The files directly inside folder, as the file system lists them, each with
+// the name it takes in the archive's folder targetName: its own, or, when a
+// zip could not keep that, a free one it can (or none: left out). What the
+// user is to be told of that goes to notices.
+QList<IncomingFile> incomingFiles(const QString &folder, const QString &targetName,
+                                  QStringList &notices)
+{
+    QList<IncomingFile> files;
+    QFileInfoList unstorable;
+    QSet<QString> used;
+    const QString prefix = targetName + u'/';
+    for (const QFileInfo &entry :
+         QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted)) {
+        if (!entry.isFile())
+            continue;
+        if (!EntryName::storingProblem(prefix + entry.fileName()).isEmpty()) {
+            unstorable << entry;
+            continue;
+        }
+        files.append({entry, entry.fileName()});
+        used.insert(entry.fileName());
+    }
+    for (const QFileInfo &entry : std::as_const(unstorable)) {
+        QString name = EntryName::storableName(entry.fileName(), prefix);
+        if (name.isEmpty()) {
+            notices << msg(MessageId::NameNotStorable) + kCrLf +
+                           QDir::toNativeSeparators(entry.filePath());
+            continue;
+        }
+        while (used.contains(name))
+            name = ArchiveStorage::nextPageFileName(name);
+        used.insert(name);
+        files.append({entry, name});
+        notices << msg(MessageId::NameMadeStorable).arg(entry.fileName(), name);
+    }
+    return files;
 }
 
 } // namespace
@@ -202,19 +250,30 @@ void addFile(CommandContext &ctx)
         return;
     }
     QString name = info.fileName();
-    // A page's file and the list file belong to the page list: a plain file
-    // never replaces them.
-    if (archive.pages().fileNames().contains(name) || name == QLatin1String(ListFile::FileName)) {
+    // A name a zip could not keep as it is gets one it can: a name the user
+    // did not choose replaces nothing.
+    const bool unstorable = !EntryName::storingProblem(name).isEmpty();
+    if (unstorable) {
+        name = EntryName::storableName(name);
+        if (name.isEmpty()) {
+            ctx.interaction.showMessage(msg(MessageId::NameNotStorable) + kCrLf +
+                                        QDir::toNativeSeparators(source));
+            return;
+        }
+    } else if (archive.pages().fileNames().contains(name) ||
+               name == QLatin1String(ListFile::FileName)) {
+        // A page's file and the list file belong to the page list: a plain
+        // file never replaces them.
         ctx.interaction.showRefusal(msg(MessageId::AddFileIsPage).arg(name));
         return;
     }
     const QFileInfo existing(work + u'/' + name);
-    if (existing.isFile() && !existing.isSymLink()) {
+    if (!unstorable && existing.isFile() && !existing.isSymLink()) {
         if (!ctx.interaction.askYesNo(msg(MessageId::ConfirmReplaceFile).arg(name)))
             return;
     } else {
         // A folder or a link of that name stays; the file takes a free name.
-        while (taken(work, name))
+        while (taken(work, name) || archive.pages().fileNames().contains(name))
             name = ArchiveStorage::nextPageFileName(name);
     }
     ArchiveBudget budget;
@@ -238,6 +297,8 @@ void addFile(CommandContext &ctx)
     if (ctx.session.settings().deleteOriginals)
         ctx.archive.deleteAfterWriteBack({file}, {});
     ctx.archive.setChanged(true);
+    if (unstorable)
+        ctx.interaction.showMessage(msg(MessageId::NameMadeStorable).arg(info.fileName(), name));
 }
 
 void addFolder(CommandContext &ctx)
@@ -262,28 +323,35 @@ void addFolder(CommandContext &ctx)
         ctx.interaction.showRefusal(protectedFolderRefusal(folder));
         return;
     }
+    // A name a zip could not keep as it is gets one it can.
+    QStringList notices;
+    const QString storedName =
+        EntryName::storingProblem(name).isEmpty() ? name : EntryName::storableName(name);
+    if (storedName.isEmpty()) {
+        ctx.interaction.showMessage(msg(MessageId::NameNotStorable) + kCrLf +
+                                    QDir::toNativeSeparators(folder));
+        return;
+    }
     // Never merged into a folder already there: Travel_1, Travel_2, ...
-    QString targetName = name;
+    QString targetName = storedName;
     for (int n = 1; taken(work, targetName); ++n)
-        targetName = name + u'_' + QString::number(n);
+        targetName = storedName + u'_' + QString::number(n);
+    if (storedName != name)
+        notices << msg(MessageId::NameMadeStorable).arg(name, targetName);
 
-    // The files directly inside, as the file system lists them; the originals stay.
-    QFileInfoList files;
+    // The originals stay.
+    const QList<IncomingFile> files = incomingFiles(folder, targetName, notices);
     std::uint64_t bytes = 0;
     std::uint64_t largest = 0;
     std::uint64_t nameBytes = 0;
     QString largestPath;
-    for (const QFileInfo &entry :
-         QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted)) {
-        if (!entry.isFile())
-            continue;
-        files << entry;
-        const auto size = std::uint64_t(entry.size());
+    for (const IncomingFile &file : files) {
+        const auto size = std::uint64_t(file.source.size());
         bytes += size;
-        nameBytes += std::uint64_t((targetName + u'/' + entry.fileName()).toUtf8().size());
+        nameBytes += std::uint64_t((targetName + u'/' + file.name).toUtf8().size());
         if (size >= largest) {
             largest = size;
-            largestPath = entry.filePath();
+            largestPath = file.source.filePath();
         }
     }
     ArchiveBudget budget;
@@ -303,12 +371,14 @@ void addFolder(CommandContext &ctx)
     }
     archive.setChanged(true);
     PageCopier copier(target);
-    for (const QFileInfo &file : std::as_const(files)) {
-        if (!copier.copyFile(file.filePath(), target + u'/' + file.fileName(), nullptr)) {
+    for (const IncomingFile &file : files) {
+        if (!copier.copyFile(file.source.filePath(), target + u'/' + file.name, nullptr)) {
             ctx.interaction.showError(copier.message());
             return;
         }
     }
+    if (!notices.isEmpty())
+        ctx.interaction.showMessage(notices.join(kCrLf + kCrLf));
 }
 
 void addDroppedFiles(CommandContext &ctx, const QStringList &paths)

@@ -4,6 +4,7 @@
 #include "catalogue/session.h"
 #include "commands/archivecommands.h"
 #include "commands/enternewarchive.h"
+#include "commands/lifecycle.h"
 #include "commands/openstate.h"
 #include "commands/saveastarget.h"
 #include "commands/userinteraction.h"
@@ -59,16 +60,6 @@ QString attachedArchiveName(const QString &fileName)
 
 namespace {
 
-// folder with the same place on disk as other (links resolved where they exist).
-bool sameFolder(const QString &folder, const QString &other)
-{
-    const QString a = QFileInfo(folder).canonicalFilePath();
-    const QString b = QFileInfo(other).canonicalFilePath();
-    if (!a.isEmpty() && !b.isEmpty())
-        return a == b;
-    return QDir::cleanPath(folder) == QDir::cleanPath(other);
-}
-
 // A name not yet taken in section: name, name1, name2 … counting on from n.
 QString uniqueName(const Session &session, int section, const QString &base, int &n)
 {
@@ -86,7 +77,8 @@ QString finalPath(const QString &source, const QString &archiveFolder,
     const QFileInfo info(source);
     // Never into the program's working folders (a settings file edited by
     // hand may name one): the zip would be swept away with them.
-    if (!move || archiveFolder.isEmpty() || sameFolder(info.absolutePath(), archiveFolder) ||
+    if (!move || archiveFolder.isEmpty() ||
+        Commands::sameFile(info.absolutePath(), QDir::cleanPath(archiveFolder)) ||
         !PageSearch::protectedFolderOf(archiveFolder, protectedFolders).isEmpty())
         return source;
     const QString folder = QDir::cleanPath(archiveFolder) + u'/';
@@ -154,6 +146,9 @@ bool attachOne(CommandContext &ctx, int section, const QString &source, bool mov
         break;
     }
 
+    // Writing the program's form keeps a list file it cannot read, renamed.
+    const bool listUnreadable = ctx.archive.listFileUnreadable();
+    const QStringList refusedLines = ctx.archive.refusedListFileNames();
     // The program's own form, at the zip's final place. Only a complete new
     // zip replaces a file; the original stays as it was when this fails.
     if (!ctx.archive.writeBackTo(target, ctx.interaction)) {
@@ -162,11 +157,16 @@ bool attachOne(CommandContext &ctx, int section, const QString &source, bool mov
         return false;
     }
     Commands::enterNewOpenArchive(ctx, section, name, target);
+    Commands::tellListFileProblems(ctx, listUnreadable, refusedLines);
+    // The entry is on disk before the original goes: killed in between, the
+    // catalogue still leads to the archive.
+    Commands::keepCatalogueSaved(ctx);
 
     // Moved: the original goes to the trash only now that its new copy is
     // complete and on disk, and only when no other archive of the catalogue
     // is kept in it.
-    if (target != source && QFileInfo::exists(source) && !usedByCatalogue(session, source)) {
+    if (!Commands::sameFile(target, source) && QFileInfo::exists(source) &&
+        !usedByCatalogue(session, source)) {
         ZipArchiver zip;
         ArchiveStorage storage(zip, ctx.archive.folders());
         if (!storage.moveToTrash(source))

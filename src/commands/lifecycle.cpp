@@ -18,6 +18,33 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
+// A name beside the settings file that nothing has yet: tomekeeper-1.ini, ...
+QString freeNameBeside(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString stem = info.absolutePath() + u'/' + info.completeBaseName() + u'-';
+    const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
+    QString free;
+    for (int n = 1;; ++n) {
+        free = stem + QString::number(n) + suffix;
+        if (!QFileInfo::exists(free) && !QFileInfo(free).isSymLink())
+            return free;
+    }
+}
+
+// The settings file is there but cannot be read: it stays as it is, and what
+// this session keeps goes into a new file beside it, which the user is told of.
+void writeBesideUnreadable(CommandContext &ctx, const QString &why)
+{
+    Session &session = ctx.session;
+    const QString unreadable = session.settingsFilePath();
+    const QString instead = freeNameBeside(unreadable);
+    session.setProgramFiles(session.programFolder(), instead);
+    ctx.interaction.showError(
+        msg(MessageId::SettingsUnreadable)
+            .arg(QDir::toNativeSeparators(unreadable), why, QDir::toNativeSeparators(instead)));
+}
+
 void readSettingsFile(CommandContext &ctx)
 {
     Session &session = ctx.session;
@@ -25,6 +52,8 @@ void readSettingsFile(CommandContext &ctx)
     const SettingsFile::ReadResult read =
         SettingsFile::read(session.settingsFilePath(), session.programFolder(), session.settings(),
                            session.catalogue());
+    if (!read.unreadable.isEmpty())
+        writeBesideUnreadable(ctx, read.unreadable);
     if (!read.found)
         return;
     if (read.hasParameters) {
@@ -69,8 +98,9 @@ void writeBackAtClose(CommandContext &ctx)
 void removeWorkFolders(CommandContext &ctx)
 {
     // Changes that could be neither written back nor set aside stay where
-    // they are (the user was told where).
-    if (!ctx.archive.isChanged() && !ctx.archive.close())
+    // they are (the user was told where), and so does a copy left by a crash
+    // that could not be set aside at start-up.
+    if (!ctx.archive.isChanged() && !ctx.archive.isHoldingLeftover() && !ctx.archive.close())
         showFailure(ctx.interaction, ctx.archive.lastFailure());
     const QString moveTarget = ctx.archive.folders().moveTarget;
     const QFileInfo info(moveTarget);
@@ -82,9 +112,9 @@ void removeWorkFolders(CommandContext &ctx)
         showFailure(ctx.interaction, storage.lastFailure());
 }
 
-void writeSettingsFile(CommandContext &ctx)
+bool writeSettingsFile(CommandContext &ctx)
 {
-    const Session &session = ctx.session;
+    Session &session = ctx.session;
     const QString path = session.settingsFilePath();
     // The configuration folder comes with the first settings file.
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -93,7 +123,10 @@ void writeSettingsFile(CommandContext &ctx)
                              session.catalogue(), &error)) {
         ctx.interaction.showError(msg(MessageId::SettingsNotWritten) + kCrLf +
                                   QDir::toNativeSeparators(path) + kCrLf + error);
+        return false;
     }
+    session.setCatalogueSaved();
+    return true;
 }
 
 } // namespace
@@ -134,15 +167,24 @@ void startUp(CommandContext &ctx, const ProgramPaths &paths)
     ctx.view.setOffline(settings.offline);
 
     session.setOpenNode(-1);
+    // The file holds the catalogue as read (archives missing on disk and all).
+    session.setCatalogueSaved();
     recoverLeftoverWork(ctx);
     session.setStatusText(msg(MessageId::StatusOpenArchive) + msg(MessageId::StatusNoArchive));
+}
+
+void keepCatalogueSaved(CommandContext &ctx)
+{
+    if (ctx.session.catalogueUnsaved() && !ctx.session.settingsFilePath().isEmpty())
+        writeSettingsFile(ctx);
 }
 
 void shutDown(CommandContext &ctx)
 {
     writeBackAtClose(ctx);
     removeWorkFolders(ctx);
-    writeSettingsFile(ctx);
+    // Written whether or not the catalogue changed: the window and the settings may have.
+    [[maybe_unused]] const bool written = writeSettingsFile(ctx);
     ctx.view.setOffline(ctx.session.savedBrowserOffline());
 }
 

@@ -7,6 +7,7 @@
 #include "commands/openstate.h"
 #include "commands/saveastarget.h"
 #include "commands/userinteraction.h"
+#include "commands/writeback.h"
 #include "lang/messages.h"
 #include "storage/pagesearch.h"
 
@@ -69,8 +70,21 @@ void updateArchive(CommandContext &ctx)
     // Written back even without changes; a failure keeps the changed flag,
     // so the changes are tried again later.
     if (!ctx.archive.writeBack(ctx.interaction)) {
-        showFailure(ctx.interaction, ctx.archive.lastFailure());
-        return;
+        if (!ctx.archive.zipChangedSinceOpened()) {
+            showFailure(ctx.interaction, ctx.archive.lastFailure());
+            return;
+        }
+        // Another program replaced the zip: the user chooses what happens to it.
+        switch (takeWayOut(ctx)) {
+        case WayOut::WrittenBack:
+            break;
+        case WayOut::SetAside:
+            leaveOpenState(ctx);
+            return;
+        case WayOut::Cancelled:
+        case WayOut::SavedElsewhere:
+            return;
+        }
     }
     ctx.interaction.showRefusal(msg(MessageId::ArchiveUpdated));
 }

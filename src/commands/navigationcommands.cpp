@@ -93,6 +93,8 @@ bool openArchiveAt(CommandContext &ctx, int node)
     switch (ctx.archive.open(catalogue.node(node).path, ctx.interaction)) {
     case OpenArchive::OpenStatus::Opened:
         enterOpenState(ctx, node);
+        tellListFileProblems(ctx, ctx.archive.listFileUnreadable(),
+                             ctx.archive.refusedListFileNames());
         return true;
     case OpenArchive::OpenStatus::ListFileMissing:
         ctx.interaction.showMessage(msg(MessageId::ListFileMissing));

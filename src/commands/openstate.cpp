@@ -3,6 +3,7 @@
 #include "browse/pageview.h"
 #include "catalogue/session.h"
 #include "commands/availability.h"
+#include "commands/userinteraction.h"
 #include "lang/messages.h"
 
 namespace {
@@ -74,6 +75,18 @@ void enterOpenState(CommandContext &ctx, int node)
         ctx.view.navigate(kBlank);
     }
     session.setNavigation(navigationAfterOpening(pages.count()));
+}
+
+void tellListFileProblems(CommandContext &ctx, bool unreadable, const QStringList &refused)
+{
+    if (unreadable) {
+        const QString newList = msg(MessageId::ArchiveMenu).trimmed() + QStringLiteral(" › ") +
+                                msg(MessageId::NewPageListMenuItem);
+        ctx.interaction.showMessage(msg(MessageId::ListFileUnreadable).arg(newList));
+    }
+    if (!refused.isEmpty())
+        ctx.interaction.showMessage(msg(MessageId::ListFileLinesRefused) + QStringLiteral("\r\n") +
+                                    refused.join(QStringLiteral("\r\n")));
 }
 
 void leaveOpenState(CommandContext &ctx)

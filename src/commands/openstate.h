@@ -3,6 +3,7 @@
 #include "commands/command.h"
 
 #include <QString>
+#include <QStringList>
 
 // The window's state with and without an open archive, shared by every command
 // that opens, creates or attaches an archive.
@@ -23,6 +24,11 @@ void showPage(CommandContext &ctx, int row);
 // page is selected and shown (a blank page when it has none), and of the
 // navigation buttons only next and last may be used.
 void enterOpenState(CommandContext &ctx, int node);
+
+// Tells the user what opening found wrong with the archive's list file: a
+// file that cannot be read as a page list (kept, and how to get a new list),
+// lines left out because their file names lead outside the archive.
+void tellListFileProblems(CommandContext &ctx, bool unreadable, const QStringList &refused);
 
 // No archive is open: no node shows picture 2, the page controls and the
 // navigation buttons are off, the view is blank and the status text says so.

@@ -11,6 +11,7 @@
 #include "storage/pagecopy.h"
 #include "storage/pagesearch.h"
 #include "storage/pagetransfer.h"
+#include "storage/samefile.h"
 #include "zip/ziparchiver.h"
 
 #include <QDir>
@@ -43,35 +44,50 @@ bool inside(const QString &folder, const QString &path)
     return clean.startsWith(QDir::cleanPath(folder) + u'/');
 }
 
+// A page's file. A file whose own name holds "\" (taken in before such
+// names were made storable) is found under that name, so that deleting its
+// page removes what no write-back could store.
+QString pageFilePath(const QString &folder, const QString &fileName)
+{
+    if (fileName.contains(u'\\') && !fileName.contains(u'/')) {
+        const QFileInfo literal(folder + u'/' + fileName);
+        if (literal.exists() || literal.isSymLink())
+            return literal.filePath();
+    }
+    return pagePath(folder, fileName);
+}
+
 // Removes the files of a page that has left the page list: its companion
-// folder, then its file. What another page still uses stays (two entries may
-// name one file, and a.htm and a.html share a_files). Nothing outside the
-// working folder is ever touched.
+// folder, then its file. What the pages still listed use stays: their files
+// and companion folders, and the folders that lead to them (two entries may
+// name one file, a.htm and a.html share a_files, a page may lie in another
+// page's folder). Nothing outside the working folder is ever touched.
 void removePageFiles(CommandContext &ctx, const QString &fileName)
 {
     const QString work = ctx.archive.workFolder();
-    const QString file = pagePath(work, fileName);
+    const QString file = QDir::cleanPath(pageFilePath(work, fileName));
     if (!inside(work, file))
         return;
-    const QString folder = QFileInfo(file).absolutePath();
-    const QString companion = PageCopier::companionFolderOf(folder, QFileInfo(file).fileName());
-    bool fileInUse = false;
-    bool companionInUse = false;
+    const QString companion =
+        PageCopier::companionFolderOf(QFileInfo(file).absolutePath(), QFileInfo(file).fileName());
+    QStringList used;
     for (const QString &other : ctx.archive.pages().fileNames()) {
-        const QString otherFile = pagePath(work, other);
-        fileInUse = fileInUse || otherFile == file;
-        companionInUse =
-            companionInUse ||
-            (!companion.isEmpty() &&
-             PageCopier::companionFolderOf(QFileInfo(otherFile).absolutePath(),
-                                           QFileInfo(otherFile).fileName()) == companion);
+        const QFileInfo otherFile(QDir::cleanPath(pageFilePath(work, other)));
+        used << otherFile.filePath();
+        const QString otherCompanion =
+            PageCopier::companionFolderOf(otherFile.absolutePath(), otherFile.fileName());
+        if (!otherCompanion.isEmpty())
+            used << QDir::cleanPath(otherCompanion);
     }
     ZipArchiver zip;
     ArchiveStorage storage(zip, ctx.archive.folders());
-    if (!companion.isEmpty() && !companionInUse && inside(work, companion) &&
-        !storage.removeFolder(companion)) {
+    if (!companion.isEmpty() && inside(work, companion) &&
+        !storage.removeFolderExcept(companion, used)) {
         showFailure(ctx.interaction, storage.lastFailure());
     }
+    const bool fileInUse = std::any_of(used.cbegin(), used.cend(), [&file](const QString &path) {
+        return path == file || file.startsWith(path + u'/');
+    });
     const QFileInfo info(file);
     if (!fileInUse && (info.isFile() || info.isSymLink()) && !QFile::remove(file))
         ctx.interaction.showError(msg(MessageId::CannotDeleteFile) +
@@ -166,12 +182,6 @@ void movePage(CommandContext &ctx, int step)
     ctx.archive.setChanged(true);
 }
 
-QString canonicalZip(const QString &path)
-{
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(QFileInfo(path).absoluteFilePath()) : canonical;
-}
-
 bool takenIn(const QString &folder, const QString &name)
 {
     const QFileInfo info(folder + u'/' + name);
@@ -235,7 +245,7 @@ void movePagesToNode(CommandContext &ctx, int target, QList<int> rows)
     // is refused under any of them.
     const QString targetZip = catalogue.node(target).path;
     if (target == session.openNode() ||
-        (ctx.archive.isOpen() && canonicalZip(targetZip) == canonicalZip(ctx.archive.zipPath()))) {
+        (ctx.archive.isOpen() && isSameFile(targetZip, ctx.archive.zipPath()))) {
         ctx.interaction.showRefusal(msg(MessageId::MoveTargetIsOpenArchive));
         return;
     }

@@ -4,7 +4,11 @@
 #include "commands/userinteraction.h"
 #include "commands/writeback.h"
 #include "lang/messages.h"
+#include "storage/archivestorage.h"
+#include "storage/samefile.h"
 #include "storage/workrecord.h"
+#include "storage/zipstamp.h"
+#include "zip/ziparchiver.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,7 +23,7 @@ int recordedNode(const CatalogueModel &catalogue, const WorkRecord &record)
 {
     int found = -1;
     for (int i = 0; i < catalogue.nodeCount(); ++i) {
-        if (catalogue.isSection(i) || catalogue.node(i).path != record.zipPath)
+        if (catalogue.isSection(i) || !isSameFile(catalogue.node(i).path, record.zipPath))
             continue;
         const int section = catalogue.sectionOf(i);
         const QString sectionName = section >= 0 ? catalogue.node(section).name : QString();
@@ -33,12 +37,14 @@ int recordedNode(const CatalogueModel &catalogue, const WorkRecord &record)
 
 // Moves the working copy into a recovered folder (target, when the user was
 // already told that one) and tells the user where it went unless they know.
-// When it cannot be moved it stays with its record, to be offered again.
+// When it cannot be moved it stays with its record, to be offered again, and
+// nothing may empty the working folder until then.
 void keepAside(CommandContext &ctx, const QString &target = {})
 {
     const WorkFolders &folders = ctx.archive.folders();
-    const QString kept = moveToRecovered(folders.archive, folders.base(), target);
+    const QString kept = moveToRecovered(folders, target);
     if (kept == folders.archive) {
+        ctx.archive.holdLeftover();
         Commands::showSetAsideFailed(ctx, folders.archive);
         return;
     }
@@ -47,6 +53,24 @@ void keepAside(CommandContext &ctx, const QString &target = {})
     if (kept != target)
         ctx.interaction.showMessage(msg(MessageId::RecoveredAtStart) + kCrLf +
                                     QDir::toNativeSeparators(kept));
+}
+
+// A working copy that holds nothing its zip lacks: its record says it had no
+// changes, and the zip is still the very one it was made from (gone or
+// replaced, the copy may be all that is left of the archive).
+bool holdsNothingNew(const std::optional<WorkRecord> &record)
+{
+    return record && !record->holdsChanges && record->zipStamp && record->zipStamp->exists &&
+           ZipStamp::of(record->zipPath) == *record->zipStamp;
+}
+
+void removeUnchangedCopy(const WorkFolders &folders)
+{
+    ZipArchiver zip;
+    ArchiveStorage storage(zip, folders);
+    // The record goes last: what a failed removal leaves is removed at the next start.
+    if (!storage.removeFolder(folders.archive) || !WorkRecord::remove(folders.archive))
+        qWarning("the working copy of an unchanged archive could not be removed");
 }
 
 } // namespace
@@ -67,6 +91,10 @@ void recoverLeftoverWork(CommandContext &ctx)
         if (!WorkRecord::remove(folders.archive))
             qWarning("the record of the working folder could not be removed");
         work.removeRecursively();
+        return;
+    }
+    if (holdsNothingNew(record)) {
+        removeUnchangedCopy(folders);
         return;
     }
     const CatalogueModel &catalogue = ctx.session.catalogue();

@@ -6,6 +6,7 @@
 #include "commands/availability.h"
 #include "commands/browsercommands.h"
 #include "commands/checkcommands.h"
+#include "commands/lifecycle.h"
 #include "commands/navigationcommands.h"
 #include "commands/pagecommands.h"
 #include "commands/searchcommands.h"
@@ -112,8 +113,14 @@ bool runCommand(Command command, CommandContext &ctx)
         return false;
     if (CommandFunction function = functionOf(command))
         function(ctx);
-    keepListFileCurrent(ctx);
+    finishCommand(ctx);
     return true;
+}
+
+void finishCommand(CommandContext &ctx)
+{
+    keepListFileCurrent(ctx);
+    Commands::keepCatalogueSaved(ctx);
 }
 
 void keepListFileCurrent(CommandContext &ctx)

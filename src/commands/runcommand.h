@@ -8,3 +8,8 @@ bool runCommand(Command command, CommandContext &ctx);
 // A command that changed the pages of the open archive leaves their list in
 // the working copy too, so that a working copy left by a crash shows them.
 void keepListFileCurrent(CommandContext &ctx);
+
+// What every command leaves behind, however it was given (an action or a
+// drop): the page list in the working copy, and a changed catalogue in the
+// settings file.
+void finishCommand(CommandContext &ctx);

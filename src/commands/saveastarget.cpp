@@ -4,26 +4,16 @@
 #include "commands/userinteraction.h"
 #include "lang/messages.h"
 #include "storage/pagesearch.h"
+#include "storage/samefile.h"
 
 #include <QDir>
 #include <QFileInfo>
-
-namespace {
-
-QString placeOf(const QString &path)
-{
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
-}
-
-} // namespace
 
 namespace Commands {
 
 bool sameFile(const QString &a, const QString &b)
 {
-    return !a.isEmpty() && !b.isEmpty() && placeOf(a) == placeOf(b);
+    return isSameFile(a, b);
 }
 
 QString askSaveAsTarget(CommandContext &ctx)

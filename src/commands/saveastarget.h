@@ -14,7 +14,8 @@ namespace Commands {
 // the user cancelled.
 QString askSaveAsTarget(CommandContext &ctx);
 
-// Whether two paths name the same file (links resolved where they exist).
+// Whether two paths name the same file: by device and inode where both exist
+// (see isSameFile).
 bool sameFile(const QString &a, const QString &b);
 
 } // namespace Commands

@@ -11,7 +11,7 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-enum WayOut { TryAgain, SaveElsewhere, SetAside };
+enum class Way { TryAgain, SaveElsewhere, SetAside, ReplaceNewerZip };
 
 // The working copy as a new zip where the user wants it (never onto another
 // archive's zip); false when the user cancelled the dialog, the place was
@@ -27,6 +27,31 @@ bool saveElsewhere(CommandContext &ctx)
     return false;
 }
 
+// The ways out of the last failed write-back, as the user sees them. Over a
+// zip that changed since it was opened, trying again is no way out, and
+// replacing it is one the user must choose by its name.
+QList<Way> waysOutOf(const OpenArchive &archive)
+{
+    if (archive.zipChangedSinceOpened())
+        return {Way::SaveElsewhere, Way::SetAside, Way::ReplaceNewerZip};
+    return {Way::TryAgain, Way::SaveElsewhere, Way::SetAside};
+}
+
+QString textOf(Way way)
+{
+    switch (way) {
+    case Way::TryAgain:
+        return msg(MessageId::WayOutTryAgain);
+    case Way::SaveElsewhere:
+        return msg(MessageId::WayOutSaveElsewhere);
+    case Way::SetAside:
+        return msg(MessageId::WayOutSetAside);
+    case Way::ReplaceNewerZip:
+        return msg(MessageId::WayOutReplaceNewerZip);
+    }
+    return {};
+}
+
 } // namespace
 
 namespace Commands {
@@ -40,27 +65,46 @@ void showSetAsideFailed(CommandContext &ctx, const QString &folder)
 bool writeBackOrWayOut(CommandContext &ctx)
 {
     OpenArchive &archive = ctx.archive;
+    // A copy left by a crash holds the working folder: nothing may replace it.
+    if (archive.isHoldingLeftover()) {
+        showSetAsideFailed(ctx, archive.folders().archive);
+        return false;
+    }
     if (!archive.isChanged() || archive.writeBack(ctx.interaction))
         return true;
-    const QStringList choices{msg(MessageId::WayOutTryAgain), msg(MessageId::WayOutSaveElsewhere),
-                              msg(MessageId::WayOutSetAside)};
+    return takeWayOut(ctx) != WayOut::Cancelled;
+}
+
+WayOut takeWayOut(CommandContext &ctx)
+{
+    OpenArchive &archive = ctx.archive;
     for (;;) {
-        const QString why = archive.lastFailure().text;
-        switch (ctx.interaction.askChoice(why + kCrLf + kCrLf + msg(MessageId::WriteBackWaysOut),
-                                          choices)) {
-        case TryAgain:
+        const QList<Way> ways = waysOutOf(archive);
+        QStringList choices;
+        for (const Way way : ways)
+            choices << textOf(way);
+        const QString advice = archive.zipChangedSinceOpened() ? msg(MessageId::ZipChangedWaysOut)
+                                                               : msg(MessageId::WriteBackWaysOut);
+        const int chosen =
+            ctx.interaction.askChoice(archive.lastFailure().text + kCrLf + kCrLf + advice, choices);
+        switch (chosen < 0 || chosen >= ways.size() ? Way(-1) : ways.at(chosen)) {
+        case Way::TryAgain:
             if (archive.writeBack(ctx.interaction))
-                return true;
+                return WayOut::WrittenBack;
             break;
-        case SaveElsewhere:
+        case Way::ReplaceNewerZip:
+            if (archive.writeBack(ctx.interaction, OpenArchive::IfZipChanged::Replace))
+                return WayOut::WrittenBack;
+            break;
+        case Way::SaveElsewhere:
             if (saveElsewhere(ctx)) {
                 // The changes are safe in the new zip; the archive's own zip
                 // stays as it was, and the working copy may go.
                 archive.setChanged(false);
-                return true;
+                return WayOut::SavedElsewhere;
             }
             break;
-        case SetAside: {
+        case Way::SetAside: {
             const std::optional<QString> kept = archive.setAside();
             if (!kept) {
                 // Still open with its changes: the ways out are offered again.
@@ -69,10 +113,10 @@ bool writeBackOrWayOut(CommandContext &ctx)
             }
             ctx.interaction.showMessage(msg(MessageId::WriteBackFailedAtClose) + kCrLf +
                                         QDir::toNativeSeparators(*kept));
-            return true;
+            return WayOut::SetAside;
         }
         default:
-            return false;
+            return WayOut::Cancelled;
         }
     }
 }

@@ -192,6 +192,16 @@ enum class MessageId {
     SearchIndexFailed,
     // A working copy that could not be moved into a recovered folder.
     SetAsideFailed,
+    // Losing nothing: a zip changed underneath, a settings file that cannot be
+    // read, a list file that cannot be read, names a zip cannot keep.
+    ZipChangedSinceOpened,
+    ZipChangedWaysOut,
+    WayOutReplaceNewerZip,
+    SettingsUnreadable, // %1: the file, %2: why, %3: the file written instead
+    ListFileUnreadable, // %1: the menu item that builds a new list
+    ListFileLinesRefused,
+    NameNotStorable,
+    NameMadeStorable, // %1: the name as it was, %2: the name taken
     // Help: the desktop could not be asked to open the help file.
     HelpNotOpened, // %1: the help file
     // The check of all archives: the command, its progress and its report.

@@ -366,6 +366,43 @@ bool ArchiveStorage::removeFolder(const QString &folder)
     return removeTree(folder);
 }
 
+bool ArchiveStorage::removeFolderExcept(const QString &folder, const QStringList &keep)
+{
+    m_failure = {};
+    const QString root = QDir::cleanPath(folder);
+    const auto isBelow = [](const QString &path, const QString &parent) {
+        return path.startsWith(parent + u'/');
+    };
+    bool leadsToKept = false;
+    for (const QString &kept : keep) {
+        if (kept == root || isBelow(root, kept))
+            return true;
+        leadsToKept = leadsToKept || isBelow(kept, root);
+    }
+    const QFileInfo info(folder);
+    if (!leadsToKept || info.isSymLink())
+        return removeFolder(folder);
+    makeWritable(root, true);
+    const QFileInfoList entries = QDir(root).entryInfoList(allEntries(), QDir::Unsorted);
+    for (const QFileInfo &entry : entries) {
+        const QString path = root + u'/' + entry.fileName();
+        if (entry.isDir() && !entry.isSymLink()) {
+            if (!removeFolderExcept(path, keep))
+                return false;
+            continue;
+        }
+        if (keep.contains(path))
+            continue;
+        if (!entry.isSymLink())
+            makeWritable(path, false);
+        if (!QFile::remove(path)) {
+            return fail(StorageFailure::Box::Message,
+                        msg(MessageId::CannotDeleteFile) + QDir::toNativeSeparators(path));
+        }
+    }
+    return true;
+}
+
 bool ArchiveStorage::removeTree(const QString &folder)
 {
     makeWritable(folder, true);

@@ -56,6 +56,10 @@ public:
     // Symbolic links are removed, never followed. True when folder itself is
     // gone; false at once on a file that cannot be deleted.
     bool removeFolder(const QString &folder);
+    // removeFolder, except for the paths in keep (absolute and clean) and the
+    // folders that lead to them: what is named there stays, whole. True when
+    // everything else is gone.
+    bool removeFolderExcept(const QString &folder, const QStringList &keep);
 
     // Appends the path relative to folder ("/" between levels) of every file
     // below it, in file-system order. False when a folder below could not be

@@ -85,12 +85,15 @@ QByteArray encode(const QString &text)
     return kBom + text.toUtf8();
 }
 
-QByteArray compose(const QStringList &titles, const QStringList &fileNames)
+QByteArray compose(const QStringList &titles, const QStringList &fileNames,
+                   const QStringList &keptLines)
 {
     QString text = QLatin1String(Header) + kCrLf;
     const qsizetype n = qMin(titles.size(), fileNames.size());
     for (qsizetype i = 0; i < n; ++i)
         text += storableTitle(titles.at(i)) + u'=' + fileNames.at(i) + kCrLf;
+    for (const QString &line : keptLines)
+        text += line + kCrLf;
     text += QLatin1String(End);
     return encode(text);
 }
@@ -139,6 +142,7 @@ ListFileRead parseChecked(const QByteArray &bytes, QStringList &titles, QStringL
             ++pos;
         if (!unsafeFileNameReason(file).isEmpty()) {
             result.refusedFileNames << file;
+            result.refusedLines << title + u'=' + file;
             continue;
         }
         newTitles << title;
@@ -168,13 +172,36 @@ QString unsafeFileNameReason(const QString &fileName)
 QByteArray appendEntry(const QByteArray &bytes, const QString &title, const QString &fileName)
 {
     QStringList lines = splitLines(decode(bytes, readsAsUtf8(bytes)));
-    if (!lines.isEmpty())
-        lines.removeLast(); // normally "[end]"
+    // Only the end marker and blank lines go: the last line of a list
+    // without "[end]" is a page, and a blank line left before the new entry
+    // would become part of its title.
+    while (!lines.isEmpty() &&
+           (lines.last().trimmed().isEmpty() || lines.last().trimmed() == QLatin1String(End)))
+        lines.removeLast();
     lines << storableTitle(title) + u'=' + fileName << QLatin1String(End);
     QString text;
     for (const QString &line : std::as_const(lines))
         text += line + kCrLf;
     return encode(text);
+}
+
+bool isUnreadable(const QByteArray &bytes, const ListFileRead &read, qsizetype pagesRead)
+{
+    if (read.status == ListFileRead::Status::NoHeader)
+        return !bytes.trimmed().isEmpty();
+    if (read.status != ListFileRead::Status::Ok || pagesRead > 0 || !read.refusedLines.isEmpty())
+        return false;
+    const qsizetype header = bytes.indexOf(Header);
+    return bytes.indexOf('=', header + qsizetype(sizeof(Header) - 1)) >= 0;
+}
+
+QString keepAside(const QString &folder)
+{
+    const QString stem = folder + QStringLiteral("/listfile-unreadable");
+    QString target = stem + QStringLiteral(".txt");
+    for (int n = 1; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
+        target = stem + u'-' + QString::number(n) + QStringLiteral(".txt");
+    return QFile::rename(path(folder), target) ? target : QString();
 }
 
 } // namespace ListFile
@@ -191,7 +218,7 @@ ListFileRead readListFileChecked(const QString &listFilePath, PageListModel &pag
 {
     QByteArray bytes;
     if (!readWholeFile(listFilePath, bytes))
-        return {ListFileRead::Status::Missing, {}, {}};
+        return {ListFileRead::Status::Missing, {}, {}, {}};
     QStringList titles;
     QStringList files;
     const ListFileRead result = ListFile::parseChecked(bytes, titles, files);

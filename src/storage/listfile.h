@@ -19,6 +19,9 @@ struct [[nodiscard]] ListFileRead {
     // Lines left out because their file name would lead outside the archive's
     // folder (absolute, "..", a drive, a control character).
     QStringList refusedFileNames;
+    // The same entries as whole lines ("title=file name"), to be kept unused
+    // in the list written back.
+    QStringList refusedLines;
 
     bool ok() const { return status == Status::Ok; }
 };
@@ -37,15 +40,30 @@ QString path(const QString &folder);
 
 // The bytes writeListFile writes for these pages. A title is cut at its first
 // "=" when read, so "=" in a title is written as "-": the page keeps its file.
-QByteArray compose(const QStringList &titles, const QStringList &fileNames);
+// keptLines (lines read but not used, see ListFileRead::refusedLines) follow
+// the pages as they were.
+QByteArray compose(const QStringList &titles, const QStringList &fileNames,
+                   const QStringList &keptLines = {});
 // Appends the entries of a list file's bytes. Entries whose file name is not
 // safe are left out and listed; a list of more pages than an archive can hold
 // entries is damaged and appends nothing.
 ListFileRead parseChecked(const QByteArray &bytes, QStringList &titles, QStringList &fileNames);
 // parseChecked; false when the header is missing.
 bool parse(const QByteArray &bytes, QStringList &titles, QStringList &fileNames);
-// The bytes of an appendToListFile on a file holding bytes.
+// The bytes of an appendToListFile on a file holding bytes. Every line of the
+// list stays, whatever its last lines are ("[end]" or not, blank lines after
+// it, LF line ends); the new entry and "[end]" follow them.
 QByteArray appendEntry(const QByteArray &bytes, const QString &title, const QString &fileName);
+
+// Whether a list file that parseChecked read as read, giving pagesRead pages,
+// holds more than a list written from those pages would: it has no header,
+// or none of its lines could be read (they end without CR) though it lists
+// pages. Such a file must be kept when a new list takes its place.
+bool isUnreadable(const QByteArray &bytes, const ListFileRead &read, qsizetype pagesRead);
+// Renames the list file in folder to a free name beside it
+// ("listfile-unreadable.txt", "listfile-unreadable-1.txt", ...), so that it
+// stays in the archive. The new path, or empty when it could not be renamed.
+QString keepAside(const QString &folder);
 
 // Why a page file name from a list file must not be used; empty when it names
 // a file inside the archive's folder ("sub/page.htm" and "sub\page.htm" do).

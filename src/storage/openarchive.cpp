@@ -4,6 +4,7 @@
 #include "storage/archivestorage.h"
 #include "storage/listfile.h"
 #include "storage/longwork.h"
+#include "storage/zipstamp.h"
 #include "zip/ziparchiver.h"
 
 #include <QCryptographicHash>
@@ -56,6 +57,21 @@ bool removeAny(ArchiveStorage &storage, const QString &folder)
     return storage.removeFolder(folder);
 }
 
+const QString kCrLf = QStringLiteral("\r\n");
+
+// What a list file read from a working copy holds, beyond its pages.
+struct ListFileState {
+    bool unreadable = false;
+    QStringList keptLines;
+    QStringList refusedFileNames;
+};
+
+ListFileState stateOf(const QByteArray &bytes, const ListFileRead &read, qsizetype pagesRead)
+{
+    return {ListFile::isUnreadable(bytes, read, pagesRead), read.refusedLines,
+            read.refusedFileNames};
+}
+
 } // namespace
 
 OpenArchive::OpenArchive(const WorkFolders &folders) : m_folders(folders), m_pageSelection(&m_pages)
@@ -64,9 +80,10 @@ OpenArchive::OpenArchive(const WorkFolders &folders) : m_folders(folders), m_pag
 
 OpenArchive::OpenStatus OpenArchive::open(const QString &zipPath, LongWork &work)
 {
-    if (m_changed)
+    if (m_changed || refuseWhileHeld())
         return OpenStatus::Refused;
     forgetOriginals();
+    forgetListFile();
     m_pages.clear();
     m_zipPath.clear();
     m_unpacked.clear();
@@ -88,12 +105,16 @@ OpenArchive::OpenStatus OpenArchive::open(const QString &zipPath, LongWork &work
         QStringList titles;
         QStringList fileNames;
         UnpackRecord record;
+        ZipStamp stamp;
+        ListFileState list;
     } unpacked;
     const WorkFolders folders = m_folders;
     work.run(msg(MessageId::ProgressUnpacking), [&unpacked, folders, zipPath](WorkProgress &) {
         ZipArchiver zip;
         ArchiveStorage storage(zip, folders);
         const QString folder = folders.archive;
+        // Taken first: a zip replaced while it is unpacked shows as changed.
+        unpacked.stamp = ZipStamp::of(zipPath);
         if (!removeAny(storage, folder)) {
             unpacked.failure = storage.lastFailure();
             return;
@@ -124,6 +145,7 @@ OpenArchive::OpenStatus OpenArchive::open(const QString &zipPath, LongWork &work
             removeAny(storage, folder);
             return;
         }
+        unpacked.list = stateOf(list, read, unpacked.titles.size());
         unpacked.status = OpenStatus::Opened;
     });
 
@@ -134,7 +156,10 @@ OpenArchive::OpenStatus OpenArchive::open(const QString &zipPath, LongWork &work
     m_zipPath = zipPath;
     m_unpacked = std::move(unpacked.record);
     m_pages.reset(unpacked.titles, unpacked.fileNames);
-    m_record = {zipPath, {}, {}};
+    m_listFileUnreadable = unpacked.list.unreadable;
+    m_keptListLines = unpacked.list.keptLines;
+    m_refusedFileNames = unpacked.list.refusedFileNames;
+    m_record = {zipPath, {}, {}, unpacked.stamp, false};
     if (!writeRecord())
         qWarning("the record of the working folder could not be written");
     return unpacked.status;
@@ -155,6 +180,55 @@ bool OpenArchive::writeRecord()
     return m_record.write(m_folders.archive);
 }
 
+void OpenArchive::setChanged(bool changed)
+{
+    if (m_changed == changed)
+        return;
+    m_changed = changed;
+    if (!isOpen())
+        return;
+    m_record.holdsChanges = changed;
+    if (!writeRecord())
+        qWarning("the record of the working folder could not be written");
+}
+
+void OpenArchive::recordWrittenZip()
+{
+    m_record.zipStamp = ZipStamp::of(m_zipPath);
+    m_record.holdsChanges = false;
+    if (!writeRecord())
+        qWarning("the record of the working folder could not be written");
+}
+
+bool OpenArchive::refuseWhileHeld()
+{
+    if (!m_holdingLeftover)
+        return false;
+    m_failure = {StorageFailure::Box::Message, msg(MessageId::SetAsideFailed) + kCrLf +
+                                                   QDir::toNativeSeparators(m_folders.archive)};
+    return true;
+}
+
+void OpenArchive::forgetListFile()
+{
+    m_listFileUnreadable = false;
+    m_keptListLines.clear();
+    m_refusedFileNames.clear();
+}
+
+bool OpenArchive::keepUnreadableListFile()
+{
+    if (!m_listFileUnreadable || !QFileInfo::exists(ListFile::path(m_folders.archive)))
+        return true;
+    if (ListFile::keepAside(m_folders.archive).isEmpty()) {
+        m_failure =
+            cannotCreateFailure(QDir::toNativeSeparators(ListFile::path(m_folders.archive)));
+        return false;
+    }
+    m_listFileUnreadable = false;
+    return true;
+}
+
 bool OpenArchive::adoptLeftover(const WorkRecord &record)
 {
     if (isOpen() || m_changed || !isFolder(m_folders.archive))
@@ -162,13 +236,21 @@ bool OpenArchive::adoptLeftover(const WorkRecord &record)
     QStringList titles;
     QStringList fileNames;
     QByteArray list;
-    if (readWholeFile(ListFile::path(m_folders.archive), list) &&
-        ListFile::parseChecked(list, titles, fileNames).status == ListFileRead::Status::Damaged)
-        return false;
+    ListFileState state;
+    if (readWholeFile(ListFile::path(m_folders.archive), list)) {
+        const ListFileRead read = ListFile::parseChecked(list, titles, fileNames);
+        if (read.status == ListFileRead::Status::Damaged)
+            return false;
+        state = stateOf(list, read, titles.size());
+    }
     m_failure = {};
     m_zipPath = record.zipPath;
     m_record = record;
+    m_record.holdsChanges = true;
     m_pages.reset(titles, fileNames);
+    m_listFileUnreadable = state.unreadable;
+    m_keptListLines = state.keptLines;
+    m_refusedFileNames = state.refusedFileNames;
     m_changed = true;
     return true;
 }
@@ -177,7 +259,9 @@ bool OpenArchive::saveListFile()
 {
     if (!isOpen() || !m_changed || !isFolder(m_folders.archive))
         return true;
-    return writeListFile(m_folders.archive, m_pages);
+    return keepUnreadableListFile() &&
+           saveWholeFile(ListFile::path(m_folders.archive),
+                         ListFile::compose(m_pages.titles(), m_pages.fileNames(), m_keptListLines));
 }
 
 bool OpenArchive::startNew(const QString &zipPath)
@@ -185,7 +269,10 @@ bool OpenArchive::startNew(const QString &zipPath)
     if (m_changed)
         return false;
     m_failure = {};
+    if (refuseWhileHeld())
+        return false;
     forgetOriginals();
+    forgetListFile();
     m_record = {};
     if (!removeWorkingCopy())
         return false;
@@ -197,22 +284,32 @@ bool OpenArchive::startNew(const QString &zipPath)
     m_zipPath = zipPath;
     m_unpacked.clear();
     m_changed = true;
-    m_record = {zipPath, {}, {}};
+    // A zip that appears there before the first write-back is someone else's.
+    m_record = {zipPath, {}, {}, ZipStamp::of(zipPath), true};
     if (!writeRecord())
         qWarning("the record of the working folder could not be written");
     return true;
 }
 
-bool OpenArchive::writeBack(LongWork &work)
+bool OpenArchive::writeBack(LongWork &work, IfZipChanged ifZipChanged)
 {
     m_failure = {};
+    m_zipChanged = false;
     if (!isFolder(m_folders.archive)) {
         m_changed = false;
         return true;
     }
+    if (ifZipChanged == IfZipChanged::Keep && m_record.zipStamp &&
+        m_record.zipStamp->replacedBy(ZipStamp::of(m_zipPath))) {
+        m_zipChanged = true;
+        m_failure = {StorageFailure::Box::Message, msg(MessageId::ZipChangedSinceOpened) + kCrLf +
+                                                       QDir::toNativeSeparators(m_zipPath)};
+        return false;
+    }
     if (!writeTo(m_zipPath, work, true))
         return false;
     m_changed = false;
+    recordWrittenZip();
     if (m_writtenBack)
         m_writtenBack(m_zipPath);
     return true;
@@ -239,9 +336,8 @@ bool OpenArchive::writeBackTo(const QString &zipPath, LongWork &work)
         return false;
     m_zipPath = zipPath;
     m_record.zipPath = zipPath;
-    if (!writeRecord())
-        qWarning("the record of the working folder could not be written");
     m_changed = false;
+    recordWrittenZip();
     if (m_writtenBack)
         m_writtenBack(m_zipPath);
     return true;
@@ -249,6 +345,8 @@ bool OpenArchive::writeBackTo(const QString &zipPath, LongWork &work)
 
 bool OpenArchive::writeTo(const QString &zipPath, LongWork &work, bool keepRecord)
 {
+    if (!keepUnreadableListFile())
+        return false;
     struct Written {
         bool ok = false;
         StorageFailure failure;
@@ -257,11 +355,12 @@ bool OpenArchive::writeTo(const QString &zipPath, LongWork &work, bool keepRecor
     const WorkFolders folders = m_folders;
     const QStringList titles = m_pages.titles();
     const QStringList fileNames = m_pages.fileNames();
+    const QStringList keptLines = m_keptListLines;
     const QList<TakenFile> originals = m_originals;
     const QStringList originalFolders = m_originalFolders;
     const UnpackRecord record = m_unpacked;
     work.run(msg(MessageId::ProgressWritingBack), [&written, folders, zipPath, titles, fileNames,
-                                                   originals, originalFolders,
+                                                   keptLines, originals, originalFolders,
                                                    record](WorkProgress &progress) {
         ZipArchiver zip;
         ArchiveStorage storage(zip, folders);
@@ -273,7 +372,12 @@ bool OpenArchive::writeTo(const QString &zipPath, LongWork &work, bool keepRecor
             if (kind == ProgressKind::AddStart)
                 progress.advance();
         };
-        written.ok = storage.writeZip(folders.archive, zipPath, titles, fileNames);
+        const QString listFile = ListFile::path(folders.archive);
+        if (!saveWholeFile(listFile, ListFile::compose(titles, fileNames, keptLines))) {
+            written.failure = cannotCreateFailure(QDir::toNativeSeparators(listFile));
+            return;
+        }
+        written.ok = storage.writeZipKeepingListFile(folders.archive, zipPath);
         written.failure = storage.lastFailure();
         if (written.ok) {
             written.record = storage.record();
@@ -301,7 +405,10 @@ bool OpenArchive::close()
     if (m_changed)
         return false;
     m_failure = {};
+    if (refuseWhileHeld())
+        return false;
     forgetOriginals();
+    forgetListFile();
     m_pages.clear();
     m_zipPath.clear();
     m_unpacked.clear();
@@ -331,11 +438,12 @@ std::optional<QString> OpenArchive::setAside()
 {
     QString kept;
     if (isFolder(m_folders.archive)) {
-        kept = moveToRecovered(m_folders.archive, m_folders.base());
+        kept = moveToRecovered(m_folders);
         if (kept == m_folders.archive)
             return std::nullopt;
     }
     forgetOriginals();
+    forgetListFile();
     m_pages.clear();
     m_zipPath.clear();
     m_unpacked.clear();

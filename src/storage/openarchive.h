@@ -43,7 +43,9 @@ public:
     bool isOpen() const { return !m_zipPath.isEmpty(); }
     QString zipPath() const { return m_zipPath; }
     bool isChanged() const { return m_changed; }
-    void setChanged(bool changed) { m_changed = changed; }
+    // The record beside the working copy says so too, so that a working copy
+    // left by a crash without changes is not offered as if it had any.
+    void setChanged(bool changed);
     // Why the last open, write-back or close failed.
     const StorageFailure &lastFailure() const { return m_failure; }
 
@@ -52,6 +54,12 @@ public:
     // Once the working copy is complete, a record beside it says which zip it
     // belongs to (see WorkRecord).
     OpenStatus open(const QString &zipPath, LongWork &work);
+    // What opening (or taking over a leftover) found in the list file: it is
+    // there but cannot be read as a page list (it is kept, renamed, once a new
+    // list takes its place); and the file names of lines left out as unsafe
+    // (they are written back unused, as they were).
+    bool listFileUnreadable() const { return m_listFileUnreadable; }
+    QStringList refusedListFileNames() const { return m_refusedFileNames; }
     // Names the archive's catalogue entry in the record beside the working folder.
     void setCatalogueEntry(const QString &section, const QString &archive);
     // Takes over a working copy left by a program that did not end normally,
@@ -75,7 +83,13 @@ public:
     // them are copied from the zip, while it is still that same file. The zip is replaced only by a
     // complete new one; true when it was, and the archive is then no longer changed. The working
     // folder stays either way. Nothing to write (no working folder) counts as done.
-    bool writeBack(LongWork &work);
+    // A zip that another program replaced or rewrote since it was unpacked
+    // (or last written back) is not overwritten unless ifZipChanged says so:
+    // false, with zipChangedSinceOpened() true.
+    enum class IfZipChanged { Keep, Replace };
+    bool writeBack(LongWork &work, IfZipChanged ifZipChanged = IfZipChanged::Keep);
+    // Whether the last writeBack stopped because the zip had changed.
+    bool zipChangedSinceOpened() const { return m_zipChanged; }
     // Called after every write-back that replaced the zip, with its path: for
     // what follows the archives' contents, such as the search index.
     void setWrittenBackHook(std::function<void(const QString &zipPath)> hook)
@@ -112,6 +126,12 @@ public:
     // nothing empties the working folder and the next start offers it again.
     std::optional<QString> setAside();
 
+    // The working folder holds a copy left by a crash that could not be set
+    // aside: from now on nothing here empties or replaces it (open, startNew
+    // and close are refused), so that the next start offers it again.
+    void holdLeftover() { m_holdingLeftover = true; }
+    bool isHoldingLeftover() const { return m_holdingLeftover; }
+
     // Sources taken in with "delete originals" on. Each is deleted only once
     // a write-back put a copy of it, byte for byte as it was taken, into the
     // zip (the copy must still be in the working copy, unchanged, and the
@@ -134,6 +154,12 @@ private:
     // is what the next write-back may copy from.
     bool writeTo(const QString &zipPath, LongWork &work, bool keepRecord);
     bool writeRecord();
+    // The zip, written by this program just now, is what the working copy holds.
+    void recordWrittenZip();
+    // An unreadable list file is renamed before a new list takes its place.
+    bool keepUnreadableListFile();
+    void forgetListFile();
+    bool refuseWhileHeld();
 
     QString m_zipPath;
     WorkRecord m_record;
@@ -144,4 +170,9 @@ private:
     QStringList m_originalFolders;
     // What the working copy was unpacked from, or last written back to.
     UnpackRecord m_unpacked;
+    bool m_zipChanged = false;
+    bool m_holdingLeftover = false;
+    bool m_listFileUnreadable = false;
+    QStringList m_keptListLines; // lines of the list file left out as unsafe
+    QStringList m_refusedFileNames;
 };

@@ -5,6 +5,7 @@
 #include "storage/archivebudget.h"
 #include "storage/archivestorage.h"
 #include "storage/pagesearch.h"
+#include "zip/entryname.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -163,6 +164,7 @@ PageCopier::Result PageCopier::copyPage(const QString &sourcePath)
 {
     m_fileName.clear();
     m_message.clear();
+    m_notice.clear();
     m_taken.clear();
     m_takenFolders.clear();
     m_created.clear();
@@ -200,6 +202,15 @@ PageCopier::Result PageCopier::copyPage(const QString &sourcePath)
             }
         }
     }
+    // The page refers to the files of its folder by their names: one that a
+    // zip could not keep as it is could not be renamed, so the page stays out.
+    // (The folder's own name goes with the page's.)
+    for (const QString &file : std::as_const(companionFiles)) {
+        const QString inFolder = QStringLiteral("f") + file.mid(companion.size());
+        if (!EntryName::storingProblem(inFolder).isEmpty())
+            return refuse(msg(MessageId::NameNotStorable) + kCrLf + native(file));
+    }
+
     struct {
         std::uint64_t files = 0, bytes = 0, nameBytes = 0;
     } charge;
@@ -232,6 +243,12 @@ PageCopier::Result PageCopier::copyPage(const QString &sourcePath)
         return ArchiveStorage::pageBaseName(name) + suffix;
     };
     QString name = ArchiveStorage::storablePageFileName(originalName);
+    const bool unstorable = !EntryName::storingProblem(name).isEmpty();
+    if (unstorable) {
+        name = EntryName::storableName(name);
+        if (name.isEmpty())
+            return refuse(msg(MessageId::NameNotStorable) + kCrLf + native(sourcePath));
+    }
     while (nameInUse(m_target, name) ||
            (!companion.isEmpty() && nameInUse(m_target, folderNameFor(name))))
         name = ArchiveStorage::nextPageFileName(name);
@@ -275,6 +292,8 @@ PageCopier::Result PageCopier::copyPage(const QString &sourcePath)
             return fail(m_message);
     }
     m_fileName = name;
+    if (unstorable)
+        m_notice = msg(MessageId::NameMadeStorable).arg(originalName, name);
     m_created.clear();
     if (m_budget)
         m_budget->take(charge.files, charge.bytes, charge.nameBytes);

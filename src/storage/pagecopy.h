@@ -47,6 +47,9 @@ public:
     // was refused or failed, and what was taken (page file first).
     QString fileName() const { return m_fileName; }
     QString message() const { return m_message; }
+    // Of the last copyPage that copied: what the user is to be told (a page
+    // name a zip could not keep, and the name taken instead); empty when nothing.
+    QString notice() const { return m_notice; }
     const QList<TakenFile> &taken() const { return m_taken; }
     // The source companion folder and the folders below it, deepest first.
     const QStringList &takenFolders() const { return m_takenFolders; }
@@ -78,6 +81,7 @@ private:
     ArchiveBudget *m_budget = nullptr;
     QString m_fileName;
     QString m_message;
+    QString m_notice;
     QList<TakenFile> m_taken;
     QStringList m_takenFolders;
     QStringList m_created; // made by this copy, removed again when it fails

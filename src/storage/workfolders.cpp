@@ -20,7 +20,10 @@ WorkFolders WorkFolders::standard()
 
 WorkFolders WorkFolders::under(const QString &base)
 {
-    return {base + QStringLiteral("/TEMP_ARCH"), base + QStringLiteral("/TEMP_ARCH2")};
+    WorkFolders folders;
+    folders.archive = base + QStringLiteral("/TEMP_ARCH");
+    folders.moveTarget = base + QStringLiteral("/TEMP_ARCH2");
+    return folders;
 }
 
 namespace {
@@ -42,14 +45,18 @@ QString freeRecoveredFolder(const QString &base)
     return target;
 }
 
-QString moveToRecovered(const QString &folder, const QString &base, const QString &target)
+QString moveToRecovered(const WorkFolders &folders, const QString &target)
 {
+    const QString base = folders.base();
     const QString to = target.isEmpty() || taken(target) ? freeRecoveredFolder(base) : target;
-    if (!QDir().mkpath(base) || !QDir().rename(folder, to))
-        return folder;
+    const bool moved =
+        QDir().mkpath(base) && (folders.renameFolder ? folders.renameFolder(folders.archive, to)
+                                                     : QDir().rename(folders.archive, to));
+    if (!moved)
+        return folders.archive;
     // Its record goes with it, so that it still says which archive the copy
-    // belongs to; a record left behind is the caller's to remove.
-    const QString record = WorkRecord::pathFor(folder);
+    // belongs to; the record left behind is the caller's to remove.
+    const QString record = WorkRecord::pathFor(folders.archive);
     if (QFileInfo(record).isFile() && !QFileInfo(record).isSymLink())
         QFile::copy(record, WorkRecord::pathFor(to));
     return to;

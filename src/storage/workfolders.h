@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 // The two fixed working folders: archive holds the open archive unpacked,
 // moveTarget a second archive while pages are moved into it. Passed to
@@ -8,6 +9,9 @@
 struct WorkFolders {
     QString archive;
     QString moveTarget;
+    // Moves a folder to a new name (a rename by default). Tests put a failing
+    // one in to see what a full disk or another file system would do.
+    std::function<bool(const QString &from, const QString &to)> renameFolder = {};
 
     // The folder holding them; recovered working copies are kept beside them.
     QString base() const;
@@ -22,9 +26,10 @@ struct WorkFolders {
 
 // A "recovered-<date-time>" path in base that nothing holds yet.
 QString freeRecoveredFolder(const QString &base);
-// Moves folder to a new recovered folder in base (target when it is given and
-// still free, so a message may name it beforehand), where nothing ever deletes
-// it, with a copy of its record beside it (<new path>.record). Returns the new
-// path, or folder itself when it could not be moved (it then stays where it
-// was, to be found at the next start).
-QString moveToRecovered(const QString &folder, const QString &base, const QString &target = {});
+// Moves the working folder archive to a new recovered folder beside it
+// (target when it is given and still free, so a message may name it
+// beforehand), where nothing ever deletes it, with a copy of its record beside
+// it (<new path>.record). Returns the new path, or the working folder itself
+// when it could not be moved (it then stays where it was, to be found at the
+// next start).
+QString moveToRecovered(const WorkFolders &folders, const QString &target = {});

@@ -12,6 +12,8 @@ namespace {
 const QString kZip = QStringLiteral("zip");
 const QString kSection = QStringLiteral("section");
 const QString kArchive = QStringLiteral("archive");
+const QString kZipStamp = QStringLiteral("zipStamp");
+const QString kHoldsChanges = QStringLiteral("holdsChanges");
 
 } // namespace
 
@@ -23,7 +25,10 @@ QString WorkRecord::pathFor(const QString &workFolder)
 bool WorkRecord::write(const QString &workFolder) const
 {
     // JSON keeps any name and path whole, line breaks and all.
-    const QJsonObject object{{kZip, zipPath}, {kSection, section}, {kArchive, archive}};
+    QJsonObject object{
+        {kZip, zipPath}, {kSection, section}, {kArchive, archive}, {kHoldsChanges, holdsChanges}};
+    if (zipStamp)
+        object.insert(kZipStamp, zipStamp->toJson());
     return saveWholeFile(pathFor(workFolder), QJsonDocument(object).toJson());
 }
 
@@ -41,6 +46,8 @@ std::optional<WorkRecord> WorkRecord::read(const QString &workFolder)
                       object.value(kArchive).toString()};
     if (record.zipPath.isEmpty())
         return std::nullopt;
+    record.zipStamp = ZipStamp::fromJson(object.value(kZipStamp).toObject());
+    record.holdsChanges = object.value(kHoldsChanges).toBool(true);
     return record;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/zipstamp.h"
+
 #include <QString>
 #include <optional>
 
@@ -11,6 +13,12 @@ struct WorkRecord {
     QString zipPath;
     QString section; // the catalogue entry, as it was named when the archive was opened
     QString archive;
+    // The zip as the working copy was made from it (or last written back to
+    // it); none in records of older copies of the program.
+    std::optional<ZipStamp> zipStamp = {};
+    // Whether the working copy holds changes its zip does not have. A record
+    // without this (from an older copy of the program) counts as holding them.
+    bool holdsChanges = true;
 
     // The record's file for a working folder: beside it, named after it.
     static QString pathFor(const QString &workFolder);

@@ -225,6 +225,30 @@ QString decode(QByteArrayView raw, std::uint16_t flags, QByteArrayView extra,
     return name;
 }
 
+QString storingProblem(const QString &relativePath)
+{
+    // The writer would store it as a folder separator: another name, or none.
+    if (relativePath.contains(u'\\'))
+        return QStringLiteral("the name holds \"\\\", which zip files read as a folder separator");
+    QString why;
+    if (!encode(relativePath, &why))
+        return why;
+    return {};
+}
+
+QString storableName(const QString &name, const QString &prefix)
+{
+    QString n = name;
+    for (QChar &c : n) {
+        if (c == u'\\' || isControl(c.unicode()))
+            c = u'-';
+    }
+    if (prefix.isEmpty() && n.size() >= 2 && n[1] == u':' && n[0].unicode() < 0x80 &&
+        n[0].isLetter())
+        n[1] = u'-';
+    return storingProblem(prefix + n).isEmpty() ? n : QString();
+}
+
 QString forMessage(const QString &name)
 {
     constexpr qsizetype kShown = 200;

@@ -44,6 +44,17 @@ QByteArray shiftFromCp866(QByteArrayView cp866);
 // A trailing "/" (a folder entry) is allowed.
 QString unsafeReason(const QString &name);
 
+// Why the file at relativePath below a folder being zipped ("/" between
+// levels; every other character, "\" included, belongs to a name) cannot be
+// stored under exactly that name; empty when it can. The writer refuses such
+// files, and what comes into an archive is checked the same way first.
+QString storingProblem(const QString &relativePath);
+// name, for a file going into the folder at prefix ("" for the top, else a
+// path ending in "/"), changed so that storingProblem takes it: "\" and
+// control characters become "-", and so does the ":" of a drive letter at the
+// start of the path. Empty when no such name can be stored (too long).
+QString storableName(const QString &name, const QString &prefix = {});
+
 // Part of a display: names of many kilobytes are cut for messages.
 QString forMessage(const QString &name);
 

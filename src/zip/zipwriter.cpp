@@ -262,7 +262,11 @@ bool ZipWriter::write(const QString &folder, const QStringList &files, const QSt
         Slot &slot = run.slots[std::size_t(i)];
         slot.name = files.at(i);
         slot.path = QFile::encodeName(slot.name);
-        const auto encoded = EntryName::encode(slot.name, &slot.refusal);
+        // The one check of names, shared with everything that takes files in:
+        // a name that would be changed is refused, not stored as another.
+        slot.refusal = EntryName::storingProblem(slot.name);
+        const auto encoded = slot.refusal.isEmpty() ? EntryName::encode(slot.name, &slot.refusal)
+                                                    : std::optional<EntryName::Encoded>();
         if (encoded) {
             slot.entry.name = encoded->name;
             slot.entry.extra = encoded->extra;

@@ -43,6 +43,8 @@ int runChild(const QString &folder)
     const QString work = window.session().archive().workFolder();
     if (!TestFiles::write(work + "/added.htm", "<html>added after opening</html>"))
         return 4;
+    // As every command that changes the working copy does: its record says so.
+    window.session().archive().setChanged(true);
     std::printf("ready\n");
     std::fflush(stdout);
     return QApplication::exec();

@@ -256,6 +256,69 @@ private Q_SLOTS:
         QVERIFY(m_ui->verify());
     }
 
+    // Names a zip would refuse or change ("\\" it reads as a folder, a drive
+    // letter) are made storable when they come in, and the user is told; a
+    // page whose folder holds such a name is refused. The archive can always
+    // be written back.
+    void namesAZipCannotKeep_data()
+    {
+        QTest::addColumn<int>("command"); // 0: Add File, 1: Add Pages, 2: Add Folder
+        QTest::addColumn<QStringList>("sources");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("stored");
+        const auto renamed = [](const QString &from, const QString &to) {
+            return msg(MessageId::NameMadeStorable).arg(from, to);
+        };
+        QTest::newRow("a file") << 0 << QStringList{"..\\notes.txt"} << "..\\notes.txt"
+                                << renamed("..\\notes.txt", "..-notes.txt")
+                                << QStringList{"..-notes.txt"};
+        QTest::newRow("a page") << 1 << QStringList{"x\\y.htm"} << "x\\y.htm"
+                                << renamed("x\\y.htm", "x-y.htm") << QStringList{"x-y.htm"};
+        QTest::newRow("a page named like a drive")
+            << 1 << QStringList{"C:news.htm"} << "C:news.htm" << renamed("C:news.htm", "C-news.htm")
+            << QStringList{"C-news.htm", "listfile.txt"};
+        QTest::newRow("a folder") << 2 << QStringList{"a\\b/c\\d.txt", "a\\b/c-d.txt"} << "a\\b"
+                                  << renamed("a\\b", "a-b") + "\r\n\r\n" +
+                                         renamed("c\\d.txt", "c-d_1.txt")
+                                  << QStringList{"a-b/c-d.txt", "a-b/c-d_1.txt"};
+        QTest::newRow("a page whose folder holds such a name")
+            << 1 << QStringList{"page.htm", "page_files/p\\q.png"} << "page.htm"
+            << msg(MessageId::NameNotStorable) + "\r\n<src>/page_files/p\\q.png" << QStringList{};
+    }
+    void namesAZipCannotKeep()
+    {
+        QFETCH(int, command);
+        QFETCH(QStringList, sources);
+        QFETCH(QString, chosen);
+        QFETCH(QString, message);
+        QFETCH(QStringList, stored);
+        openNovels();
+        for (const QString &source : sources)
+            QVERIFY(TestFiles::write(src(source), "<html>" + source.toUtf8() + "</html>"));
+        if (command == 2)
+            m_ui->expectFolder({}, {}, src(chosen));
+        else
+            m_ui->expectOpenFiles({}, {}, command == 1, {src(chosen)});
+        m_ui->expectMessage(QString(message).replace("<src>", src()));
+        if (command == 0)
+            Commands::addFile(*m_ctx);
+        else if (command == 1)
+            Commands::addPages(*m_ctx);
+        else
+            Commands::addFolder(*m_ctx);
+        QVERIFY(m_ui->verify());
+        if (stored.isEmpty()) {
+            QVERIFY(filesBelow(work()).isEmpty());
+            return;
+        }
+        QVERIFY(m_session->archive().writeBack(*m_ui));
+        QStringList names = zipNames(path("arch/novels.zip"));
+        names.removeAll("listfile.txt");
+        stored.removeAll("listfile.txt");
+        QCOMPARE(names, stored);
+    }
+
     // Only the files directly inside; a taken name gives Travel_1; never deleted.
     void addAFolder()
     {

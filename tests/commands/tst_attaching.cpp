@@ -240,6 +240,22 @@ private Q_SLOTS:
         QVERIFY(writtenCatalogue().contains("\r\n" + name + "=" + arch(zipName) + "\r\n"));
     }
 
+    // Moved into the archive folder, the zip's new entry is in the settings
+    // file at once, before shut-down: a program killed after its original
+    // went to the trash still leads to the archive.
+    void theMovedArchiveIsOnDiskAtOnce()
+    {
+        catalogueWithBooks();
+        m_session->setProgramFiles(path("program") + "/", path("tomekeeper.ini"));
+        m_session->setCatalogueSaved(); // as read at start-up
+        QVERIFY(makeZip(path("usb/tales.zip"), {{"t.htm", "t"}}));
+        attach({path("usb/tales.zip")}, true);
+        QVERIFY(m_ui->verify());
+        QVERIFY(QFileInfo::exists(trashed("tales.zip")));
+        const QString onDisk = QString::fromUtf8(TestFiles::read(path("tomekeeper.ini")));
+        QVERIFY2(onDisk.contains("\r\ntales=" + arch("tales.zip") + "\r\n"), qPrintable(onDisk));
+    }
+
     // A zip another archive of the catalogue is kept in is copied, not moved.
     void movingAZipOfAnotherArchive()
     {

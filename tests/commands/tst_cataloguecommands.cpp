@@ -1,4 +1,5 @@
 #include "commandfixture.h"
+#include "commands/dropcommands.h"
 #include "commands/runcommand.h"
 #include "lang/messages.h"
 #include "testfiles.h"
@@ -513,6 +514,70 @@ private Q_SLOTS:
         run(Command::RemoveArchive);
         QCOMPARE(describe(catalogue()), u"Книги: Стихи"_qs);
         QCOMPARE(m_session->openNode(), 1);
+    }
+
+    // Every command that changes the catalogue leaves it in the settings file
+    // at once, so that a program killed afterwards loses none of it.
+    void eachChangeIsOnDiskAtOnce_data()
+    {
+        QTest::addColumn<int>("command"); // a Command; -1: archive a2 dropped on section B
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QString>("after");
+        auto row = [](const char *tag, int command, const QString &selected, const QString &after) {
+            QTest::newRow(tag) << command << selected << after;
+        };
+        row("create section", int(Command::CreateSection), "A", "A: a1, a2; B: open; E:; C:");
+        row("rename", int(Command::RenameNode), "E", "A: a1, a2; B: open; C:");
+        row("delete section", int(Command::DeleteSection), "E", "A: a1, a2; B: open");
+        row("move the open archive", int(Command::MoveArchiveToSection), "A",
+            "A: open, a1, a2; B:; E:");
+        row("remove archive", int(Command::RemoveArchive), "a2", "A: a1; B: open; E:");
+        row("drop an archive on a section", -1, "", "A: a1; B: open, a2; E:");
+        row("create archive", int(Command::CreateArchive), "E", "A: a1, a2; B: open; E: C");
+    }
+    void eachChangeIsOnDiskAtOnce()
+    {
+        QFETCH(int, command);
+        QFETCH(QString, selected);
+        QFETCH(QString, after);
+        fill(catalogue(), "A: a1, a2; B: open; E:");
+        setOpen("open");
+        const QString ini = path("tomekeeper.ini");
+        m_session->setProgramFiles(m_dir->path() + "/", ini);
+        m_session->setCatalogueSaved(); // as read at start-up
+        select(selected);
+        switch (command) {
+        case int(Command::CreateSection):
+        case int(Command::RenameNode):
+            m_ui->expectName({}, {}, {}, "C");
+            break;
+        case int(Command::DeleteSection):
+        case int(Command::RemoveArchive):
+            m_ui->expectYesNo({}, true);
+            break;
+        case int(Command::CreateArchive):
+            QVERIFY(TestFiles::write(path("pages/c.htm"), "<html>c</html>"));
+            m_ui->expectCreateArchive([this](CreateArchiveValues &v) {
+                v.folder = m_dir->path();
+                v.archiveName = "C";
+                v.zipName = "C";
+                v.pageFiles = {path("pages/c.htm")};
+                return true;
+            });
+            break;
+        default:
+            break;
+        }
+        if (command < 0) {
+            Commands::dropNodeOnNode(*m_ctx, nodeNamed("a2"), nodeNamed("B"));
+            finishCommand(*m_ctx);
+        } else {
+            run(Command(command));
+        }
+
+        QString onDisk = QString::fromUtf8(TestFiles::read(ini));
+        onDisk = onDisk.mid(onDisk.indexOf("[Archive files"));
+        QCOMPARE(onDisk.replace(m_dir->path() + "/", "/z/"), iniOf(after));
     }
 
     void archivePath_data()

@@ -3,9 +3,13 @@
 #include "commands/appcommands.h"
 #include "commands/availability.h"
 #include "commands/lifecycle.h"
+#include "commands/navigationcommands.h"
+#include "commands/runcommand.h"
 #include "lang/messages.h"
 #include "storage/workrecord.h"
+#include "storage/zipstamp.h"
 #include "testfiles.h"
+#include "testzips.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -523,6 +527,131 @@ private Q_SLOTS:
         QVERIFY(recoveredFolders().isEmpty());
     }
 
+    // A working copy left by a crash that cannot be moved into a recovered
+    // folder (a full disk, another file system) stays where it is for the
+    // whole session: no command empties the working folder, and the next
+    // start offers it again.
+    void aLeftoverThatCannotBeSetAsideIsNeverEmptied_data()
+    {
+        QTest::addColumn<bool>("zipThere"); // else its zip is gone: kept aside without asking
+        QTest::newRow("its zip is gone") << false;
+        QTest::newRow("kept aside by the user") << true;
+    }
+    void aLeftoverThatCannotBeSetAsideIsNeverEmptied()
+    {
+        QFETCH(bool, zipThere);
+        const QStringList pages{"Map=map.htm"};
+        QVERIFY(CommandFiles::writeZip(path("books/atlas.zip"), {{"map.htm", "map"}}, &pages,
+                                       path("stage")));
+        const QString zip = path("books/novels.zip");
+        if (zipThere)
+            QVERIFY(CommandFiles::writeZip(zip, {{"news.htm", "news"}}, &pages, path("stage")));
+        const QByteArray ini = "[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\n"
+                               "Section=Books\r\nNovels=" +
+                               zip.toUtf8() + "\r\nAtlas=" + path("books/atlas.zip").toUtf8() +
+                               "\r\n";
+        WorkFolders folders = paths().work;
+        TestFiles::write(folders.archive + "/page.htm", "unsaved");
+        QVERIFY((WorkRecord{zip, "Books", "Novels"}.write(folders.archive)));
+        folders.renameFolder = [](const QString &, const QString &) { return false; };
+        makeSession(folders);
+
+        const QString held =
+            "message: " + Messages::text(MessageId::SetAsideFailed) + "\r\n" + folders.archive;
+        if (zipThere)
+            m_ui->expectYesNo({}, false);
+        m_ui->expectMessage();
+        start(&ini);
+        QVERIFY(m_ui->verify());
+        QCOMPARE(m_ui->log().last(), held);
+
+        // Opening, creating and closing leave it alone, saying why.
+        m_ui->expectMessage();
+        QVERIFY(!Commands::openArchiveAt(*m_ctx, nodeNamed("Atlas")));
+        select(nodeNamed("Atlas"));
+        m_ui->expectMessage();
+        QVERIFY(runCommand(Command::CreateArchive, *m_ctx));
+        closeAndRead();
+        QVERIFY(m_ui->verify());
+        QCOMPARE(m_ui->log().mid(m_ui->log().size() - 2), (QStringList{held, held}));
+        QCOMPARE(TestFiles::read(folders.archive + "/page.htm"), QByteArray("unsaved"));
+        QVERIFY(WorkRecord::read(folders.archive));
+
+        // The next start, able to move it, offers it again.
+        makeSession(paths().work);
+        if (zipThere)
+            m_ui->expectYesNo({}, false);
+        else
+            m_ui->expectMessage();
+        start();
+        QVERIFY(m_ui->verify());
+        QCOMPARE(recoveredFolders().size(), 1);
+        QCOMPARE(TestFiles::read(folders.base() + "/" + recoveredFolders().first() + "/page.htm"),
+                 QByteArray("unsaved"));
+    }
+
+    // The record of a working copy says whether it holds changes. Left by a
+    // crash without changes, while its zip is still the one it was made
+    // from, it is removed without a question; otherwise the user is asked,
+    // and a write-back into a zip that changed since does not overwrite it.
+    void leftoverWorkOfAnArchiveWithoutChanges_data()
+    {
+        QTest::addColumn<int>("holdsChanges"); // -1: a record without the flag (older program)
+        QTest::addColumn<bool>("zipChanged");
+        QTest::addColumn<int>("answer"); // -1: not asked; 0: No; 1: Yes
+        QTest::newRow("no changes") << 0 << false << -1;
+        QTest::newRow("no changes, but the zip changed since") << 0 << true << 0;
+        QTest::newRow("a record of an older program") << -1 << false << 0;
+        QTest::newRow("changes, written into a zip that changed since") << 1 << true << 1;
+    }
+    void leftoverWorkOfAnArchiveWithoutChanges()
+    {
+        QFETCH(int, holdsChanges);
+        QFETCH(bool, zipChanged);
+        QFETCH(int, answer);
+        const QString zip = path("books/novels.zip");
+        const QStringList pages{"News=news.htm"};
+        QVERIFY(CommandFiles::writeZip(zip, {{"news.htm", "news"}}, &pages, path("stage")));
+        const WorkFolders folders = paths().work;
+        TestFiles::write(folders.archive + "/news.htm", "news");
+        TestFiles::write(folders.archive + "/listfile.txt",
+                         TestZips::listFile("News=news.htm\r\n"));
+        WorkRecord record{zip, "Books", "Novels", ZipStamp::of(zip), holdsChanges == 1};
+        if (holdsChanges < 0)
+            QVERIFY(TestFiles::write(WorkRecord::pathFor(folders.archive),
+                                     "{\"zip\": \"" + zip.toUtf8() +
+                                         "\", \"section\": \"Books\", \"archive\": \"Novels\"}"));
+        else
+            QVERIFY(record.write(folders.archive));
+        if (zipChanged) {
+            const QStringList more{"News=news.htm", "Synced=synced.htm"};
+            QVERIFY(CommandFiles::writeZip(zip, {{"news.htm", "news"}, {"synced.htm", "s"}}, &more,
+                                           path("stage")));
+        }
+        const QByteArray zipBefore = TestFiles::read(zip);
+        const QByteArray ini = "[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\n"
+                               "Section=Books\r\nNovels=" +
+                               zip.toUtf8() + "\r\n";
+        if (answer >= 0)
+            m_ui->expectYesNo({}, answer == 1);
+        if (answer == 1) {
+            m_ui->expectChoice(
+                {}, {"Save as new archive...", "Set aside and go on", "Replace the newer zip-file"},
+                -1);
+            m_ui->expectMessage();
+        }
+        start(&ini);
+
+        QVERIFY(m_ui->verify());
+        QCOMPARE(TestFiles::read(zip), zipBefore);
+        QVERIFY(!QFileInfo::exists(folders.archive));
+        QVERIFY(!QFileInfo::exists(WorkRecord::pathFor(folders.archive)));
+        QCOMPARE(recoveredFolders().size(), answer < 0 ? 0 : 1);
+        if (answer == 1)
+            QVERIFY(
+                m_ui->log().value(1).contains(Messages::text(MessageId::ZipChangedSinceOpened)));
+    }
+
     void settingsDialog()
     {
         Session &s = start();
@@ -597,8 +726,8 @@ private Q_SLOTS:
             if (!lockFolder(programFolder(), true))
                 QSKIP("cannot lock a folder against changes here");
         } else {
-            // Where the file should go there is a folder.
-            QVERIFY(QDir().mkpath(iniInConfigFolder()));
+            // Where the file's folder should be there is a file.
+            QVERIFY(TestFiles::write(path("config"), "not a folder"));
             start();
             target = iniInConfigFolder();
             if (russian)
@@ -616,7 +745,53 @@ private Q_SLOTS:
         if (oldFileInLockedFolder)
             QCOMPARE(TestFiles::read(target), old);
         else
-            QVERIFY(QFileInfo(target).isDir());
+            QCOMPARE(TestFiles::read(path("config")), QByteArray("not a folder"));
+    }
+
+    // A settings file that is there but cannot be read is never written
+    // over: the user learns which and why, and what this session keeps goes
+    // into a new file beside it, named in the message.
+    void anUnreadableSettingsFileIsKept_data()
+    {
+        QTest::addColumn<bool>("folder"); // a folder in its place; else a file no one may read
+        QTest::newRow("a folder in its place") << true;
+        QTest::newRow("a file without read permission") << false;
+    }
+    void anUnreadableSettingsFileIsKept()
+    {
+        QFETCH(bool, folder);
+        const QString unreadable = folder ? iniInConfigFolder() : iniInProgramFolder();
+        const QByteArray old =
+            "[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\nSection=Old\r\n";
+        if (folder) {
+            QVERIFY(TestFiles::write(unreadable + "/inside.txt", "kept"));
+        } else {
+            if (TestFiles::runningAsRoot())
+                QSKIP("root reads every file");
+            QVERIFY(TestFiles::write(unreadable, old));
+            QVERIFY(QFile::setPermissions(unreadable, QFile::WriteOwner));
+        }
+        m_ui->expectError();
+        Session &s = start();
+        const QString instead = QFileInfo(unreadable).absolutePath() + "/tomekeeper-1.ini";
+        QCOMPARE(s.settingsFilePath(), instead);
+        const QString shown = m_ui->log().value(0);
+        QVERIFY2(
+            shown.startsWith("error: " +
+                             Messages::text(MessageId::SettingsUnreadable).section("\r\n", 0, 0)),
+            qPrintable(shown));
+        QVERIFY(shown.contains(unreadable + "\r\n"));
+        QVERIFY(shown.endsWith("\r\n" + instead));
+
+        s.catalogue().appendSection("This session");
+        QVERIFY(closeAndRead().endsWith("[Archive files 1]\r\nSection=This session\r\n"));
+        QVERIFY(m_ui->verify());
+        if (folder) {
+            QCOMPARE(TestFiles::read(unreadable + "/inside.txt"), QByteArray("kept"));
+        } else {
+            QVERIFY(QFile::setPermissions(unreadable, QFile::ReadOwner | QFile::WriteOwner));
+            QCOMPARE(TestFiles::read(unreadable), old);
+        }
     }
 
     // A program folder that went away while the program ran gets its

@@ -264,8 +264,11 @@ private Q_SLOTS:
         openNovels();
         if (changed)
             changeNovels();
-        // The zip replaced behind the program's back: update writes it anew.
+        // The zip replaced behind the program's back: update writes it anew
+        // only when the user chooses to replace it.
         QVERIFY(zipTree(path("arch/novels.zip"), {{"other.htm", "other"}}, path("scratch-in")));
+        m_ui->expectChoice(
+            {}, {"Save as new archive...", "Set aside and go on", "Replace the newer zip-file"}, 2);
         m_ui->expectRefusal("The Archive is renovation!");
         Commands::updateArchive(*m_ctx);
         QVERIFY(m_ui->verify());

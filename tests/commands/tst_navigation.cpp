@@ -308,6 +308,128 @@ private Q_SLOTS:
         QVERIFY(QDir(base).entryList({"recovered-*"}, QDir::Dirs).isEmpty());
     }
 
+    // Another program replaced the zip while its archive was open: the
+    // write-back before the next opening does not overwrite it, and only an
+    // explicit choice does.
+    void aZipChangedUnderneathIsNotOverwritten_data()
+    {
+        QTest::addColumn<int>("answer"); // -1: cancelled
+        QTest::addColumn<bool>("replaced");
+        QTest::addColumn<bool>("setAside");
+        QTest::newRow("cancelled") << -1 << false << false;
+        QTest::newRow("set aside") << 1 << false << true;
+        QTest::newRow("the newer zip replaced") << 2 << true << false;
+    }
+    void aZipChangedUnderneathIsNotOverwritten()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, replaced);
+        QFETCH(bool, setAside);
+        QVERIFY(makeArchive(path("a.zip"), {"News"}));
+        QVERIFY(makeArchive(path("b.zip"), {"Map"}));
+        catalogueOf({{"A", path("a.zip")}, {"B", path("b.zip")}});
+        open(1);
+        TestFiles::write(work() + "/added.htm", "<html>added</html>");
+        m_session->pages().append("Added", "added.htm");
+        m_session->archive().setChanged(true);
+        // A sync tool brings a newer version from elsewhere.
+        QVERIFY(makeArchive(path("a.zip"), {"News", "Synced"}));
+        const QByteArray newer = TestFiles::read(path("a.zip"));
+
+        m_ui->expectChoice(
+            {}, {"Save as new archive...", "Set aside and go on", "Replace the newer zip-file"},
+            answer);
+        if (setAside)
+            m_ui->expectMessage();
+        open(2);
+
+        QVERIFY(m_ui->verify());
+        const QString why =
+            Messages::text(MessageId::ZipChangedSinceOpened) + "\r\n" + path("a.zip");
+        QCOMPARE(m_ui->log().filter(why).size(), 1);
+        if (replaced) {
+            QCOMPARE(zipNames(path("a.zip")),
+                     QStringList({"added.htm", "listfile.txt", "news.htm"}));
+        } else {
+            QCOMPARE(TestFiles::read(path("a.zip")), newer);
+        }
+        QCOMPARE(m_session->openNode(), answer < 0 ? 1 : 2);
+        QCOMPARE(m_session->archive().isChanged(), answer < 0);
+        const QStringList recovered =
+            QDir(m_session->archive().folders().base()).entryList({"recovered-*"}, QDir::Dirs);
+        QCOMPARE(recovered.size(), setAside ? 1 : 0);
+        if (answer < 0)
+            QCOMPARE(TestFiles::read(work() + "/added.htm"), QByteArray("<html>added</html>"));
+    }
+
+    // A list file there but unreadable as a page list, or with lines whose
+    // file names are refused: the user learns so when the archive opens, and
+    // nothing it held is lost when a new list is written back.
+    void aListFileThatCannotBeReadLosesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("list");
+        QTest::addColumn<bool>("newList"); // Archive > New Listing before the write-back
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("titles");   // as opened
+        QTest::addColumn<QByteArray>("keptLines"); // after the pages in the list written back
+        QTest::addColumn<bool>("keptAside");       // the old list as listfile-unreadable.txt
+
+        const QString unreadable =
+            Messages::english(MessageId::ListFileUnreadable).arg("Archive › New Listing");
+        QTest::newRow("without its header")
+            << QByteArray("News=news.htm\r\nMap=map.htm\r\n[end]") << false << unreadable
+            << QStringList{} << QByteArray() << true;
+        QTest::newRow("line feeds only")
+            << QByteArray("[This is list files by Tomekeeper]\nNews=news.htm\n[end]") << false
+            << unreadable << QStringList{} << QByteArray() << true;
+        QTest::newRow("replaced by a new list")
+            << QByteArray("News=news.htm\r\n[end]") << true << unreadable << QStringList{}
+            << QByteArray() << true;
+        QTest::newRow("lines refused")
+            << TestZips::listFile("News=news.htm\r\nSecret=../../etc/passwd\r\n") << false
+            << Messages::english(MessageId::ListFileLinesRefused) + "\r\n../../etc/passwd"
+            << QStringList{"News"} << QByteArray("Secret=../../etc/passwd\r\n") << false;
+    }
+    void aListFileThatCannotBeReadLosesNothing()
+    {
+        QFETCH(QByteArray, list);
+        QFETCH(bool, newList);
+        QFETCH(QString, message);
+        QFETCH(QStringList, titles);
+        QFETCH(QByteArray, keptLines);
+        QFETCH(bool, keptAside);
+        const TestZips::Files files{{"news.htm", "<html>News</html>"},
+                                    {"map.htm", "<html>Map</html>"},
+                                    {"listfile.txt", list}};
+        QVERIFY(TestZips::zipTree(path("a.zip"), files, path("scratch")));
+        catalogueOf({{"A", path("a.zip")}});
+
+        m_ui->expectMessage(message);
+        open(1);
+        QVERIFY(m_ui->verify());
+        QCOMPARE(m_session->pages().titles(), titles);
+        TestFiles::write(work() + "/added.htm", "<html>added</html>");
+        if (newList) {
+            QVERIFY(runCommand(Command::NewPageList, *m_ctx));
+        } else {
+            m_session->pages().append("Added", "added.htm");
+            m_session->archive().setChanged(true);
+            finishCommand(*m_ctx); // the list kept in the working copy, as after every command
+        }
+        QVERIFY(m_session->pages().fileNames().contains("added.htm"));
+        QVERIFY(m_session->archive().writeBack(*m_ui));
+
+        QByteArray written;
+        for (int i = 0; i < m_session->pages().count(); ++i)
+            written += (m_session->pages().title(i) + "=" + m_session->pages().fileName(i) + "\r\n")
+                           .toUtf8();
+        const TestZips::Files back = TestZips::unzipped(path("a.zip"), path("peek"));
+        QCOMPARE(back.value("listfile.txt"), TestZips::listFile(written + keptLines));
+        if (keptAside)
+            QCOMPARE(back.value("listfile-unreadable.txt"), list);
+        QCOMPARE(back.size(), keptAside ? 5 : 4);
+    }
+
     // The open archive opened again: its changes go to its zip first, then it
     // is unpacked afresh.
     void theOpenArchiveOpensAgain()

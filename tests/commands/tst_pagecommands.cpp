@@ -6,6 +6,7 @@
 #include "testfiles.h"
 
 #include <QTest>
+#include <unistd.h>
 
 namespace {
 
@@ -48,6 +49,8 @@ class TestPageCommands : public QObject, CommandFixture {
         catalogue().appendSection("Travel");
         catalogue().appendArchive("Maps", path("arch/maps.zip"));
         catalogue().appendArchive("Novels copy", path("arch/../arch/novels.zip"));
+        // The same zip again, through a hard link: no path of it resolves to the other.
+        catalogue().appendArchive("Novels linked", path("arch/linked/novels.zip"));
         QMap<QString, QByteArray> files;
         QStringList list;
         for (int i = 0; i < pageCount; ++i) {
@@ -57,6 +60,9 @@ class TestPageCommands : public QObject, CommandFixture {
             list << base.toUpper() + u'=' + base + ".htm";
         }
         makeZip(path("arch/novels.zip"), files, &list);
+        QVERIFY(QDir().mkpath(path("arch/linked")));
+        QVERIFY(::link(QFile::encodeName(path("arch/novels.zip")).constData(),
+                       QFile::encodeName(path("arch/linked/novels.zip")).constData()) == 0);
         const QStringList poems{"Ode=ode.htm"};
         makeZip(path("arch/poems.zip"), {{"ode.htm", "ode"}}, &poems);
         const QStringList maps{"Alps=alps.htm"};
@@ -253,6 +259,58 @@ private Q_SLOTS:
         writeBackAndReopen();
     }
 
+    // A page that lies in another page's folder keeps its files when that
+    // page goes, deleted or moved away: only what no listed page uses leaves.
+    void aPageInsideAnotherPagesFolderStays_data()
+    {
+        QTest::addColumn<bool>("moved");
+        QTest::newRow("deleted") << false;
+        QTest::newRow("moved away") << true;
+    }
+    void aPageInsideAnotherPagesFolderStays()
+    {
+        QFETCH(bool, moved);
+        openNovels(1);
+        QVERIFY(TestFiles::write(work() + "/a_files/inner.htm", "<img src=\"inner_files/i.png\">"));
+        QVERIFY(TestFiles::write(work() + "/a_files/inner_files/i.png", "i"));
+        pages().append("Inner", "a_files/inner.htm");
+        focus(0);
+        if (moved) {
+            m_session->selectNode(nodeNamed("Poems"));
+            Commands::movePageToArchive(*m_ctx);
+        } else {
+            m_ui->expectYesNo({}, true);
+            Commands::deletePage(*m_ctx);
+        }
+        QVERIFY(m_ui->verify());
+        QCOMPARE(titles(), QStringList{"Inner"});
+        QVERIFY(!QFileInfo::exists(work() + "/a.htm"));
+        QVERIFY(!QFileInfo::exists(work() + "/a_files/p.png"));
+        QCOMPARE(TestFiles::read(work() + "/a_files/inner.htm"),
+                 QByteArray("<img src=\"inner_files/i.png\">"));
+        QCOMPARE(TestFiles::read(work() + "/a_files/inner_files/i.png"), QByteArray("i"));
+        writeBackAndReopen();
+        QCOMPARE(zipNames(path("arch/novels.zip")),
+                 (QStringList{"a_files/inner.htm", "a_files/inner_files/i.png", "listfile.txt"}));
+    }
+
+    // A page file whose name no zip can keep (taken in by an older copy of
+    // the program) goes with its page, and the archive can be written again.
+    void aPageNamedWithABackslashCanBeDeleted()
+    {
+        openNovels(1);
+        QVERIFY(TestFiles::write(work() + "/x\\y.htm", "x"));
+        pages().append("X", "x\\y.htm");
+        QVERIFY(!m_session->archive().writeBack(*m_ui));
+        focus(1);
+        m_ui->expectYesNo({}, true);
+        Commands::deletePage(*m_ctx);
+        QVERIFY(m_ui->verify());
+        QVERIFY(!QFileInfo::exists(work() + "/x\\y.htm"));
+        writeBackAndReopen();
+        QCOMPARE(titles(), QStringList{"A"});
+    }
+
     void deletingTheLastPageTurnsThePageControlsOff()
     {
         openNovels(1);
@@ -336,6 +394,9 @@ private Q_SLOTS:
                                       << "Error Drag&Drop: Selected opened Arhive!";
         QTest::newRow("the open archive's zip under another entry")
             << true << "Novels copy"
+            << "Error Drag&Drop: Selected opened Arhive!";
+        QTest::newRow("the open archive's zip through a hard link")
+            << true << "Novels linked"
             << "Error Drag&Drop: Selected opened Arhive!";
     }
     void moveChecksInTheirOrder()

@@ -213,6 +213,18 @@ void TestListFile::addToTextFile_data()
     QTest::newRow("empty list") << kHeader + "[end]"
                                 << "C"
                                 << "c.htm" << kHeader + "C=c.htm\r\n[end]\r\n";
+    // Whatever the list's last lines are, every page of it stays.
+    QTest::newRow("no end marker")
+        << kHeader + "A=a.htm\r\nB=b.htm\r\n"
+        << "C"
+        << "c.htm" << kHeader + "A=a.htm\r\nB=b.htm\r\nC=c.htm\r\n[end]\r\n";
+    QTest::newRow("blank lines after the end marker")
+        << kHeader + "A=a.htm\r\n[end]\r\n\r\n\r\n"
+        << "C"
+        << "c.htm" << kHeader + "A=a.htm\r\nC=c.htm\r\n[end]\r\n";
+    QTest::newRow("line feeds only")
+        << QByteArray("[This is list files by Tomekeeper]\nA=a.htm\nB=b.htm\n[end]\n") << "C"
+        << "c.htm" << kHeader + "A=a.htm\r\nB=b.htm\r\nC=c.htm\r\n[end]\r\n";
     QTest::newRow("cyrillic stays 1251")
         << kHeader + cp1251("c0") + "=a.htm\r\n[end]" << u"Б"_qs << "b.htm"
         << kHeader + cp1251("c0") + "=a.htm\r\n" + cp1251("c1") + "=b.htm\r\n[end]\r\n";

@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -275,16 +278,82 @@ private Q_SLOTS:
         QCOMPARE(zipMethods(zip), stored);
 
         // Another file under the zip's name, even with the same bytes, is
-        // not the zip recorded: everything is compressed again.
+        // not the zip recorded: replaced only when the user says so, and
+        // then everything is compressed again.
         QVERIFY(QFile::copy(zip, zip + ".copy"));
         QVERIFY(QFile::remove(zip));
         QVERIFY(QFile::rename(zip + ".copy", zip));
         m_archive->setChanged(true);
-        QVERIFY(m_archive->writeBack(*m_ui));
+        QVERIFY(!m_archive->writeBack(*m_ui));
+        QVERIFY(m_archive->writeBack(*m_ui, OpenArchive::IfZipChanged::Replace));
         for (const QByteArray &method : zipMethods(zip))
             QCOMPARE(method, QByteArray("8"));
         QCOMPARE(TestFiles::run("unzip", {"-tqq", zip}), 0);
         QCOMPARE(zipRead(zip, "news_files/logo.gif"), QByteArray("GIF89a"));
+    }
+
+    // Another program replaced or rewrote the zip since it was unpacked: the
+    // write-back leaves it as it is unless told to replace it. A zip that is
+    // gone has nothing to lose.
+    void aZipChangedSinceOpeningIsKept_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("replaced by another file") << "replaced";
+        QTest::newRow("rewritten in place, size and time kept") << "rewritten";
+        QTest::newRow("removed") << "removed";
+    }
+    void aZipChangedSinceOpeningIsKept()
+    {
+        QFETCH(QString, change);
+        const QString zip = makeBook();
+        QCOMPARE(m_archive->open(zip, *m_ui), OpenArchive::OpenStatus::Opened);
+        TestFiles::write(work("added.htm"), "<html>added</html>");
+        m_archive->pages().append("Added", "added.htm");
+        m_archive->setChanged(true);
+        if (change == "replaced") {
+            QVERIFY(makeZip(path("other.zip"), {{"other.htm", "other"}}));
+            QVERIFY(::rename(QFile::encodeName(path("other.zip")).constData(),
+                             QFile::encodeName(zip).constData()) == 0);
+        } else if (change == "rewritten") {
+            // One letter of a name in the central directory, as an editor
+            // that keeps the file's time would leave it.
+            const QByteArray name = QFile::encodeName(zip);
+            struct stat before {};
+            QVERIFY(::stat(name.constData(), &before) == 0);
+            QFile file(zip);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            const QByteArray bytes = file.readAll();
+            QVERIFY(file.seek(bytes.lastIndexOf("PK\x01\x02") + 46));
+            QVERIFY(file.write("N") == 1);
+            file.close();
+            const struct timespec times[2] = {before.st_atim, before.st_mtim};
+            QVERIFY(::utimensat(AT_FDCWD, name.constData(), times, 0) == 0);
+            struct stat after {};
+            QVERIFY(::stat(name.constData(), &after) == 0);
+            QCOMPARE(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+            QCOMPARE(after.st_ino, before.st_ino);
+            QCOMPARE(after.st_size, before.st_size);
+        } else {
+            QVERIFY(QFile::remove(zip));
+        }
+        const QByteArray changed = TestFiles::read(zip);
+
+        if (change != "removed") {
+            QVERIFY(!m_archive->writeBack(*m_ui));
+            QVERIFY(m_archive->zipChangedSinceOpened());
+            QCOMPARE(m_archive->lastFailure().text,
+                     Messages::text(MessageId::ZipChangedSinceOpened) + "\r\n" + zip);
+            QCOMPARE(TestFiles::read(zip), changed);
+            QVERIFY(m_archive->isChanged());
+            QVERIFY(m_archive->writeBack(*m_ui, OpenArchive::IfZipChanged::Replace));
+        } else {
+            QVERIFY(m_archive->writeBack(*m_ui));
+        }
+        QCOMPARE(zipNames(zip), (QStringList{"added.htm", "listfile.txt", "news.htm",
+                                             "news_files/logo.gif", "report.htm"}));
+        // Written back, the zip is the archive's own again.
+        m_archive->setChanged(true);
+        QVERIFY(m_archive->writeBack(*m_ui));
     }
 
     void failedWriteBackKeepsEverything()

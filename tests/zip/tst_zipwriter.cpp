@@ -131,14 +131,17 @@ void TestZipWriter::sameBytesAsEntryByEntryWriter()
 void TestZipWriter::refusedFiles_data()
 {
     QTest::addColumn<QString>("victim");
-    QTest::addColumn<QString>("linkTarget"); // empty: a named pipe
+    QTest::addColumn<QString>("linkTarget"); // empty: a named pipe; "=": a file of its own
     QTest::newRow("link to a file outside") << u"page.htm"_qs << u"outside/secret.txt"_qs;
     QTest::newRow("link to a folder on the way") << u"page_files/secret.txt"_qs << u"outside"_qs;
     QTest::newRow("named pipe") << u"pipe.htm"_qs << QString();
+    // Stored as "x/y.htm" it would be another file, or clash with a folder x.
+    QTest::newRow("a name a zip reads as a folder") << u"x\\y.htm"_qs << u"="_qs;
 }
 
-// Only regular files are read, never through a link: the write fails and
-// names the file, and no byte of what a link points to is written.
+// Only regular files are read, never through a link, and only under names
+// a zip keeps as they are: the write fails and names the file, and no byte
+// of what a link points to is written.
 void TestZipWriter::refusedFiles()
 {
     QFETCH(QString, victim);
@@ -151,6 +154,8 @@ void TestZipWriter::refusedFiles()
     const QString file = src + u'/' + victim;
     if (linkTarget.isEmpty()) {
         QVERIFY(::mkfifo(QFile::encodeName(file).constData(), 0644) == 0);
+    } else if (linkTarget == u"=") {
+        QVERIFY(writeFile(file, "a page"));
     } else {
         const QString link = src + u'/' + victim.section(u'/', 0, 0);
         QVERIFY(QFile::link(path(linkTarget), link));
