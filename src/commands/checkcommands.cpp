@@ -8,6 +8,7 @@
 #include "commands/userinteraction.h"
 #include "commands/writeback.h"
 #include "lang/messages.h"
+#include "storage/listfile.h"
 #include "storage/pagesearch.h"
 
 #include <QDir>
@@ -84,7 +85,9 @@ bool addPagesToList(CommandContext &ctx, const CheckProblem &problem)
         if (!listed.contains(files.at(i)))
             unlisted.append({files.at(i), titles.at(i)});
     }
-    if (unlisted.isEmpty()) {
+    // Without a list file the write-back makes one, even of no pages.
+    const bool listMissing = !QFileInfo(ListFile::path(archive.workFolder())).isFile();
+    if (unlisted.isEmpty() && !listMissing) {
         ctx.interaction.showMessage(msg(MessageId::CheckNothingToFix));
         return true;
     }

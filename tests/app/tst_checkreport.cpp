@@ -121,6 +121,7 @@ private Q_SLOTS:
         CheckReportModel &model = report->model();
         const int unlisted =
             int(CheckCollection::expected(m_c).indexOf("Mixed|page-unlisted|extra.htm"));
+        m_ui->expectMessage(msg(MessageId::ListFileLinesRefused) + "\r\n../evil.htm");
         Q_EMIT report->fixRequested(unlisted, CheckFix::AddPagesToList);
         QTRY_VERIFY(model.isFixed(unlisted));
         QCOMPARE(model.data(model.index(unlisted, CheckReportModel::FixColumn)).toString(),

@@ -24,6 +24,11 @@ class TestCheckCommands : public QObject, CommandFixture {
         return {kind, section, name, m_c.zip(name.toLower()), detail};
     }
     QString peek() { return path("peek"); }
+    // What opening Mixed says of its list, as opening it from the tree would.
+    static QString refusedLines()
+    {
+        return msg(MessageId::ListFileLinesRefused) + "\r\n../evil.htm";
+    }
     // The files of a zip, without the folder entries a writer may add or leave out.
     static QStringList filesOf(const QString &zip)
     {
@@ -46,25 +51,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("section");
         QTest::addColumn<QString>("archive");
         QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("opening"); // what opening the archive says
         QTest::addColumn<QStringList>("list");
         QTest::newRow("a page not in the list")
             << "Other"
-            << "Mixed" << int(Kind::PageUnlisted)
+            << "Mixed" << int(Kind::PageUnlisted) << refusedLines()
             << QStringList{"Alpha=alpha.htm", "Lost=lost.htm", "extra=extra.htm"};
         QTest::newRow("no list at all")
             << "Books"
-            << "NoList" << int(Kind::ListMissing) << QStringList{"alpha=alpha.htm"};
+            << "NoList" << int(Kind::ListMissing) << msg(MessageId::ListFileMissing)
+            << QStringList{"alpha=alpha.htm"};
     }
     void addsTheUnlistedPages()
     {
         QFETCH(QString, section);
         QFETCH(QString, archive);
         QFETCH(int, kind);
+        QFETCH(QString, opening);
         QFETCH(QStringList, list);
         const QString zip = m_c.zip(archive.toLower());
         QStringList before = filesOf(zip);
-        if (Kind(kind) == Kind::ListMissing)
-            m_ui->expectMessage(msg(MessageId::ListFileMissing)); // as opening says it
+        m_ui->expectMessage(opening);
         QVERIFY(Commands::applyCheckFix(*m_ctx, problem(Kind(kind), section, archive),
                                         CheckFix::AddPagesToList));
         QVERIFY(m_ui->verify());
@@ -87,6 +94,7 @@ private Q_SLOTS:
         QFETCH(bool, yes);
         const QString zip = m_c.zip("mixed");
         const QByteArray before = TestFiles::read(zip);
+        m_ui->expectMessage(refusedLines());
         m_ui->expectYesNo(
             msg(MessageId::CheckDropQuestion).arg("Other\\Mixed") + "\r\nLost (lost.htm)", yes);
         QCOMPARE(Commands::applyCheckFix(*m_ctx, problem(Kind::PageMissing, "Other", "Mixed"),
