@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr int kMostColumnWidth = 320;
+constexpr int kMostColumnWidth = 400;
 
 QPushButton *button(QWidget *parent, const char *name)
 {
@@ -35,7 +35,7 @@ CheckReportWindow::CheckReportWindow(QWidget *parent)
     setObjectName(QStringLiteral("checkReportWindow"));
     setWindowFlag(Qt::WindowMaximizeButtonHint);
     setSizeGripEnabled(true);
-    resize(960, 460);
+    resize(1100, 460);
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("checkSummary"));
