@@ -50,6 +50,10 @@ QFuture<CheckReport> start(const CheckInput &input);
 QList<CheckProblem> checkZip(const CheckedArchive &archive, qint64 *pagesListed = nullptr,
                              const std::function<bool()> &stopped = {});
 
+// Where a zip entry's or a list file's name lands when unpacked: its folder
+// levels joined by single "/" ("\" separates levels too).
+QString landing(QString name);
+
 // The working copies in dataFolder (recovered-… folders) and in the idle
 // working folders, each with the archive its record names.
 QList<CheckProblem> checkWorkingCopies(const QString &dataFolder,

@@ -14,18 +14,11 @@
 namespace {
 
 using Kind = CheckProblem::Kind;
+using CollectionCheck::landing;
 
 // A list file larger than this cannot be a page list of an archive (it would
 // have more lines than an archive may have entries).
 constexpr std::uint64_t kMaxListBytes = 64u << 20;
-
-// Where a name lands when unpacked, as the safety scan sees it: its folder
-// levels joined by single "/"; a list file name's "\" separates levels too.
-QString landing(QString name)
-{
-    name.replace(u'\\', u'/');
-    return name.split(u'/', Qt::SkipEmptyParts).join(u'/');
-}
 
 // A top-level folder named as a page's companion folder: the page's base name.
 std::optional<QString> companionBase(const QString &folder)
@@ -110,6 +103,12 @@ QString limitsDetail(ArchiveBudget::Verdict verdict, std::uint64_t files, std::u
 } // namespace
 
 namespace CollectionCheck {
+
+QString landing(QString name)
+{
+    name.replace(u'\\', u'/');
+    return name.split(u'/', Qt::SkipEmptyParts).join(u'/');
+}
 
 QList<CheckProblem> checkZip(const CheckedArchive &archive, qint64 *pagesListed,
                              const std::function<bool()> &stopped)

@@ -51,13 +51,6 @@ int nodeOrSay(CommandContext &ctx, const CheckProblem &problem)
     return node;
 }
 
-// Where a list file's name leads in the working copy.
-QString landing(QString name)
-{
-    name.replace(u'\\', u'/');
-    return name.split(u'/', Qt::SkipEmptyParts).join(u'/');
-}
-
 // The open archive's changed pages go into its zip now; a failed write-back
 // offers the ways out, as everywhere. True when the zip took them.
 bool writeBackNow(CommandContext &ctx, const QString &zipPath)
@@ -75,7 +68,7 @@ bool addPagesToList(CommandContext &ctx, const CheckProblem &problem)
     OpenArchive &archive = ctx.archive;
     QSet<QString> listed;
     for (const QString &file : archive.pages().fileNames())
-        listed.insert(landing(file));
+        listed.insert(CollectionCheck::landing(file));
     // Titled as Add titles a page: its file name up to the extension.
     QStringList titles;
     QStringList files;
@@ -110,7 +103,8 @@ bool dropMissingPages(CommandContext &ctx, const CheckProblem &problem)
     QStringList named;
     for (int row = 0; row < pages.count(); ++row) {
         const QString file = pages.fileName(row);
-        if (file.isEmpty() || QFileInfo(archive.workFolder() + u'/' + landing(file)).isFile())
+        if (file.isEmpty() ||
+            QFileInfo(archive.workFolder() + u'/' + CollectionCheck::landing(file)).isFile())
             continue;
         missing << row;
         named << pages.title(row) + QStringLiteral(" (") + file + u')';
