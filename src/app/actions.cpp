@@ -57,6 +57,8 @@ const ActionEntry kActionTable[] = {
      M::RemoveArchiveMenuItem, "edit-delete", S::SP_TrashIcon, NoKey},
     {C::ShowArchivePath, "showArchivePathAction", M::ArchivePathMenuItem, nullptr, None, nullptr,
      NoIcon, NoKey},
+    {C::CheckAllArchives, "checkAllArchivesAction", M::CheckAllArchivesMenuItem, nullptr, None,
+     nullptr, NoIcon, NoKey},
     {C::AddPages, "addPagesAction", M::AddPagesMenuItem, nullptr, M::AddPagesPopup, "list-add",
      S::SP_FileDialogNewFolder, NoKey},
     {C::SearchFolder, "searchFolderAction", M::SearchFolderMenuItem, nullptr, None, nullptr, NoIcon,

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "app/toolkitlanguage.h"
 #include "browse/web/webpageview.h"
+#include "check/checkcommandline.h"
 #include "dialogs/appicon.h"
 #include "storage/instancelock.h"
 #include "version.h"
@@ -60,6 +61,9 @@ void closeOnTerminate(MainWindow *window)
 
 int main(int argc, char *argv[])
 {
+    // --check, --help and --version: no window, no display, no web engine.
+    if (const std::optional<int> exitCode = CheckCommandLine::runIfAsked(argc, argv))
+        return *exitCode;
     catchTerminate();
     WebPageView::prepareProcess();
     QApplication app(argc, argv);

@@ -2,6 +2,7 @@
 
 #include "app/actions.h"
 #include "app/cataloguetree.h"
+#include "app/collectioncheckrunner.h"
 #include "app/commandbutton.h"
 #include "app/pagelisttooltip.h"
 #include "app/picturedelegate.h"
@@ -125,6 +126,8 @@ MainWindow::MainWindow(const ProgramPaths &paths, PageView *view, UserInteractio
 
     createStatusBar();
     connectSession();
+    // Archive > Check All Archives runs in the background, its report in a window of its own.
+    new CollectionCheckRunner(*this, paths.searchIndex);
 }
 
 MainWindow::~MainWindow()
@@ -178,6 +181,8 @@ void MainWindow::createMenus()
     add(archive, Command::RemoveArchive);
     archive->addSeparator();
     add(archive, Command::ShowArchivePath);
+    archive->addSeparator();
+    add(archive, Command::CheckAllArchives);
 
     QMenu *page = menu(bar, "pageMenu", MessageId::PageMenu);
     add(page, Command::AddPages, ActionPlace::PageMenu);

@@ -14,6 +14,7 @@ bool isAvailable(Command command, const Session &session)
     case Command::SaveArchiveAs:
     case Command::RemoveArchive:
     case Command::ShowArchivePath:
+    case Command::CheckAllArchives:
     case Command::OpenSelectedArchive:
     case Command::ToggleLists:
     case Command::Print:

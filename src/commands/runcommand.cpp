@@ -5,6 +5,7 @@
 #include "commands/archivecommands.h"
 #include "commands/availability.h"
 #include "commands/browsercommands.h"
+#include "commands/checkcommands.h"
 #include "commands/lifecycle.h"
 #include "commands/navigationcommands.h"
 #include "commands/pagecommands.h"
@@ -42,6 +43,8 @@ CommandFunction functionOf(Command command)
         return removeArchive;
     case Command::ShowArchivePath:
         return showArchivePath;
+    case Command::CheckAllArchives:
+        return checkAllArchives;
     case Command::AddPages:
         return addPages;
     case Command::SearchFolder:

@@ -215,7 +215,64 @@ enum class MessageId {
     PageHung,
     PageDied,
     PageDiedAgain,
+    // The check of all archives: the command, its progress and its report.
+    CheckAllArchivesMenuItem,
+    CheckProgressStatus, // %1: archives done, %2: in all
+    CheckStopButton,
+    CheckStopped,
+    CheckReportTitle,
+    CheckReportSummary, // %1: archives, %2: pages, %3: problems
+    CheckReportClean,   // %1: archives, %2: pages
+    CheckColumnArchive,
+    CheckColumnSection,
+    CheckColumnProblem,
+    CheckColumnFix,
+    CheckColumnZip,
+    CheckOpenButton,
+    CheckFixButton,
+    CheckCopyButton,
+    CheckSaveButton,
+    CheckCloseButton,
+    CheckFixDone,
+    CheckReportFilter,
+    CheckReportNotSaved,
+    CheckZipMissing,
+    CheckZipShared, // %1: the other entries
+    CheckZipDamaged,
+    CheckListMissing,
+    CheckListUnreadable,
+    CheckListRefusedLine,
+    CheckPageMissing,
+    CheckPageUnlisted,
+    CheckFolderWithoutPage,
+    CheckPastLimits,
+    CheckRecoveredCopy, // %1: when, %2: the folder
+    CheckLeftoverCopy,
+    CheckFixFindOrRemove,
+    CheckAdviceShared,
+    CheckAdviceDamaged,
+    CheckFixAddPages,
+    CheckAdviceListUnreadable,
+    CheckAdviceRefusedLine,
+    CheckFixDropPages,
+    CheckAdviceFolder,
+    CheckAdvicePastLimits,
+    CheckFixOpenFolder,
+    CheckAdviceLeftover,
+    CheckActionFindZip,
+    CheckActionRemoveArchive,
+    CheckActionOpenFolder,
+    CheckDropQuestion, // %1: section\archive
+    CheckNothingToFix,
+    CheckArchiveNotInCatalogue,
+    CheckFindZipCaption,
+    CheckFindingZip,
+    CheckZipNotFound,
+    CheckUseFoundZip,    // %1: section\archive
+    CheckChooseFoundZip, // %1: section\archive
+    CheckZipOfOpenArchive,
+    CheckFolderNotOpened,
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = int(MessageId::PageDiedAgain) + 1;
+inline constexpr int MessageIdCount = int(MessageId::CheckFolderNotOpened) + 1;

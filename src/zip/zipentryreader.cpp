@@ -15,6 +15,7 @@
 namespace {
 
 constexpr std::size_t kBufferSize = 8192;
+constexpr std::size_t kScratchSize = 256 * 1024; // what verify() inflates into
 constexpr std::size_t kNameBufferSize = 0x10000; // a 16-bit length and room for a zero
 
 ZipEntryReader::FileStamp stampFromStat(const struct stat &st)
@@ -48,6 +49,7 @@ struct ZipEntryReader::Private {
     std::unique_ptr<char[]> buffer;
     std::unique_ptr<char[]> nameBuffer;
     std::unique_ptr<char[]> extraBuffer;
+    std::unique_ptr<char[]> scratch; // made on the first verify()
     ZipGuard guard;
     // minizip opens one file per stream, so the stream lives as long as the reader.
     std::unique_ptr<ZipReadStream> stream;
@@ -173,8 +175,26 @@ bool ZipEntryReader::read(qsizetype index, QByteArray &contents, std::uint64_t m
                         .arg(EntryName::forMessage(entry.name))
                         .arg(entry.size)
                         .arg(maxBytes));
-    auto failEntry = [&](const QString &why) {
+    contents.resize(qsizetype(entry.size));
+    if (!readEntry(index, contents.data())) {
         contents.clear();
+        return false;
+    }
+    return true;
+}
+
+bool ZipEntryReader::verify(qsizetype index)
+{
+    m_error.clear();
+    if (!d->unz || index < 0 || index >= m_entries.size())
+        return fail(QStringLiteral("no such entry"));
+    return readEntry(index, nullptr);
+}
+
+bool ZipEntryReader::readEntry(qsizetype index, char *target)
+{
+    const Entry &entry = m_entries.at(index);
+    auto failEntry = [&](const QString &why) {
         return fail(QStringLiteral("\"%1\": %2").arg(EntryName::forMessage(entry.name), why));
     };
     unz64_file_pos pos = d->positions[std::size_t(index)];
@@ -182,18 +202,24 @@ bool ZipEntryReader::read(qsizetype index, QByteArray &contents, std::uint64_t m
         return failEntry(QStringLiteral("its header cannot be found"));
     if (unzOpenCurrentFile(d->unz) != UNZ_OK)
         return failEntry(QStringLiteral("the entry cannot be opened"));
+    if (!target && !d->scratch)
+        d->scratch.reset(new char[kScratchSize]);
 
-    contents.resize(qsizetype(entry.size));
     std::uint64_t done = 0;
     bool ok = true;
     QString why;
     for (;;) {
         // One byte more than declared is asked for, so that an entry that
         // unpacks to more than it declares is caught.
-        char *target = done < entry.size ? contents.data() + done : d->buffer.get();
-        const std::uint64_t room = done < entry.size ? entry.size - done : 1;
+        char *into = d->buffer.get();
+        std::uint64_t room = 1;
+        if (done < entry.size) {
+            into = target ? target + done : d->scratch.get();
+            room = target ? entry.size - done
+                          : std::min<std::uint64_t>(entry.size - done, kScratchSize);
+        }
         const unsigned want = unsigned(std::min<std::uint64_t>(room, 1u << 20));
-        const int n = unzReadCurrentFile(d->unz, target, want);
+        const int n = unzReadCurrentFile(d->unz, into, want);
         if (n < 0) {
             ok = false;
             why = QStringLiteral("its data is damaged (%1)").arg(n);

@@ -44,6 +44,9 @@ public:
     // The contents of entry index. False, with error() set, when the entry is
     // larger than maxBytes, is damaged or fails its CRC.
     bool read(qsizetype index, QByteArray &contents, std::uint64_t maxBytes);
+    // Reads entry index through to its end without keeping it, as read()
+    // checks it: false, with error() set, when it is damaged or fails its CRC.
+    bool verify(qsizetype index);
 
     QString error() const { return m_error; }
 
@@ -52,6 +55,9 @@ public:
 
 private:
     bool fail(const QString &why);
+    // Inflates entry index into target (its declared size), or through a
+    // scratch buffer when target is null, checking its size and CRC.
+    bool readEntry(qsizetype index, char *target);
 
     struct Private;
     std::unique_ptr<Private> d;
