@@ -1,6 +1,10 @@
 # The two commands of the README: `make run` and `make test`.
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
+# How long each fuzz target runs in `make fuzz`, in seconds.
+FUZZ_SECONDS ?= 60
+FUZZ_CXX ?= clang++-14
 JOBS ?= $(shell nproc)
 # CI sets WERROR=ON in the environment: warnings fail its build.
 WERROR ?= OFF
@@ -10,6 +14,7 @@ CMAKE_CONFIGURE = cmake -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOMEKEEPER_
 	$(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE))
 
 .PHONY: all deps build run test test-sanitize bench clean
+.PHONY: fuzz
 
 all: build
 
@@ -33,6 +38,17 @@ test-sanitize: deps
 	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
+# Every fuzz target for FUZZ_SECONDS seconds, built with clang, libFuzzer, ASan
+# and UBSan in FUZZ_DIR; seeded from the inputs the tests build (README, "Fuzzing").
+fuzz: deps
+	@scripts/install-deps.sh --fuzz
+	$(CMAKE_CONFIGURE) -S . -B $(BUILD_DIR) >/dev/null
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target $$(fuzz/make-seeds.sh --tests)
+	fuzz/make-seeds.sh $(BUILD_DIR) $(FUZZ_DIR)/seeds
+	$(CMAKE_CONFIGURE) -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) -DTOMEKEEPER_FUZZ=ON -S . -B $(FUZZ_DIR) >/dev/null
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	fuzz/run.sh $(FUZZ_DIR) $(FUZZ_DIR)/seeds $(FUZZ_SECONDS)
+
 # SEARCHBENCH_ARGS="--pages 1000" for a quick run; the full one writes about
 # 1.5 GB under /tmp and deletes it afterwards.
 bench: build
@@ -47,3 +63,4 @@ deb: build
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(FUZZ_DIR)

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need,
 # only those that are missing. Runs apt-get as root, otherwise through sudo.
+# With --fuzz: what the fuzz targets need instead (clang, its libFuzzer and
+# sanitizer runtimes, llvm-symbolizer for readable stacks).
 set -euo pipefail
 
 packages=(
@@ -14,6 +16,9 @@ packages=(
   desktop-file-utils appstream
   dpkg-dev file lintian perl man-db
 )
+if [ "${1:-}" = --fuzz ]; then
+  packages=(clang-14 libclang-rt-14-dev llvm-14)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -18,6 +18,13 @@ CatalogueTree::CatalogueTree(QWidget *parent) : QTreeView(parent)
     setDragDropOverwriteMode(true);
 }
 
+void CatalogueTree::changeEvent(QEvent *event)
+{
+    QTreeView::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        viewport()->update();
+}
+
 QStringList CatalogueTree::localFiles(const QMimeData *data)
 {
     QStringList paths;

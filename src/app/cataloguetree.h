@@ -39,6 +39,9 @@ Q_SIGNALS:
     void filesDropped(const QStringList &paths);
 
 protected:
+    // Back in the window: the archives shown look for their zips again (a
+    // drive mounted meanwhile takes their mark away).
+    void changeEvent(QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;

@@ -1,12 +1,14 @@
 #include "app/mainwindow.h"
 #include "app/toolkitlanguage.h"
 #include "browse/web/webpageview.h"
+#include "check/checkcommandline.h"
 #include "dialogs/appicon.h"
 #include "storage/instancelock.h"
 #include "version.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLocale>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <csignal>
@@ -59,6 +61,9 @@ void closeOnTerminate(MainWindow *window)
 
 int main(int argc, char *argv[])
 {
+    // --check, --help and --version: no window, no display, no web engine.
+    if (const std::optional<int> exitCode = CheckCommandLine::runIfAsked(argc, argv))
+        return *exitCode;
     catchTerminate();
     WebPageView::prepareProcess();
     QApplication app(argc, argv);
@@ -69,6 +74,11 @@ int main(int argc, char *argv[])
     // with it: the same text keeps every title exactly as given.
     QApplication::setApplicationDisplayName(title);
     applyDesktopIdentity();
+    // The toolkit's own buttons (OK, Cancel, Yes, No) speak the desktop's
+    // language, as in every other program; the interface language, which the
+    // program switches itself, is for its own texts.
+    ToolkitLanguage toolkit;
+    toolkit.load(QLocale::system());
 
     // A second copy would empty the working folders under the first one's open archive.
     if (!acquireInstanceLock()) {
@@ -85,10 +95,6 @@ int main(int argc, char *argv[])
         ProgramPaths paths = ProgramPaths::standard(QDir::currentPath());
         paths.executableFolder = QApplication::applicationDirPath();
         MainWindow window(paths);
-        // The toolkit's own buttons speak the interface's language, from the
-        // settings read at start-up on.
-        ToolkitLanguage toolkit;
-        toolkit.follow(window.session());
         closeOnTerminate(&window);
         window.startUp();
         // A termination during start-up has closed the window already.

@@ -2,12 +2,14 @@
 
 #include "app/actions.h"
 #include "app/cataloguetree.h"
+#include "app/collectioncheckrunner.h"
 #include "app/commandbutton.h"
 #include "app/pagelisttooltip.h"
 #include "app/picturedelegate.h"
 #include "app/searchpanel.h"
 #include "app/viewstyle.h"
 #include "app/widgetinteraction.h"
+#include "browse/helpfiles.h"
 #include "browse/web/webpageview.h"
 #include "catalogue/session.h"
 #include "commands/availability.h"
@@ -84,6 +86,11 @@ MainWindow::MainWindow(const ProgramPaths &paths, PageView *view, UserInteractio
     } else {
         auto *web = new WebPageView(this);
         web->setFileRoot(paths.work.archive);
+        if (!paths.executableFolder.isEmpty())
+            web->setHelpFolder(HelpFiles::manualFolder(paths.executableFolder));
+        // What happened to a page that hung or died, until something else is said.
+        connect(web, &WebPageView::notice, this,
+                [this](const QString &text) { statusBar()->showMessage(text, 30000); });
         m_view = web;
         m_viewWidget = web;
     }
@@ -120,6 +127,8 @@ MainWindow::MainWindow(const ProgramPaths &paths, PageView *view, UserInteractio
 
     createStatusBar();
     connectSession();
+    // Archive > Check All Archives runs in the background, its report in a window of its own.
+    new CollectionCheckRunner(*this, paths.searchIndex);
 }
 
 MainWindow::~MainWindow() = default;
@@ -166,6 +175,8 @@ void MainWindow::createMenus()
     add(archive, Command::RemoveArchive);
     archive->addSeparator();
     add(archive, Command::ShowArchivePath);
+    archive->addSeparator();
+    add(archive, Command::CheckAllArchives);
 
     QMenu *page = menu(bar, "pageMenu", MessageId::PageMenu);
     add(page, Command::AddPages, ActionPlace::PageMenu);
@@ -332,10 +343,11 @@ QWidget *MainWindow::createCatalogue(QWidget *parent)
         runAfterDrop(Command::DropNode, NodeDropped{dragged, target});
     });
     const QStyle *look = style();
+    const QIcon archive = ViewStyle::themeIcon("package-x-generic", QStyle::SP_FileIcon, look);
     m_tree->setItemDelegate(
-        new PictureDelegate({ViewStyle::themeIcon("folder", QStyle::SP_DirIcon, look),
-                             ViewStyle::themeIcon("package-x-generic", QStyle::SP_FileIcon, look),
-                             ViewStyle::themeIcon("document-open", QStyle::SP_DirOpenIcon, look)},
+        new PictureDelegate({ViewStyle::themeIcon("folder", QStyle::SP_DirIcon, look), archive,
+                             ViewStyle::themeIcon("document-open", QStyle::SP_DirOpenIcon, look),
+                             ViewStyle::markedMissing(archive, look)},
                             m_tree));
     ViewStyle::dressView(m_tree, ViewStyle::navy(), m_treePopup);
     m_tree->setModel(&m_session->catalogue());

@@ -2,7 +2,7 @@
 
 #include "catalogue/cataloguemodel.h"
 
-PictureDelegate::PictureDelegate(const std::array<QIcon, 3> &pictures, QObject *parent)
+PictureDelegate::PictureDelegate(const std::array<QIcon, 4> &pictures, QObject *parent)
     : QStyledItemDelegate(parent), m_pictures(pictures)
 {
 }

@@ -1,39 +1,24 @@
 #include "app/toolkitlanguage.h"
 
-#include "catalogue/session.h"
-
 #include <QCoreApplication>
 #include <QLibraryInfo>
-
-ToolkitLanguage::ToolkitLanguage(QObject *parent) : QObject(parent) {}
+#include <QLocale>
 
 ToolkitLanguage::~ToolkitLanguage()
 {
-    use(false);
+    if (m_installed)
+        QCoreApplication::removeTranslator(&m_translation);
 }
 
-void ToolkitLanguage::follow(Session &session)
+bool ToolkitLanguage::load(const QLocale &locale)
 {
-    connect(&session, &Session::languageChanged, this,
-            [this, &session] { use(session.settings().russianInterface); });
-    use(session.settings().russianInterface);
-}
-
-bool ToolkitLanguage::use(bool russian)
-{
-    if (m_installed == russian)
-        return true;
-    if (!russian) {
-        QCoreApplication::removeTranslator(&m_russian);
+    if (m_installed) {
+        QCoreApplication::removeTranslator(&m_translation);
         m_installed = false;
-        return true;
     }
-    if (!m_loaded) {
-        m_loaded = m_russian.load(QStringLiteral("qtbase_ru"),
-                                  QLibraryInfo::path(QLibraryInfo::TranslationsPath));
-        if (!m_loaded)
-            return false;
-    }
-    m_installed = QCoreApplication::installTranslator(&m_russian);
+    if (!m_translation.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    m_installed = QCoreApplication::installTranslator(&m_translation);
     return m_installed;
 }

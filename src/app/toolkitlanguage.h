@@ -1,26 +1,26 @@
 #pragma once
 
-#include <QObject>
 #include <QTranslator>
 
-class Session;
+class QLocale;
 
 // The toolkit's own texts (the standard buttons of message boxes and dialog
-// button boxes) in the interface's language. Without the toolkit's Russian
-// translation on this machine they stay English, and nothing else changes.
-class ToolkitLanguage : public QObject {
+// button boxes: OK, Cancel, Yes, No) in the desktop's language, as every other
+// program of the desktop shows them. Switching the interface language leaves
+// them as they are. Without the toolkit's translation for that language on
+// this machine they stay English.
+class ToolkitLanguage {
 public:
-    explicit ToolkitLanguage(QObject *parent = nullptr);
-    ~ToolkitLanguage() override;
+    ToolkitLanguage() = default;
+    ToolkitLanguage(const ToolkitLanguage &) = delete;
+    ToolkitLanguage &operator=(const ToolkitLanguage &) = delete;
+    ~ToolkitLanguage();
 
-    // Takes the session's language now and on every switch from now on.
-    void follow(Session &session);
-    // Installs the Russian translation, or removes it for English. False
-    // when Russian was asked for and its translation could not be loaded.
-    bool use(bool russian);
+    // Installs the toolkit's translation for locale (the desktop's, once at
+    // start-up); false when there is none for it on this machine.
+    bool load(const QLocale &locale);
 
 private:
-    QTranslator m_russian;
-    bool m_loaded = false;
+    QTranslator m_translation;
     bool m_installed = false;
 };

@@ -57,9 +57,49 @@ private:
     QIcon m_icon;
 };
 
+// An archive whose zip is not found: the archive's picture, faded, with a
+// warning sign on its lower right corner.
+class MarkedMissing : public QIconEngine {
+public:
+    MarkedMissing(const QIcon &icon, const QIcon &mark) : m_icon(icon), m_mark(mark) {}
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->save();
+        painter->setOpacity(0.4);
+        m_icon.paint(painter, rect, Qt::AlignCenter, mode, state);
+        painter->setOpacity(1.0);
+        const int side = qMax(8, rect.width() * 11 / 16);
+        m_mark.paint(painter, QRect(rect.right() + 1 - side, rect.bottom() + 1 - side, side, side),
+                     Qt::AlignCenter, mode, state);
+        painter->restore();
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        QPixmap drawn(size);
+        drawn.fill(Qt::transparent);
+        QPainter painter(&drawn);
+        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+        return drawn;
+    }
+
+    QIconEngine *clone() const override { return new MarkedMissing(m_icon, m_mark); }
+
+private:
+    QIcon m_icon;
+    QIcon m_mark;
+};
+
 } // namespace
 
 namespace ViewStyle {
+
+QIcon markedMissing(const QIcon &icon, const QStyle *style)
+{
+    const QIcon mark = themeIcon("dialog-warning", QStyle::SP_MessageBoxWarning, style);
+    return QIcon(new MarkedMissing(icon, mark));
+}
 
 QIcon themeIcon(const char *name, QStyle::StandardPixmap fallback, const QStyle *style)
 {

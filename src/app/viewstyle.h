@@ -17,6 +17,9 @@ QIcon themeIcon(const char *name, QStyle::StandardPixmap fallback, const QStyle 
 // A command's picture by its theme name (commands/commandtable.h), with the
 // style's picture that stands in for it when the theme has none.
 QIcon commandPicture(const char *name, const QStyle *style);
+// The picture of something that is not found where it should be (an archive
+// whose zip is missing): icon, faded, with a warning sign.
+QIcon markedMissing(const QIcon &icon, const QStyle *style);
 
 inline QColor navy()
 {

@@ -1,5 +1,6 @@
 #include "app/widgetinteraction.h"
 
+#include "app/listmessagebox.h"
 #include "app/workprogressdialog.h"
 #include "dialogs/aboutdialog.h"
 #include "dialogs/attachdialog.h"
@@ -33,12 +34,34 @@ QString shownText(const QString &text)
 // Work done within this time shows only the busy pointer, no progress window.
 constexpr int kProgressDelayMs = 400;
 
-QMessageBox::StandardButton showBox(QWidget *owner, QMessageBox::Icon icon, const QString &text,
+// A box with Ok, Yes and No as asked for: Ok or Yes is the default button,
+// and closing the box answers No where there is one.
+QMessageBox::StandardButton showBox(QWidget *owner, QMessageBox::Icon icon, const BoxText &text,
                                     QMessageBox::StandardButtons buttons)
 {
-    QMessageBox box(icon, QString::fromLatin1(kProgramTitle), shownText(text), buttons, owner);
-    box.setTextFormat(Qt::PlainText);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    if (!ListMessageBox::showsApart(text)) {
+        QMessageBox box(icon, QString::fromLatin1(kProgramTitle), shownText(text.text()), buttons,
+                        owner);
+        box.setTextFormat(Qt::PlainText);
+        return static_cast<QMessageBox::StandardButton>(box.exec());
+    }
+    ListMessageBox box(icon, text, owner);
+    QAbstractButton *first = nullptr;
+    QAbstractButton *escape = nullptr;
+    for (const QMessageBox::StandardButton which :
+         {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::No}) {
+        if (!(buttons & which))
+            continue;
+        QAbstractButton *added = box.addButton(which);
+        if (!first)
+            first = added;
+        if (!escape || which == QMessageBox::No)
+            escape = added;
+    }
+    box.setDefaultButton(first);
+    box.setEscapeButton(escape);
+    box.exec();
+    return box.standardButton(box.clickedButton());
 }
 
 } // namespace
@@ -54,44 +77,55 @@ bool WidgetInteraction::unattended(const char *what, const QString &text) const
     return m_unattended;
 }
 
-void WidgetInteraction::showMessage(const QString &text)
+void WidgetInteraction::showMessage(const BoxText &text)
 {
-    if (!unattended("message", text))
+    if (!unattended("message", text.text()))
         showBox(m_owner, QMessageBox::NoIcon, text, QMessageBox::Ok);
 }
 
-void WidgetInteraction::showError(const QString &text)
+void WidgetInteraction::showError(const BoxText &text)
 {
-    if (!unattended("error", text))
+    if (!unattended("error", text.text()))
         showBox(m_owner, QMessageBox::Critical, text, QMessageBox::Ok);
 }
 
-void WidgetInteraction::showWarning(const QString &text)
+void WidgetInteraction::showWarning(const BoxText &text)
 {
-    if (!unattended("warning", text))
+    if (!unattended("warning", text.text()))
         showBox(m_owner, QMessageBox::Warning, text, QMessageBox::Ok);
 }
 
-void WidgetInteraction::showRefusal(const QString &text)
+void WidgetInteraction::showRefusal(const BoxText &text)
 {
-    if (!unattended("refusal", text))
+    if (!unattended("refusal", text.text()))
         showBox(m_owner, QMessageBox::Warning, text, QMessageBox::Yes);
 }
 
-bool WidgetInteraction::askYesNo(const QString &text)
+bool WidgetInteraction::askYesNo(const BoxText &text)
 {
-    if (unattended("question", text))
+    if (unattended("question", text.text()))
         return false;
     return showBox(m_owner, QMessageBox::Warning, text, QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
 }
 
-int WidgetInteraction::askChoice(const QString &text, const QStringList &choices)
+int WidgetInteraction::askChoice(const BoxText &text, const QStringList &choices)
 {
-    if (unattended("choice", text))
+    if (unattended("choice", text.text()))
         return -1;
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kProgramTitle), shownText(text),
-                    QMessageBox::NoButton, m_owner);
+    if (ListMessageBox::showsApart(text)) {
+        ListMessageBox box(QMessageBox::Warning, text, m_owner);
+        QList<QAbstractButton *> buttons;
+        for (const QString &choice : choices)
+            buttons << box.addButton(choice);
+        box.setEscapeButton(box.addButton(QMessageBox::Cancel));
+        if (!buttons.isEmpty())
+            box.setDefaultButton(buttons.first());
+        box.exec();
+        return int(buttons.indexOf(box.clickedButton()));
+    }
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kProgramTitle),
+                    shownText(text.text()), QMessageBox::NoButton, m_owner);
     box.setTextFormat(Qt::PlainText);
     QList<QAbstractButton *> buttons;
     for (const QString &choice : choices)

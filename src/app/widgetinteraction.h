@@ -17,12 +17,12 @@ public:
     explicit WidgetInteraction(QWidget *owner);
     ~WidgetInteraction() override;
 
-    void showMessage(const QString &text) override;
-    void showError(const QString &text) override;
-    void showWarning(const QString &text) override;
-    void showRefusal(const QString &text) override;
-    bool askYesNo(const QString &text) override;
-    int askChoice(const QString &text, const QStringList &choices) override;
+    void showMessage(const BoxText &text) override;
+    void showError(const BoxText &text) override;
+    void showWarning(const BoxText &text) override;
+    void showRefusal(const BoxText &text) override;
+    bool askYesNo(const BoxText &text) override;
+    int askChoice(const BoxText &text, const QStringList &choices) override;
     QString askName(const QString &caption, const QString &prompt, const QString &initial) override;
     QStringList askOpenFiles(const QString &caption, const QString &filter, bool many) override;
     QString askSaveFile(const QString &filter) override;

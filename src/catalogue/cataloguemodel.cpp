@@ -1,7 +1,26 @@
 #include "catalogue/cataloguemodel.h"
 
+#include "lang/messages.h"
+
+#include <QDir>
+#include <QFileInfo>
 #include <QMimeData>
 #include <algorithm>
+#include <chrono>
+
+namespace {
+
+// How long a look at a zip stands before the tree looks again.
+constexpr qint64 kLookStandsMs = 3000;
+
+qint64 nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
 
 // Model indexes carry, as internal id, 0 for a section and the section's
 // absolute index + 1 for an archive. The index of sections turns a row into
@@ -52,11 +71,19 @@ QVariant CatalogueModel::data(const QModelIndex &index, int role) const
     if (abs < 0)
         return {};
     const CatalogueNode &n = m_nodes[abs];
+    // The open archive is unpacked: what its zip does shows when it is closed.
+    const auto shownMissing = [this, &n] {
+        return n.level == 1 && n.picture != CatalogueNode::OpenArchivePicture && zipMissing(n.path);
+    };
     switch (role) {
     case Qt::DisplayRole:
         return n.name;
     case PictureRole:
-        return n.picture;
+        return shownMissing() ? int(CatalogueNode::MissingArchivePicture) : n.picture;
+    case Qt::ToolTipRole:
+        if (shownMissing())
+            return msg(MessageId::ArchiveZipMissingTip).arg(QDir::toNativeSeparators(n.path));
+        return {};
     case PathRole:
         return n.path;
     case LevelRole:
@@ -320,5 +347,51 @@ void CatalogueModel::clear()
     beginResetModel();
     m_nodes.clear();
     m_sections.clear();
+    m_zipLooks.clear();
     endResetModel();
+}
+
+bool CatalogueModel::checkZip(int absoluteIndex)
+{
+    if (absoluteIndex < 0 || absoluteIndex >= nodeCount() || isSection(absoluteIndex))
+        return false;
+    const QString path = m_nodes[absoluteIndex].path;
+    const bool missing = !QFileInfo(path).isFile();
+    if (recordLook(path, missing)) {
+        // Every entry of that zip shows the change.
+        for (int i = 0; i < nodeCount(); ++i) {
+            if (m_nodes[i].level == 1 && m_nodes[i].path == path) {
+                const QModelIndex changed = modelIndex(i);
+                Q_EMIT dataChanged(changed, changed,
+                                   {PictureRole, Qt::DecorationRole, Qt::ToolTipRole});
+            }
+        }
+    }
+    return !missing;
+}
+
+bool CatalogueModel::isZipMissing(int absoluteIndex) const
+{
+    if (absoluteIndex < 0 || absoluteIndex >= nodeCount() || isSection(absoluteIndex))
+        return false;
+    return zipMissing(m_nodes[absoluteIndex].path);
+}
+
+bool CatalogueModel::zipMissing(const QString &path) const
+{
+    const auto look = m_zipLooks.constFind(path);
+    if (look != m_zipLooks.cend() && nowMs() - look->atMs < kLookStandsMs)
+        return look->missing;
+    const bool missing = !QFileInfo(path).isFile();
+    recordLook(path, missing);
+    return missing;
+}
+
+bool CatalogueModel::recordLook(const QString &path, bool missing) const
+{
+    // A first look changes nothing shown: whatever was shown looked first.
+    const auto known = m_zipLooks.find(path);
+    const bool changed = known != m_zipLooks.end() && known->missing != missing;
+    m_zipLooks.insert(path, {missing, nowMs()});
+    return changed;
 }

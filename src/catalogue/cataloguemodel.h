@@ -1,12 +1,20 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QHash>
 #include <QList>
 #include <QStringList>
 
 // One node of the catalogue: a section (level 0) or an archive (level 1).
 struct CatalogueNode {
-    enum Picture { SectionPicture = 0, ArchivePicture = 1, OpenArchivePicture = 2 };
+    // MissingArchivePicture is never stored: it is how a closed archive
+    // whose zip is not found is shown.
+    enum Picture {
+        SectionPicture = 0,
+        ArchivePicture = 1,
+        OpenArchivePicture = 2,
+        MissingArchivePicture = 3
+    };
 
     int level = 0;
     QString name;
@@ -18,6 +26,11 @@ struct CatalogueNode {
 // section followed by its archives. Entry i of the list is the node with
 // absolute index i, and so entry i of archivePaths and nodeNames, which
 // therefore cannot drift from the tree.
+//
+// A closed archive whose zip is not found (a drive not mounted) stays in the
+// catalogue and is shown marked, with a tooltip naming its zip. Whether the
+// zip is there is looked at when the node is shown (at most every few seconds
+// per zip) and when checkZip asks: a stat, nothing more.
 class CatalogueModel : public QAbstractItemModel {
     Q_OBJECT
 public:
@@ -76,6 +89,12 @@ public:
     void setPicture(int absoluteIndex, int picture);
     void clear();
 
+    // Looks for the zip of archive absoluteIndex now; true when it is there.
+    // The node's mark follows.
+    bool checkZip(int absoluteIndex);
+    // Whether the zip of archive absoluteIndex is missing, as the tree shows it.
+    bool isZipMissing(int absoluteIndex) const;
+
 private:
     int rowOf(int absoluteIndex) const;
     // Row of a section among the sections; -1 when absoluteIndex is not one.
@@ -84,7 +103,20 @@ private:
     int sectionEnd(int sectionIndex) const;
     void rebuildSectionIndex();
 
+    // Whether the zip at path is missing, looked at again when the last look
+    // is older than a few seconds.
+    bool zipMissing(const QString &path) const;
+    // Records a look at the zip at path; true when it found otherwise than
+    // the look before it.
+    bool recordLook(const QString &path, bool missing) const;
+
+    struct ZipLook {
+        bool missing = false;
+        qint64 atMs = 0; // steady clock
+    };
+
     QList<CatalogueNode> m_nodes;
+    mutable QHash<QString, ZipLook> m_zipLooks;
     // Absolute index of every section, in tree order: a catalogue of tens of
     // thousands of sections is loaded and shown without walking the list.
     QList<int> m_sections;

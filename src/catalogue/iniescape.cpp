@@ -1,10 +1,14 @@
 #include "catalogue/iniescape.h"
 
+#include <QStringDecoder>
 #include <optional>
 
 namespace {
 
 constexpr QStringView kMarker = u"%%";
+// A key starts its line, and a line's UTF-8 that starts with this character
+// reads as if it were the file's byte-order mark: it is dropped.
+constexpr QChar kByteOrderMark = u'\uFEFF';
 
 bool isControl(QChar c)
 {
@@ -18,7 +22,7 @@ bool needsEscape(const QString &text, IniEscape::Field field, QStringView reserv
         return true;
     if (field == IniEscape::Field::Key) {
         if (text.isEmpty() || text.contains(u'=') || text.front() == u';' || text.front() == u'[' ||
-            (!reserved.isEmpty() && text == reserved))
+            text.front() == kByteOrderMark || (!reserved.isEmpty() && text == reserved))
             return true;
     }
     if (text.isEmpty())
@@ -40,7 +44,8 @@ QString escaped(const QString &text)
     for (qsizetype i = 0; i <= last; ++i) {
         const QChar c = text.at(i);
         const bool atEnd = i == 0 || i == last;
-        if (c != u'%' && c != u'=' && !isControl(c) && !(atEnd && c.isSpace())) {
+        if (c != u'%' && c != u'=' && !isControl(c) && !(atEnd && c.isSpace()) &&
+            !(i == 0 && c == kByteOrderMark)) {
             out += c;
             continue;
         }
@@ -62,6 +67,13 @@ int hexDigit(QChar c)
     return -1;
 }
 
+// UTF-8 with a U+FEFF at its start kept, where QString::fromUtf8 drops it.
+QString fromUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
 // The text behind an escaped form; nothing when the %XX sequences are broken.
 std::optional<QString> unescaped(const QString &stored)
 {
@@ -72,7 +84,7 @@ std::optional<QString> unescaped(const QString &stored)
         const QChar c = stored.at(i);
         if (c != u'%') {
             if (!pending.isEmpty()) {
-                out += QString::fromUtf8(pending);
+                out += fromUtf8(pending);
                 pending.clear();
             }
             out += c;
@@ -87,7 +99,7 @@ std::optional<QString> unescaped(const QString &stored)
         pending += char(high * 16 + low);
         i += 2;
     }
-    out += QString::fromUtf8(pending);
+    out += fromUtf8(pending);
     return out;
 }
 

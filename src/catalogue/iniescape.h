@@ -4,7 +4,8 @@
 #include <QStringView>
 
 // Keys and values the INI layout cannot hold as they are: a key with "=", a
-// key starting with ";" or "[" (read as a comment or a section), an empty key,
+// key starting with ";" or "[" (read as a comment or a section) or with
+// U+FEFF (read as a byte-order mark and dropped), an empty key,
 // blanks at either end (trimmed when read), line breaks and other control
 // characters. Such text is written as "%%" followed by the text with "%",
 // "=", control characters and the blanks at its two ends as %XX (the UTF-8

@@ -24,12 +24,6 @@ Names::Problem checkCatalogueName(const QString &name)
         if (isControl(c))
             return problem(Rule::ControlCharacter, name, c);
     }
-    if (const qsizetype eq = name.indexOf(u'='); eq >= 0)
-        return problem(Rule::CharacterNotAllowed, name, name.at(eq));
-    if (name.front() == u'[' || name.front() == u';')
-        return problem(Rule::StartNotAllowed, name, name.front());
-    if (name.front().isSpace() || name.back().isSpace())
-        return problem(Rule::EdgeBlank, name);
     return {};
 }
 
@@ -76,12 +70,8 @@ QString message(const Problem &p)
         return {};
     case Rule::Empty:
         return msg(MessageId::NameEmpty);
-    case Rule::EdgeBlank:
-        return msg(MessageId::NameEdgeBlank);
     case Rule::CharacterNotAllowed:
         return msg(MessageId::NameCharacterNotAllowed).arg(p.character);
-    case Rule::StartNotAllowed:
-        return msg(MessageId::NameStartNotAllowed).arg(p.character);
     case Rule::ControlCharacter:
         // A control character cannot be shown; its code can.
         return msg(MessageId::NameControlCharacter)

@@ -6,19 +6,19 @@
 
 // The names the catalogue file and the page lists can store, checked where a
 // name comes in: a naming command refuses what the user typed and shows
-// message(problem). Section and archive names: not empty, no blank at either
-// end, no "=", no "[" or ";" at the start, no line break or other control
-// character, and no archive named "Section" in any letter case (the key of
-// its section's own name). Page titles: no "=" (the list file splits there)
-// and no line break.
+// message(problem). Section and archive names may hold any character the
+// settings file can escape ("=", blanks at either end, a leading "[" or ";",
+// a name of blanks alone), so they are refused only when empty, when they
+// hold a line break or another control character (a tree row is one line),
+// and for an archive named "Section" in any letter case (the key of its
+// section's own name). Page titles: no "=" (the list file splits there) and
+// no line break.
 namespace Names {
 
 enum class Rule {
     None,                // the name can be stored
     Empty,               // the name is empty
-    EdgeBlank,           // it starts or ends with a blank
-    CharacterNotAllowed, // it holds character (such as "=")
-    StartNotAllowed,     // it starts with character ("[" or ";")
+    CharacterNotAllowed, // it holds character ("=" in a page title)
     ControlCharacter,    // it holds character, a line break or another control character
     Reserved,            // the whole name is taken by the file itself
 };

@@ -103,6 +103,8 @@ public:
 
     // Asks the window to put the keyboard into the search field.
     void requestSearchField() { Q_EMIT searchFieldRequested(); }
+    // Asks the window to check all archives in the background.
+    void requestCollectionCheck() { Q_EMIT collectionCheckRequested(); }
 
 Q_SIGNALS:
     // The active language changed (or was set again).
@@ -114,6 +116,7 @@ Q_SIGNALS:
     void geometryRequested(const WindowGeometry &geometry);
     void offlineChanged(bool offline);
     void searchFieldRequested();
+    void collectionCheckRequested();
 
 private:
     CatalogueModel m_catalogue;

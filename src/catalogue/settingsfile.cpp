@@ -109,9 +109,10 @@ ReadResult read(const QString &path, const QString &programFolder, Settings &set
             // drop it, give it a section without a name the user can rename.
             if (catalogue.nodeCount() == 0)
                 catalogue.appendSection(QString());
-            if (!settings.checkArchivesAtStart || QFileInfo(value).isFile())
-                catalogue.appendArchive(archiveNameOf(key), value);
-            else
+            // Kept whether its zip is there or not: a drive not mounted for
+            // one start must not cost the catalogue the entry.
+            const int archive = catalogue.appendArchive(archiveNameOf(key), value);
+            if (settings.checkArchivesAtStart && !catalogue.checkZip(archive))
                 result.missingArchives << value;
         }
     }

@@ -21,7 +21,7 @@ struct ReadResult {
     QString unreadable;
     bool hasParameters = false;             // it had a "Parameters" section
     std::optional<WindowGeometry> geometry; // when "memorysize" was on
-    QStringList missingArchives;            // zip paths left out because the file is gone
+    QStringList missingArchives;            // with the check on: zip paths not found (kept, marked)
 };
 
 // Reads the file at path into settings and appends its catalogue to catalogue.

@@ -44,7 +44,7 @@ bool confirmOpenArchiveTarget(CommandContext &ctx, MessageId question)
 
 QString protectedFolderRefusal(const QString &path)
 {
-    return failureText({StorageFailure::Kind::InProgramFolder, path});
+    return failureText({StorageFailure::Kind::InProgramFolder, path}).text();
 }
 
 // The page count changed: the navigation follows, the shown page stays.
@@ -118,15 +118,16 @@ Intake copyPages(const QStringList &sources, const WorkFolders &folders, bool ke
     return intake;
 }
 
-QString intakeNotices(const Intake &intake)
+// Refused pages and names a zip could not keep, each an item of the box's list.
+BoxText intakeNotices(const Intake &intake)
 {
     QStringList notices;
     for (const Intake::Notice &notice : intake.notices) {
-        notices << (notice.refusal ? failureText(*notice.refusal)
+        notices << (notice.refusal ? failureText(*notice.refusal).text()
                                    : msg(MessageId::NameMadeStorable).arg(notice.original,
                                                                           notice.name));
     }
-    return notices.join(kCrLf + kCrLf);
+    return BoxText::listed({}, notices, {}, kCrLf + kCrLf);
 }
 
 bool takeIn(CommandContext &ctx, const std::function<QStringList()> &paths)
@@ -148,8 +149,8 @@ bool takeIn(CommandContext &ctx, const std::function<QStringList()> &paths)
     if (!intake.pages.isEmpty() || !intake.failure)
         archive.setChanged(true);
     pagesChanged(ctx, countBefore);
-    if (const QString notices = intakeNotices(intake); !notices.isEmpty())
-        ctx.interaction.showMessage(notices);
+    if (!intake.notices.isEmpty())
+        ctx.interaction.showMessage(intakeNotices(intake));
     if (intake.failure) {
         ctx.interaction.showError(failureText(*intake.failure));
         return false;

@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 AttachDialogOwnTexts AttachDialogOwnTexts::inLanguage(bool russian)
 {
@@ -44,12 +45,9 @@ QString attachedArchiveName(const QString &fileName)
     QString name = zipStem(fileName);
     for (QChar &c : name) {
         const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7F && u < 0xA0) || u == u'=')
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0))
             c = u'_';
     }
-    name = name.trimmed();
-    if (name.startsWith(u'[') || name.startsWith(u';'))
-        name[0] = u'_';
     if (name.isEmpty())
         name = QStringLiteral("archive");
     if (Names::checkArchiveName(name).rule == Names::Rule::Reserved)
@@ -68,17 +66,31 @@ QString uniqueName(const Session &session, int section, const QString &base, int
     return name;
 }
 
+// The folder zips are moved into: the default archive folder, or while none
+// is set the folder the program was started from (an empty folder is the
+// current one).
+QString archiveFolderOf(const Session &session)
+{
+    const QString folder = session.settings().defaultArchiveFolder;
+    return folder.isEmpty() ? session.programFolder() : folder;
+}
+
+// Whether zips can be moved into folder: it is there, and writable, and
+// none of the program's working folders (a settings file edited by hand may
+// name one), which would sweep them away.
+bool canTakeZips(const QString &folder, const QStringList &protectedFolders)
+{
+    const QFileInfo info(folder);
+    return !folder.isEmpty() && info.isDir() && info.isWritable() && info.isExecutable() &&
+           PageSearch::protectedFolderOf(folder, protectedFolders).isEmpty();
+}
+
 // Where the zip will be: its own place, or a free name in the archive folder
 // when it is to be moved there.
-QString finalPath(const QString &source, const QString &archiveFolder,
-                  const QStringList &protectedFolders, bool move, int &n)
+QString finalPath(const QString &source, const QString &archiveFolder, bool move, int &n)
 {
     const QFileInfo info(source);
-    // Never into the program's working folders (a settings file edited by
-    // hand may name one): the zip would be swept away with them.
-    if (!move || archiveFolder.isEmpty() ||
-        Commands::sameFile(info.absolutePath(), QDir::cleanPath(archiveFolder)) ||
-        !PageSearch::protectedFolderOf(archiveFolder, protectedFolders).isEmpty())
+    if (!move || Commands::sameFile(info.absolutePath(), QDir::cleanPath(archiveFolder)))
         return source;
     const QString folder = QDir::cleanPath(archiveFolder) + u'/';
     const auto taken = [&folder](const QString &name) {
@@ -111,15 +123,16 @@ void dropWorkingCopy(CommandContext &ctx)
 }
 
 // Attaches the zip at source as the last archive of section, open; false
-// when it could not be (the user was told why and no archive is open).
-bool attachOne(CommandContext &ctx, int section, const QString &source, bool move)
+// when it could not be (the user was told why and no archive is open). With
+// move, the zip goes into archiveFolder.
+bool attachOne(CommandContext &ctx, int section, const QString &source, bool move,
+               const QString &archiveFolder)
 {
     Session &session = ctx.session;
     int n = 0;
     const QString name =
         uniqueName(session, section, attachedArchiveName(QFileInfo(source).fileName()), n);
-    const QString target = finalPath(source, session.settings().defaultArchiveFolder,
-                                     ctx.archive.folders().protectedFolders(), move, n);
+    const QString target = finalPath(source, archiveFolder, move, n);
 
     switch (ctx.archive.open(source, ctx.interaction)) {
     case OpenArchive::OpenStatus::Refused:
@@ -207,8 +220,8 @@ void attachArchive(CommandContext &ctx)
             refused << QDir::toNativeSeparators(clean);
     }
     if (!refused.isEmpty())
-        ctx.interaction.showWarning(msg(MessageId::AddRefusedProgramFolder) +
-                                    QStringLiteral("\r\n") + refused.join(QStringLiteral("\r\n")));
+        ctx.interaction.showWarning(BoxText::listed(
+            msg(MessageId::AddRefusedProgramFolder) + QStringLiteral("\r\n"), refused));
     if (paths.isEmpty())
         return;
 
@@ -224,8 +237,22 @@ void attachArchive(CommandContext &ctx)
     leaveOpenState(ctx);
     session.setChosenZipFiles({});
 
+    // The box asks for a move: a folder that cannot take the zips is said
+    // so, never passed over in silence.
+    const QString archiveFolder = archiveFolderOf(session);
+    bool move = values.moveToArchiveFolder;
+    if (move && !canTakeZips(archiveFolder, protectedFolders)) {
+        move = false;
+        const bool anyElsewhere = std::any_of(paths.cbegin(), paths.cend(), [&](const QString &p) {
+            return !Commands::sameFile(QFileInfo(p).absolutePath(), QDir::cleanPath(archiveFolder));
+        });
+        if (anyElsewhere)
+            ctx.interaction.showWarning(msg(MessageId::AttachZipsNotCarried) +
+                                        QStringLiteral("\r\n") +
+                                        QDir::toNativeSeparators(archiveFolder));
+    }
     for (const QString &path : std::as_const(paths))
-        attachOne(ctx, section, path, values.moveToArchiveFolder);
+        attachOne(ctx, section, path, move, archiveFolder);
 }
 
 } // namespace Commands

@@ -30,9 +30,9 @@ bool checkAttach(const AttachValues &values, const AttachDialogOwnTexts &texts,
 
 // The name an attached zip file gets in the catalogue, before it is made
 // unique in its section: the file name without ".zip" (in any letter case),
-// made storable: "=" and control characters become "_", blanks at either end
-// go, a leading "[" or ";" becomes "_", a name left empty is "archive" and
-// the reserved name gets a "_" after it.
+// as it is, blanks and "=" included, except that control characters (which
+// a file name may hold, a tree row not) become "_", a name left empty is
+// "archive" and the reserved name gets a "_" after it.
 QString attachedArchiveName(const QString &fileName);
 // The file name without ".zip" in any letter case at its end.
 QString zipStem(const QString &fileName);

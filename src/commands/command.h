@@ -25,6 +25,7 @@ enum class Command {
     NewPageList,
     RemoveArchive,
     ShowArchivePath,
+    CheckAllArchives, // every archive of the catalogue, in the background
     // Adding to the open archive
     AddPages,
     SearchFolder, // every page found in a folder and its sub-folders

@@ -5,6 +5,7 @@
 #include "commands/archivecommands.h"
 #include "commands/attaching.h"
 #include "commands/browsercommands.h"
+#include "commands/checkcommands.h"
 #include "commands/dropcommands.h"
 #include "commands/maintenancecommands.h"
 #include "commands/navigationcommands.h"
@@ -75,6 +76,8 @@ const CommandRow kRows[] = {
      "edit-delete", nullptr, A::Always, plain<removeArchive>},
     {C::ShowArchivePath, "showArchivePath", M::ArchivePathMenuItem, nullptr, None,
      nullptr, nullptr, A::Always, plain<showArchivePath>},
+    {C::CheckAllArchives, "checkAllArchives", M::CheckAllArchivesMenuItem, nullptr, None, nullptr,
+     nullptr, A::Always, plain<checkAllArchives>},
     {C::AddPages, "addPages", M::AddPagesMenuItem, nullptr, M::AddPagesPopup,
      "list-add", nullptr, A::WithPages, plain<addPages>},
     {C::SearchFolder, "searchFolder", M::SearchFolderMenuItem, nullptr, None,

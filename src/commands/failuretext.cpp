@@ -14,13 +14,15 @@ QString native(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-QString notSaved(const QStringList &files)
+BoxText notSaved(const QStringList &files)
 {
-    QString list;
+    QStringList list;
     for (const QString &name : files)
-        list += native(name) + kCrLf;
-    return msg(MessageId::SaveFailedHead) + kCrLf + msg(MessageId::SaveFailedCount) +
-           QString::number(files.size()) + msg(MessageId::SaveFailedFiles) + kCrLf + kCrLf + list;
+        list << native(name);
+    return BoxText::listed(msg(MessageId::SaveFailedHead) + kCrLf + msg(MessageId::SaveFailedCount) +
+                               QString::number(files.size()) + msg(MessageId::SaveFailedFiles) +
+                               kCrLf + kCrLf,
+                           list, kCrLf);
 }
 
 // The catalogue's words that come before the path, on a line of their own.
@@ -53,7 +55,7 @@ MessageId headOf(StorageFailure::Kind kind)
 
 } // namespace
 
-QString failureText(const StorageFailure &failure)
+BoxText failureText(const StorageFailure &failure)
 {
     using Kind = StorageFailure::Kind;
     switch (failure.kind) {

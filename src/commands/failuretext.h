@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lang/boxtext.h"
 #include "storage/storagefailure.h"
 
 #include <QString>
@@ -8,8 +9,9 @@
 class UserInteraction;
 
 // What the user reads of a failure the storage reports, in the active
-// language: the catalogue's words and the path it concerns.
-QString failureText(const StorageFailure &failure);
+// language: the catalogue's words and the path it concerns (the files that
+// could not be saved as the box's list).
+BoxText failureText(const StorageFailure &failure);
 
 // Shows it in the box its kind calls for: an error box for a file that could
 // not be read or created, a plain box for everything else.

@@ -66,13 +66,13 @@ void readSettingsFile(CommandContext &ctx)
             session.requestWindowGeometry(*read.geometry);
     }
     if (!read.missingArchives.isEmpty()) {
-        QString missing;
-        for (const QString &zip : read.missingArchives)
-            missing += zip + kCrLf;
-        // Either answer goes on: the archives stay out of the catalogue.
-        [[maybe_unused]] const bool answered = ctx.interaction.askYesNo(
-            msg(MessageId::MissingArchivesHead) + kCrLf + kCrLf + missing + kCrLf +
-            msg(MessageId::MissingArchivesReason) + kCrLf + msg(MessageId::MissingArchivesAdvice));
+        // Either answer goes on. The archives stay in the catalogue, marked,
+        // and open once their zips are back: a drive not mounted for one
+        // start must not cost the catalogue its entries.
+        [[maybe_unused]] const bool answered = ctx.interaction.askYesNo(BoxText::listed(
+            msg(MessageId::MissingArchivesHead) + kCrLf + kCrLf, read.missingArchives,
+            kCrLf + kCrLf + msg(MessageId::MissingArchivesReason) + kCrLf +
+                msg(MessageId::MissingArchivesAdvice)));
     }
 }
 

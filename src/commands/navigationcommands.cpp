@@ -91,6 +91,16 @@ bool openArchiveAt(CommandContext &ctx, int node)
     // first, or where the user chooses; cancelled, everything stays open.
     if (!writeBackOrWayOut(ctx))
         return false;
+    // A zip that is not there (its drive not mounted) is named, not taken
+    // for a damaged one; as after any opening that fails, nothing is open.
+    if (!zipIsThere(ctx, node)) {
+        if (ctx.archive.isOpen() && !ctx.archive.close()) {
+            showFailure(ctx.interaction, ctx.archive.lastFailure());
+            return false;
+        }
+        leaveOpenState(ctx);
+        return false;
+    }
     switch (ctx.archive.open(catalogue.node(node).path, ctx.interaction)) {
     case OpenArchive::OpenStatus::Opened:
         enterOpenState(ctx, node);

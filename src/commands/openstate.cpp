@@ -6,6 +6,8 @@
 #include "commands/userinteraction.h"
 #include "lang/messages.h"
 
+#include <QDir>
+
 namespace {
 
 const QString kBlank = QStringLiteral("about:blank");
@@ -85,8 +87,18 @@ void tellListFileProblems(CommandContext &ctx, bool unreadable, const QStringLis
         ctx.interaction.showMessage(msg(MessageId::ListFileUnreadable).arg(newList));
     }
     if (!refused.isEmpty())
-        ctx.interaction.showMessage(msg(MessageId::ListFileLinesRefused) + QStringLiteral("\r\n") +
-                                    refused.join(QStringLiteral("\r\n")));
+        ctx.interaction.showMessage(
+            BoxText::listed(msg(MessageId::ListFileLinesRefused) + QStringLiteral("\r\n"), refused));
+}
+
+bool zipIsThere(CommandContext &ctx, int node)
+{
+    CatalogueModel &catalogue = ctx.session.catalogue();
+    if (catalogue.checkZip(node))
+        return true;
+    ctx.interaction.showMessage(msg(MessageId::ArchiveZipNotFound)
+                                    .arg(QDir::toNativeSeparators(catalogue.node(node).path)));
+    return false;
 }
 
 void leaveOpenState(CommandContext &ctx)

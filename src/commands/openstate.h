@@ -34,4 +34,9 @@ void tellListFileProblems(CommandContext &ctx, bool unreadable, const QStringLis
 // navigation buttons are off, the view is blank and the status text says so.
 void leaveOpenState(CommandContext &ctx);
 
+// Whether the zip of archive node is there to be read now (one look at the
+// disk; its mark in the tree follows). When it is not, the user is told,
+// with its path, and nothing else happens.
+bool zipIsThere(CommandContext &ctx, int node);
+
 } // namespace Commands

@@ -247,6 +247,8 @@ void movePagesToNode(CommandContext &ctx, int target, QList<int> rows)
         ctx.interaction.showRefusal(msg(MessageId::MoveTargetIsOpenArchive));
         return;
     }
+    if (!Commands::zipIsThere(ctx, target))
+        return;
     PageListModel &pages = ctx.archive.pages();
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -324,7 +326,12 @@ void savePageToFolder(CommandContext &ctx)
                 return copier.failure();
             return std::nullopt;
         });
-    showFailure(ctx.interaction, failed);
+    // The page goes into a folder of the user's, not into the archive.
+    if (failed && failed->kind == StorageFailure::Kind::NotRenamable)
+        ctx.interaction.showMessage(msg(MessageId::SaveOutRefusedCannotRename) + kCrLf +
+                                    QDir::toNativeSeparators(folder));
+    else
+        showFailure(ctx.interaction, failed);
 }
 
 void deletePage(CommandContext &ctx)

@@ -22,8 +22,8 @@ bool nameTakenFrom(const CatalogueModel &catalogue, int first, const QString &na
     return false;
 }
 
-// The name checks come before the duplicate check: a name the settings file
-// cannot keep is refused whatever else the catalogue holds, and the user
+// The name checks come before the duplicate check: a name that cannot be a
+// catalogue entry is refused whatever else the catalogue holds, and the user
 // learns what to change in it, also when an old settings file gave the node
 // that very name.
 bool refusedByRules(CommandContext &ctx, const Names::Problem &problem)

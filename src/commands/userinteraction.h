@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/dialogvalues.h"
+#include "lang/boxtext.h"
 #include "storage/longwork.h"
 
 #include <QFuture>
@@ -9,22 +10,23 @@
 
 // Everything the commands ask of the user or tell the user goes through this
 // interface: the widget layer implements it with message boxes and dialogs,
-// tests with a scripted fake. Texts arrive already in the active language.
+// tests with a scripted fake. Texts arrive already in the active language; a
+// box's text may hold a list (BoxText), which the box shows apart.
 class UserInteraction : public LongWork {
 public:
     // A plain box with the program's title and OK.
-    virtual void showMessage(const QString &text) = 0;
+    virtual void showMessage(const BoxText &text) = 0;
     // An error box with OK (copy failures, a folder that cannot be created).
-    virtual void showError(const QString &text) = 0;
+    virtual void showError(const BoxText &text) = 0;
     // A warning with OK.
-    virtual void showWarning(const QString &text) = 0;
+    virtual void showWarning(const BoxText &text) = 0;
     // A warning with the single button Yes: a refused command.
-    virtual void showRefusal(const QString &text) = 0;
+    virtual void showRefusal(const BoxText &text) = 0;
     // A warning with Yes and No; true only when the user chose Yes.
-    virtual bool askYesNo(const QString &text) = 0;
+    virtual bool askYesNo(const BoxText &text) = 0;
     // A warning with a button for each choice and Cancel: the index of the
     // choice made, or -1 for Cancel or a box closed without a choice.
-    virtual int askChoice(const QString &text, const QStringList &choices) = 0;
+    virtual int askChoice(const BoxText &text, const QStringList &choices) = 0;
 
     // The name input: a dialog titled caption with the label prompt and the
     // field filled with initial. The name typed, or empty when cancelled (OK

@@ -15,9 +15,9 @@ const QString kCrLf = QStringLiteral("\r\n");
 enum class Way { TryAgain, SaveElsewhere, SetAside, ReplaceNewerZip };
 
 // Why the last write-back failed, in the user's words.
-QString failureOf(const OpenArchive &archive)
+BoxText failureOf(const OpenArchive &archive)
 {
-    return archive.lastFailure() ? failureText(*archive.lastFailure()) : QString();
+    return archive.lastFailure() ? failureText(*archive.lastFailure()) : BoxText();
 }
 
 // The working copy as a new zip where the user wants it (never onto another

@@ -132,9 +132,7 @@ enum class MessageId {
     SettingsCheckArchives,
     RemoveOpenArchiveRefused,
     NameEmpty,
-    NameEdgeBlank,
     NameCharacterNotAllowed, // %1: the character
-    NameStartNotAllowed,     // %1: the character
     NameControlCharacter,    // %1: the character's code, "U+000A"
     ArchiveNameReserved,     // %1: the name
     // Texts of this program's own, beyond the two tables.
@@ -175,15 +173,20 @@ enum class MessageId {
     // Editing pages: saving a page out, moving a page into another archive.
     SaveOutNameTaken, // %1: the name already in the folder
     SaveOutIntoWorkFolder,
+    SaveOutRefusedCannotRename,
     ProgressSavingPage,
     MoveTargetWithoutList,
     ProgressMovingPage,
     // Attaching zip files, and saving the open archive under another name.
     AttachOriginalNotTrashed,
+    AttachZipsNotCarried,
     SaveAsTargetIsArchive, // %1: section\archive of the catalogue entry
     SaveAsReplaceFile,     // %1: the file
     SaveAsInProgramFolder,
     ArchiveNeedsWorkingCopy,
+    // An archive whose zip file is not found (a drive not mounted).
+    ArchiveZipNotFound,   // %1: the zip file
+    ArchiveZipMissingTip, // %1: the zip file
     // The search across all archives.
     SearchFieldName,
     SearchIndexingStatus,
@@ -204,7 +207,72 @@ enum class MessageId {
     NameMadeStorable, // %1: the name as it was, %2: the name taken
     // Help: the desktop could not be asked to open the help file.
     HelpNotOpened, // %1: the help file
+    // Saved pages in the page view: their dialogs, addresses for other
+    // programs, and pages that stop responding or die.
+    ScriptDialogStop,
+    OpenElsewhereQuestion,
+    OpenElsewhereOffline,
+    PageHung,
+    PageDied,
+    PageDiedAgain,
+    // The check of all archives: the command, its progress and its report.
+    CheckAllArchivesMenuItem,
+    CheckProgressStatus, // %1: archives done, %2: in all
+    CheckStopButton,
+    CheckStopped,
+    CheckReportTitle,
+    CheckReportSummary, // %1: archives, %2: pages, %3: problems
+    CheckReportClean,   // %1: archives, %2: pages
+    CheckColumnArchive,
+    CheckColumnSection,
+    CheckColumnProblem,
+    CheckColumnFix,
+    CheckColumnZip,
+    CheckOpenButton,
+    CheckFixButton,
+    CheckCopyButton,
+    CheckSaveButton,
+    CheckCloseButton,
+    CheckFixDone,
+    CheckReportFilter,
+    CheckReportNotSaved,
+    CheckZipMissing,
+    CheckZipShared, // %1: the other entries
+    CheckZipDamaged,
+    CheckListMissing,
+    CheckListUnreadable,
+    CheckListRefusedLine,
+    CheckPageMissing,
+    CheckPageUnlisted,
+    CheckFolderWithoutPage,
+    CheckPastLimits,
+    CheckRecoveredCopy, // %1: when, %2: the folder
+    CheckLeftoverCopy,
+    CheckFixFindOrRemove,
+    CheckAdviceShared,
+    CheckAdviceDamaged,
+    CheckFixAddPages,
+    CheckAdviceListUnreadable,
+    CheckAdviceRefusedLine,
+    CheckFixDropPages,
+    CheckAdviceFolder,
+    CheckAdvicePastLimits,
+    CheckFixOpenFolder,
+    CheckAdviceLeftover,
+    CheckActionFindZip,
+    CheckActionRemoveArchive,
+    CheckActionOpenFolder,
+    CheckDropQuestion, // %1: section\archive
+    CheckNothingToFix,
+    CheckArchiveNotInCatalogue,
+    CheckFindZipCaption,
+    CheckFindingZip,
+    CheckZipNotFound,
+    CheckUseFoundZip,    // %1: section\archive
+    CheckChooseFoundZip, // %1: section\archive
+    CheckZipOfOpenArchive,
+    CheckFolderNotOpened,
 };
 
 // Number of ids; MessageId values run from 0 to this minus one.
-inline constexpr int MessageIdCount = int(MessageId::HelpNotOpened) + 1;
+inline constexpr int MessageIdCount = int(MessageId::CheckFolderNotOpened) + 1;

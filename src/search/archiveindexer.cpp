@@ -117,7 +117,7 @@ private:
     void touch(const QString &file);
     Outcome finish(const std::optional<ZipReader::FileStamp> &stamp);
     Outcome stopped() { return m_store.commit() ? Outcome::Stopped : Outcome::Failed; }
-    Outcome removeAll(const std::optional<ZipReader::FileStamp> &stamp, const QString &why);
+    Outcome removeAll(const ZipReader::FileStamp &stamp, const QString &why);
     QList<Wanted> readWanted();
     bool keepUnchanged(const QList<Wanted> &wanted, QList<Wanted> &needText);
     void findRenames(const QList<Wanted> &needText, QList<Rename> &renames,
@@ -166,20 +166,20 @@ Update::Outcome Update::run(bool force)
 {
     ++m_stats.archivesChecked;
     ZipReader::FileStamp now;
-    const bool exists = ZipReader::stampOf(m_archive.zipPath, now);
-    const QString missing = QStringLiteral("the file is missing");
-    if (!force && (exists ? m_archive.stamp && *m_archive.stamp == now
-                          : !m_archive.stamp && m_archive.note == missing))
+    // A zip that is not there (its drive not mounted) keeps its pages in the
+    // index: its archive stays in the catalogue, and when the zip is back
+    // unchanged nothing needs reading again.
+    if (!ZipReader::stampOf(m_archive.zipPath, now))
+        return Outcome::Unchanged;
+    if (!force && m_archive.stamp && *m_archive.stamp == now)
         return Outcome::Unchanged;
 
     const auto stored = m_store.pages(m_archive.id);
     if (!stored || !m_store.begin())
         return Outcome::Failed;
     m_stored = *stored;
-    // A zip that is gone, or that the program would refuse to open, has no
-    // pages anyone can be shown.
-    if (!exists)
-        return removeAll(std::nullopt, missing);
+    // A zip that the program would refuse to open has no pages anyone can
+    // be shown.
     ++m_stats.archivesRead;
     if (auto opened = m_reader.open(m_archive.zipPath); !opened)
         return removeAll(now, opened.failure().detail);
@@ -201,8 +201,7 @@ Update::Outcome Update::run(bool force)
     return finish(m_reader.stamp());
 }
 
-Update::Outcome Update::removeAll(const std::optional<ZipReader::FileStamp> &stamp,
-                                  const QString &why)
+Update::Outcome Update::removeAll(const ZipReader::FileStamp &stamp, const QString &why)
 {
     for (const IndexStore::Page &page : std::as_const(m_stored)) {
         if (!m_store.removePage(page.id))

@@ -23,7 +23,8 @@ public:
 
     enum class Outcome {
         Updated,   // the index now matches the zip (what could be read of it)
-        Unchanged, // the zip's stamp is the one indexed; nothing was read
+        Unchanged, // the zip's stamp is the one indexed, or the zip is not there
+                   // (its pages stay indexed); nothing was read
         Stopped,   // stopped between pages; what was done is kept
         Failed,    // the index could not be written
     };

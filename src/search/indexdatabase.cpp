@@ -189,8 +189,8 @@ bool IndexDatabase::createTables()
         " body BLOB NOT NULL,"
         " UNIQUE(archive_id, file))",
         "CREATE INDEX pages_by_content ON pages(crc, size)",
-        "CREATE VIRTUAL TABLE page_words USING fts5(title, body, content='', "
-        "tokenize='tomekeeper_words')",
+        ("CREATE VIRTUAL TABLE page_words USING fts5(title, body, content='', "
+         "tokenize='tomekeeper_words')"),
         // Words in a title count ten times as much as words in the text.
         "INSERT INTO page_words(page_words, rank) VALUES('rank', 'bm25(10.0, 1.0)')",
         // Words wait in memory up to a commit (see IndexStore::kCommitEveryMs)

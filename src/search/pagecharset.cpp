@@ -129,24 +129,28 @@ struct ByteTable {
     QByteArray utf8[256];
 };
 
+// Every spelling of a code page the converter accepts ("koi8-r", "KOI8_R",
+// "koi8--r") shares the table of its one name: a table for each spelling
+// pages declare would let an archive grow the cache without end.
 const ByteTable *tableFor(const QByteArray &charset)
 {
+    const QStringDecoder probe(charset.constData());
+    if (!probe.isValid())
+        return nullptr;
+    const QByteArray name(probe.name());
     static QMutex mutex;
     static std::map<QByteArray, std::unique_ptr<ByteTable>> tables;
     QMutexLocker lock(&mutex);
-    auto it = tables.find(charset);
+    auto it = tables.find(name);
     if (it != tables.end())
         return it->second.get();
-    std::unique_ptr<ByteTable> table;
-    if (QStringDecoder(charset.constData()).isValid()) {
-        table = std::make_unique<ByteTable>();
-        for (int b = 0; b < 256; ++b) {
-            QStringDecoder decoder(charset.constData());
-            const QString one = decoder.decode(QByteArray(1, char(b)));
-            table->utf8[b] = one.isEmpty() ? QByteArray("\xEF\xBF\xBD") : one.toUtf8();
-        }
+    auto table = std::make_unique<ByteTable>();
+    for (int b = 0; b < 256; ++b) {
+        QStringDecoder decoder(charset.constData());
+        const QString one = decoder.decode(QByteArray(1, char(b)));
+        table->utf8[b] = one.isEmpty() ? QByteArray("\xEF\xBF\xBD") : one.toUtf8();
     }
-    return tables.emplace(charset, std::move(table)).first->second.get();
+    return tables.emplace(name, std::move(table)).first->second.get();
 }
 
 QByteArray throughTable(const QByteArray &bytes, const ByteTable &table)

@@ -67,11 +67,16 @@ QList<SnippetMaker::Match> SnippetMaker::findMatches(const QByteArray &utf8, qsi
     QList<Match> matches;
     std::vector<Token> recent(longest); // the last few words, for phrases, in a ring
     std::size_t seen = 0;
-    // Byte offsets become QChar offsets only for words that match.
+    // Byte offsets become QChar offsets only for words that match. A phrase
+    // starts before the word that ends it, which another item may have
+    // matched already: the count goes back as well as forth.
     qsizetype bytePos = 0;
     qsizetype charPos = 0;
     auto charAt = [&](qsizetype byte) {
-        charPos += qcharsIn(utf8.constData() + bytePos, byte - bytePos);
+        if (byte >= bytePos)
+            charPos += qcharsIn(utf8.constData() + bytePos, byte - bytePos);
+        else
+            charPos -= qcharsIn(utf8.constData() + byte, bytePos - byte);
         bytePos = byte;
         return charPos;
     };

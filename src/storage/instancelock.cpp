@@ -1,23 +1,33 @@
 #include "storage/instancelock.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <QSysInfo>
+#include <cerrno>
+#include <csignal>
 #include <memory>
 
 namespace {
 std::unique_ptr<QLockFile> g_lock;
+
+QString lockPath(const QString &lockDir)
+{
+    const QString dir = lockDir.isEmpty()
+                            ? QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)
+                            : lockDir;
+    return dir + QStringLiteral("/tomekeeper.lock");
 }
+} // namespace
 
 bool acquireInstanceLock(QString *holderInfo, const QString &lockDir)
 {
     if (g_lock)
         return true;
-    const QString dir = lockDir.isEmpty()
-                            ? QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)
-                            : lockDir;
-    QDir().mkpath(dir);
-    auto lock = std::make_unique<QLockFile>(dir + QStringLiteral("/tomekeeper.lock"));
+    const QString path = lockPath(lockDir);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    auto lock = std::make_unique<QLockFile>(path);
     // Never let a running copy's lock go stale by age: only a dead owner frees it.
     lock->setStaleLockTime(0);
     if (!lock->tryLock(0)) {
@@ -36,4 +46,18 @@ bool acquireInstanceLock(QString *holderInfo, const QString &lockDir)
 void releaseInstanceLock()
 {
     g_lock.reset();
+}
+
+bool instanceLockHeld(const QString &lockDir)
+{
+    QLockFile lock(lockPath(lockDir));
+    qint64 pid = 0;
+    QString host;
+    QString app;
+    if (!lock.getLockInfo(&pid, &host, &app) || pid <= 0)
+        return false;
+    // A lock of another machine (a shared home folder) counts as held.
+    if (host != QSysInfo::machineHostName())
+        return true;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }

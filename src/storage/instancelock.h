@@ -7,3 +7,8 @@
 // must leave the folders alone. A lock left by a copy that crashed is taken over.
 bool acquireInstanceLock(QString *holderInfo = nullptr, const QString &lockDir = {});
 void releaseInstanceLock();
+
+// Whether a running program holds the lock in lockDir (the data folder when
+// empty), without taking it: the command line's check must not keep a
+// program from starting, nor take its working folders for leftovers.
+bool instanceLockHeld(const QString &lockDir = {});

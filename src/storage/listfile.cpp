@@ -53,6 +53,74 @@ QString storableTitle(const QString &title)
     return t;
 }
 
+// What reading a list file's bytes found, and where its entries lie: from
+// the end of the header line to the end of the last entry, past its line
+// break. Both -1 when no line after the header ends in CR, so that no entry
+// can be read.
+struct Scan {
+    ListFileRead read;
+    qsizetype start = -1;
+    qsizetype end = -1;
+};
+
+Scan scanEntries(const QByteArray &bytes, QStringList &titles, QStringList &fileNames)
+{
+    Scan scan;
+    ListFileRead &result = scan.read;
+    if (!bytes.contains(ListFile::Header)) {
+        result.status = ListFileRead::Status::NoHeader;
+        return scan;
+    }
+    const bool utf8 = ListFile::readsAsUtf8(bytes);
+
+    // Everything up to the first "]" followed by CR (the header's) goes, and an LF after it.
+    qsizetype pos = bytes.indexOf("]\r");
+    if (pos < 0)
+        return scan; // no line ends in CR: no entry can be complete
+    pos += 2;
+    if (pos < bytes.size() && bytes.at(pos) == '\n')
+        ++pos;
+    scan.start = scan.end = pos;
+
+    // The title runs to the first "=", the file name from there to the next
+    // CR. What is left at the end ("[end]", with or without CR LF) is shorter
+    // than 7 bytes and ends the loop.
+    QStringList newTitles;
+    QStringList newFiles;
+    qsizetype entries = 0;
+    do {
+        const qsizetype eq = bytes.indexOf('=', pos);
+        if (eq < 0)
+            break;
+        const qsizetype cr = bytes.indexOf('\r', eq + 1);
+        if (cr < 0)
+            break; // the last entry is incomplete
+        // Every page is at least one file of its archive.
+        if (++entries > qsizetype(ZipLimits::kMaxEntries)) {
+            result.status = ListFileRead::Status::Damaged;
+            result.reason = QStringLiteral("the list of pages has more than %1 entries")
+                                .arg(ZipLimits::kMaxEntries);
+            return scan;
+        }
+        const QString title = ListFile::decode(bytes.mid(pos, eq - pos), utf8);
+        const QString file = ListFile::decode(bytes.mid(eq + 1, cr - eq - 1), utf8);
+        pos = cr + 1;
+        if (pos < bytes.size() && bytes.at(pos) == '\n' && bytes.size() - pos > 3)
+            ++pos;
+        scan.end = pos;
+        if (!ListFile::unsafeFileNameReason(file).isEmpty()) {
+            result.refusedFileNames << file;
+            result.refusedLines << title + u'=' + file;
+            continue;
+        }
+        newTitles << title;
+        newFiles << file;
+    } while (bytes.size() - pos >= 7);
+    titles << newTitles;
+    fileNames << newFiles;
+    return scan;
+}
+
 } // namespace
 
 namespace ListFile {
@@ -100,57 +168,7 @@ QByteArray compose(const QStringList &titles, const QStringList &fileNames,
 
 ListFileRead parseChecked(const QByteArray &bytes, QStringList &titles, QStringList &fileNames)
 {
-    ListFileRead result;
-    if (!bytes.contains(Header)) {
-        result.status = ListFileRead::Status::NoHeader;
-        return result;
-    }
-    const bool utf8 = readsAsUtf8(bytes);
-
-    // Everything up to the first "]" followed by CR (the header's) goes, and an LF after it.
-    qsizetype pos = bytes.indexOf("]\r");
-    if (pos < 0)
-        return result; // no line ends in CR: no entry can be complete
-    pos += 2;
-    if (pos < bytes.size() && bytes.at(pos) == '\n')
-        ++pos;
-
-    // The title runs to the first "=", the file name from there to the next
-    // CR. What is left at the end ("[end]", with or without CR LF) is shorter
-    // than 7 bytes and ends the loop.
-    QStringList newTitles;
-    QStringList newFiles;
-    qsizetype entries = 0;
-    do {
-        const qsizetype eq = bytes.indexOf('=', pos);
-        if (eq < 0)
-            break;
-        const qsizetype cr = bytes.indexOf('\r', eq + 1);
-        if (cr < 0)
-            break; // the last entry is incomplete
-        // Every page is at least one file of its archive.
-        if (++entries > qsizetype(ZipLimits::kMaxEntries)) {
-            result.status = ListFileRead::Status::Damaged;
-            result.reason = QStringLiteral("the list of pages has more than %1 entries")
-                                .arg(ZipLimits::kMaxEntries);
-            return result;
-        }
-        const QString title = decode(bytes.mid(pos, eq - pos), utf8);
-        const QString file = decode(bytes.mid(eq + 1, cr - eq - 1), utf8);
-        pos = cr + 1;
-        if (pos < bytes.size() && bytes.at(pos) == '\n' && bytes.size() - pos > 3)
-            ++pos;
-        if (!unsafeFileNameReason(file).isEmpty()) {
-            result.refusedFileNames << file;
-            result.refusedLines << title + u'=' + file;
-            continue;
-        }
-        newTitles << title;
-        newFiles << file;
-    } while (bytes.size() - pos >= 7);
-    titles << newTitles;
-    fileNames << newFiles;
-    return result;
+    return scanEntries(bytes, titles, fileNames).read;
 }
 
 bool parse(const QByteArray &bytes, QStringList &titles, QStringList &fileNames)
@@ -171,17 +189,34 @@ QString unsafeFileNameReason(const QString &fileName)
 
 QByteArray appendEntry(const QByteArray &bytes, const QString &title, const QString &fileName)
 {
-    QStringList lines = splitLines(decode(bytes, readsAsUtf8(bytes)));
-    // Only the end marker and blank lines go: the last line of a list
-    // without "[end]" is a page, and a blank line left before the new entry
-    // would become part of its title.
-    while (!lines.isEmpty() &&
-           (lines.last().trimmed().isEmpty() || lines.last().trimmed() == QLatin1String(End)))
-        lines.removeLast();
-    lines << storableTitle(title) + u'=' + fileName << QLatin1String(End);
-    QString text;
-    for (const QString &line : std::as_const(lines))
-        text += line + kCrLf;
+    QByteArray list = bytes;
+    QStringList titles;
+    QStringList files;
+    Scan scan = scanEntries(list, titles, files);
+    if (scan.end < 0) {
+        // No line after the header ends in CR: the lines are given CR LF
+        // first, as a text editor would save them, below a header line of
+        // their own when none ends the way the header does.
+        QString text;
+        for (const QString &line : splitLines(decode(list, readsAsUtf8(list))))
+            text += line + kCrLf;
+        if (!text.contains(QLatin1String("]\r")))
+            text.prepend(QLatin1String(Header) + kCrLf);
+        list = encode(text);
+        scan = scanEntries(list, titles, files);
+    }
+    // The entries are kept as they stand, so that every page keeps its line
+    // as it was read, between a header line and the end marker of our own:
+    // what lies before the header line or after the last entry is no entry.
+    QString text = QLatin1String(Header) + kCrLf;
+    if (scan.end >= 0) {
+        qsizetype end = scan.end;
+        if (end > scan.start && end < list.size() && list.at(end - 1) == '\r' &&
+            list.at(end) == '\n')
+            ++end;
+        text += decode(list.mid(scan.start, end - scan.start), readsAsUtf8(list));
+    }
+    text += storableTitle(title) + u'=' + fileName + kCrLf + QLatin1String(End) + kCrLf;
     return encode(text);
 }
 

@@ -135,6 +135,15 @@ Unpacked unpack(ZipReader &reader, const QString &zipPath, const QString &folder
 
 OpenArchive::OpenArchive(const WorkFolders &folders) : m_folders(folders), m_pageSelection(&m_pages)
 {
+    // A list with pages always has a focused page, the one the page commands
+    // act on: pages that come into an empty list (added, found, dropped)
+    // bring it with the first of them, as a click would.
+    const auto keepFocus = [this] {
+        if (m_pages.count() > 0 && !m_pageSelection.currentIndex().isValid())
+            m_pageSelection.setCurrentIndex(m_pages.index(0), QItemSelectionModel::ClearAndSelect);
+    };
+    QObject::connect(&m_pages, &QAbstractItemModel::rowsInserted, &m_pages, keepFocus);
+    QObject::connect(&m_pages, &QAbstractItemModel::modelReset, &m_pages, keepFocus);
 }
 
 bool OpenArchive::fail(const StorageFailure &failure)

@@ -1,7 +1,10 @@
 #include "storage/workfolders.h"
 
+#include "storage/workrecord.h"
+
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -60,5 +63,12 @@ QString moveToRecovered(const WorkFolders &folders, const QString &target)
     const bool moved =
         QDir().mkpath(base) && (folders.renameFolder ? folders.renameFolder(folders.archive, to)
                                                      : QDir().rename(folders.archive, to));
-    return moved ? to : folders.archive;
+    if (!moved)
+        return folders.archive;
+    // Its record goes with it, so that it still says which archive the copy
+    // belongs to; the record left behind is the caller's to remove.
+    const QString record = WorkRecord::pathFor(folders.archive);
+    if (QFileInfo(record).isFile() && !QFileInfo(record).isSymLink())
+        QFile::copy(record, WorkRecord::pathFor(to));
+    return to;
 }

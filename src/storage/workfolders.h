@@ -34,7 +34,8 @@ struct WorkFolders {
 QString freeRecoveredFolder(const QString &base);
 // Moves the working folder archive to a new recovered folder beside it
 // (target when it is given and still free, so a message may name it
-// beforehand), where nothing ever deletes it. Returns the new path, or the
-// working folder itself when it could not be moved (it then stays where it
-// was, to be found at the next start).
+// beforehand), where nothing ever deletes it, with a copy of its record beside
+// it (<new path>.record). Returns the new path, or the working folder itself
+// when it could not be moved (it then stays where it was, to be found at the
+// next start).
 QString moveToRecovered(const WorkFolders &folders, const QString &target = {});

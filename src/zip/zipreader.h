@@ -72,6 +72,9 @@ public:
     // The contents of entry index; an entry larger than maxBytes is refused
     // before anything is inflated.
     Expected<QByteArray, ZipFailure> read(qsizetype index, std::uint64_t maxBytes);
+    // Inflates entry index through to its end without keeping it, checked as
+    // read() checks it.
+    Expected<void, ZipFailure> verify(qsizetype index);
 
     // Unpacks the whole zip into folder: what it found (the zip's identity,
     // and which file each entry became), or why not. See ZipExtraction.

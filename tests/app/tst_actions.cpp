@@ -263,7 +263,9 @@ private Q_SLOTS:
                                                 "-",
                                                 "Delete Archive",
                                                 "-",
-                                                "Path to Archive"};
+                                                "Path to Archive",
+                                                "-",
+                                                "Check All Archives..."};
         // The old layout's hidden item is not there for a screen reader either.
         QTest::newRow("move") << "moveArchiveMenu" << QStringList{"In other Section"};
         QTest::newRow("add") << "addMenu"

@@ -67,7 +67,8 @@ private Q_SLOTS:
     }
 
     // The start-up box about missing archives waits for an answer; a
-    // termination answers it and the program ends the normal way.
+    // termination answers it and the program ends the normal way, the
+    // missing archive still in the catalogue.
     void terminatedDuringTheStartUpBox()
     {
         const QString ini = m_dir->path() + "/tomekeeper.ini";
@@ -78,7 +79,31 @@ private Q_SLOTS:
         endsCleanly(p);
         const QByteArray written = TestFiles::read(ini);
         QVERIFY2(written.startsWith("[Parameters]\r\n"), written.constData());
-        QVERIFY(written.endsWith("[Archive files 1]\r\nSection=Books\r\n"));
+        QVERIFY(
+            written.endsWith("[Archive files 1]\r\nSection=Books\r\nGone=/nowhere/gone.zip\r\n"));
+    }
+
+    // The check of all archives needs no display and starts no window: with
+    // no display to reach, a window would end the program with SIGABRT.
+    void checksWithoutADisplay()
+    {
+        const QString ini = m_dir->path() + "/travel.ini";
+        TestFiles::write(ini, "[Parameters]\r\nexistingfiles=0\r\n[Archive files 1]\r\n"
+                              "Section=Travel\r\nMaps=/nowhere/maps.zip\r\n");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        env.insert("XDG_DATA_HOME", home("data"));
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(TOMEKEEPER_BINARY, {"--check", "--catalogue", ini});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 1);
+        QCOMPARE(p.readAllStandardOutput(),
+                 QByteArray("Travel\tMaps\t/nowhere/maps.zip\tzip-missing\t\n"
+                            "# 1 archive checked, 0 pages listed: 1 problem found\n"));
+        QCOMPARE(p.readAllStandardError(), QByteArray());
     }
 
     void aKilledCopyDoesNotLockOthersOut()

@@ -222,6 +222,12 @@ private Q_SLOTS:
             // (Its pictures came from file: addresses, which the browser does
             // not take from the MHTML file.)
             QVERIFY(shownHtml().contains("<p>text</p>"));
+            // Without scripts of its own it still answers when left.
+            QSignalSpy notices(m_view.get(), &WebPageView::notice);
+            QSignalSpy finished(m_view->browser(), &QWebEngineView::loadFinished);
+            m_view->navigate("about:blank");
+            QVERIFY(finished.wait(3000));
+            QCOMPARE(notices.size(), 0);
         } else {
             verifyPictureAndStyle();
         }

@@ -1,4 +1,5 @@
 #include "catalogue/inifile.h"
+#include "seedcorpus.h"
 
 #include <QTest>
 
@@ -56,6 +57,7 @@ private Q_SLOTS:
         QByteArray bytes = "orphan=1\r\n\x01\x02 junk\r\n[P\r\nk=1\r\n;comment=2\r\n"
                            "=novalue\r\n[Q]\nx = y \n\r\n[q]\nz=w";
         bytes.append(QByteArray(100000, 'a')); // a huge value, no line end
+        SeedCorpus::keep("settings", bytes);
         const IniFile ini = IniFile::fromBytes(bytes);
         QCOMPARE(ini.readString("P", "k", {}), QString("1"));
         QCOMPARE(ini.readString("P", "orphan", "none"), QString("none"));

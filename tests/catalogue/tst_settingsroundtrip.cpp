@@ -3,6 +3,7 @@
 
 #include "catalogue/cataloguemodel.h"
 #include "catalogue/settingsfile.h"
+#include "seedcorpus.h"
 #include "testfiles.h"
 
 #include <QDir>
@@ -62,7 +63,9 @@ class TestSettingsRoundTrip : public QObject {
             qWarning() << "write failed:" << error;
         back = uncheckedSettings();
         SettingsFile::read(iniPath(), m_dir.path(), back, out);
-        return TestFiles::read(iniPath());
+        const QByteArray written = TestFiles::read(iniPath());
+        SeedCorpus::keep("settings", written);
+        return written;
     }
 
 private Q_SLOTS:
@@ -79,6 +82,11 @@ private Q_SLOTS:
             << QStringList{"Novels", "x=y", ";semi", "[bracket", "Section", " padded ", ""}
             << QStringList{"/a/n.zip",       "/a/x.zip", "/a/s.zip", "/a/b.zip",
                            "/a/section.zip", "/a/p.zip", "/a/e.zip"};
+        // A line's UTF-8 reader takes a byte-order mark at its start for the
+        // file's and drops it.
+        QTest::newRow("byte-order mark first")
+            << u"\uFEFFsection"_qs << QStringList{u"\uFEFFname"_qs, u"\uFEFF"_qs}
+            << QStringList{u"\uFEFF/a.zip"_qs, u"/b.zip"_qs};
         QTest::newRow("separators alone")
             << "S" << QStringList{"=", ";", "[", "==", "[x]", " ", "\t"}
             << QStringList{"/1", "/2", "/3", "/4", "/5", "/6", "/7"};

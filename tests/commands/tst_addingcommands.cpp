@@ -436,11 +436,14 @@ private Q_SLOTS:
                 << ru << "arch"
                 << "A"
                 << "a/b" << true << QStringList{Messages::english(MessageId::CreateZipNameSlash)};
-            QTest::addRow("%s name with =", lang)
+            QTest::addRow("%s name with =", lang) << ru << "arch"
+                                                  << "A=B"
+                                                  << "new" << true << QStringList{};
+            QTest::addRow("%s name with a line break", lang)
                 << ru << "arch"
-                << "A=B"
+                << "A\nB"
                 << "new" << true
-                << QStringList{Messages::english(MessageId::NameCharacterNotAllowed).arg("=")};
+                << QStringList{Messages::english(MessageId::NameControlCharacter).arg("U+000A")};
         }
     }
     void createChecks()

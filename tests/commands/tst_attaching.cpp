@@ -90,7 +90,8 @@ private Q_SLOTS:
             qputenv("XDG_DATA_HOME", m_dataHome);
     }
 
-    // The catalogue name from a file name is never empty and always storable.
+    // The catalogue name from a file name is the name as it is, never empty
+    // and always storable.
     void displayNames_data()
     {
         QTest::addColumn<QString>("fileName");
@@ -110,15 +111,15 @@ private Q_SLOTS:
         QTest::newRow(".zip alone") << ".zip"
                                     << "archive";
         QTest::newRow("blanks alone") << "  .zip"
-                                      << "archive";
+                                      << "  ";
         QTest::newRow("blanks at the ends") << " my books .zip"
-                                            << "my books";
+                                            << " my books ";
         QTest::newRow("with =") << "a=b.zip"
-                                << "a_b";
+                                << "a=b";
         QTest::newRow("leading [") << "[old].zip"
-                                   << "_old]";
+                                   << "[old]";
         QTest::newRow("leading ;") << ";x.zip"
-                                   << "_x";
+                                   << ";x";
         QTest::newRow("tab") << "a\tb.zip"
                              << "a_b";
         QTest::newRow("reserved") << "Section.zip"
@@ -470,26 +471,15 @@ private Q_SLOTS:
 
     // The new zip cannot be written: the original stays as it was, untrashed,
     // the user is told and nothing is entered.
-    void aRewriteThatFails_data()
-    {
-        QTest::addColumn<bool>("move");
-        QTest::newRow("read-only folder") << false;
-        QTest::newRow("archive folder missing") << true;
-    }
     void aRewriteThatFails()
     {
-        QFETCH(bool, move);
-        if (!move && TestFiles::runningAsRoot())
-            QSKIP("root writes into read-only folders");
         catalogueWithBooks();
         QVERIFY(makeZip(path("ro/books.zip"), {{"a.htm", "a"}}));
         const QByteArray before = TestFiles::read(path("ro/books.zip"));
-        if (move)
-            m_session->settings().defaultArchiveFolder = path("gone/");
-        else
-            QVERIFY(QFile::setPermissions(path("ro"), QFile::ReadOwner | QFile::ExeOwner));
-        attach({path("ro/books.zip")}, move, [&] { m_ui->expectMessage(); });
-        QFile::setPermissions(path("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (!CommandFiles::lockFolder(path("ro"), true))
+            QSKIP("a folder cannot be locked here");
+        attach({path("ro/books.zip")}, false, [&] { m_ui->expectMessage(); });
+        CommandFiles::lockFolder(path("ro"), false);
         QVERIFY(m_ui->verify());
         QCOMPARE(TestFiles::read(path("ro/books.zip")), before);
         QCOMPARE(QDir(path("ro")).entryList(QDir::Files | QDir::Hidden), QStringList{"books.zip"});
@@ -497,6 +487,50 @@ private Q_SLOTS:
         QCOMPARE(m_session->openNode(), -1);
         QVERIFY(!QFileInfo::exists(work()));
         QVERIFY(!QFileInfo::exists(path("home/share/Trash/files/books.zip")));
+    }
+
+    // Moving asked for: with no archive folder set the zip goes into the
+    // folder the program was started from; a folder that cannot take it is
+    // named, and the zip is attached where it is.
+    void movingWhereTheArchiveFolderIs_data()
+    {
+        QTest::addColumn<QString>("folder"); // the archive folder set; "locked": arch/, locked
+        QTest::addColumn<bool>("carried");
+        QTest::newRow("none set: the program folder") << "" << true;
+        QTest::newRow("missing") << "gone/" << false;
+        QTest::newRow("not writable") << "locked" << false;
+        QTest::newRow("a working folder") << "work" << false;
+    }
+    void movingWhereTheArchiveFolderIs()
+    {
+        QFETCH(QString, folder);
+        QFETCH(bool, carried);
+        catalogueWithBooks();
+        m_session->setProgramFiles(path("program/"), path("program/tomekeeper.ini"));
+        QVERIFY(QDir().mkpath(path("program")));
+        QString archiveFolder = folder.isEmpty() ? path("program/") : path(folder);
+        if (folder == "locked") {
+            archiveFolder = arch("");
+            if (!CommandFiles::lockFolder(archiveFolder, true))
+                QSKIP("a folder cannot be locked here");
+        } else if (folder == "work") {
+            archiveFolder = m_session->archive().folders().moveTarget + "/";
+            QVERIFY(QDir().mkpath(archiveFolder));
+        }
+        m_session->settings().defaultArchiveFolder = folder.isEmpty() ? QString() : archiveFolder;
+        QVERIFY(makeZip(path("usb/books.zip"), {{"a.htm", "a"}}));
+
+        attach({path("usb/books.zip")}, true, [&] {
+            if (!carried)
+                m_ui->expectWarning(msg(MessageId::AttachZipsNotCarried) + "\r\n" + archiveFolder);
+        });
+        CommandFiles::lockFolder(arch(""), false);
+        QVERIFY(m_ui->verify());
+        const QString zip = carried ? path("program/books.zip") : path("usb/books.zip");
+        QCOMPARE(pathOf("books1"), zip);
+        QCOMPARE(zipFiles(zip).keys(), (QStringList{"a.htm", "listfile.txt"}));
+        QCOMPARE(QFileInfo::exists(path("usb/books.zip")), !carried);
+        QCOMPARE(QFileInfo::exists(trashed("books.zip")), carried);
     }
 
     // The archive open before cannot be written back and the user cancels the

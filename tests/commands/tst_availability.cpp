@@ -86,6 +86,7 @@ private Q_SLOTS:
         row("new page list", Command::NewPageList, withPages);
         row("remove archive", Command::RemoveArchive, always);
         row("archive path", Command::ShowArchivePath, always);
+        row("check all archives", Command::CheckAllArchives, always);
         row("add pages", Command::AddPages, withPages);
         row("search folder", Command::SearchFolder, withPages);
         row("add file", Command::AddFile, withPages);

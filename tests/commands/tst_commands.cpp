@@ -184,7 +184,7 @@ private Q_SLOTS:
         showFailure(*m_ui, failure);
         QVERIFY(m_ui->verify());
         Messages::useRussian();
-        QCOMPARE(failureText({StorageFailure::Kind::ArchiveDamaged}),
+        QCOMPARE(failureText({StorageFailure::Kind::ArchiveDamaged}).text(),
                  QString("Архив испорчен! Невозможно распаковать!"));
         Messages::useEnglish();
     }

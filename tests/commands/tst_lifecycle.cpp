@@ -240,7 +240,10 @@ private Q_SLOTS:
         QVERIFY(written.contains("[Archive files 3000]\r\nSection=S3000\r\nA=/a3000.zip\r\n"));
     }
 
-    void missingArchivesAreReportedOnce()
+    // Archives whose zips are not found (a drive not mounted) are reported
+    // once, in one box that holds their list apart; they stay in the
+    // catalogue, marked, and the close writes them back as they were.
+    void missingArchivesAreReportedAndKept()
     {
         auto catalogue = [this] {
             TestFiles::write(path("here.zip"), "x");
@@ -255,7 +258,13 @@ private Q_SLOTS:
                           "For recovering their it is necessary to find and connect.",
                           false);
         Session &s = start(&file);
-        QCOMPARE(s.catalogue().nodeNames(), QStringList({"A", "Here", "B"}));
+        QCOMPARE(s.catalogue().nodeNames(), QStringList({"A", "Gone1", "Here", "B", "Gone2"}));
+        QCOMPARE(m_ui->lists(), (QList<QStringList>{{"/nowhere/one.zip", "/nowhere/two.zip"}}));
+        for (int node : {1, 4})
+            QVERIFY(s.catalogue().isZipMissing(node));
+        QVERIFY(!s.catalogue().isZipMissing(2));
+        const QByteArray written = closeAndRead();
+        QCOMPARE(written.mid(written.indexOf("[Archive files 1]")), file);
         m_ui->verify();
         // The warning comes in the language of the file.
         cleanup();

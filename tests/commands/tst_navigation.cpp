@@ -136,7 +136,10 @@ private Q_SLOTS:
         open(1);
         m_view->calls.clear();
 
-        m_ui->expectMessage("The Archive spoiled! Impossible unzipping!");
+        // A zip that is not there is named as such, not as a damaged one.
+        m_ui->expectMessage(bytes.isEmpty()
+                                ? msg(MessageId::ArchiveZipNotFound).arg(path("bad.zip"))
+                                : QString("The Archive spoiled! Impossible unzipping!"));
         open(2);
 
         Session &s = *m_session;
@@ -152,6 +155,38 @@ private Q_SLOTS:
         QVERIFY(!isAvailable(Command::AddPages, s));
         QVERIFY(!QFileInfo::exists(work()));
         QCOMPARE(TestFiles::read(path("bad.zip")), bytes);
+    }
+
+    // An archive whose zip is away (its drive not mounted) is marked in the
+    // tree, says so when opened and opens as soon as the zip is back.
+    void aMissingZipOpensOnceItIsBack()
+    {
+        QVERIFY(makeArchive(path("usb/novels.zip"), {"News", "Report"}));
+        QVERIFY(QDir().rename(path("usb"), path("usb-away")));
+        catalogueOf({{"Novels", path("usb/novels.zip")}});
+        const QModelIndex novels = catalogue().modelIndex(1);
+        QCOMPARE(novels.data(CatalogueModel::PictureRole).toInt(),
+                 int(CatalogueNode::MissingArchivePicture));
+        QCOMPARE(novels.data(Qt::ToolTipRole).toString(),
+                 msg(MessageId::ArchiveZipMissingTip).arg(path("usb/novels.zip")));
+
+        m_ui->expectMessage(msg(MessageId::ArchiveZipNotFound).arg(path("usb/novels.zip")));
+        open(1);
+        QVERIFY(m_ui->verify());
+        QVERIFY(!m_session->archive().isOpen());
+        QCOMPARE(m_session->openNode(), -1);
+        QVERIFY(!QFileInfo::exists(work()));
+        QVERIFY(catalogue().isZipMissing(1));
+
+        // Back: it opens at once, and the mark goes.
+        QVERIFY(QDir().rename(path("usb-away"), path("usb")));
+        open(1);
+        QVERIFY(m_session->archive().isOpen());
+        QCOMPARE(m_session->pages().titles(), (QStringList{"News", "Report"}));
+        QVERIFY(!catalogue().isZipMissing(1));
+        QCOMPARE(novels.data(CatalogueModel::PictureRole).toInt(),
+                 int(CatalogueNode::OpenArchivePicture));
+        QVERIFY(novels.data(Qt::ToolTipRole).isNull());
     }
 
     void aZipWithoutListFileOpensEmpty()

@@ -1,4 +1,5 @@
 #include "commandfixture.h"
+#include "commands/addingcommands.h"
 #include "commands/openstate.h"
 #include "commands/pagecommands.h"
 #include "lang/messages.h"
@@ -363,6 +364,65 @@ private Q_SLOTS:
         m_ui->expectRefusal(msg(MessageId::SaveOutIntoWorkFolder));
         Commands::savePageToFolder(*m_ctx);
         QVERIFY(m_ui->verify());
+    }
+
+    // Pages that come into an empty list, wherever from, bring a focused
+    // page with them: the page commands act on the first one at once.
+    void pagesIntoAnEmptyListHaveAFocusedPage_data()
+    {
+        QTest::addColumn<bool>("emptied"); // by deleting its last page; else opened empty
+        QTest::addColumn<QString>("source");
+        for (const bool emptied : {false, true}) {
+            for (const char *source : {"add", "search", "drop"})
+                QTest::addRow("%s, %s", emptied ? "emptied" : "opened empty", source)
+                    << emptied << QString::fromLatin1(source);
+        }
+    }
+    void pagesIntoAnEmptyListHaveAFocusedPage()
+    {
+        QFETCH(bool, emptied);
+        QFETCH(QString, source);
+        openNovels(emptied ? 1 : 0);
+        if (emptied) {
+            focus(0);
+            m_ui->expectYesNo({}, true);
+            Commands::deletePage(*m_ctx);
+        }
+        QCOMPARE(pages().count(), 0);
+        QVERIFY(TestFiles::write(path("saved/x.htm"), "x"));
+        QVERIFY(TestFiles::write(path("saved/y.htm"), "y"));
+        const QStringList both{path("saved/x.htm"), path("saved/y.htm")};
+        if (source == "add") {
+            m_ui->expectOpenFiles({}, {}, true, both);
+            Commands::addPages(*m_ctx);
+        } else if (source == "search") {
+            m_ui->expectFolder({}, {}, path("saved"));
+            Commands::searchFolder(*m_ctx);
+        } else {
+            Commands::addDroppedFiles(*m_ctx, both);
+        }
+        QCOMPARE(pages().count(), 2);
+        const QString first = titles().first();
+        m_ui->expectName("Input page's name", "Input new page's name:", first, "renamed");
+        Commands::renamePage(*m_ctx);
+        QVERIFY(m_ui->verify());
+        QCOMPARE(titles().first(), QString("renamed"));
+    }
+
+    // A page whose free name its references cannot follow stays out of the
+    // user's folder, and the message speaks of that folder, not of the archive.
+    void saveOutUnderAFreeNameRefused()
+    {
+        openNovels();
+        QVERIFY(TestFiles::write(work() + "/c.htm", "<p>no link to its folder</p>"));
+        QVERIFY(TestFiles::write(path("out/c.htm"), "mine"));
+        focus(2);
+        m_ui->expectFolder({}, {}, path("out"));
+        m_ui->expectYesNo(msg(MessageId::SaveOutNameTaken).arg("c.htm"), true);
+        m_ui->expectMessage(msg(MessageId::SaveOutRefusedCannotRename) + "\r\n" + path("out"));
+        Commands::savePageToFolder(*m_ctx);
+        QVERIFY(m_ui->verify());
+        QCOMPARE(filesBelow(path("out")), (QMap<QString, QByteArray>{{"c.htm", "mine"}}));
     }
 
     void saveOutNeedsAnOpenArchive()

@@ -108,6 +108,20 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(work() + "/a1.htm"));
     }
 
+    // A page found in an archive whose zip is away (the index keeps it) says
+    // that the archive cannot be reached, and opens nothing.
+    void aPageOfAnArchiveAwayIsNotReached()
+    {
+        const QString folder = QFileInfo(m_beta).absolutePath();
+        QVERIFY(QDir().rename(folder, folder + "-away"));
+        m_ui->expectMessage(msg(MessageId::ArchiveZipNotFound).arg(m_beta));
+        choose(m_beta, "b1.htm", "only");
+        QVERIFY(m_ui->verify());
+        QVERIFY(!m_session->archive().isOpen());
+        QCOMPARE(m_session->openNode(), -1);
+        QVERIFY(!m_view->calls.contains("find only"));
+    }
+
     // The changes of the open archive reach its zip before the other archive
     // is unpacked over them, and whoever follows write-backs hears of it.
     void aChangedArchiveIsWrittenBackFirst()

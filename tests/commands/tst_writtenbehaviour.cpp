@@ -141,7 +141,7 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(inside));
 
         // A settings file edited by hand may name one: attaching with moving
-        // then leaves the zip where it is.
+        // then leaves the zip where it is, and says so.
         catalogue().appendSection("Books");
         m_session->selectNode(0);
         m_session->settings().defaultArchiveFolder = work + "/";
@@ -151,6 +151,7 @@ private Q_SLOTS:
             v.moveToArchiveFolder = true;
             return true;
         });
+        m_ui->expectWarning(msg(MessageId::AttachZipsNotCarried) + "\r\n" + work + "/");
         Commands::attachArchive(*m_ctx);
         QVERIFY(m_ui->verify());
         QCOMPARE(catalogue().nodeCount(), 2);

@@ -4,6 +4,7 @@
 // zip writer, a list file) or as another tool would (Info-ZIP's zip -r).
 
 #include "search/searchindex.h"
+#include "seedcorpus.h"
 #include "storage/listfile.h"
 #include "testfiles.h"
 #include "zip/zipwriter.h"
@@ -79,12 +80,16 @@ inline bool writeArchive(const QString &zipPath, const QList<Page> &pages,
             return false;
     }
     QFile::remove(zipPath);
-    return QFile::rename(temporary, zipPath);
+    if (!QFile::rename(temporary, zipPath))
+        return false;
+    SeedCorpus::keepFile(zipPath);
+    return true;
 }
 
 // The page files of the hits, as "archive name/page file", best first.
 inline QStringList found(SearchIndex &index, const QString &query)
 {
+    SeedCorpus::keep("search", query.toUtf8());
     QStringList out;
     for (const SearchHit &hit : index.search(query))
         out << hit.archiveName + u'/' + hit.pageFile;

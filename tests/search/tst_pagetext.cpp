@@ -7,6 +7,7 @@
 #include "search/mhtreader.h"
 #include "search/pagecharset.h"
 #include "search/pageextractor.h"
+#include "seedcorpus.h"
 
 #include <QElapsedTimer>
 #include <QStringEncoder>
@@ -132,6 +133,7 @@ void TestPageText::charsets()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, charset);
+    SeedCorpus::keep("pagetext", bytes);
     const PageExtractor::PageText text = PageExtractor::extract(bytes, QStringLiteral("p.htm"));
     QCOMPARE(text.charset, charset);
     QCOMPARE(QString::fromUtf8(text.title), QStringLiteral("Новости"));
@@ -158,6 +160,7 @@ void TestPageText::webArchives_data()
 void TestPageText::webArchives()
 {
     QFETCH(QByteArray, mht);
+    SeedCorpus::keep("mht", mht);
     const PageExtractor::PageText text = PageExtractor::extract(mht, QStringLiteral("page.MHT"));
     QCOMPARE(QString::fromUtf8(text.title), QStringLiteral("Новости банка"));
     QCOMPARE(QString::fromUtf8(text.text), QStringLiteral("Главное ") + kRussian);
@@ -201,6 +204,7 @@ void TestPageText::onlyVisibleText()
                                             "<title>T</title><style>b{}</style></head><body>") +
                              body + QStringLiteral("</body></html>"))
                                 .toUtf8();
+    SeedCorpus::keep("pagetext", html);
     const HtmlText::Result result = HtmlText::extract(html);
     QCOMPARE(QString::fromUtf8(result.text), text);
     QCOMPARE(QString::fromUtf8(result.title), QStringLiteral("T"));
@@ -235,6 +239,7 @@ void TestPageText::trimmedForTheParser()
 {
     QFETCH(QByteArray, html);
     QFETCH(QByteArray, cut);
+    SeedCorpus::keep("pagetext", html);
     QCOMPARE(MarkupTrimmer::forParser(html), cut);
     // Cutting them out changes nothing a reader sees.
     QCOMPARE(HtmlText::extract(cut).text, HtmlText::extract(html).text);
@@ -263,6 +268,7 @@ void TestPageText::deepNestingFlattened()
 {
     QFETCH(QByteArray, html);
     QFETCH(bool, flattened);
+    SeedCorpus::keep("pagetext", html);
     bool wasFlattened = false;
     const QByteArray trimmed = MarkupTrimmer::forParser(html, &wasFlattened);
     QCOMPARE(wasFlattened, flattened);

@@ -58,6 +58,7 @@ void TestSavedByBrowser::initTestCase()
         QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJ"
                                "AAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==")));
     m_view = std::make_unique<WebPageView>();
+    m_view->setFileRoot(m_dir.filePath(QStringLiteral("original")));
     m_view->show();
     QSignalSpy loaded(m_view->browser(), &QWebEngineView::loadFinished);
     m_view->navigate(original);

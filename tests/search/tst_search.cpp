@@ -127,6 +127,11 @@ void TestSearch::snippetsMarkTheWordsFound()
     // What the page view's find should look for: the words as the page has them.
     QCOMPARE(hit.highlightWords,
              (QStringList{QStringLiteral("Правление"), QStringLiteral("условиях")}));
+    // A word that two items of the query find is marked where it stands.
+    const QList<SearchHit> twice =
+        m_index->search(QStringLiteral("правления \"отчёт правления\""));
+    QCOMPARE(twice.size(), 1);
+    QCOMPARE(twice.first().titleMarks, (QList<TextMark>{{0, 15}}));
 
     // A long text is cut around the words, with marks still on them.
     QTemporaryDir dir;

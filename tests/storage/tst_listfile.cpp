@@ -232,6 +232,15 @@ void TestListFile::addToTextFile_data()
     QTest::newRow("greek turns the file into utf-8")
         << kHeader + cp1251("c0") + "=a.htm\r\n[end]" << u"Ω"_qs << "o.htm"
         << kBom + kHeader + u"А=a.htm\r\nΩ=o.htm\r\n[end]\r\n"_qs.toUtf8();
+    // What another program wrote: every page read before is read after.
+    QTest::newRow("last page without the end marker")
+        << kHeader + "A=a.htm\r\nB=b.htm\r\n" << "C"
+        << "c.htm" << kHeader + "A=a.htm\r\nB=b.htm\r\nC=c.htm\r\n[end]\r\n";
+    QTest::newRow("a title with a line feed of its own")
+        << kHeader + "A\nB=a.htm\r\n[end]" << "C"
+        << "c.htm" << kHeader + "A\nB=a.htm\r\nC=c.htm\r\n[end]\r\n";
+    QTest::newRow("the header without a line break")
+        << QByteArray(ListFile::Header) << "C" << "c.htm" << kHeader + "C=c.htm\r\n[end]\r\n";
 }
 
 void TestListFile::addToTextFile()

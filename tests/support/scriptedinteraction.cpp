@@ -211,34 +211,41 @@ ScriptedInteraction::Step ScriptedInteraction::take(Kind kind, const QStringList
     return step;
 }
 
-void ScriptedInteraction::showMessage(const QString &text)
+QString ScriptedInteraction::boxText(const BoxText &text)
 {
-    take(Kind::Message, {text});
+    if (text.hasList())
+        m_lists << text.items();
+    return text.text();
 }
 
-void ScriptedInteraction::showError(const QString &text)
+void ScriptedInteraction::showMessage(const BoxText &text)
 {
-    take(Kind::Error, {text});
+    take(Kind::Message, {boxText(text)});
 }
 
-void ScriptedInteraction::showWarning(const QString &text)
+void ScriptedInteraction::showError(const BoxText &text)
 {
-    take(Kind::Warning, {text});
+    take(Kind::Error, {boxText(text)});
 }
 
-void ScriptedInteraction::showRefusal(const QString &text)
+void ScriptedInteraction::showWarning(const BoxText &text)
 {
-    take(Kind::Refusal, {text});
+    take(Kind::Warning, {boxText(text)});
 }
 
-bool ScriptedInteraction::askYesNo(const QString &text)
+void ScriptedInteraction::showRefusal(const BoxText &text)
 {
-    return take(Kind::YesNo, {text}).yes;
+    take(Kind::Refusal, {boxText(text)});
 }
 
-int ScriptedInteraction::askChoice(const QString &text, const QStringList &choices)
+bool ScriptedInteraction::askYesNo(const BoxText &text)
 {
-    const Step step = take(Kind::Choice, QStringList{text} + choices);
+    return take(Kind::YesNo, {boxText(text)}).yes;
+}
+
+int ScriptedInteraction::askChoice(const BoxText &text, const QStringList &choices)
+{
+    const Step step = take(Kind::Choice, QStringList{boxText(text)} + choices);
     if (step.choice >= choices.size())
         fail(QStringLiteral("the scripted choice is not one of the choices offered"));
     return step.choice;

@@ -62,14 +62,17 @@ public:
 
     // Every call made so far, as "kind: text", long work as "work: label".
     const QStringList &log() const { return m_log; }
+    // The lists the boxes shown so far held apart from their text, in order
+    // (their text above has them joined in); a box without one adds none.
+    const QList<QStringList> &lists() const { return m_lists; }
     int workCount() const { return m_workCount; }
 
-    void showMessage(const QString &text) override;
-    void showError(const QString &text) override;
-    void showWarning(const QString &text) override;
-    void showRefusal(const QString &text) override;
-    bool askYesNo(const QString &text) override;
-    int askChoice(const QString &text, const QStringList &choices) override;
+    void showMessage(const BoxText &text) override;
+    void showError(const BoxText &text) override;
+    void showWarning(const BoxText &text) override;
+    void showRefusal(const BoxText &text) override;
+    bool askYesNo(const BoxText &text) override;
+    int askChoice(const BoxText &text, const QStringList &choices) override;
     QString askName(const QString &caption, const QString &prompt, const QString &initial) override;
     QStringList askOpenFiles(const QString &caption, const QString &filter, bool many) override;
     QString askSaveFile(const QString &filter) override;
@@ -97,9 +100,12 @@ private:
     };
     ScriptedInteraction &expect(Step step);
     Step take(Kind kind, const QStringList &texts);
+    // The box's whole text; its list, when it has one, is kept in m_lists.
+    QString boxText(const BoxText &text);
 
     QList<Step> m_steps;
     QStringList m_log;
+    QList<QStringList> m_lists;
     int m_workCount = 0;
     bool m_verified = false;
 };

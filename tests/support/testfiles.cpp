@@ -1,5 +1,7 @@
 #include "testfiles.h"
 
+#include "seedcorpus.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,9 +14,11 @@ bool write(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
         return false;
-    return f.write(bytes) == bytes.size();
+    f.close();
+    SeedCorpus::keepFile(path);
+    return true;
 }
 
 QByteArray read(const QString &path)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "seedcorpus.h"
 #include "storage/listfile.h"
 #include "testfiles.h"
 
@@ -100,7 +101,10 @@ inline bool zipTree(const QString &zip, const Files &files, const QString &scrat
             return false;
     }
     QDir().mkpath(QFileInfo(zip).absolutePath());
-    return TestFiles::run("zip", {"-qrX", zip, "."}, nullptr, scratch) == 0;
+    if (TestFiles::run("zip", {"-qrX", zip, "."}, nullptr, scratch) != 0)
+        return false;
+    SeedCorpus::keepFile(zip);
+    return true;
 }
 
 // A page list file with these lines ("title=file\r\n" each).

@@ -3,6 +3,8 @@
 // Helpers for the zip tests: a raw zip writer for archives no well-behaved tool
 // would make, and runners for the peers (Info-ZIP, Python) the zips are checked with.
 
+#include "seedcorpus.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QDirIterator>
@@ -138,7 +140,11 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return false;
+    f.close();
+    SeedCorpus::keepFile(path);
+    return true;
 }
 
 inline QByteArray readFile(const QString &path)

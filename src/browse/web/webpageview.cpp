@@ -1,10 +1,16 @@
 #include "browse/web/webpageview.h"
 
 #include "browse/web/findbar.h"
-#include "browse/web/offlineinterceptor.h"
+#include "browse/web/networkshutter.h"
+#include "browse/web/pagedialogs.h"
+#include "browse/web/peerguard.h"
+#include "browse/web/requestguard.h"
+#include "browse/web/savedpage.h"
+#include "lang/messages.h"
 
 #include <QChildEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,13 +24,33 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <csignal>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kMaxPrintDpi = 300;
+// How long the page on screen may take to answer when another is asked for.
+constexpr int kHangTimeoutMs = 4000;
+
+// Set before the engine starts; see prepareProcess. (The engine knows only
+// switches of its own: tests show what each of these does.)
+constexpr const char *kEngineSwitches[] = {
+    // WebRTC sends nothing over UDP (STUN, TURN over UDP, its own traffic).
+    "--force-webrtc-ip-handling-policy=disable_non_proxied_udp",
+    // No QUIC, which the request guard would not see.
+    "--disable-quic",
+    // No WebTransport, in workers either.
+    "--disable-blink-features=WebTransport",
+};
+
+bool isBlank(const QString &location)
+{
+    return location.isEmpty() || location == u"about:blank";
+}
 
 // Wraps every whole-word match of the words (given as a JSON array) in the
 // page's visible text in a highlighted mark; returns how many of each it
@@ -87,25 +113,44 @@ constexpr char16_t kClearScript[] = uR"js((function () {
 } // namespace
 
 WebPageView::WebPageView(QWidget *parent)
-    : QWidget(parent), m_profile(new QWebEngineProfile(this)),
-      m_interceptor(new OfflineInterceptor(this)), m_findBar(new FindBar(this)),
+    : QWidget(parent), m_profile(new QWebEngineProfile(this)), m_guard(new RequestGuard(this)),
+      m_dialogs(new PageDialogs(this)), m_findBar(new FindBar(this)),
       m_view(new QWebEngineView(this))
 {
-    m_profile->setUrlRequestInterceptor(m_interceptor);
+    // A profile without a name keeps everything in memory: no cookies,
+    // storage, cache or history of a page outlive the program.
+    m_profile->setUrlRequestInterceptor(m_guard);
     m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    QWebEngineSettings *settings = m_profile->settings();
+    // Saved pages reach each other and their companion files through
+    // relative links; the request guard keeps them inside their folders.
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    settings->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
+    settings->setAttribute(QWebEngineSettings::HyperlinkAuditingEnabled, false);
+    settings->setAttribute(QWebEngineSettings::WebRTCPublicInterfacesOnly, true);
+    settings->setUnknownUrlSchemePolicy(
+        QWebEngineSettings::AllowUnknownUrlSchemesFromUserInteraction);
+    setOffline(false);
+    // WebRTC and WebTransport open connections no request guard sees: pages
+    // go without them, in every frame.
+    QWebEngineScript noPeers;
+    noPeers.setName(QStringLiteral("peerGuard"));
+    noPeers.setSourceCode(PeerGuard::script());
+    noPeers.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    noPeers.setWorldId(QWebEngineScript::MainWorld);
+    noPeers.setRunsOnSubFrames(true);
+    m_profile->scripts()->insert(noPeers);
+
     // Files dropped on the page belong to the window (they join the open
     // archive); the browser would only navigate away to them. The widget that
     // renders the page comes and goes with the page, hence the filter.
     m_view->setAcceptDrops(false);
     m_view->installEventFilter(this);
-    auto *page = new QWebEnginePage(m_profile, m_view);
-    m_view->setPage(page);
-    // Saved pages reach each other through relative links to files, and their
-    // pictures on the web while on-line; off-line the interceptor stops those.
-    page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
-    page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-    page->settings()->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
+    m_page = createPage();
+    m_view->setPage(m_page);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -114,19 +159,22 @@ WebPageView::WebPageView(QWidget *parent)
     layout->addWidget(m_view, 1);
     m_findBar->hide();
 
+    m_hangTimer.setSingleShot(true);
+    m_hangTimer.setInterval(kHangTimeoutMs);
+    connect(&m_hangTimer, &QTimer::timeout, this, &WebPageView::hangTimedOut);
+    // A replaced page goes once its dialog has given the browser its answer.
+    connect(m_dialogs, &PageDialogs::closed, this, [this] {
+        for (QWebEnginePage *page : std::as_const(m_retired))
+            page->deleteLater();
+        m_retired.clear();
+    });
+
     connect(m_findBar, &FindBar::findRequested, this, &WebPageView::findOnPage);
     connect(m_findBar, &FindBar::closed, this, [this] {
         clearMarks();
         m_view->findText(QString());
         m_view->setFocus();
     });
-    // The result of clearing the highlights on close must not come back as
-    // "not found" on a bar that is gone.
-    connect(page, &QWebEnginePage::findTextFinished, this,
-            [this](const QWebEngineFindTextResult &result) {
-                if (m_findBar->isVisible())
-                    m_findBar->showResult(result.activeMatch(), result.numberOfMatches());
-            });
     // The bar stays open from page to page, and searches each new one.
     connect(m_view, &QWebEngineView::loadStarted, m_findBar, &FindBar::clearResult);
     connect(m_view, &QWebEngineView::loadStarted, this, [this] { m_loading = true; });
@@ -141,9 +189,56 @@ WebPageView::WebPageView(QWidget *parent)
 
 WebPageView::~WebPageView()
 {
-    // The page must go before the profile it runs in.
+    if (m_guard->blocking())
+        NetworkShutter::instance().shut(false);
+    // The pages must go before the profile they run in.
     delete m_view;
     m_view = nullptr;
+    delete m_page;
+    qDeleteAll(m_retired);
+}
+
+SavedPage *WebPageView::createPage()
+{
+    auto *page = new SavedPage(m_profile, m_guard, m_dialogs, this);
+    // The result of clearing the highlights on close must not come back as
+    // "not found" on a bar that is gone.
+    connect(page, &QWebEnginePage::findTextFinished, this,
+            [this](const QWebEngineFindTextResult &result) {
+                if (m_findBar->isVisible())
+                    m_findBar->showResult(result.activeMatch(), result.numberOfMatches());
+            });
+    connect(page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status) {
+                if (status != QWebEnginePage::NormalTerminationStatus)
+                    rendererGone();
+            });
+    connect(page, &SavedPage::openElsewhereRequested, this, &WebPageView::openElsewhere);
+    return page;
+}
+
+void WebPageView::replacePage(bool killRenderer)
+{
+    m_hangTimer.stop();
+    m_probing = false;
+    ++m_probe;
+    SavedPage *old = m_page;
+    disconnect(old, nullptr, this, nullptr);
+    if (killRenderer) {
+        const qint64 pid = old->renderProcessPid();
+        if (pid > 0)
+            ::kill(pid_t(pid), SIGKILL);
+    }
+    m_page = createPage();
+    m_view->setPage(m_page);
+    // A dialog of the old page may still wait for its answer, deep in the
+    // browser's call: the page must outlive it.
+    if (m_dialogs->isOpen()) {
+        m_dialogs->stop();
+        m_retired.append(old);
+    } else {
+        old->deleteLater();
+    }
 }
 
 void WebPageView::changeEvent(QEvent *event)
@@ -167,24 +262,103 @@ void WebPageView::prepareProcess()
     if (::geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // What the engine could open besides the requests the guard sees stays
+    // shut: no UDP for WebRTC, no WebTransport, no QUIC.
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    for (const char *flag : kEngineSwitches) {
+        if (!flags.isEmpty())
+            flags += ' ';
+        flags += flag;
+    }
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
 void WebPageView::navigate(const QString &location)
 {
     m_foundWords.clear(); // they were for the page asked for before
     m_loading = true;     // until the browser reports the load finished
-    if (location.isEmpty() || location == u"about:blank") {
+    m_requested = location;
+    ++m_request;
+    if (isBlank(location)) {
         // Nothing left to search.
         m_findBar->hide();
         m_findBar->clearResult();
-        m_view->setUrl(QUrl(QStringLiteral("about:blank")));
-    } else {
-        m_view->setUrl(QUrl::fromLocalFile(location));
     }
+    // The page left gets no more dialogs; an open one goes as cancelled.
+    m_dialogs->stop();
+    if (m_probing)
+        return; // the answer awaited shows the page asked for last
+    if (m_page->renderProcessPid() <= 0) {
+        loadNow(location);
+        return;
+    }
+    // The page on screen must answer before it is left: one that hangs would
+    // never let the next one in.
+    m_probing = true;
+    const int probe = ++m_probe;
+    QPointer<WebPageView> self(this);
+    m_page->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
+                          [self, probe](const QVariant &) {
+                              if (self)
+                                  self->probeAnswered(probe);
+                          });
+    m_hangTimer.start();
+}
+
+void WebPageView::loadNow(const QString &location)
+{
+    m_dialogs->startPage();
+    m_page->setUrl(isBlank(location) ? QUrl(QStringLiteral("about:blank"))
+                                     : QUrl::fromLocalFile(location));
+}
+
+void WebPageView::probeAnswered(int probe)
+{
+    if (!m_probing || probe != m_probe)
+        return;
+    m_hangTimer.stop();
+    m_probing = false;
+    loadNow(m_requested);
+}
+
+void WebPageView::hangTimedOut()
+{
+    if (!m_probing)
+        return;
+    replacePage(true);
+    loadNow(m_requested);
+    Q_EMIT notice(msg(MessageId::PageHung));
+}
+
+void WebPageView::rendererGone()
+{
+    // Shown again once; a page that kills its renderer again is not loaded
+    // over and over.
+    const bool again = m_diedOnRequest == m_request;
+    m_diedOnRequest = m_request;
+    replacePage(false);
+    loadNow(again ? QString() : m_requested);
+    Q_EMIT notice(msg(again ? MessageId::PageDiedAgain : MessageId::PageDied));
+}
+
+void WebPageView::openElsewhere(const QUrl &url)
+{
+    if (m_guard->blocking()) {
+        Q_EMIT notice(msg(MessageId::OpenElsewhereOffline));
+        return;
+    }
+    const PageDialogs::Answer answer = m_dialogs->ask(
+        ScriptDialog::Kind::OpenElsewhere, m_page->dialogTitle(), QString(), url.toString());
+    // Whether the desktop has a program for it is the desktop's to tell.
+    if (answer.accepted) [[maybe_unused]]
+        const bool opened = QDesktopServices::openUrl(url);
 }
 
 bool WebPageView::hasPage() const
 {
+    // The page asked for while the one on screen is still to answer.
+    if (m_probing)
+        return !isBlank(m_requested);
     // The address of what is shown, set as soon as it is asked for; a link
     // followed inside a page shows a page too.
     const QUrl url = m_view->url();
@@ -193,17 +367,30 @@ bool WebPageView::hasPage() const
 
 void WebPageView::setFileRoot(const QString &folder)
 {
-    m_interceptor->setFileRoot(folder);
+    m_fileRoot = folder;
+    m_guard->setFileRoots({m_fileRoot, m_helpFolder});
+}
+
+void WebPageView::setHelpFolder(const QString &folder)
+{
+    m_helpFolder = folder;
+    m_guard->setFileRoots({m_fileRoot, m_helpFolder});
 }
 
 bool WebPageView::offline() const
 {
-    return m_interceptor->blocking();
+    return m_guard->blocking();
 }
 
 void WebPageView::setOffline(bool offline)
 {
-    m_interceptor->setBlocking(offline);
+    if (offline != m_guard->blocking())
+        NetworkShutter::instance().shut(offline);
+    m_guard->setBlocking(offline);
+    // The engine's own switch for everything a local page would load from
+    // the web, pictures included: only on-line.
+    m_profile->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls,
+                                        !offline);
 }
 
 void WebPageView::print()

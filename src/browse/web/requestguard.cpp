@@ -1,0 +1,34 @@
+#include "browse/web/requestguard.h"
+
+#include "browse/pageaccess.h"
+
+#include <QUrl>
+#include <QWebEngineUrlRequestInfo>
+
+void RequestGuard::setFileRoots(const QStringList &folders)
+{
+    const QMutexLocker lock(&m_rootLock);
+    m_fileRoots = folders;
+}
+
+QStringList RequestGuard::fileRoots() const
+{
+    const QMutexLocker lock(&m_rootLock);
+    return m_fileRoots;
+}
+
+void RequestGuard::interceptRequest(QWebEngineUrlRequestInfo &info)
+{
+    const PageAccess::Verdict verdict =
+        PageAccess::forRequest(info.requestUrl(), m_blocking, fileRoots());
+    switch (verdict.kind) {
+    case PageAccess::Verdict::Allow:
+        return;
+    case PageAccess::Verdict::Redirect:
+        info.redirect(QUrl::fromLocalFile(verdict.path));
+        return;
+    case PageAccess::Verdict::Refuse:
+        info.block(true);
+        return;
+    }
+}

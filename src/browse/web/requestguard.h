@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QMutex>
+#include <QStringList>
+#include <QWebEngineUrlRequestInterceptor>
+#include <atomic>
+
+// Sees every request of the page view before it is made (sub-resources,
+// frames, scripts' requests, navigation, web sockets) and lets through only
+// what PageAccess allows: files inside the folders pages are shown from, and
+// the network only while not off-line. The files of pages saved on Windows,
+// asked for with other letter case, are found (see LocalFiles).
+class RequestGuard : public QWebEngineUrlRequestInterceptor {
+    Q_OBJECT
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+
+    void setBlocking(bool blocking) { m_blocking = blocking; }
+    bool blocking() const { return m_blocking; }
+    // The folders whose files pages may load; none at first.
+    void setFileRoots(const QStringList &folders);
+    QStringList fileRoots() const;
+
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override;
+
+private:
+    // Read on the browser's own thread in older Qt releases.
+    std::atomic<bool> m_blocking = false;
+    mutable QMutex m_rootLock;
+    QStringList m_fileRoots;
+};
