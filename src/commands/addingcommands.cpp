@@ -6,15 +6,16 @@
 #include "commands/userinteraction.h"
 #include "lang/messages.h"
 #include "storage/archivebudget.h"
-#include "storage/pagenames.h"
 #include "storage/listfile.h"
 #include "storage/pagecopy.h"
+#include "storage/pagenames.h"
 #include "storage/pagesearch.h"
 #include "zip/entryname.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <optional>
 
 namespace {
 
@@ -215,6 +216,106 @@ QList<IncomingFile> incomingFiles(const QString &folder, const QString &targetNa
     return files;
 }
 
+// Whether what comes in still fits the archive in work: count files of bytes
+// in all, the largest at largestPath, with names of nameBytes. When not, the
+// user is told why, naming the largest file or what was chosen.
+bool fitsArchive(CommandContext &ctx, const QString &work, std::uint64_t count, std::uint64_t bytes,
+                 std::uint64_t largest, std::uint64_t nameBytes, const QString &largestPath,
+                 const QString &chosen)
+{
+    ArchiveBudget budget;
+    budget.measure(work);
+    const ArchiveBudget::Verdict verdict = budget.check(count, bytes, largest, nameBytes);
+    if (verdict == ArchiveBudget::Verdict::Fits)
+        return true;
+    showFailure(ctx.interaction,
+                ArchiveBudget::refusal(verdict, verdict == ArchiveBudget::Verdict::FileTooBig
+                                                    ? largestPath
+                                                    : chosen));
+    return false;
+}
+
+// The name the chosen file takes in the working folder: its own, one a zip
+// can keep (unstorable then says so), or a free one beside a folder or link
+// of its name. None when it cannot come in or the user chose not to replace
+// the file of its name (the user was told why).
+std::optional<QString> nameForFile(CommandContext &ctx, const QString &source, bool &unstorable)
+{
+    const OpenArchive &archive = ctx.archive;
+    const QString work = archive.workFolder();
+    QString name = QFileInfo(source).fileName();
+    // A name a zip could not keep as it is gets one it can: a name the user
+    // did not choose replaces nothing.
+    unstorable = !EntryName::storingProblem(name).isEmpty();
+    if (unstorable) {
+        name = EntryName::storableName(name);
+        if (name.isEmpty()) {
+            ctx.interaction.showMessage(msg(MessageId::NameNotStorable) + kCrLf +
+                                        QDir::toNativeSeparators(source));
+            return std::nullopt;
+        }
+    } else if (archive.pages().fileNames().contains(name) ||
+               name == QLatin1String(ListFile::FileName)) {
+        // A page's file and the list file belong to the page list: a plain
+        // file never replaces them.
+        ctx.interaction.showRefusal(msg(MessageId::AddFileIsPage).arg(name));
+        return std::nullopt;
+    }
+    const QFileInfo existing(work + u'/' + name);
+    if (!unstorable && existing.isFile() && !existing.isSymLink()) {
+        if (!ctx.interaction.askYesNo(msg(MessageId::ConfirmReplaceFile).arg(name)))
+            return std::nullopt;
+    } else {
+        // A folder or a link of that name stays; the file takes a free name.
+        while (taken(work, name) || archive.pages().fileNames().contains(name))
+            name = PageNames::next(name);
+    }
+    return name;
+}
+
+// The name the chosen folder takes in the working folder: one a zip can
+// keep, never one already there (Travel_1, Travel_2, ...: nothing is merged).
+// None when no name a zip can keep can be had (the user was told).
+std::optional<QString> nameForFolder(CommandContext &ctx, const QString &folder,
+                                     QStringList &notices)
+{
+    const QString name = QFileInfo(folder).fileName();
+    const QString storedName =
+        EntryName::storingProblem(name).isEmpty() ? name : EntryName::storableName(name);
+    if (storedName.isEmpty()) {
+        ctx.interaction.showMessage(msg(MessageId::NameNotStorable) + kCrLf +
+                                    QDir::toNativeSeparators(folder));
+        return std::nullopt;
+    }
+    QString targetName = storedName;
+    for (int n = 1; taken(ctx.archive.workFolder(), targetName); ++n)
+        targetName = storedName + u'_' + QString::number(n);
+    if (storedName != name)
+        notices << msg(MessageId::NameMadeStorable).arg(name, targetName);
+    return targetName;
+}
+
+// Whether the files of a folder coming in as targetName still fit the archive.
+bool folderFitsArchive(CommandContext &ctx, const QString &folder, const QString &targetName,
+                       const QList<IncomingFile> &files)
+{
+    std::uint64_t bytes = 0;
+    std::uint64_t largest = 0;
+    std::uint64_t nameBytes = 0;
+    QString largestPath;
+    for (const IncomingFile &file : files) {
+        const auto size = std::uint64_t(file.source.size());
+        bytes += size;
+        nameBytes += std::uint64_t((targetName + u'/' + file.name).toUtf8().size());
+        if (size >= largest) {
+            largest = size;
+            largestPath = file.source.filePath();
+        }
+    }
+    return fitsArchive(ctx, ctx.archive.workFolder(), std::uint64_t(files.size()), bytes, largest,
+                       nameBytes, largestPath, folder);
+}
+
 } // namespace
 
 namespace Commands {
@@ -267,49 +368,21 @@ void addFile(CommandContext &ctx)
     const QFileInfo info(source);
     if (!info.isFile())
         return;
-    const OpenArchive &archive = ctx.archive;
-    const QString work = archive.workFolder();
-    if (!PageSearch::protectedFolderOf(source, archive.folders().protectedFolders())
+    if (!PageSearch::protectedFolderOf(source, ctx.archive.folders().protectedFolders())
              .isEmpty()) {
         ctx.interaction.showRefusal(protectedFolderRefusal(source));
         return;
     }
-    QString name = info.fileName();
-    // A name a zip could not keep as it is gets one it can: a name the user
-    // did not choose replaces nothing.
-    const bool unstorable = !EntryName::storingProblem(name).isEmpty();
-    if (unstorable) {
-        name = EntryName::storableName(name);
-        if (name.isEmpty()) {
-            ctx.interaction.showMessage(msg(MessageId::NameNotStorable) + kCrLf +
-                                        QDir::toNativeSeparators(source));
-            return;
-        }
-    } else if (archive.pages().fileNames().contains(name) ||
-               name == QLatin1String(ListFile::FileName)) {
-        // A page's file and the list file belong to the page list: a plain
-        // file never replaces them.
-        ctx.interaction.showRefusal(msg(MessageId::AddFileIsPage).arg(name));
+    bool unstorable = false;
+    const std::optional<QString> named = nameForFile(ctx, source, unstorable);
+    if (!named)
         return;
-    }
-    const QFileInfo existing(work + u'/' + name);
-    if (!unstorable && existing.isFile() && !existing.isSymLink()) {
-        if (!ctx.interaction.askYesNo(msg(MessageId::ConfirmReplaceFile).arg(name)))
-            return;
-    } else {
-        // A folder or a link of that name stays; the file takes a free name.
-        while (taken(work, name) || archive.pages().fileNames().contains(name))
-            name = PageNames::next(name);
-    }
-    ArchiveBudget budget;
-    budget.measure(work);
+    const QString &name = *named;
+    const QString work = ctx.archive.workFolder();
     const auto size = std::uint64_t(info.size());
-    const ArchiveBudget::Verdict verdict =
-        budget.check(1, size, size, std::uint64_t(name.toUtf8().size()));
-    if (verdict != ArchiveBudget::Verdict::Fits) {
-        showFailure(ctx.interaction, ArchiveBudget::refusal(verdict, source));
+    if (!fitsArchive(ctx, work, 1, size, size, std::uint64_t(name.toUtf8().size()), source,
+                     source))
         return;
-    }
     if (!QDir().mkpath(work)) {
         showFailure(ctx.interaction, StorageFailure{StorageFailure::Kind::NotCreated, work});
         return;
@@ -344,56 +417,21 @@ void addFolder(CommandContext &ctx)
         ctx.interaction.showRefusal(msg(MessageId::AddFolderWithoutName));
         return;
     }
-    const QString work = archive.workFolder();
     if (!PageSearch::protectedFolderOf(folder, archive.folders().protectedFolders())
              .isEmpty()) {
         ctx.interaction.showRefusal(protectedFolderRefusal(folder));
         return;
     }
-    // A name a zip could not keep as it is gets one it can.
     QStringList notices;
-    const QString storedName =
-        EntryName::storingProblem(name).isEmpty() ? name : EntryName::storableName(name);
-    if (storedName.isEmpty()) {
-        ctx.interaction.showMessage(msg(MessageId::NameNotStorable) + kCrLf +
-                                    QDir::toNativeSeparators(folder));
+    const std::optional<QString> targetName = nameForFolder(ctx, folder, notices);
+    if (!targetName)
         return;
-    }
-    // Never merged into a folder already there: Travel_1, Travel_2, ...
-    QString targetName = storedName;
-    for (int n = 1; taken(work, targetName); ++n)
-        targetName = storedName + u'_' + QString::number(n);
-    if (storedName != name)
-        notices << msg(MessageId::NameMadeStorable).arg(name, targetName);
-
     // The originals stay.
-    const QList<IncomingFile> files = incomingFiles(folder, targetName, notices);
-    std::uint64_t bytes = 0;
-    std::uint64_t largest = 0;
-    std::uint64_t nameBytes = 0;
-    QString largestPath;
-    for (const IncomingFile &file : files) {
-        const auto size = std::uint64_t(file.source.size());
-        bytes += size;
-        nameBytes += std::uint64_t((targetName + u'/' + file.name).toUtf8().size());
-        if (size >= largest) {
-            largest = size;
-            largestPath = file.source.filePath();
-        }
-    }
-    ArchiveBudget budget;
-    budget.measure(work);
-    const ArchiveBudget::Verdict verdict =
-        budget.check(std::uint64_t(files.size()), bytes, largest, nameBytes);
-    if (verdict != ArchiveBudget::Verdict::Fits) {
-        showFailure(ctx.interaction,
-                    ArchiveBudget::refusal(verdict, verdict == ArchiveBudget::Verdict::FileTooBig
-                                                        ? largestPath
-                                                        : folder));
+    const QList<IncomingFile> files = incomingFiles(folder, *targetName, notices);
+    if (!folderFitsArchive(ctx, folder, *targetName, files))
         return;
-    }
 
-    const QString target = work + u'/' + targetName;
+    const QString target = archive.workFolder() + u'/' + *targetName;
     if (!QDir().mkpath(target)) {
         showFailure(ctx.interaction, StorageFailure{StorageFailure::Kind::NotCreated, target});
         return;
