@@ -237,9 +237,17 @@ void TestZipReader::emptyZip()
     const auto extracted = ZipReader::extract(path(u"a.zip"_qs), path(u"out"_qs));
     QVERIFY2(extracted, qPrintable(detail(extracted)));
     QCOMPARE(extracted->count(), 0);
-    ZipReader reader;
-    QVERIFY(reader.open(path(u"a.zip"_qs)));
-    QVERIFY(reader.entries().isEmpty());
+    // Behind other bytes (a self-extractor's stub) minizip finds no first
+    // entry in an empty directory; such a zip is as empty all the same.
+    QVERIFY(writeFile(path(u"stub.zip"_qs), "stub" + readFile(path(u"a.zip"_qs))));
+    for (const QString &zip : {path(u"a.zip"_qs), path(u"stub.zip"_qs)}) {
+        ZipReader reader;
+        QVERIFY(reader.open(zip));
+        QVERIFY(reader.entries().isEmpty());
+    }
+    const auto behindStub = ZipReader::extract(path(u"stub.zip"_qs), path(u"out2"_qs));
+    QVERIFY2(behindStub, qPrintable(detail(behindStub)));
+    QCOMPARE(behindStub->count(), 0);
 }
 
 void TestZipReader::readsEntriesIntoMemory()
