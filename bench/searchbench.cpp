@@ -23,7 +23,7 @@
 #include "search/pageextractor.h"
 #include "search/searchindex.h"
 #include "searchcorpus.h"
-#include "zip/zipentryreader.h"
+#include "zip/zipreader.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>
@@ -122,17 +122,18 @@ struct Query {
 int scan(const QStringList &zips, const Query &query)
 {
     int found = 0;
-    ZipEntryReader reader;
+    ZipReader reader;
     for (const QString &zip : zips) {
         if (!reader.open(zip))
             continue;
         for (qsizetype i = 0; i < reader.entries().size(); ++i) {
-            const ZipEntryReader::Entry &entry = reader.entries()[i];
+            const ZipReader::Entry &entry = reader.entries()[i];
             if (!PageExtractor::isPageFileName(entry.name))
                 continue;
-            QByteArray bytes;
-            if (!reader.read(i, bytes, ArchiveIndexer::kMaxEntryBytes))
+            auto read = reader.read(i, ArchiveIndexer::kMaxEntryBytes);
+            if (!read)
                 continue;
+            QByteArray bytes = std::move(*read);
             QByteArray declared;
             if (PageExtractor::isWebArchiveName(entry.name)) {
                 MhtReader::Document document;

@@ -11,7 +11,7 @@
 
 #include "lang/cp1251.h"
 #include "storage/listfile.h"
-#include "zip/ziparchiver.h"
+#include "zip/zipwriter.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -181,13 +181,8 @@ public:
 
         const QString temporary = zipPath + QStringLiteral(".part");
         QFile::remove(temporary);
-        ZipArchiver zip;
-        zip.setZipFileName(temporary);
-        for (const QString &entry : std::as_const(entries)) {
-            if (zip.addFile(scratch + u'/' + entry, entry) != 0)
-                return -1;
-        }
-        if (!zip.setZipFileName(QString()))
+        ZipWriter zip;
+        if (!zip.write(scratch, entries, temporary, nullptr))
             return -1;
         QDir(scratch).removeRecursively();
         QFile::remove(zipPath);

@@ -1,7 +1,8 @@
 // Unpacking and writing back an archive, against Info-ZIP on the same data in
-// the same run: extractAll against `unzip -q`, writeZip against `zip -9 -r -q`,
-// and the write-back after a small change (our update of the unpacked zip)
-// against `zip -FS` on the same folder and zip. bench/README.md explains the rows.
+// the same run: ZipReader::extract against `unzip -q`, FolderZip::write against
+// `zip -9 -r -q`, and the write-back after a small change (our update of the
+// unpacked zip) against `zip -FS` on the same folder and zip. bench/README.md
+// explains the rows.
 //
 //   zipbench [--pages N] [--runs N] [--seed N]
 //
@@ -16,10 +17,11 @@
 // untimed run. (ru_maxrss would not do: a spawned child inherits the
 // parent's high-water mark across exec.)
 
-#include "storage/archivestorage.h"
+#include "storage/folderzip.h"
 #include "storage/listfile.h"
 #include "storage/pagelistmodel.h"
-#include "zip/ziparchiver.h"
+#include "storage/pagenames.h"
+#include "zip/zipreader.h"
 #include "zip/zipwriter.h"
 
 #include <QCoreApplication>
@@ -237,7 +239,7 @@ bool change(const QString &folder, const QString &what, PageListModel &pages)
     }
     if (what == QLatin1String("remove")) {
         const QString file = pages.fileName(0);
-        const QString companion = ArchiveStorage::pageBaseName(file) + QStringLiteral("_files");
+        const QString companion = PageNames::baseName(file) + QStringLiteral("_files");
         pages.removeAt(0);
         return QFile::remove(folder + u'/' + file) &&
                QDir(folder + u'/' + companion).removeRecursively();
@@ -261,6 +263,24 @@ QString mb(qint64 bytes)
     return QString::number(bytes / 1e6, 'f', 1) + QStringLiteral(" MB");
 }
 
+// The page list file of pages written into folder, then folder into zipPath:
+// the program's write-back. False, with the reason on stderr, when it failed.
+bool writeBack(const QString &folder, const QString &zipPath, const PageListModel &pages,
+               ZipWriter &writer, const UnpackRecord *previous, UnpackRecord *written = nullptr)
+{
+    if (!saveWholeFile(ListFile::path(folder), ListFile::compose(pages.titles(), pages.fileNames())))
+        return false;
+    auto zipped = FolderZip::write(folder, zipPath, writer, previous);
+    // Our side's messages go to stderr: the benchmark has no one to ask.
+    if (!zipped) {
+        std::fprintf(stderr, "%s\n", qPrintable(zipped.failure().detail));
+        return false;
+    }
+    if (written)
+        *written = *zipped;
+    return true;
+}
+
 // --child extract <zip> <dest> | save <folder> <zip> | idle
 //       | update <zip> <folder> <add|remove|rename> [full]
 // update unpacks the zip into the folder, makes the change and times the
@@ -268,46 +288,35 @@ QString mb(qint64 bytes)
 int child(const QStringList &args)
 {
     const QString op = args.value(2);
-    ZipArchiver zip;
+    ZipWriter writer;
     QElapsedTimer timer;
     bool ok = false;
     PageListModel pages;
     if (op == QLatin1String("extract")) {
         QDir().mkpath(args.value(4));
-        zip.setUnzipFileName(args.value(3));
         timer.start();
-        ok = zip.extractAll(args.value(4));
+        auto extracted = ZipReader::extract(args.value(3), args.value(4));
+        ok = extracted.hasValue();
         if (!ok)
-            std::fprintf(stderr, "extractAll: %s\n", qPrintable(zip.lastError()));
+            std::fprintf(stderr, "extract: %s\n", qPrintable(extracted.failure().detail));
     } else if (op == QLatin1String("save")) {
         const QString folder = args.value(3);
-        ArchiveStorage storage(zip, WorkFolders{folder, folder});
         readListFile(ListFile::path(folder), pages);
         timer.start();
-        ok = storage.writeZip(folder, args.value(4), pages.titles(), pages.fileNames());
-        // Our side's messages go to stderr: the benchmark has no one to ask.
-        if (!ok)
-            std::fprintf(stderr, "%s\n", qPrintable(storage.lastFailure().text));
+        ok = writeBack(folder, args.value(4), pages, writer, nullptr);
     } else if (op == QLatin1String("update")) {
         const QString zipPath = args.value(3);
         const QString folder = args.value(4);
-        ArchiveStorage storage(zip, WorkFolders{folder, folder});
         QDir().mkpath(folder);
-        if (!storage.unpack(zipPath, folder) || !readListFile(ListFile::path(folder), pages) ||
+        auto unpacked = ZipReader::extract(zipPath, folder);
+        if (!unpacked || !readListFile(ListFile::path(folder), pages) ||
             !change(folder, args.value(5), pages))
             return 1;
         ::sync(); // the unpacking's dirty pages are not the write-back's to pay for
-        if (args.value(6) == QLatin1String("full")) {
-            ArchiveStorage fresh(zip, WorkFolders{folder, folder});
-            timer.start();
-            ok = fresh.writeZip(folder, zipPath, pages.titles(), pages.fileNames());
-        } else {
-            timer.start();
-            ok = storage.writeZip(folder, zipPath, pages.titles(), pages.fileNames());
-            ok = ok && storage.writer().copiedEntries() > 0;
-        }
-        if (!ok)
-            std::fprintf(stderr, "%s\n", qPrintable(storage.lastFailure().text));
+        const bool full = args.value(6) == QLatin1String("full");
+        timer.start();
+        ok = writeBack(folder, zipPath, pages, writer, full ? nullptr : &*unpacked) &&
+             (full || writer.copiedEntries() > 0);
     } else if (op == QLatin1String("idle")) {
         timer.start();
         ok = true;
@@ -479,8 +488,8 @@ int main(int argc, char **argv)
                 "%d cores\n\n",
                 runs, QThread::idealThreadCount());
     std::printf("%-34s %13s %13s %8s\n", "", "ours", "Info-ZIP", "ratio");
-    printRow("unpack (extractAll / unzip -q)", unpackOurs, unpackTheirs);
-    printRow("write (writeZip / zip -9 -r -q)", saveOurs, saveTheirs);
+    printRow("unpack (extract / unzip -q)", unpackOurs, unpackTheirs);
+    printRow("write (FolderZip / zip -9 -r -q)", saveOurs, saveTheirs);
     printRow("update, one page added", updateOurs[0], updateTheirs[0]);
     printRow("update, one page removed", updateOurs[1], updateTheirs[1]);
     printRow("update, one title renamed", updateOurs[2], updateTheirs[2]);

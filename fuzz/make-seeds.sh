@@ -9,7 +9,7 @@
 set -euo pipefail
 
 tests=(
-  tst_zipsafety tst_zipentryreader tst_ziparchiver tst_zipinterop tst_entryname
+  tst_zipsafety tst_zipreader tst_zipinterop tst_entryname
   tst_listfile tst_listfilereading
   tst_inifile tst_settingsroundtrip
   tst_pagetext tst_search

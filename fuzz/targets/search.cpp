@@ -6,8 +6,9 @@
 #include "lang/cp1251.h"
 #include "pagechecks.h"
 #include "search/searchindex.h"
+#include "storage/folderzip.h"
 #include "storage/listfile.h"
-#include "zip/ziparchiver.h"
+#include "zip/zipwriter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,13 +40,10 @@ void writeArchive(const QString &zipPath, const QList<Page> &pages)
     QDir().mkpath(folder);
     QStringList titles;
     QStringList files;
-    ZipArchiver zip;
-    zip.setZipFileName(zipPath);
     auto add = [&](const QString &name, const QByteArray &bytes) {
         QFile file(folder + u'/' + name);
         FUZZ_CHECK(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(), name);
         file.close();
-        FUZZ_CHECK(zip.addFile(file.fileName(), name) == 0, zip.lastError());
     };
     for (const Page &page : pages) {
         add(QString::fromUtf8(page.file), page.html);
@@ -53,7 +51,9 @@ void writeArchive(const QString &zipPath, const QList<Page> &pages)
         files << QString::fromUtf8(page.file);
     }
     add(QLatin1String(ListFile::FileName), ListFile::compose(titles, files));
-    FUZZ_CHECK(zip.setZipFileName(QString()), zip.lastError());
+    ZipWriter writer;
+    const auto written = FolderZip::write(folder, zipPath, writer);
+    FUZZ_CHECK(written, written ? QString() : written.failure().detail);
 }
 
 SearchIndex *g_index = nullptr;

@@ -4,7 +4,7 @@
 
 #include "fuzzsupport.h"
 #include "search/archiveindexer.h"
-#include "zip/zipentryreader.h"
+#include "zip/zipreader.h"
 
 #include <zlib.h>
 
@@ -18,22 +18,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const FuzzSupport::CpuBudget budget;
     const QString path =
         FuzzSupport::writeScratchFile(QStringLiteral("input.zip"), data, size);
-    ZipEntryReader reader;
-    if (!reader.open(path)) {
-        FUZZ_CHECK(!reader.error().isEmpty(), QStringLiteral("refused without a reason"));
+    ZipReader reader;
+    if (const auto opened = reader.open(path); !opened) {
+        FUZZ_CHECK(!opened.failure().detail.isEmpty(), QStringLiteral("refused without a reason"));
         FUZZ_CHECK(reader.entries().isEmpty(), QStringLiteral("a refused zip lists entries"));
         return 0;
     }
-    const QList<ZipEntryReader::Entry> entries = reader.entries();
+    const QList<ZipReader::Entry> entries = reader.entries();
     for (qsizetype i = 0; i < entries.size(); ++i) {
-        const ZipEntryReader::Entry &entry = entries.at(i);
+        const ZipReader::Entry &entry = entries.at(i);
         FUZZ_CHECK(!entry.name.isEmpty(), QStringLiteral("an entry without a name was listed"));
-        QByteArray contents;
-        if (!reader.read(i, contents, ArchiveIndexer::kMaxEntryBytes)) {
-            FUZZ_CHECK(contents.isEmpty(), reader.error());
-            FUZZ_CHECK(!reader.error().isEmpty(), QStringLiteral("a read failed without a reason"));
+        const auto read = reader.read(i, ArchiveIndexer::kMaxEntryBytes);
+        if (!read) {
+            FUZZ_CHECK(!read.failure().detail.isEmpty(),
+                       QStringLiteral("a read failed without a reason"));
             continue;
         }
+        const QByteArray &contents = *read;
         FUZZ_CHECK(std::uint64_t(contents.size()) == entry.size,
                    QStringLiteral("%1: %2 bytes read, %3 declared")
                        .arg(FuzzSupport::shown(entry.name))

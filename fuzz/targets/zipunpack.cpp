@@ -5,8 +5,7 @@
 
 #include "fuzzsupport.h"
 #include "search/archiveindexer.h"
-#include "zip/ziparchiver.h"
-#include "zip/zipentryreader.h"
+#include "zip/zipreader.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -44,33 +43,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QString destination = scratch.filePath(QStringLiteral("unpacked"));
     QDir(destination).removeRecursively();
 
-    ZipArchiver archiver;
-    archiver.setUnzipFileName(zip);
-    const bool unpacked = archiver.extractAll(destination);
+    const auto unpacked = ZipReader::extract(zip, destination);
     const QStringList around = scratch.entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                                  QDir::NoDotAndDotDot);
     FUZZ_CHECK(around.size() <= 2 && around.contains(QStringLiteral("input.zip")),
                QStringLiteral("written beside the folder: %1").arg(around.join(u' ')));
     if (!unpacked) {
-        FUZZ_CHECK(!archiver.lastError().isEmpty(), QStringLiteral("refused without a reason"));
+        FUZZ_CHECK(!unpacked.failure().detail.isEmpty(),
+                   QStringLiteral("refused without a reason"));
         return 0;
     }
 
     // The reader must take what unpacking took, and read the same bytes.
-    ZipEntryReader reader;
-    FUZZ_CHECK(reader.open(zip), QStringLiteral("unpacked, but the reader refuses it: %1")
-                                     .arg(reader.error()));
+    ZipReader reader;
+    const auto opened = reader.open(zip);
+    FUZZ_CHECK(opened, QStringLiteral("unpacked, but the reader refuses it: %1")
+                           .arg(opened ? QString() : opened.failure().detail));
     QMap<QString, QByteArray> read;
     for (qsizetype i = 0; i < reader.entries().size(); ++i) {
-        const ZipEntryReader::Entry entry = reader.entries().at(i);
+        const ZipReader::Entry entry = reader.entries().at(i);
         if (entry.isFolder())
             continue;
-        QByteArray contents;
-        FUZZ_CHECK(reader.read(i, contents, ArchiveIndexer::kMaxEntryBytes),
-                   QStringLiteral("unpacked, but the reader cannot read it: %1").arg(reader.error()));
+        const auto contents = reader.read(i, ArchiveIndexer::kMaxEntryBytes);
+        FUZZ_CHECK(contents, QStringLiteral("unpacked, but the reader cannot read it: %1")
+                                 .arg(contents ? QString() : contents.failure().detail));
         // Unpacking skips empty folder levels, as the guard's landing places do.
         const QString landing = entry.name.split(u'/', Qt::SkipEmptyParts).join(u'/');
-        read.insert(landing, contents);
+        read.insert(landing, *contents);
     }
     const QMap<QString, QByteArray> files = filesBelow(destination);
     FUZZ_CHECK(files.keys() == read.keys(),

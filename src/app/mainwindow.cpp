@@ -12,13 +12,12 @@
 #include "browse/helpfiles.h"
 #include "browse/web/webpageview.h"
 #include "catalogue/session.h"
-#include "commands/addingcommands.h"
 #include "commands/availability.h"
-#include "commands/dropcommands.h"
 #include "commands/lifecycle.h"
 #include "commands/navigationcommands.h"
 #include "commands/runcommand.h"
 #include "lang/messages.h"
+#include "search/searchservice.h"
 #include "version.h"
 
 #include <QAction>
@@ -98,10 +97,12 @@ MainWindow::MainWindow(const ProgramPaths &paths, PageView *view, UserInteractio
     m_viewWidget->setObjectName(QStringLiteral("pageView"));
 
     m_session = std::make_unique<Session>(paths.work);
+    m_search = std::make_unique<SearchService>(paths.searchIndex, m_session->catalogue(),
+                                               m_session->archive());
     m_context = std::make_unique<CommandContext>(
         CommandContext{*m_session, m_session->archive(), *m_ui, *m_view, paths.executableFolder});
     m_actions = new Actions(this);
-    connect(m_actions, &Actions::triggered, this, &MainWindow::runCommand);
+    connect(m_actions, &Actions::triggered, this, [this](Command command) { runCommand(command); });
 
     createMenus();
     createPopupMenus();
@@ -130,14 +131,7 @@ MainWindow::MainWindow(const ProgramPaths &paths, PageView *view, UserInteractio
     new CollectionCheckRunner(*this, paths.searchIndex);
 }
 
-MainWindow::~MainWindow()
-{
-    // The views go before the models they show, which the session owns, and
-    // the search before the catalogue and the archive it follows.
-    delete m_search;
-    delete m_tree;
-    delete m_list;
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::createMenus()
 {
@@ -298,40 +292,55 @@ QWidget *MainWindow::createLeftColumn()
     splitter->setHandleWidth(4);
     splitter->setChildrenCollapsible(false);
     // The search across all archives: its field on top, its results above the catalogue.
-    m_search = new SearchPanel(m_paths.searchIndex, m_session->catalogue(), m_session->archive(),
-                               m_leftColumn);
-    columnLayout->addWidget(m_search);
+    m_searchPanel = new SearchPanel(*m_search, m_leftColumn);
+    columnLayout->addWidget(m_searchPanel);
     columnLayout->addWidget(splitter);
-    splitter->addWidget(m_search->results());
-    connect(m_search, &SearchPanel::pageChosen, this, [this](const FoundPage &page) {
-        m_session->setFoundPage(page);
-        m_actions->action(Command::ShowFoundPage)->trigger();
-    });
+    splitter->addWidget(m_searchPanel->results());
+    connect(m_searchPanel, &SearchPanel::pageChosen, this,
+            [this](const FoundPage &page) { runCommand(Command::ShowFoundPage, page); });
     // Reached by its shortcut alone.
     addAction(m_actions->action(Command::SearchAllArchives));
 
-    // Upper part: the catalogue.
-    auto *upper = new QWidget(splitter);
-    auto *upperLayout = new QVBoxLayout(upper);
-    upperLayout->setContentsMargins(0, 0, 0, 0);
-    upperLayout->setSpacing(0);
-    QToolBar *treeBar =
-        createToolBar(upper, "catalogueToolBar", 16,
+    splitter->addWidget(createCatalogue(splitter));
+    splitter->addWidget(createPageList(splitter));
+    splitter->setSizes({220, 200, 520 - 200});
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    return m_leftColumn;
+}
+
+namespace {
+
+// A tool bar over a view, as the catalogue and the page list stand in area.
+QWidget *barOverView(QWidget *area, QToolBar *bar, QWidget *view)
+{
+    auto *layout = new QVBoxLayout(area);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(bar);
+    layout->addWidget(view, 1);
+    return area;
+}
+
+} // namespace
+
+QWidget *MainWindow::createCatalogue(QWidget *parent)
+{
+    auto *area = new QWidget(parent);
+    QToolBar *bar =
+        createToolBar(area, "catalogueToolBar", 16,
                       {Command::CreateSection, Command::CreateArchive, Command::AttachArchive,
                        Command::RenameNode, Command::MoveArchiveToSection, Command::RemoveArchive});
-
-    m_tree = new CatalogueTree(upper);
+    m_tree = new CatalogueTree(area);
     m_tree->setObjectName(QStringLiteral("catalogueTree"));
     m_tree->setHeaderHidden(true);
     m_tree->setIndentation(19);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(m_tree, &CatalogueTree::filesDropped, this, &MainWindow::takeDroppedFiles);
-    connect(m_tree, &CatalogueTree::pagesDropped, this, [this](int target) {
-        runAfterDrop([this, target] { Commands::dropPagesOnNode(*m_context, target); });
-    });
+    connect(m_tree, &CatalogueTree::pagesDropped, this,
+            [this](int target) { runAfterDrop(Command::DropPages, PagesDropped{target}); });
     connect(m_tree, &CatalogueTree::nodeDropped, this, [this](int dragged, int target) {
-        runAfterDrop(
-            [this, dragged, target] { Commands::dropNodeOnNode(*m_context, dragged, target); });
+        runAfterDrop(Command::DropNode, NodeDropped{dragged, target});
     });
     const QStyle *look = style();
     const QIcon archive = ViewStyle::themeIcon("package-x-generic", QStyle::SP_FileIcon, look);
@@ -350,20 +359,17 @@ QWidget *MainWindow::createLeftColumn()
             [this](const QModelIndex &, int, int, const QModelIndex &destination) {
                 m_tree->expand(destination);
             });
-    upperLayout->addWidget(treeBar);
-    upperLayout->addWidget(m_tree, 1);
+    return barOverView(area, bar, m_tree);
+}
 
-    // Lower part: the pages of the open archive.
-    auto *lower = new QWidget(splitter);
-    auto *lowerLayout = new QVBoxLayout(lower);
-    lowerLayout->setContentsMargins(0, 0, 0, 0);
-    lowerLayout->setSpacing(0);
-    QToolBar *pageBar =
-        createToolBar(lower, "pageListToolBar", 16,
+QWidget *MainWindow::createPageList(QWidget *parent)
+{
+    auto *area = new QWidget(parent);
+    QToolBar *bar =
+        createToolBar(area, "pageListToolBar", 16,
                       {Command::AddPages, Command::RenamePage, Command::MovePageToArchive,
                        Command::MovePageUp, Command::MovePageDown, Command::DeletePage});
-
-    m_list = new QListView(lower);
+    m_list = new QListView(area);
     m_list->setObjectName(QStringLiteral("pageList"));
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setDragEnabled(true);
@@ -377,15 +383,7 @@ QWidget *MainWindow::createLeftColumn()
     for (auto signal : {&QListView::clicked, &QListView::doubleClicked})
         connect(m_list, signal, m_actions->action(Command::ShowFocusedPage), &QAction::trigger);
     new PageListToolTip(m_list);
-    lowerLayout->addWidget(pageBar);
-    lowerLayout->addWidget(m_list, 1);
-
-    splitter->addWidget(upper);
-    splitter->addWidget(lower);
-    splitter->setSizes({220, 200, 520 - 200});
-    splitter->setStretchFactor(0, 0);
-    splitter->setStretchFactor(1, 1);
-    return m_leftColumn;
+    return barOverView(area, bar, m_list);
 }
 
 void MainWindow::createStatusBar()
@@ -398,7 +396,7 @@ void MainWindow::createStatusBar()
     m_statusPanel->setObjectName(QStringLiteral("statusText"));
     m_statusPanel->setTextFormat(Qt::PlainText);
     bar->addWidget(m_statusPanel, 1);
-    bar->addPermanentWidget(m_search->indexingLabel());
+    bar->addPermanentWidget(m_searchPanel->indexingLabel());
 }
 
 void MainWindow::connectSession()
@@ -412,7 +410,7 @@ void MainWindow::connectSession()
     connect(s, &Session::offlineChanged, this, &MainWindow::renderOffline);
     connect(m_offline, &QCheckBox::toggled, this,
             [this](bool on) { runGuarded([this, on] { Commands::setOffline(*m_context, on); }); });
-    connect(s, &Session::searchFieldRequested, m_search, &SearchPanel::focusField);
+    connect(s, &Session::searchFieldRequested, m_searchPanel, &SearchPanel::focusField);
 }
 
 void MainWindow::startUp()
@@ -437,9 +435,9 @@ void MainWindow::startUp()
     });
 }
 
-void MainWindow::runCommand(Command command)
+void MainWindow::runCommand(Command command, const CommandArgument &argument)
 {
-    runGuarded([this, command] { ::runCommand(command, *m_context); });
+    runGuarded([this, command, &argument] { ::runCommand(command, *m_context, argument); });
     // Checkable items toggle themselves when clicked; the session decides.
     m_actions->update(*m_session);
 }
@@ -511,7 +509,7 @@ void MainWindow::retranslate()
     m_tree->setAccessibleName(msg(MessageId::CatalogueTreeName));
     m_list->setAccessibleName(msg(MessageId::PageListName));
     m_viewWidget->setAccessibleName(msg(MessageId::PageViewName));
-    m_search->retranslate();
+    m_searchPanel->retranslate();
     // The page view's own controls (the find bar) follow the switch too.
     QEvent change(QEvent::LanguageChange);
     QApplication::sendEvent(m_viewWidget, &change);
@@ -576,21 +574,13 @@ void MainWindow::dropEvent(QDropEvent *event)
 void MainWindow::takeDroppedFiles(const QStringList &paths)
 {
     Q_EMIT filesDropped(paths);
-    runAfterDrop([this, paths] { Commands::addDroppedFiles(*m_context, paths); });
+    runAfterDrop(Command::DropFiles, FilesDropped{paths});
 }
 
-void MainWindow::runAfterDrop(const std::function<void()> &command)
+void MainWindow::runAfterDrop(Command command, const CommandArgument &argument)
 {
     // Once the drop is over: the command may ask the user, and the program the
     // drag came from waits for the drop to end.
     QMetaObject::invokeMethod(
-        this,
-        [this, command] {
-            runGuarded([this, command] {
-                command();
-                finishCommand(*m_context);
-            });
-            m_actions->update(*m_session);
-        },
-        Qt::QueuedConnection);
+        this, [this, command, argument] { runCommand(command, argument); }, Qt::QueuedConnection);
 }

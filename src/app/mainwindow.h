@@ -20,13 +20,16 @@ class QSplitter;
 class QToolBar;
 class QToolButton;
 class SearchPanel;
+class SearchService;
 class Session;
 class UserInteraction;
 class WidgetInteraction;
 
-// The main window: it lays out the controls, builds the menus, tool bars and
+// The main window: it holds the program's state (the session) and its search
+// across all archives, lays out the controls, builds the menus, tool bars and
 // pop-ups from the shared actions, renders the session and passes the user's
-// commands on. The commands themselves live in src/commands.
+// commands on, drops and search results included. The commands themselves
+// live in src/commands.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -45,13 +48,14 @@ public:
     void requestClose();
 
     Session &session() { return *m_session; }
+    SearchService &search() { return *m_search; }
     PageView &pageView() { return *m_view; }
     UserInteraction &interaction() { return *m_ui; }
     Actions &actions() { return *m_actions; }
     QString statusText() const;
 
-    // Runs a command as the user's click would.
-    void runCommand(Command command);
+    // Runs a command as the user's click (or drop, or choice) would.
+    void runCommand(Command command, const CommandArgument &argument = {});
     // Runs work that may ask the user or take long: a close asked for
     // meanwhile waits until it is done.
     void runGuarded(const std::function<void()> &work);
@@ -71,6 +75,8 @@ private:
     void createPopupMenus();
     QWidget *createTopBar();
     QWidget *createLeftColumn();
+    QWidget *createCatalogue(QWidget *parent);
+    QWidget *createPageList(QWidget *parent);
     QToolBar *createToolBar(QWidget *owner, const char *name, int iconSize,
                             std::initializer_list<Command> commands);
     void createStatusBar();
@@ -80,8 +86,8 @@ private:
 
     // Local files dropped on the window or the catalogue tree become pages.
     void takeDroppedFiles(const QStringList &paths);
-    // Runs a command for a drop once the drop is over.
-    void runAfterDrop(const std::function<void()> &command);
+    // Runs the command for a drop once the drop is over.
+    void runAfterDrop(Command command, const CommandArgument &argument);
 
     // Rendering of the session.
     void retranslate();
@@ -95,7 +101,11 @@ private:
     PageView *m_view = nullptr;
     QWidget *m_viewWidget = nullptr;
     ProgramPaths m_paths;
+    // The state outlives the search that follows it; both go before the
+    // widgets (the base class deletes them), whose views let go of a model
+    // when it goes.
     std::unique_ptr<Session> m_session;
+    std::unique_ptr<SearchService> m_search;
     std::unique_ptr<CommandContext> m_context;
     Actions *m_actions = nullptr;
 
@@ -108,7 +118,7 @@ private:
     QMenu *m_listPopup = nullptr;
     QList<QToolButton *> m_toolButtons;
     CatalogueTree *m_tree = nullptr;
-    SearchPanel *m_search = nullptr;
+    SearchPanel *m_searchPanel = nullptr;
     QListView *m_list = nullptr;
     QWidget *m_leftColumn = nullptr;
     QCheckBox *m_offline = nullptr;

@@ -1,10 +1,8 @@
 #include "app/searchpanel.h"
 
-#include "catalogue/cataloguemodel.h"
 #include "lang/messages.h"
-#include "search/indexfollower.h"
 #include "search/searchindex.h"
-#include "storage/openarchive.h"
+#include "search/searchservice.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -107,11 +105,10 @@ private:
 
 } // namespace
 
-SearchPanel::SearchPanel(const QString &indexFolder, CatalogueModel &catalogue,
-                         OpenArchive &archive, QWidget *parent)
-    : QWidget(parent), m_index(std::make_unique<SearchIndex>(indexFolder)),
-      m_field(new QLineEdit(this)), m_results(new QListView), m_model(new QStandardItemModel(this)),
-      m_indexing(new QLabel), m_queryTimer(new QTimer(this))
+SearchPanel::SearchPanel(SearchService &service, QWidget *parent)
+    : QWidget(parent), m_search(service), m_field(new QLineEdit(this)),
+      m_results(new QListView(this)), m_model(new QStandardItemModel(this)),
+      m_indexing(new QLabel(this)), m_queryTimer(new QTimer(this))
 {
     setObjectName(QStringLiteral("searchPanel"));
     m_field->setObjectName(QStringLiteral("searchField"));
@@ -131,9 +128,7 @@ SearchPanel::SearchPanel(const QString &indexFolder, CatalogueModel &catalogue,
     m_indexing->setObjectName(QStringLiteral("indexingStatus"));
     m_indexing->setTextFormat(Qt::PlainText);
 
-    SearchIndex *index = m_index.get();
-    m_follower = new IndexFollower(*index, catalogue, archive, this);
-
+    SearchIndex *index = &m_search.index();
     m_queryTimer->setSingleShot(true);
     m_queryTimer->setInterval(250);
     connect(m_queryTimer, &QTimer::timeout, this, &SearchPanel::search);
@@ -162,13 +157,6 @@ SearchPanel::SearchPanel(const QString &indexFolder, CatalogueModel &catalogue,
         m_indexing->setText(msg(MessageId::SearchIndexFailed).arg(why));
     });
     retranslate();
-}
-
-SearchPanel::~SearchPanel()
-{
-    // The window owns the list and the label; they may be gone already.
-    delete m_follower;
-    m_index->stop();
 }
 
 void SearchPanel::focusField()
@@ -212,7 +200,7 @@ void SearchPanel::search()
     m_queryTimer->stop();
     m_shownQuery = m_field->text().trimmed();
     m_hits =
-        m_shownQuery.isEmpty() ? QList<SearchHit>() : m_follower->search(m_shownQuery, kMaxHits);
+        m_shownQuery.isEmpty() ? QList<SearchHit>() : m_search.search(m_shownQuery, kMaxHits);
     showHits();
 }
 

@@ -1,43 +1,33 @@
 #pragma once
 
-#include "catalogue/session.h"
+#include "commands/command.h"
 #include "search/searchtypes.h"
 
 #include <QElapsedTimer>
 #include <QList>
 #include <QWidget>
 
-class QSplitter;
-#include <memory>
-
-class CatalogueModel;
-class IndexFollower;
-class OpenArchive;
 class QLabel;
 class QLineEdit;
 class QListView;
 class QStandardItemModel;
 class QTimer;
-class SearchIndex;
+class SearchService;
 
 // The search across all archives as the window shows it: the search field,
 // the list of pages found (title, archive and section, a snippet with the
 // words found marked, best first) and the indexing state for the status bar.
-// It keeps the index in step with the catalogue and with every write-back of
-// the open archive. The field is this widget; the list and the status label
-// are placed by the window.
+// It only shows: the search itself is the service's. The field is this
+// widget; the list and the status label are made as its own and placed by
+// the window.
 class SearchPanel : public QWidget {
     Q_OBJECT
 public:
-    SearchPanel(const QString &indexFolder, CatalogueModel &catalogue, OpenArchive &archive,
-                QWidget *parent = nullptr);
-    ~SearchPanel() override;
+    SearchPanel(SearchService &service, QWidget *parent);
 
     QLineEdit *field() const { return m_field; }
     QListView *results() const { return m_results; }
     QLabel *indexingLabel() const { return m_indexing; }
-    SearchIndex &index() { return *m_index; }
-    IndexFollower &follower() { return *m_follower; }
 
     // The keyboard into the field, its text selected.
     void focusField();
@@ -61,8 +51,7 @@ private:
     void giveResultsRoom(bool shown);
     void choose(int row);
 
-    std::unique_ptr<SearchIndex> m_index;
-    IndexFollower *m_follower = nullptr;
+    SearchService &m_search;
     QLineEdit *m_field;
     QListView *m_results;
     QStandardItemModel *m_model;

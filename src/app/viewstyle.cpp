@@ -1,6 +1,7 @@
 #include "app/viewstyle.h"
 
 #include <QAbstractItemView>
+#include <QHash>
 #include <QIconEngine>
 #include <QMenu>
 #include <QPainter>
@@ -114,6 +115,40 @@ QIcon themeIcon(const char *name, QStyle::StandardPixmap fallback, const QStyle 
     Q_UNUSED(themeReady);
     const QIcon icon = QIcon::fromTheme(QString::fromLatin1(name), style->standardIcon(fallback));
     return icon.isNull() ? icon : QIcon(new FadedWhenDisabled(icon));
+}
+
+QIcon commandPicture(const char *name, const QStyle *style)
+{
+    // What the style draws where the theme has no such picture.
+    static const QHash<QByteArray, QStyle::StandardPixmap> standIns{
+        {"folder-new", QStyle::SP_FileDialogNewFolder},
+        {"list-add", QStyle::SP_FileDialogNewFolder},
+        {"insert-text", QStyle::SP_FileDialogDetailedView},
+        {"document-new", QStyle::SP_FileIcon},
+        {"mail-attachment", QStyle::SP_FileLinkIcon},
+        {"go-jump", QStyle::SP_ArrowRight},
+        {"edit-delete", QStyle::SP_TrashIcon},
+        {"go-up", QStyle::SP_ArrowUp},
+        {"go-down", QStyle::SP_ArrowDown},
+        {"go-first", QStyle::SP_MediaSkipBackward},
+        {"go-previous", QStyle::SP_ArrowBack},
+        {"edit-undo", QStyle::SP_BrowserReload},
+        {"go-next", QStyle::SP_ArrowForward},
+        {"go-last", QStyle::SP_MediaSkipForward},
+        {"view-fullscreen", QStyle::SP_TitleBarMaxButton},
+        {"view-restore", QStyle::SP_TitleBarNormalButton},
+        {"document-print", QStyle::SP_DialogSaveButton},
+        {"document-print-preview", QStyle::SP_FileDialogContentsView},
+        {"edit-find", QStyle::SP_FileDialogContentsView},
+    };
+    return themeIcon(name, standIns.value(name, QStyle::SP_CustomBase), style);
+}
+
+void paintNavy(QWidget *label)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, navy());
+    label->setPalette(palette);
 }
 
 void dressView(QAbstractItemView *view, const QColor &textColor, QMenu *popup)

@@ -6,6 +6,7 @@
 
 class QAbstractItemView;
 class QMenu;
+class QWidget;
 
 // The look the window's parts share.
 namespace ViewStyle {
@@ -13,6 +14,9 @@ namespace ViewStyle {
 // A picture from the desktop's icon theme, or the style's own when the theme
 // has none.
 QIcon themeIcon(const char *name, QStyle::StandardPixmap fallback, const QStyle *style);
+// A command's picture by its theme name (commands/commandtable.h), with the
+// style's picture that stands in for it when the theme has none.
+QIcon commandPicture(const char *name, const QStyle *style);
 // The picture of something that is not found where it should be (an archive
 // whose zip is missing): icon, faded, with a warning sign.
 QIcon markedMissing(const QIcon &icon, const QStyle *style);
@@ -25,6 +29,9 @@ inline QColor olive()
 {
     return QColor(0x80, 0x80, 0x00);
 }
+
+// The colour of the catalogue and of the dialogs' prompts.
+void paintNavy(QWidget *label);
 
 // Bold 11-pixel text in the view's colour, the selection kept in full colour
 // when the view loses the focus, and popup shown on a right click.

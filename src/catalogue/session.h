@@ -17,16 +17,6 @@ struct NavigationButtons {
     bool operator==(const NavigationButtons &) const = default;
 };
 
-// A page the search across all archives found, as the user chose it.
-struct FoundPage {
-    QString zipPath;
-    QString pageFile; // the page's file name inside the archive
-    QString findText; // what the page view's find highlights on it
-    // Every word the search found on it, as the page writes them (findText
-    // among them); empty when only findText is known.
-    QStringList foundWords = {};
-};
-
 // The state the main window shows and the commands change: the catalogue, the
 // open archive and its pages, the settings, and the few flags that decide which
 // commands are available. State only: the commands (src/commands) do the work,
@@ -111,9 +101,6 @@ public:
     bool catalogueUnsaved() const { return m_catalogueRevision != m_savedCatalogueRevision; }
     void setCatalogueSaved() { m_savedCatalogueRevision = m_catalogueRevision; }
 
-    // The result of the search across all archives the user chose last.
-    const FoundPage &foundPage() const { return m_foundPage; }
-    void setFoundPage(const FoundPage &page) { m_foundPage = page; }
     // Asks the window to put the keyboard into the search field.
     void requestSearchField() { Q_EMIT searchFieldRequested(); }
     // Asks the window to check all archives in the background.
@@ -148,7 +135,6 @@ private:
     QStringList m_chosenZipFiles;
     WindowGeometry m_geometry;
     bool m_savedBrowserOffline = false;
-    FoundPage m_foundPage;
     quint64 m_catalogueRevision = 0;
     quint64 m_savedCatalogueRevision = 0;
 };

@@ -2,12 +2,12 @@
 
 #include "check/collectioncheck.h"
 #include "storage/archivebudget.h"
-#include "storage/archivestorage.h"
 #include "storage/listfile.h"
+#include "storage/pagenames.h"
 #include "storage/pagesearch.h"
 #include "zip/entryname.h"
-#include "zip/zipentryreader.h"
 #include "zip/zipguard.h"
+#include "zip/zipreader.h"
 
 #include <QSet>
 
@@ -38,7 +38,7 @@ struct Layout {
     qsizetype listIndex = -1; // the entry of the list file
 };
 
-Layout layoutOf(const QList<ZipEntryReader::Entry> &entries)
+Layout layoutOf(const QList<ZipReader::Entry> &entries)
 {
     Layout layout;
     QSet<QString> folders;
@@ -100,100 +100,75 @@ QString limitsDetail(ArchiveBudget::Verdict verdict, std::uint64_t files, std::u
     return {};
 }
 
-} // namespace
+using Add = std::function<void(Kind, const QString &)>;
 
-namespace CollectionCheck {
-
-QString landing(QString name)
+// The list, read as opening reads it: false when there is none or it does
+// not read as a page list.
+bool readList(ZipReader &reader, const Layout &layout, QStringList &titles, QStringList &files,
+              const Add &add)
 {
-    name.replace(u'\\', u'/');
-    return name.split(u'/', Qt::SkipEmptyParts).join(u'/');
-}
-
-QList<CheckProblem> checkZip(const CheckedArchive &archive, qint64 *pagesListed,
-                             const std::function<bool()> &stopped)
-{
-    QList<CheckProblem> found;
-    auto add = [&](Kind kind, const QString &detail) {
-        found.append({kind, archive.section, archive.archive, archive.zipPath, detail});
-    };
-    ZipEntryReader reader;
-    if (!reader.open(archive.zipPath)) {
-        add(Kind::ZipDamaged, reader.error());
-        return found;
-    }
-    const QList<ZipEntryReader::Entry> &entries = reader.entries();
-    const Layout layout = layoutOf(entries);
-
-    // Every entry inflated and its CRC checked; the list file is read below.
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        if (stopped && stopped())
-            return found;
-        if (i != layout.listIndex && !reader.verify(i))
-            add(Kind::ZipDamaged, reader.error());
-    }
-
-    // The list, read as opening reads it.
-    QStringList titles;
-    QStringList files;
-    bool listRead = false;
     if (layout.listIndex < 0) {
         add(Kind::ListMissing, {});
-    } else {
-        QByteArray bytes;
-        if (!reader.read(layout.listIndex, bytes, kMaxListBytes)) {
-            add(Kind::ListUnreadable, reader.error());
-        } else {
-            const ListFileRead read = ListFile::parseChecked(bytes, titles, files);
-            const QString why = unreadableReason(bytes, read, titles.size());
-            if (!why.isEmpty()) {
-                add(Kind::ListUnreadable, why);
-            } else {
-                listRead = true;
-                for (const QString &name : read.refusedFileNames)
-                    add(Kind::ListRefusedLine, name);
-            }
-        }
+        return false;
     }
-
-    // Pages against the list: only a list that reads says which are missing
-    // or unlisted (a missing list is one problem, not one per page).
-    if (listRead) {
-        if (pagesListed)
-            *pagesListed += titles.size();
-        QSet<QString> listed;
-        for (const QString &file : std::as_const(files)) {
-            if (file.isEmpty())
-                continue; // a page without a file, shown blank
-            const QString path = landing(file);
-            listed.insert(path);
-            if (!layout.files.contains(path))
-                add(Kind::PageMissing, file);
-        }
-        for (const QString &page : layout.topPages) {
-            if (!listed.contains(page))
-                add(Kind::PageUnlisted, page);
-        }
+    const auto listBytes = reader.read(layout.listIndex, kMaxListBytes);
+    if (!listBytes) {
+        add(Kind::ListUnreadable, listBytes.failure().detail);
+        return false;
     }
+    const ListFileRead read = ListFile::parseChecked(*listBytes, titles, files);
+    const QString why = unreadableReason(*listBytes, read, titles.size());
+    if (!why.isEmpty()) {
+        add(Kind::ListUnreadable, why);
+        return false;
+    }
+    for (const QString &name : read.refusedFileNames)
+        add(Kind::ListRefusedLine, name);
+    return true;
+}
 
-    // Companion folders without their page.
+// Pages against a list that reads (only such a list says which are missing
+// or unlisted: a missing list is one problem, not one per page).
+void checkPagesAgainstList(const Layout &layout, const QStringList &files, const Add &add)
+{
+    QSet<QString> listed;
+    for (const QString &file : files) {
+        if (file.isEmpty())
+            continue; // a page without a file, shown blank
+        const QString path = landing(file);
+        listed.insert(path);
+        if (!layout.files.contains(path))
+            add(Kind::PageMissing, file);
+    }
+    for (const QString &page : layout.topPages) {
+        if (!listed.contains(page))
+            add(Kind::PageUnlisted, page);
+    }
+}
+
+// Companion folders without their page.
+void checkCompanionFolders(const Layout &layout, const Add &add)
+{
     QSet<QString> pageBases;
     for (const QString &page : layout.topPages)
-        pageBases.insert(ArchiveStorage::pageBaseName(page));
+        pageBases.insert(PageNames::baseName(page));
     for (const QString &folder : layout.topFolders) {
         const std::optional<QString> base = companionBase(folder);
         if (base && !pageBases.contains(*base))
             add(Kind::FolderWithoutPage, folder + u'/');
     }
+}
 
-    // What a write-back of this archive would have to take.
+// What a write-back of this archive would have to take.
+void checkLimits(const QList<ZipReader::Entry> &entries, const Layout &layout, const Add &add)
+{
     std::uint64_t fileCount = 0;
     std::uint64_t bytes = 0;
     std::uint64_t nameBytes = 0;
     std::uint64_t largestBytes = 0;
     QString largest;
     for (qsizetype i = 0; i < entries.size(); ++i) {
-        const ZipEntryReader::Entry &entry = entries.at(i);
+        const ZipReader::Entry &entry = entries.at(i);
         if (entry.isFolder() || i == layout.listIndex)
             continue;
         ++fileCount;
@@ -208,6 +183,52 @@ QList<CheckProblem> checkZip(const CheckedArchive &archive, qint64 *pagesListed,
         ArchiveBudget().check(fileCount, bytes, largestBytes, nameBytes);
     if (verdict != ArchiveBudget::Verdict::Fits)
         add(Kind::PastLimits, limitsDetail(verdict, fileCount, bytes, largest, largestBytes));
+}
+
+} // namespace
+
+namespace CollectionCheck {
+
+QString landing(QString name)
+{
+    name.replace(u'\\', u'/');
+    return name.split(u'/', Qt::SkipEmptyParts).join(u'/');
+}
+
+QList<CheckProblem> checkZip(const CheckedArchive &archive, qint64 *pagesListed,
+                             const std::function<bool()> &stopped)
+{
+    QList<CheckProblem> found;
+    const Add add = [&](Kind kind, const QString &detail) {
+        found.append({kind, archive.section, archive.archive, archive.zipPath, detail});
+    };
+    ZipReader reader;
+    if (const auto opened = reader.open(archive.zipPath); !opened) {
+        add(Kind::ZipDamaged, opened.failure().detail);
+        return found;
+    }
+    const QList<ZipReader::Entry> &entries = reader.entries();
+    const Layout layout = layoutOf(entries);
+
+    // Every entry inflated and its CRC checked; the list file is read below.
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (stopped && stopped())
+            return found;
+        if (i == layout.listIndex)
+            continue;
+        if (const auto verified = reader.verify(i); !verified)
+            add(Kind::ZipDamaged, verified.failure().detail);
+    }
+
+    QStringList titles;
+    QStringList files;
+    if (readList(reader, layout, titles, files, add)) {
+        if (pagesListed)
+            *pagesListed += titles.size();
+        checkPagesAgainstList(layout, files, add);
+    }
+    checkCompanionFolders(layout, add);
+    checkLimits(entries, layout, add);
     return found;
 }
 

@@ -1,6 +1,6 @@
 #include "check/zipfinder.h"
 
-#include "zip/zipentryreader.h"
+#include "zip/zipreader.h"
 
 #include <QDirIterator>
 #include <QFileInfo>
@@ -14,15 +14,15 @@ int pagesMatched(const QString &zip, const KnownZip &known)
 {
     if (known.pages.isEmpty())
         return 0;
-    ZipEntryReader reader;
+    ZipReader reader;
     if (!reader.open(zip))
         return 0;
-    QHash<QString, const ZipEntryReader::Entry *> byName;
-    for (const ZipEntryReader::Entry &entry : reader.entries())
+    QHash<QString, const ZipReader::Entry *> byName;
+    for (const ZipReader::Entry &entry : reader.entries())
         byName.insert(entry.name, &entry);
     int matched = 0;
     for (const KnownZip::Entry &page : known.pages) {
-        const ZipEntryReader::Entry *entry = byName.value(page.name);
+        const ZipReader::Entry *entry = byName.value(page.name);
         if (entry && entry->crc == page.crc && entry->size == page.size)
             ++matched;
     }

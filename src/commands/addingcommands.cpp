@@ -2,18 +2,20 @@
 
 #include "catalogue/session.h"
 #include "commands/availability.h"
+#include "commands/failuretext.h"
 #include "commands/userinteraction.h"
 #include "lang/messages.h"
 #include "storage/archivebudget.h"
-#include "storage/archivestorage.h"
 #include "storage/listfile.h"
 #include "storage/pagecopy.h"
+#include "storage/pagenames.h"
 #include "storage/pagesearch.h"
 #include "zip/entryname.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <optional>
 
 namespace {
 
@@ -43,7 +45,7 @@ bool confirmOpenArchiveTarget(CommandContext &ctx, MessageId question)
 
 QString protectedFolderRefusal(const QString &path)
 {
-    return msg(MessageId::AddRefusedProgramFolder) + kCrLf + QDir::toNativeSeparators(path);
+    return failureText({StorageFailure::Kind::InProgramFolder, path}).text();
 }
 
 // The page count changed: the navigation follows, the shown page stays.
@@ -74,45 +76,69 @@ struct Intake {
     QList<std::pair<QString, QString>> pages; // title, file name
     QList<TakenFile> taken;
     QStringList takenFolders;
-    QStringList refusals;
-    QString failure;
+    // What the user is told, page by page: a page refused, or one that came
+    // in under another name (a name a zip could not keep, and the name taken).
+    struct Notice {
+        std::optional<StorageFailure> refusal;
+        QString original;
+        QString name;
+    };
+    QList<Notice> notices;
+    std::optional<StorageFailure> failure;
 };
+
+// Copies the pages at sources into the working folder work, as far as they go.
+Intake copyPages(const QStringList &sources, const WorkFolders &folders, bool keepSources,
+                 WorkProgress &progress)
+{
+    Intake intake;
+    PageCopier copier(folders.archive);
+    copier.setProtectedFolders(folders.protectedFolders());
+    ArchiveBudget budget;
+    budget.measure(folders.archive);
+    copier.setBudget(&budget);
+    progress.setTotal(int(sources.size()));
+    for (const QString &source : sources) {
+        const PageCopier::Result result = copier.copyPage(source);
+        progress.advance();
+        if (result == PageCopier::Result::Copied) {
+            intake.pages.append({PageNames::baseName(copier.fileName()), copier.fileName()});
+            if (!copier.unstorableName().isEmpty())
+                intake.notices.append({std::nullopt, copier.unstorableName(), copier.fileName()});
+            if (!keepSources) {
+                intake.taken += copier.taken();
+                intake.takenFolders += copier.takenFolders();
+            }
+        } else if (result == PageCopier::Result::Refused) {
+            intake.notices.append({copier.failure(), {}, {}});
+        } else if (result == PageCopier::Result::Failed) {
+            intake.failure = copier.failure();
+            break;
+        }
+    }
+    return intake;
+}
+
+// Refused pages and names a zip could not keep, each an item of the box's list.
+BoxText intakeNotices(const Intake &intake)
+{
+    QStringList notices;
+    for (const Intake::Notice &notice : intake.notices) {
+        notices << (notice.refusal ? failureText(*notice.refusal).text()
+                                   : msg(MessageId::NameMadeStorable).arg(notice.original,
+                                                                          notice.name));
+    }
+    return BoxText::listed({}, notices, {}, kCrLf + kCrLf);
+}
 
 bool takeIn(CommandContext &ctx, const std::function<QStringList()> &paths)
 {
-    const QString work = ctx.archive.workFolder();
-    const WorkFolders folders = ctx.archive.folders();
-    const bool keepSources = !ctx.session.settings().deleteOriginals;
-    Intake intake;
-    ctx.interaction.run(msg(MessageId::ProgressAddingPages), [&intake, &paths, work, folders,
-                                                              keepSources](WorkProgress &progress) {
-        const QStringList sources = paths();
-        PageCopier copier(work);
-        copier.setProtectedFolders(PageSearch::protectedFolders(folders));
-        ArchiveBudget budget;
-        budget.measure(work);
-        copier.setBudget(&budget);
-        progress.setTotal(int(sources.size()));
-        for (const QString &source : sources) {
-            const PageCopier::Result result = copier.copyPage(source);
-            progress.advance();
-            if (result == PageCopier::Result::Copied) {
-                intake.pages.append(
-                    {ArchiveStorage::pageBaseName(copier.fileName()), copier.fileName()});
-                if (!copier.notice().isEmpty())
-                    intake.refusals << copier.notice();
-                if (!keepSources) {
-                    intake.taken += copier.taken();
-                    intake.takenFolders += copier.takenFolders();
-                }
-            } else if (result == PageCopier::Result::Refused) {
-                intake.refusals << copier.message();
-            } else if (result == PageCopier::Result::Failed) {
-                intake.failure = copier.message();
-                break;
-            }
-        }
-    });
+    const Intake intake = ctx.interaction.run(
+        MessageId::ProgressAddingPages,
+        [&paths, folders = ctx.archive.folders(),
+         keepSources = !ctx.session.settings().deleteOriginals](WorkProgress &progress) {
+            return copyPages(paths(), folders, keepSources, progress);
+        });
 
     OpenArchive &archive = ctx.archive;
     const int countBefore = archive.pages().count();
@@ -121,13 +147,13 @@ bool takeIn(CommandContext &ctx, const std::function<QStringList()> &paths)
     archive.deleteAfterWriteBack(intake.taken, intake.takenFolders);
     // Pages that came in are in the page list: they go into the zip, even
     // when a later one failed.
-    if (!intake.pages.isEmpty() || intake.failure.isEmpty())
+    if (!intake.pages.isEmpty() || !intake.failure)
         archive.setChanged(true);
     pagesChanged(ctx, countBefore);
-    if (!intake.refusals.isEmpty())
-        ctx.interaction.showMessage(BoxText::listed({}, intake.refusals, {}, kCrLf + kCrLf));
-    if (!intake.failure.isEmpty()) {
-        ctx.interaction.showError(intake.failure);
+    if (!intake.notices.isEmpty())
+        ctx.interaction.showMessage(intakeNotices(intake));
+    if (intake.failure) {
+        ctx.interaction.showError(failureText(*intake.failure));
         return false;
     }
     return true;
@@ -182,12 +208,112 @@ QList<IncomingFile> incomingFiles(const QString &folder, const QString &targetNa
             continue;
         }
         while (used.contains(name))
-            name = ArchiveStorage::nextPageFileName(name);
+            name = PageNames::next(name);
         used.insert(name);
         files.append({entry, name});
         notices << msg(MessageId::NameMadeStorable).arg(entry.fileName(), name);
     }
     return files;
+}
+
+// Whether what comes in still fits the archive in work: count files of bytes
+// in all, the largest at largestPath, with names of nameBytes. When not, the
+// user is told why, naming the largest file or what was chosen.
+bool fitsArchive(CommandContext &ctx, const QString &work, std::uint64_t count, std::uint64_t bytes,
+                 std::uint64_t largest, std::uint64_t nameBytes, const QString &largestPath,
+                 const QString &chosen)
+{
+    ArchiveBudget budget;
+    budget.measure(work);
+    const ArchiveBudget::Verdict verdict = budget.check(count, bytes, largest, nameBytes);
+    if (verdict == ArchiveBudget::Verdict::Fits)
+        return true;
+    showFailure(ctx.interaction,
+                ArchiveBudget::refusal(verdict, verdict == ArchiveBudget::Verdict::FileTooBig
+                                                    ? largestPath
+                                                    : chosen));
+    return false;
+}
+
+// The name the chosen file takes in the working folder: its own, one a zip
+// can keep (unstorable then says so), or a free one beside a folder or link
+// of its name. None when it cannot come in or the user chose not to replace
+// the file of its name (the user was told why).
+std::optional<QString> nameForFile(CommandContext &ctx, const QString &source, bool &unstorable)
+{
+    const OpenArchive &archive = ctx.archive;
+    const QString work = archive.workFolder();
+    QString name = QFileInfo(source).fileName();
+    // A name a zip could not keep as it is gets one it can: a name the user
+    // did not choose replaces nothing.
+    unstorable = !EntryName::storingProblem(name).isEmpty();
+    if (unstorable) {
+        name = EntryName::storableName(name);
+        if (name.isEmpty()) {
+            ctx.interaction.showMessage(msg(MessageId::NameNotStorable) + kCrLf +
+                                        QDir::toNativeSeparators(source));
+            return std::nullopt;
+        }
+    } else if (archive.pages().fileNames().contains(name) ||
+               name == QLatin1String(ListFile::FileName)) {
+        // A page's file and the list file belong to the page list: a plain
+        // file never replaces them.
+        ctx.interaction.showRefusal(msg(MessageId::AddFileIsPage).arg(name));
+        return std::nullopt;
+    }
+    const QFileInfo existing(work + u'/' + name);
+    if (!unstorable && existing.isFile() && !existing.isSymLink()) {
+        if (!ctx.interaction.askYesNo(msg(MessageId::ConfirmReplaceFile).arg(name)))
+            return std::nullopt;
+    } else {
+        // A folder or a link of that name stays; the file takes a free name.
+        while (taken(work, name) || archive.pages().fileNames().contains(name))
+            name = PageNames::next(name);
+    }
+    return name;
+}
+
+// The name the chosen folder takes in the working folder: one a zip can
+// keep, never one already there (Travel_1, Travel_2, ...: nothing is merged).
+// None when no name a zip can keep can be had (the user was told).
+std::optional<QString> nameForFolder(CommandContext &ctx, const QString &folder,
+                                     QStringList &notices)
+{
+    const QString name = QFileInfo(folder).fileName();
+    const QString storedName =
+        EntryName::storingProblem(name).isEmpty() ? name : EntryName::storableName(name);
+    if (storedName.isEmpty()) {
+        ctx.interaction.showMessage(msg(MessageId::NameNotStorable) + kCrLf +
+                                    QDir::toNativeSeparators(folder));
+        return std::nullopt;
+    }
+    QString targetName = storedName;
+    for (int n = 1; taken(ctx.archive.workFolder(), targetName); ++n)
+        targetName = storedName + u'_' + QString::number(n);
+    if (storedName != name)
+        notices << msg(MessageId::NameMadeStorable).arg(name, targetName);
+    return targetName;
+}
+
+// Whether the files of a folder coming in as targetName still fit the archive.
+bool folderFitsArchive(CommandContext &ctx, const QString &folder, const QString &targetName,
+                       const QList<IncomingFile> &files)
+{
+    std::uint64_t bytes = 0;
+    std::uint64_t largest = 0;
+    std::uint64_t nameBytes = 0;
+    QString largestPath;
+    for (const IncomingFile &file : files) {
+        const auto size = std::uint64_t(file.source.size());
+        bytes += size;
+        nameBytes += std::uint64_t((targetName + u'/' + file.name).toUtf8().size());
+        if (size >= largest) {
+            largest = size;
+            largestPath = file.source.filePath();
+        }
+    }
+    return fitsArchive(ctx, ctx.archive.workFolder(), std::uint64_t(files.size()), bytes, largest,
+                       nameBytes, largestPath, folder);
 }
 
 } // namespace
@@ -216,7 +342,7 @@ void searchFolder(CommandContext &ctx)
     const QString folder = ctx.interaction.askFolder(QString(), QString());
     if (folder.isEmpty())
         return;
-    const QStringList protectedFolders = PageSearch::protectedFolders(ctx.archive.folders());
+    const QStringList protectedFolders = ctx.archive.folders().protectedFolders();
     if (!PageSearch::protectedFolderOf(folder, protectedFolders).isEmpty()) {
         ctx.interaction.showRefusal(protectedFolderRefusal(folder));
         return;
@@ -242,58 +368,32 @@ void addFile(CommandContext &ctx)
     const QFileInfo info(source);
     if (!info.isFile())
         return;
-    const OpenArchive &archive = ctx.archive;
-    const QString work = archive.workFolder();
-    if (!PageSearch::protectedFolderOf(source, PageSearch::protectedFolders(archive.folders()))
+    if (!PageSearch::protectedFolderOf(source, ctx.archive.folders().protectedFolders())
              .isEmpty()) {
         ctx.interaction.showRefusal(protectedFolderRefusal(source));
         return;
     }
-    QString name = info.fileName();
-    // A name a zip could not keep as it is gets one it can: a name the user
-    // did not choose replaces nothing.
-    const bool unstorable = !EntryName::storingProblem(name).isEmpty();
-    if (unstorable) {
-        name = EntryName::storableName(name);
-        if (name.isEmpty()) {
-            ctx.interaction.showMessage(msg(MessageId::NameNotStorable) + kCrLf +
-                                        QDir::toNativeSeparators(source));
-            return;
-        }
-    } else if (archive.pages().fileNames().contains(name) ||
-               name == QLatin1String(ListFile::FileName)) {
-        // A page's file and the list file belong to the page list: a plain
-        // file never replaces them.
-        ctx.interaction.showRefusal(msg(MessageId::AddFileIsPage).arg(name));
+    bool unstorable = false;
+    const std::optional<QString> named = nameForFile(ctx, source, unstorable);
+    if (!named)
         return;
-    }
-    const QFileInfo existing(work + u'/' + name);
-    if (!unstorable && existing.isFile() && !existing.isSymLink()) {
-        if (!ctx.interaction.askYesNo(msg(MessageId::ConfirmReplaceFile).arg(name)))
-            return;
-    } else {
-        // A folder or a link of that name stays; the file takes a free name.
-        while (taken(work, name) || archive.pages().fileNames().contains(name))
-            name = ArchiveStorage::nextPageFileName(name);
-    }
-    ArchiveBudget budget;
-    budget.measure(work);
+    const QString &name = *named;
+    const QString work = ctx.archive.workFolder();
     const auto size = std::uint64_t(info.size());
-    const ArchiveBudget::Verdict verdict =
-        budget.check(1, size, size, std::uint64_t(name.toUtf8().size()));
-    if (verdict != ArchiveBudget::Verdict::Fits) {
-        ctx.interaction.showMessage(ArchiveBudget::refusal(verdict, source));
+    if (!fitsArchive(ctx, work, 1, size, size, std::uint64_t(name.toUtf8().size()), source,
+                     source))
+        return;
+    if (!QDir().mkpath(work)) {
+        showFailure(ctx.interaction, StorageFailure{StorageFailure::Kind::NotCreated, work});
         return;
     }
-    PageCopier copier(work);
-    TakenFile file{source, work + u'/' + name, {}, {}};
-    if (!QDir().mkpath(work) || !copier.copyFile(source, file.copy, &file.sourceHash)) {
-        ctx.interaction.showError(copier.message().isEmpty()
-                                      ? cannotCreateFailure(QDir::toNativeSeparators(work)).text
-                                      : copier.message());
+    const QString copy = work + u'/' + name;
+    const auto hash = PageCopier::copyFile(source, copy);
+    if (!hash) {
+        showFailure(ctx.interaction, hash.failure());
         return;
     }
-    file.copyHash = file.sourceHash;
+    const TakenFile file{source, copy, *hash, *hash};
     if (ctx.session.settings().deleteOriginals)
         ctx.archive.deleteAfterWriteBack({file}, {});
     ctx.archive.setChanged(true);
@@ -317,63 +417,30 @@ void addFolder(CommandContext &ctx)
         ctx.interaction.showRefusal(msg(MessageId::AddFolderWithoutName));
         return;
     }
-    const QString work = archive.workFolder();
-    if (!PageSearch::protectedFolderOf(folder, PageSearch::protectedFolders(archive.folders()))
+    if (!PageSearch::protectedFolderOf(folder, archive.folders().protectedFolders())
              .isEmpty()) {
         ctx.interaction.showRefusal(protectedFolderRefusal(folder));
         return;
     }
-    // A name a zip could not keep as it is gets one it can.
     QStringList notices;
-    const QString storedName =
-        EntryName::storingProblem(name).isEmpty() ? name : EntryName::storableName(name);
-    if (storedName.isEmpty()) {
-        ctx.interaction.showMessage(msg(MessageId::NameNotStorable) + kCrLf +
-                                    QDir::toNativeSeparators(folder));
+    const std::optional<QString> targetName = nameForFolder(ctx, folder, notices);
+    if (!targetName)
         return;
-    }
-    // Never merged into a folder already there: Travel_1, Travel_2, ...
-    QString targetName = storedName;
-    for (int n = 1; taken(work, targetName); ++n)
-        targetName = storedName + u'_' + QString::number(n);
-    if (storedName != name)
-        notices << msg(MessageId::NameMadeStorable).arg(name, targetName);
-
     // The originals stay.
-    const QList<IncomingFile> files = incomingFiles(folder, targetName, notices);
-    std::uint64_t bytes = 0;
-    std::uint64_t largest = 0;
-    std::uint64_t nameBytes = 0;
-    QString largestPath;
-    for (const IncomingFile &file : files) {
-        const auto size = std::uint64_t(file.source.size());
-        bytes += size;
-        nameBytes += std::uint64_t((targetName + u'/' + file.name).toUtf8().size());
-        if (size >= largest) {
-            largest = size;
-            largestPath = file.source.filePath();
-        }
-    }
-    ArchiveBudget budget;
-    budget.measure(work);
-    const ArchiveBudget::Verdict verdict =
-        budget.check(std::uint64_t(files.size()), bytes, largest, nameBytes);
-    if (verdict != ArchiveBudget::Verdict::Fits) {
-        ctx.interaction.showMessage(ArchiveBudget::refusal(
-            verdict, verdict == ArchiveBudget::Verdict::FileTooBig ? largestPath : folder));
+    const QList<IncomingFile> files = incomingFiles(folder, *targetName, notices);
+    if (!folderFitsArchive(ctx, folder, *targetName, files))
         return;
-    }
 
-    const QString target = work + u'/' + targetName;
+    const QString target = archive.workFolder() + u'/' + *targetName;
     if (!QDir().mkpath(target)) {
-        ctx.interaction.showError(cannotCreateFailure(QDir::toNativeSeparators(target)).text);
+        showFailure(ctx.interaction, StorageFailure{StorageFailure::Kind::NotCreated, target});
         return;
     }
     archive.setChanged(true);
-    PageCopier copier(target);
     for (const IncomingFile &file : files) {
-        if (!copier.copyFile(file.source.filePath(), target + u'/' + file.name, nullptr)) {
-            ctx.interaction.showError(copier.message());
+        if (auto copied = PageCopier::copyFile(file.source.filePath(), target + u'/' + file.name);
+            !copied) {
+            showFailure(ctx.interaction, copied.failure());
             return;
         }
     }

@@ -38,7 +38,7 @@ void editSettings(CommandContext &ctx)
     const QString typed = typedFolder(values.folder);
     // Archives made or moved there would be swept away with the working
     // folders: the folder set before stays.
-    if (!PageSearch::protectedFolderOf(typed, PageSearch::protectedFolders(ctx.archive.folders()))
+    if (!PageSearch::protectedFolderOf(typed, ctx.archive.folders().protectedFolders())
              .isEmpty()) {
         ctx.interaction.showRefusal(msg(MessageId::SaveOutIntoWorkFolder));
         return;

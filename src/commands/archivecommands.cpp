@@ -5,6 +5,7 @@
 #include "commands/createarchivecheck.h"
 #include "commands/enternewarchive.h"
 #include "commands/openstate.h"
+#include "commands/failuretext.h"
 #include "commands/userinteraction.h"
 #include "commands/writeback.h"
 #include "lang/messages.h"
@@ -68,7 +69,7 @@ void createArchive(CommandContext &ctx)
     values.folder = withSeparator(session.settings().defaultArchiveFolder);
     for (int archive : catalogue.archivesOf(section))
         values.sectionArchiveNames << catalogue.node(archive).name;
-    values.protectedFolders = PageSearch::protectedFolders(ctx.archive.folders());
+    values.protectedFolders = ctx.archive.folders().protectedFolders();
     if (!ctx.interaction.editCreateArchive(values))
         return;
 

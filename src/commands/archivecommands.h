@@ -2,23 +2,17 @@
 
 #include "commands/command.h"
 
-// Archives in the catalogue: creating, attaching and looking after them.
+// Archives in the catalogue: creating, moving and removing them. Attaching
+// is in commands/attaching.h, saving and updating the open archive in
+// commands/maintenancecommands.h.
 namespace Commands {
 
 // Archive > Create New Archive: a new archive from chosen pages, in the
 // selected node's section.
 void createArchive(CommandContext &ctx);
-// Archive > Switch Archive: existing zip files join the selected node's section.
-void attachArchive(CommandContext &ctx);
 // Archive > Move Archive... > In other Section: the open archive moves to the
 // selected section.
 void moveArchiveToSection(CommandContext &ctx);
-// Archive > Save Archive as...: a copy of the open archive under another name.
-void saveArchiveAs(CommandContext &ctx);
-// Archive > Update archive: writes the open archive back now.
-void updateArchive(CommandContext &ctx);
-// Archive > New Listing: a page list built from the page files of the working copy.
-void newPageList(CommandContext &ctx);
 // Archive > Delete Archive: takes the selected archive out of the catalogue;
 // its zip file stays.
 void removeArchive(CommandContext &ctx);

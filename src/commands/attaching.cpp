@@ -2,17 +2,16 @@
 
 #include "catalogue/names.h"
 #include "catalogue/session.h"
-#include "commands/archivecommands.h"
 #include "commands/enternewarchive.h"
 #include "commands/lifecycle.h"
 #include "commands/openstate.h"
 #include "commands/saveastarget.h"
+#include "commands/failuretext.h"
 #include "commands/userinteraction.h"
 #include "commands/writeback.h"
 #include "lang/messages.h"
-#include "storage/archivestorage.h"
 #include "storage/pagesearch.h"
-#include "zip/ziparchiver.h"
+#include "storage/trash.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -180,9 +179,7 @@ bool attachOne(CommandContext &ctx, int section, const QString &source, bool mov
     // is kept in it.
     if (!Commands::sameFile(target, source) && QFileInfo::exists(source) &&
         !usedByCatalogue(session, source)) {
-        ZipArchiver zip;
-        ArchiveStorage storage(zip, ctx.archive.folders());
-        if (!storage.moveToTrash(source))
+        if (!Trash::moveToTrash(source))
             ctx.interaction.showWarning(msg(MessageId::AttachOriginalNotTrashed) +
                                         QStringLiteral("\r\n") + QDir::toNativeSeparators(source));
     }
@@ -212,7 +209,7 @@ void attachArchive(CommandContext &ctx)
         return;
 
     // A zip inside the program's own folders would be emptied away with them.
-    const QStringList protectedFolders = PageSearch::protectedFolders(ctx.archive.folders());
+    const QStringList protectedFolders = ctx.archive.folders().protectedFolders();
     QStringList paths;
     QStringList refused;
     for (const QString &path : std::as_const(values.zipFiles)) {

@@ -1,10 +1,18 @@
 #pragma once
 
+#include "commands/command.h"
 #include "commands/dialogvalues.h"
 
 #include <QString>
 
 class UserInteraction;
+
+namespace Commands {
+
+// Archive > Switch Archive: existing zip files join the selected node's section.
+void attachArchive(CommandContext &ctx);
+
+} // namespace Commands
 
 // The attach dialog's own text. It is chosen once, in the language active
 // when the dialog is first made, and stays so for as long as the program

@@ -1,56 +1,26 @@
 #include "commands/availability.h"
 
+#include "commands/commandtable.h"
+
 bool isAvailable(Command command, const Session &session)
 {
     const bool pages = session.pageControlsEnabled();
     const NavigationButtons navigation = session.navigation();
-    switch (command) {
-    case Command::CreateSection:
-    case Command::RenameNode:
-    case Command::DeleteSection:
-    case Command::CreateArchive:
-    case Command::AttachArchive:
-    case Command::MoveArchiveToSection:
-    case Command::SaveArchiveAs:
-    case Command::RemoveArchive:
-    case Command::ShowArchivePath:
-    case Command::CheckAllArchives:
-    case Command::OpenSelectedArchive:
-    case Command::ToggleLists:
-    case Command::Print:
-    case Command::PrintPreview:
-    case Command::Settings:
-    case Command::English:
-    case Command::Russian:
-    case Command::About:
-    case Command::Help:
-    case Command::SearchAllArchives:
-    case Command::ShowFoundPage:
+    switch (commandRow(command).availability) {
+    case Availability::Always:
+    case Availability::WithPagesOnToolBar:
         return true;
-    case Command::UpdateArchive:
-    case Command::NewPageList:
-    case Command::AddPages:
-    case Command::SearchFolder:
-    case Command::AddFile:
-    case Command::AddFolder:
-    case Command::RenamePage:
-    case Command::MovePageToArchive:
-    case Command::SavePageToFolder:
-    case Command::DeletePage:
-    case Command::MovePageUp:
-    case Command::MovePageDown:
-    case Command::ShowFocusedPage:
-    case Command::Find:
+    case Availability::WithPages:
         return pages;
-    case Command::FirstPage:
+    case Availability::FirstPage:
         return pages && navigation.first;
-    case Command::PreviousPage:
+    case Availability::PreviousPage:
         return pages && navigation.previous;
-    case Command::ReturnPage:
+    case Availability::ReturnPage:
         return pages && navigation.returnPage;
-    case Command::NextPage:
+    case Availability::NextPage:
         return pages && navigation.next;
-    case Command::LastPage:
+    case Availability::LastPage:
         return pages && navigation.last;
     }
     return false;
@@ -58,7 +28,7 @@ bool isAvailable(Command command, const Session &session)
 
 bool isAvailableOnToolBar(Command command, const Session &session)
 {
-    if (command == Command::Print || command == Command::PrintPreview)
+    if (commandRow(command).availability == Availability::WithPagesOnToolBar)
         return session.pageControlsEnabled();
     return isAvailable(command, session);
 }

@@ -3,10 +3,11 @@
 #include "catalogue/session.h"
 #include "commands/command.h"
 
-// Whether a command can be given now. Most commands always can: those that
-// need an open archive and say so themselves when there is none. The page
-// commands, the archive's add, update and new-list items, print, preview and
-// find follow the page controls, and each navigation button its own rule.
+// Whether a command can be given now, by its row's rule (commands/commandtable.h).
+// Most commands always can: those that need an open archive say so themselves
+// when there is none. The page commands, the archive's add, update and
+// new-list items, print, preview and find follow the page controls, and each
+// navigation button its own rule.
 bool isAvailable(Command command, const Session &session);
 
 // The print and preview tool buttons follow the page controls, while the

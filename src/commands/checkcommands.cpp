@@ -182,11 +182,11 @@ bool findZip(CommandContext &ctx, const CheckProblem &problem, const KnownZip &k
             taken << catalogue.node(i).path;
     }
     const QString fileName = QFileInfo(problem.zipPath).fileName();
-    const QStringList skipped = PageSearch::protectedFolders(ctx.archive.folders());
-    QList<ZipFinder::Candidate> found;
-    ctx.interaction.run(msg(MessageId::CheckFindingZip), [&](WorkProgress &) {
-        found = ZipFinder::find(folder, fileName, known, taken, skipped);
-    });
+    const QStringList skipped = ctx.archive.folders().protectedFolders();
+    const QList<ZipFinder::Candidate> found =
+        ctx.interaction.run(MessageId::CheckFindingZip, [&](WorkProgress &) {
+            return ZipFinder::find(folder, fileName, known, taken, skipped);
+        });
     if (found.isEmpty()) {
         ctx.interaction.showMessage(msg(MessageId::CheckZipNotFound) + kCrLf +
                                     QDir::toNativeSeparators(folder));

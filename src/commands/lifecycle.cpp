@@ -5,11 +5,11 @@
 #include "catalogue/session.h"
 #include "catalogue/settingsfile.h"
 #include "commands/recovery.h"
+#include "commands/failuretext.h"
 #include "commands/userinteraction.h"
 #include "commands/writeback.h"
 #include "lang/messages.h"
-#include "storage/archivestorage.h"
-#include "zip/ziparchiver.h"
+#include "storage/folderremoval.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -102,14 +102,8 @@ void removeWorkFolders(CommandContext &ctx)
     // that could not be set aside at start-up.
     if (!ctx.archive.isChanged() && !ctx.archive.isHoldingLeftover() && !ctx.archive.close())
         showFailure(ctx.interaction, ctx.archive.lastFailure());
-    const QString moveTarget = ctx.archive.folders().moveTarget;
-    const QFileInfo info(moveTarget);
-    if (!info.exists() && !info.isSymLink())
-        return;
-    ZipArchiver zip;
-    ArchiveStorage storage(zip, ctx.archive.folders());
-    if (!storage.removeFolder(moveTarget))
-        showFailure(ctx.interaction, storage.lastFailure());
+    if (auto removed = FolderRemoval::remove(ctx.archive.folders().moveTarget); !removed)
+        showFailure(ctx.interaction, removed.failure());
 }
 
 bool writeSettingsFile(CommandContext &ctx)

@@ -1,11 +1,10 @@
-// Looking after the open archive: saving it under another name, writing it
-// back now, and a new page list from its working copy.
+#include "commands/maintenancecommands.h"
 
 #include "catalogue/session.h"
-#include "commands/archivecommands.h"
 #include "commands/availability.h"
 #include "commands/openstate.h"
 #include "commands/saveastarget.h"
+#include "commands/failuretext.h"
 #include "commands/userinteraction.h"
 #include "commands/writeback.h"
 #include "lang/messages.h"

@@ -4,6 +4,7 @@
 #include "catalogue/session.h"
 #include "commands/availability.h"
 #include "commands/openstate.h"
+#include "commands/failuretext.h"
 #include "commands/userinteraction.h"
 #include "commands/writeback.h"
 #include "lang/messages.h"

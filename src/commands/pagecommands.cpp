@@ -5,14 +5,14 @@
 #include "catalogue/session.h"
 #include "commands/availability.h"
 #include "commands/openstate.h"
+#include "commands/failuretext.h"
 #include "commands/userinteraction.h"
 #include "lang/messages.h"
-#include "storage/archivestorage.h"
+#include "storage/folderremoval.h"
 #include "storage/pagecopy.h"
 #include "storage/pagesearch.h"
 #include "storage/pagetransfer.h"
 #include "storage/samefile.h"
-#include "zip/ziparchiver.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -79,11 +79,9 @@ void removePageFiles(CommandContext &ctx, const QString &fileName)
         if (!otherCompanion.isEmpty())
             used << QDir::cleanPath(otherCompanion);
     }
-    ZipArchiver zip;
-    ArchiveStorage storage(zip, ctx.archive.folders());
-    if (!companion.isEmpty() && inside(work, companion) &&
-        !storage.removeFolderExcept(companion, used)) {
-        showFailure(ctx.interaction, storage.lastFailure());
+    if (!companion.isEmpty() && inside(work, companion)) {
+        if (auto removed = FolderRemoval::removeExcept(companion, used); !removed)
+            showFailure(ctx.interaction, removed.failure());
     }
     const bool fileInUse = std::any_of(used.cbegin(), used.cend(), [&file](const QString &path) {
         return path == file || file.startsWith(path + u'/');
@@ -262,14 +260,13 @@ void movePagesToNode(CommandContext &ctx, int target, QList<int> rows)
     QList<PageTransfer::Page> moving;
     for (const int row : std::as_const(rows))
         moving.append({pages.title(row), pages.fileName(row)});
-    PageTransfer transfer(ctx.archive.folders());
-    bool moved = false;
-    ctx.interaction.run(msg(MessageId::ProgressMovingPage),
-                        [&transfer, &moved, moving, targetZip](WorkProgress &) {
-                            moved = transfer.transfer(moving, targetZip);
-                        });
+    const auto moved = ctx.interaction.run(
+        MessageId::ProgressMovingPage,
+        [folders = ctx.archive.folders(), moving, targetZip](WorkProgress &) {
+            return PageTransfer::transfer(folders, moving, targetZip);
+        });
     if (!moved) {
-        showFailure(ctx.interaction, transfer.failure());
+        showFailure(ctx.interaction, moved.failure());
         return;
     }
     // The target's zip holds the pages now: only then do they leave this archive.
@@ -295,7 +292,7 @@ void savePageToFolder(CommandContext &ctx)
     if (chosen.isEmpty())
         return;
     const QString folder = QDir::cleanPath(QFileInfo(chosen).absoluteFilePath());
-    if (!PageSearch::protectedFolderOf(folder, PageSearch::protectedFolders(ctx.archive.folders()))
+    if (!PageSearch::protectedFolderOf(folder, ctx.archive.folders().protectedFolders())
              .isEmpty()) {
         ctx.interaction.showRefusal(msg(MessageId::SaveOutIntoWorkFolder));
         return;
@@ -303,7 +300,7 @@ void savePageToFolder(CommandContext &ctx)
     const QString source = pagePath(ctx.archive.workFolder(), ctx.archive.pages().fileName(row));
     const QFileInfo page(source);
     if (!page.isFile()) {
-        ctx.interaction.showError(cannotOpenText(QDir::toNativeSeparators(source)));
+        showFailure(ctx.interaction, StorageFailure{StorageFailure::Kind::NotRead, source});
         return;
     }
     // The user's files are never replaced: a page whose name or folder is
@@ -317,22 +314,24 @@ void savePageToFolder(CommandContext &ctx)
         }
     }
     if (!QDir().mkpath(folder)) {
-        ctx.interaction.showError(cannotCreateFailure(QDir::toNativeSeparators(folder)).text);
+        showFailure(ctx.interaction, StorageFailure{StorageFailure::Kind::NotCreated, folder});
         return;
     }
-    PageCopier copier(folder);
-    PageCopier::Result result = PageCopier::Result::Failed;
-    ctx.interaction.run(
-        msg(MessageId::ProgressSavingPage),
-        [&copier, &result, source](WorkProgress &) { result = copier.copyPage(source); });
+    const std::optional<StorageFailure> failed = ctx.interaction.run(
+        MessageId::ProgressSavingPage,
+        [folder, source](WorkProgress &) -> std::optional<StorageFailure> {
+            PageCopier copier(folder);
+            const PageCopier::Result result = copier.copyPage(source);
+            if (result == PageCopier::Result::Refused || result == PageCopier::Result::Failed)
+                return copier.failure();
+            return std::nullopt;
+        });
     // The page goes into a folder of the user's, not into the archive.
-    if (result == PageCopier::Result::Refused && copier.refusedOnNameClash())
+    if (failed && failed->kind == StorageFailure::Kind::NotRenamable)
         ctx.interaction.showMessage(msg(MessageId::SaveOutRefusedCannotRename) + kCrLf +
                                     QDir::toNativeSeparators(folder));
-    else if (result == PageCopier::Result::Refused)
-        ctx.interaction.showMessage(copier.message());
-    else if (result == PageCopier::Result::Failed)
-        ctx.interaction.showError(copier.message());
+    else
+        showFailure(ctx.interaction, failed);
 }
 
 void deletePage(CommandContext &ctx)

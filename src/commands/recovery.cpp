@@ -1,14 +1,14 @@
 #include "commands/recovery.h"
 
 #include "catalogue/session.h"
+#include "commands/failuretext.h"
 #include "commands/userinteraction.h"
 #include "commands/writeback.h"
 #include "lang/messages.h"
-#include "storage/archivestorage.h"
+#include "storage/folderremoval.h"
 #include "storage/samefile.h"
 #include "storage/workrecord.h"
 #include "storage/zipstamp.h"
-#include "zip/ziparchiver.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -66,10 +66,8 @@ bool holdsNothingNew(const std::optional<WorkRecord> &record)
 
 void removeUnchangedCopy(const WorkFolders &folders)
 {
-    ZipArchiver zip;
-    ArchiveStorage storage(zip, folders);
     // The record goes last: what a failed removal leaves is removed at the next start.
-    if (!storage.removeFolder(folders.archive) || !WorkRecord::remove(folders.archive))
+    if (!FolderRemoval::remove(folders.archive) || !WorkRecord::remove(folders.archive))
         qWarning("the working copy of an unchanged archive could not be removed");
 }
 

@@ -25,7 +25,7 @@ QString askSaveAsTarget(CommandContext &ctx)
     const QString path = QDir::cleanPath(QFileInfo(target).absoluteFilePath());
     // Saved there, the zip would be swept away with the working copy, or
     // packed into the archive itself at its next write-back.
-    if (!PageSearch::protectedFolderOf(path, PageSearch::protectedFolders(ctx.archive.folders()))
+    if (!PageSearch::protectedFolderOf(path, ctx.archive.folders().protectedFolders())
              .isEmpty()) {
         ctx.interaction.showRefusal(msg(MessageId::SaveAsInProgramFolder));
         return {};

@@ -37,9 +37,8 @@ bool openArchiveOfFoundPage(CommandContext &ctx, const QString &zipPath)
     return openArchiveAt(ctx, node);
 }
 
-void showFoundPage(CommandContext &ctx)
+void showFoundPage(CommandContext &ctx, const FoundPage &page)
 {
-    const FoundPage page = ctx.session.foundPage();
     if (page.zipPath.isEmpty() || !openArchiveOfFoundPage(ctx, page.zipPath))
         return;
     PageListModel &pages = ctx.archive.pages();

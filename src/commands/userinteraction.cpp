@@ -1,6 +1,6 @@
 #include "commands/userinteraction.h"
 
-#include "storage/storagefailure.h"
+#include "lang/messages.h"
 
 #include <QPromise>
 #include <QtConcurrent/QtConcurrentRun>
@@ -28,28 +28,14 @@ private:
 
 } // namespace
 
-void UserInteraction::run(const QString &label, const std::function<void(WorkProgress &)> &work)
+void UserInteraction::runWork(MessageId label, const std::function<void(WorkProgress &)> &work)
 {
     QFuture<void> future = QtConcurrent::run([&work](QPromise<void> &promise) {
         PromiseProgress progress(promise);
         work(progress);
     });
-    waitForWork(future, label);
+    waitForWork(future, msg(label));
     // The work refers to the caller's data: it must be over before we return,
     // whatever the waiting side did.
     future.waitForFinished();
-}
-
-void showFailure(UserInteraction &ui, const StorageFailure &failure)
-{
-    switch (failure.box) {
-    case StorageFailure::Box::None:
-        break;
-    case StorageFailure::Box::Message:
-        ui.showMessage(failure.boxText());
-        break;
-    case StorageFailure::Box::Error:
-        ui.showError(failure.boxText());
-        break;
-    }
 }

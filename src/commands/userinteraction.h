@@ -60,17 +60,11 @@ public:
     // session, made the first time and shown again afterwards.
     virtual void showAbout() = 0;
 
+protected:
     // Long work: started on a worker thread; the user sees its progress and the
     // busy pointer and cannot give commands until it is done.
-    void run(const QString &label, const std::function<void(WorkProgress &)> &work) final;
+    void runWork(MessageId label, const std::function<void(WorkProgress &)> &work) final;
 
-protected:
     // Returns once work has finished, showing label and its progress meanwhile.
     virtual void waitForWork(QFuture<void> work, const QString &label) = 0;
 };
-
-struct StorageFailure;
-
-// Shows what a storage operation reported, in the box it asks for; nothing
-// when it reported no failure.
-void showFailure(UserInteraction &ui, const StorageFailure &failure);

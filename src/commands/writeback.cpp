@@ -1,6 +1,7 @@
 #include "commands/writeback.h"
 
 #include "commands/saveastarget.h"
+#include "commands/failuretext.h"
 #include "commands/userinteraction.h"
 #include "lang/messages.h"
 #include "storage/openarchive.h"
@@ -12,6 +13,12 @@ namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 
 enum class Way { TryAgain, SaveElsewhere, SetAside, ReplaceNewerZip };
+
+// Why the last write-back failed, in the user's words.
+BoxText failureOf(const OpenArchive &archive)
+{
+    return archive.lastFailure() ? failureText(*archive.lastFailure()) : BoxText();
+}
 
 // The working copy as a new zip where the user wants it (never onto another
 // archive's zip); false when the user cancelled the dialog, the place was
@@ -86,7 +93,7 @@ WayOut takeWayOut(CommandContext &ctx)
         const QString advice = archive.zipChangedSinceOpened() ? msg(MessageId::ZipChangedWaysOut)
                                                                : msg(MessageId::WriteBackWaysOut);
         const int chosen =
-            ctx.interaction.askChoice(archive.lastFailure().boxText() + kCrLf + kCrLf + advice, choices);
+            ctx.interaction.askChoice(failureOf(archive) + kCrLf + kCrLf + advice, choices);
         switch (chosen < 0 || chosen >= ways.size() ? Way(-1) : ways.at(chosen)) {
         case Way::TryAgain:
             if (archive.writeBack(ctx.interaction))

@@ -1,5 +1,6 @@
 #include "dialogs/aboutdialog.h"
 
+#include "app/viewstyle.h"
 #include "dialogs/appicon.h"
 #include "dialogs/linklabel.h"
 #include "version.h"
@@ -87,9 +88,7 @@ AboutDialog::AboutDialog(QWidget *owner)
     auto *title = plainLabel(QString::fromLatin1(kProgramTitle), frame);
     title->setObjectName(QStringLiteral("programTitle"));
     title->setFont(pixelFont(font(), 13, true));
-    QPalette navy = title->palette();
-    navy.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0x80));
-    title->setPalette(navy);
+    ViewStyle::paintNavy(title);
 
     const QFont body = pixelFont(font(), 12);
     auto *invitation =

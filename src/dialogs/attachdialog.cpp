@@ -1,5 +1,6 @@
 #include "dialogs/attachdialog.h"
 
+#include "app/viewstyle.h"
 #include "lang/messages.h"
 
 #include <QCheckBox>
@@ -24,9 +25,7 @@ AttachDialog::AttachDialog(UserInteraction &ui, QWidget *parent)
     QFont bold = font();
     bold.setBold(true);
     promptLabel->setFont(bold);
-    QPalette navy = promptLabel->palette();
-    navy.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0x80));
-    promptLabel->setPalette(navy);
+    ViewStyle::paintNavy(promptLabel);
     QFont large = bold;
     large.setPixelSize(16);
     browseButton->setFont(large);

@@ -1,5 +1,6 @@
 #include "dialogs/createarchivedialog.h"
 
+#include "app/viewstyle.h"
 #include "dialogs/folderpicker.h"
 #include "lang/messages.h"
 #include "storage/pagesearch.h"
@@ -70,7 +71,7 @@ CreateArchiveDialog::CreateArchiveDialog(UserInteraction &ui, QWidget *parent)
 
     chooseButton->setFont(bold);
     QPalette olive = chooseButton->palette();
-    olive.setColor(QPalette::ButtonText, QColor(0x80, 0x80, 0x00));
+    olive.setColor(QPalette::ButtonText, ViewStyle::olive());
     chooseButton->setPalette(olive);
     searchButton->setFont(bold);
     for (QPushButton *button : {chooseButton, searchButton})

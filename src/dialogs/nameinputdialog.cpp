@@ -1,5 +1,7 @@
 #include "dialogs/nameinputdialog.h"
 
+#include "app/viewstyle.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,9 +29,7 @@ NameInputDialog::NameInputDialog(QWidget *parent)
     promptFont.setBold(true);
     promptFont.setPixelSize(13);
     promptLabel->setFont(promptFont);
-    QPalette promptPalette = promptLabel->palette();
-    promptPalette.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0x80));
-    promptLabel->setPalette(promptPalette);
+    ViewStyle::paintNavy(promptLabel);
     promptLabel->setBuddy(nameEdit);
 
     nameEdit->setMinimumWidth(kFieldWidth);

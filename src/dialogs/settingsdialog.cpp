@@ -1,5 +1,6 @@
 #include "dialogs/settingsdialog.h"
 
+#include "app/viewstyle.h"
 #include "dialogs/folderpicker.h"
 #include "lang/messages.h"
 
@@ -33,9 +34,7 @@ SettingsDialog::SettingsDialog(QWidget *parent)
     QFont bold = plain;
     bold.setBold(true);
     folderGroup->setFont(bold);
-    QPalette captionPalette = folderGroup->palette();
-    captionPalette.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0x80));
-    folderGroup->setPalette(captionPalette);
+    ViewStyle::paintNavy(folderGroup);
     folderEdit->setFont(plain);
     folderEdit->setMinimumWidth(361);
 

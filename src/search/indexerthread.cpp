@@ -105,39 +105,93 @@ bool IndexerThread::takeRequest(Request &request)
     return true;
 }
 
-void IndexerThread::run()
-{
-    const WorkPriority::Scope priority(*m_work);
-    QThreadPool pool;
-    pool.setMaxThreadCount(qMax(1, QThread::idealThreadCount()));
+// What the thread holds while it runs: the index, the catalogue it follows
+// and the archives still to look at.
+class IndexerThread::Work {
+public:
+    explicit Work(IndexerThread &thread) : m_thread(thread), db(thread.m_folder)
+    {
+        pool.setMaxThreadCount(qMax(1, QThread::idealThreadCount()));
+        usable = connect(false);
+        if (!usable)
+            Q_EMIT m_thread.failed(db.error());
+    }
 
-    IndexDatabase db(m_folder);
-    std::unique_ptr<IndexStore> store;
-    std::unique_ptr<ArchiveIndexer> indexer;
-    IndexingStats stats;
-    auto connect = [&](bool rebuild) {
+    // Opens the index, thrown away and made anew when rebuild.
+    bool connect(bool rebuild)
+    {
         indexer.reset();
         store.reset();
         const bool ok = rebuild ? db.rebuild() : db.open(true);
         if (!ok)
             return false;
         store = std::make_unique<IndexStore>(db);
-        indexer = std::make_unique<ArchiveIndexer>(*store, &pool, *m_work, m_stop, stats);
+        indexer = std::make_unique<ArchiveIndexer>(*store, &pool, *m_thread.m_work,
+                                                   m_thread.m_stop, stats);
         return true;
-    };
-    bool usable = connect(false);
-    if (!usable)
-        Q_EMIT failed(db.error());
+    }
 
-    QHash<QString, CatalogueArchive> catalogue;
-    QStringList catalogueOrder; // archives are indexed in the catalogue's order
-    bool haveCatalogue = false;
-    QStringList queue;   // zip paths still to check, in order
-    QSet<QString> force; // to be read even with an unchanged stamp
-    int done = 0;
+    // An index asked to be rebuilt, or one that could not be opened before,
+    // is opened anew and every archive queued again. False when it cannot be.
+    bool reopen(Request &request)
+    {
+        if (usable && !request.rebuild)
+            return true;
+        usable = connect(request.rebuild || !usable);
+        if (!usable) {
+            Q_EMIT m_thread.failed(db.error());
+            return false;
+        }
+        queue.clear();
+        if (haveCatalogue && !request.catalogue) {
+            request.catalogue.emplace();
+            for (const QString &path : std::as_const(catalogueOrder))
+                request.catalogue->append(catalogue[path]);
+        }
+        return true;
+    }
+
+    // Takes in what the request asks: a new catalogue, archives removed, and
+    // archives changed, which come first. False when the index could not be
+    // written.
+    bool apply(const Request &request)
+    {
+        bool ok = true;
+        if (request.catalogue)
+            ok = takeCatalogue(*request.catalogue);
+        for (const QString &path : std::as_const(request.removed)) {
+            catalogue.remove(path);
+            catalogueOrder.removeAll(path);
+            queue.removeAll(path);
+            if (const auto row = store->archive(path))
+                ok = ok && store->begin() && store->removeArchive(row->id) && store->commit();
+        }
+        for (const QString &path : std::as_const(request.changed)) {
+            if (!catalogue.contains(path))
+                continue;
+            force.insert(path);
+            queue.removeAll(path);
+            queue.prepend(path); // what the user just changed comes first
+        }
+        return ok;
+    }
+
+    bool takeCatalogue(const QList<CatalogueArchive> &archives)
+    {
+        catalogue.clear();
+        catalogueOrder.clear();
+        for (const CatalogueArchive &archive : archives) {
+            if (!catalogue.contains(archive.zipPath))
+                catalogueOrder << archive.zipPath;
+            catalogue.insert(archive.zipPath, archive);
+        }
+        haveCatalogue = true;
+        return syncCatalogue();
+    }
 
     // Makes the archives table match the catalogue and queues every archive.
-    auto syncCatalogue = [&]() -> bool {
+    bool syncCatalogue()
+    {
         const auto rows = store->archives();
         if (!rows)
             return false;
@@ -162,114 +216,109 @@ void IndexerThread::run()
                 queue << archive.zipPath;
         }
         return true;
-    };
-
-    for (;;) {
-        {
-            QMutexLocker lock(&m_mutex);
-            m_stats = stats;
-            if (!m_stop && m_pending.isEmpty() && (queue.isEmpty() || !usable)) {
-                done = 0;
-                if (store && store->inTransaction()) {
-                    lock.unlock();
-                    store->commit(); // caught up: everything is searchable
-                    continue;
-                }
-                if (m_busy.exchange(false)) {
-                    lock.unlock();
-                    Q_EMIT idle();
-                    continue; // a request may have come in meanwhile
-                }
-                m_wake.wait(&m_mutex);
-            }
-        }
-        Request request;
-        if (!takeRequest(request))
-            break;
-
-        if (!usable || request.rebuild) {
-            usable = connect(request.rebuild || !usable);
-            if (!usable) {
-                Q_EMIT failed(db.error());
-                continue;
-            }
-            queue.clear();
-            if (haveCatalogue && !request.catalogue) {
-                request.catalogue.emplace();
-                for (const QString &path : std::as_const(catalogueOrder))
-                    request.catalogue->append(catalogue[path]);
-            }
-        }
-        bool ok = true;
-        if (request.catalogue) {
-            catalogue.clear();
-            catalogueOrder.clear();
-            for (const CatalogueArchive &archive : std::as_const(*request.catalogue)) {
-                if (!catalogue.contains(archive.zipPath))
-                    catalogueOrder << archive.zipPath;
-                catalogue.insert(archive.zipPath, archive);
-            }
-            haveCatalogue = true;
-            ok = syncCatalogue();
-        }
-        for (const QString &path : std::as_const(request.removed)) {
-            catalogue.remove(path);
-            catalogueOrder.removeAll(path);
-            queue.removeAll(path);
-            if (const auto row = store->archive(path)) {
-                ok = ok && store->begin() && store->removeArchive(row->id) && store->commit();
-            }
-        }
-        for (const QString &path : std::as_const(request.changed)) {
-            if (!catalogue.contains(path))
-                continue;
-            force.insert(path);
-            queue.removeAll(path);
-            queue.prepend(path); // what the user just changed comes first
-        }
-
-        if (ok && !queue.isEmpty()) {
-            const QString path = queue.takeFirst();
-            const auto row = store->archive(path);
-            ok = row.has_value();
-            if (row) {
-                const ArchiveIndexer::Outcome outcome = indexer->update(*row, force.remove(path));
-                if (outcome == ArchiveIndexer::Outcome::Failed) {
-                    ok = false;
-                } else if (outcome == ArchiveIndexer::Outcome::Stopped) {
-                    continue; // the stop is seen at the top of the loop
-                } else {
-                    ++done;
-                    // The first archive of a round is searchable at once;
-                    // later ones go in with the next periodic commit.
-                    if (done == 1 && !store->commit())
-                        ok = false;
-                    if (outcome == ArchiveIndexer::Outcome::Updated && !indexer->note().isEmpty())
-                        Q_EMIT archiveNotIndexed(path, indexer->note());
-                    Q_EMIT progress(done, done + int(queue.size()));
-                }
-            }
-        }
-        if (!ok) {
-            store->rollback();
-            if (db.sawDamage()) {
-                // A damaged index is thrown away and built again from the archives.
-                usable = connect(true);
-                queue.clear();
-                if (usable && haveCatalogue)
-                    usable = syncCatalogue();
-                if (!usable)
-                    Q_EMIT failed(db.error());
-            } else {
-                // Not damage (a full disk, say): nothing is retried until the next request.
-                queue.clear();
-                Q_EMIT failed(db.error());
-            }
-        }
     }
-    if (store)
-        store->commit(); // what was done before the stop is kept
+
+    // Brings the next queued archive up to date. False when the index could
+    // not be written.
+    bool indexNext()
+    {
+        if (queue.isEmpty())
+            return true;
+        const QString path = queue.takeFirst();
+        const auto row = store->archive(path);
+        if (!row)
+            return false;
+        const ArchiveIndexer::Outcome outcome = indexer->update(*row, force.remove(path));
+        if (outcome == ArchiveIndexer::Outcome::Failed)
+            return false;
+        if (outcome == ArchiveIndexer::Outcome::Stopped)
+            return true; // the stop is seen when the next request is taken
+        ++done;
+        // The first archive of a round is searchable at once; later ones go
+        // in with the next periodic commit.
+        const bool ok = done > 1 || store->commit();
+        if (outcome == ArchiveIndexer::Outcome::Updated && !indexer->note().isEmpty())
+            Q_EMIT m_thread.archiveNotIndexed(path, indexer->note());
+        Q_EMIT m_thread.progress(done, done + int(queue.size()));
+        return ok;
+    }
+
+    // After the index could not be written: a damaged index is thrown away
+    // and built again from the archives; anything else (a full disk, say) is
+    // not retried until the next request.
+    void recover()
+    {
+        store->rollback();
+        queue.clear();
+        if (!db.sawDamage()) {
+            Q_EMIT m_thread.failed(db.error());
+            return;
+        }
+        usable = connect(true);
+        if (usable && haveCatalogue)
+            usable = syncCatalogue();
+        if (!usable)
+            Q_EMIT m_thread.failed(db.error());
+    }
+
+    IndexerThread &m_thread;
+    QThreadPool pool;
+    IndexDatabase db;
+    IndexingStats stats;
+    std::unique_ptr<IndexStore> store;
+    std::unique_ptr<ArchiveIndexer> indexer;
+    bool usable = false;
+    QHash<QString, CatalogueArchive> catalogue;
+    QStringList catalogueOrder; // archives are indexed in the catalogue's order
+    bool haveCatalogue = false;
+    QStringList queue;   // zip paths still to check, in order
+    QSet<QString> force; // to be read even with an unchanged stamp
+    int done = 0;        // archives checked since the thread last caught up
+};
+
+// Waits until there is something to do, committing and saying it is idle
+// when it has caught up; then takes the request. False when the thread is
+// to stop.
+bool IndexerThread::nextRequest(Work &work, Request &request)
+{
+    for (;;) {
+        QMutexLocker lock(&m_mutex);
+        m_stats = work.stats;
+        if (m_stop || !m_pending.isEmpty() || (!work.queue.isEmpty() && work.usable))
+            break;
+        work.done = 0;
+        if (work.store && work.store->inTransaction()) {
+            lock.unlock();
+            work.store->commit(); // caught up: everything is searchable
+            continue;
+        }
+        if (m_busy.exchange(false)) {
+            lock.unlock();
+            Q_EMIT idle();
+            continue; // a request may have come in meanwhile
+        }
+        m_wake.wait(&m_mutex);
+        break;
+    }
+    return takeRequest(request);
+}
+
+void IndexerThread::run()
+{
+    const WorkPriority::Scope priority(*m_work);
+    Work work(*this);
+    for (;;) {
+        Request request;
+        if (!nextRequest(work, request))
+            break;
+        if (!work.reopen(request))
+            continue;
+        if (!(work.apply(request) && work.indexNext()))
+            work.recover();
+    }
+    if (work.store)
+        work.store->commit(); // what was done before the stop is kept
     QMutexLocker lock(&m_mutex);
-    m_stats = stats;
+    m_stats = work.stats;
     m_busy = false;
 }

@@ -58,7 +58,9 @@ private:
             return !catalogue && changed.isEmpty() && removed.isEmpty() && !rebuild;
         }
     };
+    class Work;
     bool takeRequest(Request &request);
+    bool nextRequest(Work &work, Request &request);
 
     const QString m_folder;
     std::unique_ptr<WorkPriority> m_work;

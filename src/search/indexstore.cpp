@@ -123,7 +123,7 @@ IndexStore::Archive archiveAt(const QSqlQuery &query)
     archive.section = query.value(3).toString();
     const qint64 size = query.value(4).toLongLong();
     if (size >= 0) {
-        ZipEntryReader::FileStamp stamp;
+        ZipReader::FileStamp stamp;
         stamp.size = std::uint64_t(size);
         stamp.modifiedNs = query.value(5).toLongLong();
         stamp.inode = std::uint64_t(query.value(6).toLongLong());
@@ -180,7 +180,7 @@ bool IndexStore::setArchiveNames(qint64 id, const QString &name, const QString &
     return run(query);
 }
 
-bool IndexStore::setArchiveState(qint64 id, const std::optional<ZipEntryReader::FileStamp> &stamp,
+bool IndexStore::setArchiveState(qint64 id, const std::optional<ZipReader::FileStamp> &stamp,
                                  const QString &note)
 {
     QSqlQuery query(m_db.database());

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "search/fts5words.h"
-#include "zip/zipentryreader.h"
+#include "zip/zipreader.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -27,7 +27,7 @@ public:
         QString zipPath;
         QString name;
         QString section;
-        std::optional<ZipEntryReader::FileStamp> stamp; // when it was last indexed
+        std::optional<ZipReader::FileStamp> stamp; // when it was last indexed
         QString note;
     };
     struct Page {
@@ -70,7 +70,7 @@ public:
     std::optional<qint64> addArchive(const QString &zipPath, const QString &name,
                                      const QString &section);
     bool setArchiveNames(qint64 id, const QString &name, const QString &section);
-    bool setArchiveState(qint64 id, const std::optional<ZipEntryReader::FileStamp> &stamp,
+    bool setArchiveState(qint64 id, const std::optional<ZipReader::FileStamp> &stamp,
                          const QString &note);
     // Takes the archive and all its pages out.
     bool removeArchive(qint64 id);

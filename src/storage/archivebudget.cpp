@@ -1,6 +1,6 @@
 #include "storage/archivebudget.h"
 
-#include "lang/messages.h"
+#include "zip/zipformat.h"
 #include "zip/zipguard.h"
 
 #include <QDir>
@@ -9,17 +9,10 @@
 
 namespace {
 
-// A zip entry's headers: local and central, the name twice plus its Unicode
-// Path field.
-std::uint64_t headerBytes(std::uint64_t nameBytes)
-{
-    return 30 + 46 + 2 * (nameBytes + 9 + nameBytes);
-}
-
 // The most files of bytes in all, with names of nameBytes in all, can take.
 std::uint64_t zipBound(std::uint64_t files, std::uint64_t bytes, std::uint64_t nameBytes)
 {
-    return ZipGuard::entryBound(bytes, 0) + files * (64 + headerBytes(0)) + 4 * nameBytes;
+    return ZipGuard::entryBound(bytes, 0) + files * (64 + ZipFormat::mostHeaderBytes(0)) + 4 * nameBytes;
 }
 
 } // namespace
@@ -28,7 +21,7 @@ void ArchiveBudget::measure(const QString &workFolder)
 {
     m_entries = 1;
     m_plainBytes = 0;
-    m_zipBytes = 22;
+    m_zipBytes = ZipFormat::kEndRecordSize;
     QDirIterator it(workFolder, QDir::Files | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
@@ -40,7 +33,7 @@ void ArchiveBudget::measure(const QString &workFolder)
         ++m_entries;
         m_plainBytes += size;
         m_zipBytes +=
-            ZipGuard::entryBound(size, headerBytes(std::uint64_t(relative.toUtf8().size())));
+            ZipGuard::entryBound(size, ZipFormat::mostHeaderBytes(std::uint64_t(relative.toUtf8().size())));
     }
 }
 
@@ -66,12 +59,12 @@ void ArchiveBudget::take(std::uint64_t files, std::uint64_t bytes, std::uint64_t
     m_zipBytes += zipBound(files, bytes, nameBytes);
 }
 
-QString ArchiveBudget::refusal(Verdict verdict, const QString &path)
+StorageFailure ArchiveBudget::refusal(Verdict verdict, const QString &path)
 {
-    MessageId id = MessageId::AddRefusedArchiveTooBig;
+    StorageFailure::Kind kind = StorageFailure::Kind::ArchiveTooBig;
     if (verdict == Verdict::FileTooBig)
-        id = MessageId::AddRefusedFileTooBig;
+        kind = StorageFailure::Kind::FileTooBig;
     else if (verdict == Verdict::TooManyFiles)
-        id = MessageId::AddRefusedTooManyFiles;
-    return msg(id) + QStringLiteral("\r\n") + QDir::toNativeSeparators(path);
+        kind = StorageFailure::Kind::TooManyFiles;
+    return {kind, path, 0, {}, QStringLiteral("more than an archive may hold")};
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "storage/storagefailure.h"
+#include "zip/zipformat.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -21,11 +24,11 @@ public:
     // Counts them in.
     void take(std::uint64_t files, std::uint64_t bytes, std::uint64_t nameBytes);
 
-    // The message for a refusal, naming what was refused.
-    static QString refusal(Verdict verdict, const QString &path);
+    // The refusal of what does not fit, naming what was refused.
+    static StorageFailure refusal(Verdict verdict, const QString &path);
 
 private:
     std::uint64_t m_entries = 1;
     std::uint64_t m_plainBytes = 0;
-    std::uint64_t m_zipBytes = 22;
+    std::uint64_t m_zipBytes = ZipFormat::kEndRecordSize;
 };

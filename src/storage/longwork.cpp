@@ -10,7 +10,7 @@ public:
 
 } // namespace
 
-void InlineWork::run(const QString &, const std::function<void(WorkProgress &)> &work)
+void InlineWork::runWork(MessageId, const std::function<void(WorkProgress &)> &work)
 {
     NoProgress progress;
     work(progress);

@@ -1,11 +1,11 @@
 #include "storage/openarchive.h"
 
-#include "lang/messages.h"
-#include "storage/archivestorage.h"
+#include "storage/folderremoval.h"
+#include "storage/folderzip.h"
 #include "storage/listfile.h"
 #include "storage/longwork.h"
 #include "storage/zipstamp.h"
-#include "zip/ziparchiver.h"
+#include "zip/zipextraction.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -48,16 +48,10 @@ bool isFolder(const QString &path)
     return info.isDir() && !info.isSymLink();
 }
 
-// Removes what is at folder (a folder, or a link standing in its place).
-bool removeAny(ArchiveStorage &storage, const QString &folder)
+StorageFailure failure(StorageFailure::Kind kind, const QString &path, const QString &detail)
 {
-    const QFileInfo info(folder);
-    if (!info.exists() && !info.isSymLink())
-        return true;
-    return storage.removeFolder(folder);
+    return {kind, path, 0, {}, detail};
 }
-
-const QString kCrLf = QStringLiteral("\r\n");
 
 // What a list file read from a working copy holds, beyond its pages.
 struct ListFileState {
@@ -70,6 +64,71 @@ ListFileState stateOf(const QByteArray &bytes, const ListFileRead &read, qsizety
 {
     return {ListFile::isUnreadable(bytes, read, pagesRead), read.refusedLines,
             read.refusedFileNames};
+}
+
+// What opening found, made on the worker thread from copies only.
+struct Unpacked {
+    OpenArchive::OpenStatus status = OpenArchive::OpenStatus::Failed;
+    StorageFailure failure;
+    QStringList titles;
+    QStringList fileNames;
+    UnpackRecord record;
+    ZipStamp stamp;
+    ListFileState list;
+};
+
+// Reads the page list of a whole working copy; a list cut short would lose
+// the other titles at the next write-back, so a damaged one fails.
+void readPages(const QString &folder, Unpacked &unpacked)
+{
+    QByteArray list;
+    if (!readWholeFile(ListFile::path(folder), list)) {
+        unpacked.status = OpenArchive::OpenStatus::ListFileMissing;
+        return;
+    }
+    const ListFileRead read = ListFile::parseChecked(list, unpacked.titles, unpacked.fileNames);
+    if (read.status == ListFileRead::Status::Damaged) {
+        unpacked.failure = failure(StorageFailure::Kind::ArchiveDamaged, ListFile::path(folder),
+                                   QStringLiteral("the list file is damaged"));
+        unpacked.titles.clear();
+        unpacked.fileNames.clear();
+        return;
+    }
+    unpacked.list = stateOf(list, read, unpacked.titles.size());
+    unpacked.status = OpenArchive::OpenStatus::Opened;
+}
+
+// Empties folder and unpacks the zip into it. Half an archive must never be
+// taken for the whole one (a later write-back would replace the good zip with
+// it): whatever fails leaves no folder.
+Unpacked unpack(ZipReader &reader, const QString &zipPath, const QString &folder)
+{
+    Unpacked unpacked;
+    // Taken first: a zip replaced while it is unpacked shows as changed.
+    unpacked.stamp = ZipStamp::of(zipPath);
+    if (auto removed = FolderRemoval::remove(folder); !removed) {
+        unpacked.failure = removed.failure();
+        return unpacked;
+    }
+    if (!QDir().mkpath(folder)) {
+        unpacked.failure = failure(StorageFailure::Kind::NotCreated, folder,
+                                   QStringLiteral("the working folder cannot be made"));
+        return unpacked;
+    }
+    auto opened = reader.open(zipPath, folder);
+    auto extracted = opened ? ZipExtraction(reader, folder).run()
+                            : Expected<UnpackRecord, ZipFailure>(opened.failure());
+    reader.close();
+    if (!extracted) {
+        unpacked.failure =
+            failure(StorageFailure::Kind::ArchiveDamaged, zipPath, extracted.failure().detail);
+    } else {
+        unpacked.record = std::move(*extracted);
+        readPages(folder, unpacked);
+    }
+    if (unpacked.status == OpenArchive::OpenStatus::Failed && !FolderRemoval::remove(folder))
+        qWarning("a working folder unpacked in part could not be removed");
+    return unpacked;
 }
 
 } // namespace
@@ -87,79 +146,43 @@ OpenArchive::OpenArchive(const WorkFolders &folders) : m_folders(folders), m_pag
     QObject::connect(&m_pages, &QAbstractItemModel::modelReset, &m_pages, keepFocus);
 }
 
+bool OpenArchive::fail(const StorageFailure &failure)
+{
+    m_failure = failure;
+    return false;
+}
+
+void OpenArchive::forgetArchive()
+{
+    m_originals.clear();
+    m_originalFolders.clear();
+    m_listFileUnreadable = false;
+    m_keptListLines.clear();
+    m_refusedFileNames.clear();
+    m_pages.clear();
+    m_zipPath.clear();
+    m_unpacked.clear();
+    m_record = {};
+}
+
 OpenArchive::OpenStatus OpenArchive::open(const QString &zipPath, LongWork &work)
 {
     if (m_changed || refuseWhileHeld())
         return OpenStatus::Refused;
-    forgetOriginals();
-    forgetListFile();
-    m_pages.clear();
-    m_zipPath.clear();
-    m_unpacked.clear();
+    forgetArchive();
     m_failure = {};
     // The record goes first: a folder half emptied or half unpacked must never
     // pass for the archive's working copy after a crash.
-    m_record = {};
     if (!WorkRecord::remove(m_folders.archive)) {
-        m_failure = {StorageFailure::Box::Message,
-                     msg(MessageId::CannotDeleteFile) +
-                         QDir::toNativeSeparators(WorkRecord::pathFor(m_folders.archive))};
+        fail(failure(StorageFailure::Kind::NotDeleted, WorkRecord::pathFor(m_folders.archive),
+                     QStringLiteral("the working folder's record cannot be removed")));
         return OpenStatus::Failed;
     }
-
-    // Filled on the worker thread from copies only; read once the work is done.
-    struct Unpacked {
-        OpenStatus status = OpenStatus::Failed;
-        StorageFailure failure;
-        QStringList titles;
-        QStringList fileNames;
-        UnpackRecord record;
-        ZipStamp stamp;
-        ListFileState list;
-    } unpacked;
-    const WorkFolders folders = m_folders;
-    work.run(msg(MessageId::ProgressUnpacking), [&unpacked, folders, zipPath](WorkProgress &) {
-        ZipArchiver zip;
-        ArchiveStorage storage(zip, folders);
-        const QString folder = folders.archive;
-        // Taken first: a zip replaced while it is unpacked shows as changed.
-        unpacked.stamp = ZipStamp::of(zipPath);
-        if (!removeAny(storage, folder)) {
-            unpacked.failure = storage.lastFailure();
-            return;
-        }
-        if (!QDir().mkpath(folder)) {
-            unpacked.failure = cannotCreateFailure(QDir::toNativeSeparators(folder));
-            return;
-        }
-        if (!storage.unpack(zipPath, folder)) {
-            unpacked.failure = storage.lastFailure();
-            // Half an archive must never be taken for the whole one: a later
-            // write-back would replace the good zip with it.
-            removeAny(storage, folder);
-            return;
-        }
-        unpacked.record = storage.record();
-        QByteArray list;
-        if (!readWholeFile(ListFile::path(folder), list)) {
-            unpacked.status = OpenStatus::ListFileMissing;
-            return;
-        }
-        const ListFileRead read = ListFile::parseChecked(list, unpacked.titles, unpacked.fileNames);
-        if (read.status == ListFileRead::Status::Damaged) {
-            // A list cut short would lose the other titles at the next write-back.
-            unpacked.failure = {StorageFailure::Box::Message, msg(MessageId::ArchiveDamaged)};
-            unpacked.titles.clear();
-            unpacked.fileNames.clear();
-            removeAny(storage, folder);
-            return;
-        }
-        unpacked.list = stateOf(list, read, unpacked.titles.size());
-        unpacked.status = OpenStatus::Opened;
-    });
-
+    Unpacked unpacked = work.run(MessageId::ProgressUnpacking,
+                                 [&reader = m_reader, zipPath, folder = m_folders.archive](
+                                     WorkProgress &) { return unpack(reader, zipPath, folder); });
     if (unpacked.status == OpenStatus::Failed) {
-        m_failure = unpacked.failure;
+        fail(unpacked.failure);
         return unpacked.status;
     }
     m_zipPath = zipPath;
@@ -169,8 +192,7 @@ OpenArchive::OpenStatus OpenArchive::open(const QString &zipPath, LongWork &work
     m_keptListLines = unpacked.list.keptLines;
     m_refusedFileNames = unpacked.list.refusedFileNames;
     m_record = {zipPath, {}, {}, unpacked.stamp, false};
-    if (!writeRecord())
-        qWarning("the record of the working folder could not be written");
+    saveRecord();
     return unpacked.status;
 }
 
@@ -180,13 +202,13 @@ void OpenArchive::setCatalogueEntry(const QString &section, const QString &archi
         return;
     m_record.section = section;
     m_record.archive = archive;
-    if (!writeRecord())
-        qWarning("the record of the working folder could not be written");
+    saveRecord();
 }
 
-bool OpenArchive::writeRecord()
+void OpenArchive::saveRecord()
 {
-    return m_record.write(m_folders.archive);
+    if (!m_record.write(m_folders.archive))
+        qWarning("the record of the working folder could not be written");
 }
 
 void OpenArchive::setChanged(bool changed)
@@ -197,43 +219,32 @@ void OpenArchive::setChanged(bool changed)
     if (!isOpen())
         return;
     m_record.holdsChanges = changed;
-    if (!writeRecord())
-        qWarning("the record of the working folder could not be written");
+    saveRecord();
 }
 
 void OpenArchive::recordWrittenZip()
 {
     m_record.zipStamp = ZipStamp::of(m_zipPath);
     m_record.holdsChanges = false;
-    if (!writeRecord())
-        qWarning("the record of the working folder could not be written");
+    saveRecord();
 }
 
 bool OpenArchive::refuseWhileHeld()
 {
     if (!m_holdingLeftover)
         return false;
-    m_failure = {StorageFailure::Box::Message, msg(MessageId::SetAsideFailed) + kCrLf +
-                                                   QDir::toNativeSeparators(m_folders.archive)};
+    fail(failure(StorageFailure::Kind::CopyHeld, m_folders.archive,
+                 QStringLiteral("the working folder holds a copy left by a crash")));
     return true;
-}
-
-void OpenArchive::forgetListFile()
-{
-    m_listFileUnreadable = false;
-    m_keptListLines.clear();
-    m_refusedFileNames.clear();
 }
 
 bool OpenArchive::keepUnreadableListFile()
 {
     if (!m_listFileUnreadable || !QFileInfo::exists(ListFile::path(m_folders.archive)))
         return true;
-    if (ListFile::keepAside(m_folders.archive).isEmpty()) {
-        m_failure =
-            cannotCreateFailure(QDir::toNativeSeparators(ListFile::path(m_folders.archive)));
-        return false;
-    }
+    if (ListFile::keepAside(m_folders.archive).isEmpty())
+        return fail(failure(StorageFailure::Kind::NotCreated, ListFile::path(m_folders.archive),
+                            QStringLiteral("the unreadable list file cannot be kept aside")));
     m_listFileUnreadable = false;
     return true;
 }
@@ -275,28 +286,16 @@ bool OpenArchive::saveListFile()
 
 bool OpenArchive::startNew(const QString &zipPath)
 {
-    if (m_changed)
+    if (!leave())
         return false;
-    m_failure = {};
-    if (refuseWhileHeld())
-        return false;
-    forgetOriginals();
-    forgetListFile();
-    m_record = {};
-    if (!removeWorkingCopy())
-        return false;
-    if (!QDir().mkpath(m_folders.archive)) {
-        m_failure = cannotCreateFailure(QDir::toNativeSeparators(m_folders.archive));
-        return false;
-    }
-    m_pages.clear();
+    if (!QDir().mkpath(m_folders.archive))
+        return fail(failure(StorageFailure::Kind::NotCreated, m_folders.archive,
+                            QStringLiteral("the working folder cannot be made")));
     m_zipPath = zipPath;
-    m_unpacked.clear();
     m_changed = true;
     // A zip that appears there before the first write-back is someone else's.
     m_record = {zipPath, {}, {}, ZipStamp::of(zipPath), true};
-    if (!writeRecord())
-        qWarning("the record of the working folder could not be written");
+    saveRecord();
     return true;
 }
 
@@ -311,9 +310,8 @@ bool OpenArchive::writeBack(LongWork &work, IfZipChanged ifZipChanged)
     if (ifZipChanged == IfZipChanged::Keep && m_record.zipStamp &&
         m_record.zipStamp->replacedBy(ZipStamp::of(m_zipPath))) {
         m_zipChanged = true;
-        m_failure = {StorageFailure::Box::Message, msg(MessageId::ZipChangedSinceOpened) + kCrLf +
-                                                       QDir::toNativeSeparators(m_zipPath)};
-        return false;
+        return fail(failure(StorageFailure::Kind::ZipChanged, m_zipPath,
+                            QStringLiteral("the zip changed since it was unpacked")));
     }
     if (!writeTo(m_zipPath, work, true))
         return false;
@@ -327,20 +325,18 @@ bool OpenArchive::writeBack(LongWork &work, IfZipChanged ifZipChanged)
 bool OpenArchive::writeCopy(const QString &zipPath, LongWork &work)
 {
     m_failure = {};
-    if (!isFolder(m_folders.archive)) {
-        m_failure = cannotCreateFailure(QDir::toNativeSeparators(zipPath));
-        return false;
-    }
+    if (!isFolder(m_folders.archive))
+        return fail(failure(StorageFailure::Kind::NotCreated, zipPath,
+                            QStringLiteral("there is no working copy to write")));
     return writeTo(zipPath, work, false);
 }
 
 bool OpenArchive::writeBackTo(const QString &zipPath, LongWork &work)
 {
     m_failure = {};
-    if (!isOpen() || !isFolder(m_folders.archive)) {
-        m_failure = cannotCreateFailure(QDir::toNativeSeparators(zipPath));
-        return false;
-    }
+    if (!isOpen() || !isFolder(m_folders.archive))
+        return fail(failure(StorageFailure::Kind::NotCreated, zipPath,
+                            QStringLiteral("there is no working copy to write")));
     if (!writeTo(zipPath, work, true))
         return false;
     m_zipPath = zipPath;
@@ -356,90 +352,64 @@ bool OpenArchive::writeTo(const QString &zipPath, LongWork &work, bool keepRecor
 {
     if (!keepUnreadableListFile())
         return false;
-    struct Written {
-        bool ok = false;
-        StorageFailure failure;
-        UnpackRecord record;
-    } written;
-    const WorkFolders folders = m_folders;
-    const QStringList titles = m_pages.titles();
-    const QStringList fileNames = m_pages.fileNames();
-    const QStringList keptLines = m_keptListLines;
-    const QList<TakenFile> originals = m_originals;
-    const QStringList originalFolders = m_originalFolders;
-    const UnpackRecord record = m_unpacked;
-    work.run(msg(MessageId::ProgressWritingBack), [&written, folders, zipPath, titles, fileNames,
-                                                   keptLines, originals, originalFolders,
-                                                   record](WorkProgress &progress) {
-        ZipArchiver zip;
-        ArchiveStorage storage(zip, folders);
-        storage.setRecord(record);
-        QStringList files;
-        storage.listFilesBelow(folders.archive, files);
-        progress.setTotal(int(files.size()) + 1); // the list file may be new
-        zip.onProgress = [&progress](ZipArchiver *, ProgressKind kind, const QString &, qint64) {
-            if (kind == ProgressKind::AddStart)
-                progress.advance();
-        };
-        const QString listFile = ListFile::path(folders.archive);
-        if (!saveWholeFile(listFile, ListFile::compose(titles, fileNames, keptLines))) {
-            written.failure = cannotCreateFailure(QDir::toNativeSeparators(listFile));
-            return;
-        }
-        written.ok = storage.writeZipKeepingListFile(folders.archive, zipPath);
-        written.failure = storage.lastFailure();
-        if (written.ok) {
-            written.record = storage.record();
-            deleteSafeOriginals(folders.archive, originals, originalFolders);
-        }
-    });
-    if (!written.ok) {
-        m_failure = written.failure;
-        if (!m_failure.failed())
-            m_failure = {StorageFailure::Box::Message, msg(MessageId::SaveFailedHead) +
-                                                           QStringLiteral("\r\n") +
-                                                           QDir::toNativeSeparators(zipPath)};
-        return false;
-    }
-    forgetOriginals();
+    const QString folder = m_folders.archive;
+    const QByteArray list =
+        ListFile::compose(m_pages.titles(), m_pages.fileNames(), m_keptListLines);
+    auto written = work.run(
+        MessageId::ProgressWritingBack,
+        [&writer = m_writer, folder, zipPath, list, record = m_unpacked,
+         originals = m_originals,
+         originalFolders = m_originalFolders](WorkProgress &progress) -> Expected<UnpackRecord, StorageFailure> {
+            // The list file may be new.
+            progress.setTotal(int(FolderZip::filesBelow(folder).valueOr({}).size()) + 1);
+            const QString listFile = ListFile::path(folder);
+            if (!saveWholeFile(listFile, list))
+                return failure(StorageFailure::Kind::NotCreated, listFile,
+                               QStringLiteral("the list file cannot be written"));
+            auto zipped = FolderZip::write(folder, zipPath, writer, &record,
+                                           [&progress](const QString &, qint64 bytes) {
+                                               if (bytes == 0)
+                                                   progress.advance();
+                                           });
+            if (zipped)
+                deleteSafeOriginals(folder, originals, originalFolders);
+            return zipped;
+        });
+    if (!written)
+        return fail(written.failure());
+    m_originals.clear();
+    m_originalFolders.clear();
     // A failed write-back left the old zip, and the record of it, as they were;
     // a copy written elsewhere says nothing about the archive's own zip.
     if (keepRecord)
-        m_unpacked = std::move(written.record);
+        m_unpacked = std::move(*written);
     return true;
 }
 
 bool OpenArchive::close()
+{
+    return leave();
+}
+
+bool OpenArchive::leave()
 {
     if (m_changed)
         return false;
     m_failure = {};
     if (refuseWhileHeld())
         return false;
-    forgetOriginals();
-    forgetListFile();
-    m_pages.clear();
-    m_zipPath.clear();
-    m_unpacked.clear();
-    m_record = {};
+    forgetArchive();
     return removeWorkingCopy();
 }
 
 bool OpenArchive::removeWorkingCopy()
 {
     // The record first: what a failed removal leaves is no working copy.
-    if (!WorkRecord::remove(m_folders.archive)) {
-        m_failure = {StorageFailure::Box::Message,
-                     msg(MessageId::CannotDeleteFile) +
-                         QDir::toNativeSeparators(WorkRecord::pathFor(m_folders.archive))};
-        return false;
-    }
-    ZipArchiver zip;
-    ArchiveStorage storage(zip, m_folders);
-    if (!removeAny(storage, m_folders.archive)) {
-        m_failure = storage.lastFailure();
-        return false;
-    }
+    if (!WorkRecord::remove(m_folders.archive))
+        return fail(failure(StorageFailure::Kind::NotDeleted, WorkRecord::pathFor(m_folders.archive),
+                            QStringLiteral("the working folder's record cannot be removed")));
+    if (auto removed = FolderRemoval::remove(m_folders.archive); !removed)
+        return fail(removed.failure());
     return true;
 }
 
@@ -451,13 +421,8 @@ std::optional<QString> OpenArchive::setAside()
         if (kept == m_folders.archive)
             return std::nullopt;
     }
-    forgetOriginals();
-    forgetListFile();
-    m_pages.clear();
-    m_zipPath.clear();
-    m_unpacked.clear();
+    forgetArchive();
     m_changed = false;
-    m_record = {};
     // Set aside, the copy belongs to no archive: nothing writes it back by itself.
     if (!WorkRecord::remove(m_folders.archive))
         qWarning("the record of the working folder could not be removed");
@@ -468,10 +433,4 @@ void OpenArchive::deleteAfterWriteBack(const QList<TakenFile> &files, const QStr
 {
     m_originals += files;
     m_originalFolders += folders;
-}
-
-void OpenArchive::forgetOriginals()
-{
-    m_originals.clear();
-    m_originalFolders.clear();
 }

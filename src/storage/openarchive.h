@@ -6,6 +6,8 @@
 #include "storage/workfolders.h"
 #include "storage/workrecord.h"
 #include "zip/unpackrecord.h"
+#include "zip/zipreader.h"
+#include "zip/zipwriter.h"
 
 #include <QItemSelectionModel>
 #include <functional>
@@ -19,6 +21,11 @@ class LongWork;
 // one archive is open at a time. The working copy of a changed archive is the
 // only copy of those changes: nothing here removes it before it was written
 // back, and setAside() keeps it when it cannot be.
+//
+// It owns the zip reader that unpacks the archive and the writer that writes
+// it back; the long work runs on a worker thread with them, while nothing else
+// uses them. What fails is told as a typed failure (lastFailure()), for the
+// commands to put into words.
 class OpenArchive {
 public:
     enum class OpenStatus {
@@ -46,8 +53,9 @@ public:
     // The record beside the working copy says so too, so that a working copy
     // left by a crash without changes is not offered as if it had any.
     void setChanged(bool changed);
-    // Why the last open, write-back or close failed.
-    const StorageFailure &lastFailure() const { return m_failure; }
+    // Why the last open, write-back, start or close failed; nothing when it
+    // did not, or was only refused (a changed archive is not closed).
+    const std::optional<StorageFailure> &lastFailure() const { return m_failure; }
 
     // Empties the working folder, unpacks zipPath into it and reads its page
     // list, as long work. A damaged zip leaves nothing open and no working folder.
@@ -142,29 +150,37 @@ public:
     int originalsWaiting() const { return int(m_originals.size()); }
 
 private:
-    void forgetOriginals();
+    // Forgets the archive: no zip, no pages, nothing recorded or waiting. The
+    // working folder itself is left as it is.
+    void forgetArchive();
     // Removes the working folder's record, then the folder; false with a
     // failure when either stays.
     bool removeWorkingCopy();
+    // Forgets the archive and removes its working copy; refused (false) while
+    // it holds changes or a copy left by a crash.
+    bool leave();
+    bool fail(const StorageFailure &failure);
+    // The record beside the working folder says what the archive is now.
+    void saveRecord();
 
     const WorkFolders m_folders;
     PageListModel m_pages;
     QItemSelectionModel m_pageSelection;
+    ZipReader m_reader;
+    ZipWriter m_writer;
     // keepRecord: the zip written becomes the archive's own, so what it holds
     // is what the next write-back may copy from.
     bool writeTo(const QString &zipPath, LongWork &work, bool keepRecord);
-    bool writeRecord();
     // The zip, written by this program just now, is what the working copy holds.
     void recordWrittenZip();
     // An unreadable list file is renamed before a new list takes its place.
     bool keepUnreadableListFile();
-    void forgetListFile();
     bool refuseWhileHeld();
 
     QString m_zipPath;
     WorkRecord m_record;
     bool m_changed = false;
-    StorageFailure m_failure;
+    std::optional<StorageFailure> m_failure;
     std::function<void(const QString &)> m_writtenBack;
     QList<TakenFile> m_originals;
     QStringList m_originalFolders;

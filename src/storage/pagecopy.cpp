@@ -1,9 +1,8 @@
 #include "storage/pagecopy.h"
 
 #include "lang/cp1251.h"
-#include "lang/messages.h"
 #include "storage/archivebudget.h"
-#include "storage/archivestorage.h"
+#include "storage/pagenames.h"
 #include "storage/pagesearch.h"
 #include "zip/entryname.h"
 
@@ -14,22 +13,34 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 
 namespace {
 
 constexpr qint64 kChunk = 1 << 20;
-const QString kCrLf = QStringLiteral("\r\n");
 
-QString native(const QString &path)
+StorageFailure refusal(StorageFailure::Kind kind, const QString &path)
 {
-    return QDir::toNativeSeparators(path);
+    return {kind, path, 0, {}, QStringLiteral("the page is not taken in")};
 }
 
-bool nameInUse(const QString &folder, const QString &name)
+StorageFailure notRead(const QString &path)
 {
-    const QFileInfo info(folder + u'/' + name);
-    return info.exists() || info.isSymLink();
+    return {StorageFailure::Kind::NotRead, path, errno, {},
+            QStringLiteral("\"%1\" cannot be read").arg(path)};
+}
+
+StorageFailure notCreated(const QString &path)
+{
+    return {StorageFailure::Kind::NotCreated, path, errno, {},
+            QStringLiteral("\"%1\" cannot be created").arg(path)};
+}
+
+QFileInfoList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
 }
 
 bool isRealFolder(const QString &path)
@@ -115,18 +126,65 @@ QByteArray hashOf(const QByteArray &bytes)
 
 } // namespace
 
+// What a page brings: its file, its companion folder and the files in it.
+struct PageCopier::Incoming {
+    QString path;
+    QString name;          // its file name
+    QString companion;     // its companion folder; empty when it has none
+    QString folderName;    // the companion folder's name
+    QString suffix;        // what the folder's name adds to the page's base name
+    QStringList companionFiles;
+    struct {
+        std::uint64_t files = 0, bytes = 0, nameBytes = 0;
+    } charge; // what it takes of the archive's budget
+
+    explicit Incoming(const QString &sourcePath)
+        : path(sourcePath), name(QFileInfo(sourcePath).fileName()),
+          companion(companionFolderOf(QFileInfo(sourcePath).absolutePath(), name)),
+          folderName(QFileInfo(companion).fileName()),
+          suffix(companion.isEmpty() ? QString()
+                                     : folderName.mid(PageNames::baseName(name).size())),
+          companionFiles(filesBelow(companion))
+    {
+    }
+
+    QString folderNameFor(const QString &pageName) const
+    {
+        return PageNames::baseName(pageName) + suffix;
+    }
+
+    static QStringList filesBelow(const QString &companion)
+    {
+        QStringList files;
+        QList<QString> stack;
+        if (!companion.isEmpty())
+            stack << companion;
+        while (!stack.isEmpty()) {
+            for (const QFileInfo &entry : entriesOf(stack.takeLast())) {
+                if (entry.isSymLink())
+                    continue;
+                if (entry.isDir())
+                    stack << entry.filePath();
+                else if (entry.isFile())
+                    files << entry.filePath();
+            }
+        }
+        return files;
+    }
+};
+
 PageCopier::PageCopier(const QString &targetFolder) : m_target(targetFolder) {}
 
-PageCopier::Result PageCopier::fail(const QString &message)
+PageCopier::Result PageCopier::fail(const StorageFailure &failure)
 {
-    m_message = message;
+    m_failure = failure;
     undo();
     return Result::Failed;
 }
 
-PageCopier::Result PageCopier::refuse(const QString &message)
+PageCopier::Result PageCopier::refuse(StorageFailure::Kind kind, const QString &path)
 {
-    m_message = message;
+    m_failure = refusal(kind, path);
     m_fileName.clear();
     return Result::Refused;
 }
@@ -151,7 +209,7 @@ QString PageCopier::companionFolderOf(const QString &folder, const QString &file
     const qsizetype dot = fileName.lastIndexOf(u'.');
     if (dot < 0)
         return {};
-    const QString base = ArchiveStorage::pageBaseName(fileName);
+    const QString base = PageNames::baseName(fileName);
     for (const QString &suffix : {QStringLiteral(".files"), QStringLiteral("_files")}) {
         const QString path = folder + u'/' + base + suffix;
         if (isRealFolder(path))
@@ -160,159 +218,138 @@ QString PageCopier::companionFolderOf(const QString &folder, const QString &file
     return {};
 }
 
+// Why the page may not come in at all: a name in its folder a zip could not
+// keep (the page refers to those files by their names, so they could not be
+// renamed; the folder's own name goes with the page's), or what the archive
+// cannot hold. Counts what it would take.
+std::optional<StorageFailure> PageCopier::refusalOf(Incoming &page)
+{
+    for (const QString &file : page.companionFiles) {
+        const QString inFolder = QStringLiteral("f") + file.mid(page.companion.size());
+        if (!EntryName::storingProblem(inFolder).isEmpty())
+            return refusal(StorageFailure::Kind::NameNotStorable, file);
+    }
+    if (!m_budget)
+        return std::nullopt;
+    const QString folder = QFileInfo(page.path).absolutePath();
+    std::uint64_t bytes = std::uint64_t(QFileInfo(page.path).size());
+    std::uint64_t nameBytes = std::uint64_t(page.name.toUtf8().size());
+    QString largest = page.path;
+    std::uint64_t largestBytes = bytes;
+    for (const QString &file : page.companionFiles) {
+        const std::uint64_t size = std::uint64_t(qMax<qint64>(0, QFileInfo(file).size()));
+        bytes += size;
+        nameBytes += std::uint64_t(file.mid(folder.size() + 1).toUtf8().size());
+        if (size > largestBytes) {
+            largestBytes = size;
+            largest = file;
+        }
+    }
+    const std::uint64_t files = 1 + std::uint64_t(page.companionFiles.size());
+    const ArchiveBudget::Verdict verdict = m_budget->check(files, bytes, largestBytes, nameBytes);
+    if (verdict != ArchiveBudget::Verdict::Fits)
+        return ArchiveBudget::refusal(
+            verdict, verdict == ArchiveBudget::Verdict::FileTooBig ? largest : page.path);
+    page.charge = {files, bytes, nameBytes};
+    return std::nullopt;
+}
+
 PageCopier::Result PageCopier::copyPage(const QString &sourcePath)
 {
     m_fileName.clear();
-    m_message.clear();
-    m_notice.clear();
-    m_nameClash = false;
+    m_failure = {};
+    m_unstorableName.clear();
     m_taken.clear();
     m_takenFolders.clear();
     m_created.clear();
 
-    const QFileInfo source(sourcePath);
-    if (!source.isFile())
+    if (!QFileInfo(sourcePath).isFile())
         return Result::NotAFile;
     if (!PageSearch::protectedFolderOf(sourcePath, m_protected).isEmpty())
-        return refuse(msg(MessageId::AddRefusedProgramFolder) + kCrLf + native(sourcePath));
-
-    const QString originalName = source.fileName();
-    const QString companion = companionFolderOf(source.absolutePath(), originalName);
-    const QString originalFolderName = QFileInfo(companion).fileName();
-    const QString suffix =
-        companion.isEmpty()
-            ? QString()
-            : originalFolderName.mid(ArchiveStorage::pageBaseName(originalName).size());
-
-    // What the page brings, for the archive's limits.
-    QStringList companionFiles;
-    if (!companion.isEmpty()) {
-        QList<QString> stack{companion};
-        while (!stack.isEmpty()) {
-            const QString folder = stack.takeLast();
-            const QFileInfoList entries = QDir(folder).entryInfoList(
-                QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                QDir::Unsorted);
-            for (const QFileInfo &entry : entries) {
-                if (entry.isSymLink())
-                    continue;
-                if (entry.isDir())
-                    stack << entry.filePath();
-                else if (entry.isFile())
-                    companionFiles << entry.filePath();
-            }
-        }
-    }
-    // The page refers to the files of its folder by their names: one that a
-    // zip could not keep as it is could not be renamed, so the page stays out.
-    // (The folder's own name goes with the page's.)
-    for (const QString &file : std::as_const(companionFiles)) {
-        const QString inFolder = QStringLiteral("f") + file.mid(companion.size());
-        if (!EntryName::storingProblem(inFolder).isEmpty())
-            return refuse(msg(MessageId::NameNotStorable) + kCrLf + native(file));
-    }
-
-    struct {
-        std::uint64_t files = 0, bytes = 0, nameBytes = 0;
-    } charge;
-    if (m_budget) {
-        std::uint64_t bytes = std::uint64_t(source.size());
-        std::uint64_t nameBytes = std::uint64_t(originalName.toUtf8().size());
-        QString largest = sourcePath;
-        std::uint64_t largestBytes = bytes;
-        for (const QString &file : std::as_const(companionFiles)) {
-            const std::uint64_t size = std::uint64_t(qMax<qint64>(0, QFileInfo(file).size()));
-            bytes += size;
-            nameBytes += std::uint64_t(file.mid(source.absolutePath().size() + 1).toUtf8().size());
-            if (size > largestBytes) {
-                largestBytes = size;
-                largest = file;
-            }
-        }
-        const std::uint64_t files = 1 + std::uint64_t(companionFiles.size());
-        const ArchiveBudget::Verdict verdict =
-            m_budget->check(files, bytes, largestBytes, nameBytes);
-        if (verdict != ArchiveBudget::Verdict::Fits) {
-            return refuse(ArchiveBudget::refusal(
-                verdict, verdict == ArchiveBudget::Verdict::FileTooBig ? largest : sourcePath));
-        }
-        charge = {files, bytes, nameBytes};
+        return refuse(StorageFailure::Kind::InProgramFolder, sourcePath);
+    Incoming page(sourcePath);
+    if (const std::optional<StorageFailure> refused = refusalOf(page)) {
+        m_failure = *refused;
+        return Result::Refused;
     }
 
     // A free name for the page and its folder together.
-    const auto folderNameFor = [&suffix](const QString &name) {
-        return ArchiveStorage::pageBaseName(name) + suffix;
-    };
-    QString name = ArchiveStorage::storablePageFileName(originalName);
+    QString name = PageNames::storable(page.name);
     const bool unstorable = !EntryName::storingProblem(name).isEmpty();
     if (unstorable) {
         name = EntryName::storableName(name);
         if (name.isEmpty())
-            return refuse(msg(MessageId::NameNotStorable) + kCrLf + native(sourcePath));
+            return refuse(StorageFailure::Kind::NameNotStorable, sourcePath);
     }
-    while (nameInUse(m_target, name) ||
-           (!companion.isEmpty() && nameInUse(m_target, folderNameFor(name))))
-        name = ArchiveStorage::nextPageFileName(name);
-    const QString folderName = companion.isEmpty() ? QString() : folderNameFor(name);
+    name = PageNames::firstFree(name, [this, &page](const QString &candidate) {
+        return PageNames::isTaken(m_target, candidate) ||
+               (!page.companion.isEmpty() &&
+                PageNames::isTaken(m_target, page.folderNameFor(candidate)));
+    });
+    const QString folderName = page.companion.isEmpty() ? QString() : page.folderNameFor(name);
 
     if (!isRealFolder(m_target) && !QDir().mkpath(m_target))
-        return fail(cannotCreateFailure(native(m_target)).text);
-
-    const QString pageCopy = m_target + u'/' + name;
-    TakenFile page{sourcePath, pageCopy, {}, {}};
-    if (!companion.isEmpty() && folderName != originalFolderName) {
-        QFile in(sourcePath);
-        if (!in.open(QIODevice::ReadOnly))
-            return fail(cannotOpenText(native(sourcePath)));
-        QByteArray html = in.readAll();
-        if (in.error() != QFileDevice::NoError)
-            return fail(cannotOpenText(native(sourcePath)));
-        page.sourceHash = hashOf(html);
-        if (!rewriteFolderReferences(html, originalName, originalFolderName, folderName)) {
-            m_nameClash = true;
-            return refuse(msg(MessageId::AddRefusedCannotRename) + kCrLf + native(sourcePath));
-        }
-        QSaveFile out(pageCopy);
-        m_created << pageCopy;
-        if (!out.open(QIODevice::WriteOnly) || out.write(html) != html.size() || !out.commit())
-            return fail(cannotCreateFailure(native(pageCopy)).text);
-        page.copyHash = hashOf(html);
-    } else {
-        m_created << pageCopy;
-        if (!copyFile(sourcePath, pageCopy, &page.sourceHash))
-            return fail(m_message);
-        page.copyHash = page.sourceHash;
-    }
-    m_taken << page;
-
-    if (!companion.isEmpty()) {
+        return fail(notCreated(m_target));
+    const Result copied = copyPageFile(page, m_target + u'/' + name, folderName);
+    if (copied != Result::Copied)
+        return copied;
+    if (!page.companion.isEmpty()) {
         const QString folderCopy = m_target + u'/' + folderName;
         if (!QDir().mkdir(folderCopy))
-            return fail(cannotCreateFailure(native(folderCopy)).text);
+            return fail(notCreated(folderCopy));
         m_created << folderCopy;
-        if (!copyTree(companion, folderCopy))
-            return fail(m_message);
+        if (!copyTree(page.companion, folderCopy))
+            return fail(m_failure);
     }
     m_fileName = name;
     if (unstorable)
-        m_notice = msg(MessageId::NameMadeStorable).arg(originalName, name);
+        m_unstorableName = page.name;
     m_created.clear();
     if (m_budget)
-        m_budget->take(charge.files, charge.bytes, charge.nameBytes);
+        m_budget->take(page.charge.files, page.charge.bytes, page.charge.nameBytes);
+    return Result::Copied;
+}
+
+// The page file itself; its references to its folder follow the folder's new name.
+PageCopier::Result PageCopier::copyPageFile(const Incoming &page, const QString &pageCopy,
+                                            const QString &folderName)
+{
+    TakenFile taken{page.path, pageCopy, {}, {}};
+    if (!page.companion.isEmpty() && folderName != page.folderName) {
+        QFile in(page.path);
+        if (!in.open(QIODevice::ReadOnly))
+            return fail(notRead(page.path));
+        QByteArray html = in.readAll();
+        if (in.error() != QFileDevice::NoError)
+            return fail(notRead(page.path));
+        taken.sourceHash = hashOf(html);
+        if (!rewriteFolderReferences(html, page.name, page.folderName, folderName))
+            return refuse(StorageFailure::Kind::NotRenamable, page.path);
+        QSaveFile out(pageCopy);
+        m_created << pageCopy;
+        if (!out.open(QIODevice::WriteOnly) || out.write(html) != html.size() || !out.commit())
+            return fail(notCreated(pageCopy));
+        taken.copyHash = hashOf(html);
+    } else {
+        m_created << pageCopy;
+        const auto hash = copyFile(page.path, pageCopy);
+        if (!hash)
+            return fail(hash.failure());
+        taken.sourceHash = taken.copyHash = *hash;
+    }
+    m_taken << taken;
     return Result::Copied;
 }
 
 bool PageCopier::copyTree(const QString &from, const QString &to)
 {
-    const QFileInfoList entries = QDir(from).entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
-    for (const QFileInfo &entry : entries) {
+    for (const QFileInfo &entry : entriesOf(from)) {
         if (entry.isSymLink())
             continue; // never followed: what it points to is not the page's
         const QString target = to + u'/' + entry.fileName();
         if (entry.isDir()) {
             if (!QDir().mkdir(target)) {
-                m_message = cannotCreateFailure(native(target)).text;
+                m_failure = notCreated(target);
                 return false;
             }
             m_created << target;
@@ -320,54 +357,46 @@ bool PageCopier::copyTree(const QString &from, const QString &to)
                 return false;
         } else if (entry.isFile()) {
             m_created << target;
-            TakenFile file{entry.filePath(), target, {}, {}};
-            if (!copyFile(entry.filePath(), target, &file.sourceHash))
+            const auto hash = copyFile(entry.filePath(), target);
+            if (!hash) {
+                m_failure = hash.failure();
                 return false;
-            file.copyHash = file.sourceHash;
-            m_taken << file;
+            }
+            m_taken << TakenFile{entry.filePath(), target, *hash, *hash};
         }
     }
     m_takenFolders << from;
     return true;
 }
 
-bool PageCopier::copyFile(const QString &source, const QString &destination, QByteArray *hash)
+Expected<QByteArray, StorageFailure> PageCopier::copyFile(const QString &source,
+                                                          const QString &destination)
 {
     QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
-        m_message = cannotOpenText(native(source));
-        return false;
-    }
+    if (!in.open(QIODevice::ReadOnly))
+        return notRead(source);
     QSaveFile out(destination);
-    if (!out.open(QIODevice::WriteOnly)) {
-        m_message = cannotCreateFailure(native(destination)).text;
-        return false;
-    }
+    if (!out.open(QIODevice::WriteOnly))
+        return notCreated(destination);
     QCryptographicHash sum(QCryptographicHash::Sha256);
     QByteArray buffer(kChunk, Qt::Uninitialized);
     for (;;) {
         const qint64 got = in.read(buffer.data(), buffer.size());
         if (got < 0) {
             out.cancelWriting();
-            m_message = cannotOpenText(native(source));
-            return false;
+            return notRead(source);
         }
         if (got == 0)
             break;
         sum.addData(QByteArrayView(buffer.constData(), got));
         if (out.write(buffer.constData(), got) != got) {
             out.cancelWriting();
-            m_message = cannotCreateFailure(native(destination)).text;
-            return false;
+            return notCreated(destination);
         }
     }
-    if (!out.commit()) {
-        m_message = cannotCreateFailure(native(destination)).text;
-        return false;
-    }
-    if (hash)
-        *hash = sum.result();
-    return true;
+    if (!out.commit())
+        return notCreated(destination);
+    return sum.result();
 }
 
 bool PageCopier::rewriteFolderReferences(QByteArray &html, const QString &pageFileName,

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "base/expected.h"
+#include "storage/storagefailure.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class ArchiveBudget;
 
@@ -30,7 +34,7 @@ public:
     enum class Result {
         Copied,
         NotAFile, // skipped: the path is missing or a folder
-        Refused,  // not taken, for the reason in message(); the next page may go on
+        Refused,  // not taken, for the reason in failure(); the next page may go on
         Failed,   // a file could not be read or written: nothing of this page stays
     };
 
@@ -46,13 +50,11 @@ public:
     // Of the last copyPage: the page's file name in the target folder, why it
     // was refused or failed, and what was taken (page file first).
     QString fileName() const { return m_fileName; }
-    QString message() const { return m_message; }
-    // Of the last copyPage that copied: what the user is to be told (a page
-    // name a zip could not keep, and the name taken instead); empty when nothing.
-    QString notice() const { return m_notice; }
-    // Whether it was refused because its name or folder was taken and its
-    // references could not be rewritten to a free one.
-    bool refusedOnNameClash() const { return m_nameClash; }
+    const StorageFailure &failure() const { return m_failure; }
+    // Of the last copyPage that copied: the page's own name when a zip could
+    // not keep it, so that it came in as fileName() (the user is told); empty
+    // when it kept its name.
+    QString unstorableName() const { return m_unstorableName; }
     const QList<TakenFile> &taken() const { return m_taken; }
     // The source companion folder and the folders below it, deepest first.
     const QStringList &takenFolders() const { return m_takenFolders; }
@@ -69,13 +71,17 @@ public:
     static bool rewriteFolderReferences(QByteArray &html, const QString &pageFileName,
                                         const QString &oldName, const QString &newName);
 
-    // Copies one file through a temporary file, hashing what passes; false
-    // with message set when it could not be read or written.
-    bool copyFile(const QString &source, const QString &destination, QByteArray *hash);
+    // Copies one file through a temporary file: the SHA-256 of what passed,
+    // or why it could not be read or written.
+    static Expected<QByteArray, StorageFailure> copyFile(const QString &source,
+                                                         const QString &destination);
 
 private:
-    Result fail(const QString &message);
-    Result refuse(const QString &message);
+    struct Incoming;
+    Result fail(const StorageFailure &failure);
+    Result refuse(StorageFailure::Kind kind, const QString &path);
+    std::optional<StorageFailure> refusalOf(Incoming &page);
+    Result copyPageFile(const Incoming &page, const QString &pageCopy, const QString &folderName);
     bool copyTree(const QString &from, const QString &to);
     void undo();
 
@@ -83,9 +89,8 @@ private:
     QStringList m_protected;
     ArchiveBudget *m_budget = nullptr;
     QString m_fileName;
-    QString m_message;
-    QString m_notice;
-    bool m_nameClash = false;
+    StorageFailure m_failure;
+    QString m_unstorableName;
     QList<TakenFile> m_taken;
     QStringList m_takenFolders;
     QStringList m_created; // made by this copy, removed again when it fails

@@ -1,6 +1,6 @@
 #include "storage/pagesearch.h"
 
-#include "storage/archivestorage.h"
+#include "storage/pagenames.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,17 +24,6 @@ bool isPageFile(const QString &fileName)
                                         QStringLiteral(".phtml"), QStringLiteral(".mht")};
     const qsizetype dot = fileName.lastIndexOf(u'.');
     return dot >= 0 && extensions.contains(fileName.mid(dot));
-}
-
-QStringList protectedFolders(const WorkFolders &folders)
-{
-    QStringList list{folders.archive, folders.moveTarget};
-    const QDir base(folders.base());
-    const QStringList recovered = base.entryList({QStringLiteral("recovered-*")},
-                                                 QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
-    for (const QString &name : recovered)
-        list << base.filePath(name);
-    return list;
 }
 
 bool isInside(const QString &path, const QString &folder)
@@ -79,7 +68,7 @@ void listTopLevelPages(const QString &folder, QStringList &titles, QStringList &
     for (const QString &path : std::as_const(found)) {
         const QString name = QFileInfo(path).fileName();
         fileNames << name;
-        titles << ArchiveStorage::storablePageFileName(ArchiveStorage::pageBaseName(name));
+        titles << PageNames::storable(PageNames::baseName(name));
     }
 }
 

@@ -1,22 +1,15 @@
 #pragma once
 
-#include "storage/workfolders.h"
-
 #include <QString>
 #include <QStringList>
 
 // Finding saved pages on disk, and keeping the search out of the program's
-// own folders: a search that walked into the working folder with "delete
-// originals" on would delete the open archive's own pages.
+// own folders (WorkFolders::protectedFolders).
 namespace PageSearch {
 
 // A page file has one of the six page extensions, letter case included:
 // news.htm is one, NEWS.HTM is not.
 bool isPageFile(const QString &fileName);
-
-// The folders nothing may be taken from: the two working folders and every
-// recovered working copy beside them.
-QStringList protectedFolders(const WorkFolders &folders);
 
 // Whether path is folder itself or lies below it; both are compared as they
 // are on disk, links resolved.

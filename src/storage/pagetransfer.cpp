@@ -1,116 +1,122 @@
 #include "storage/pagetransfer.h"
 
-#include "lang/messages.h"
 #include "storage/archivebudget.h"
-#include "storage/archivestorage.h"
+#include "storage/folderremoval.h"
+#include "storage/folderzip.h"
 #include "storage/listfile.h"
 #include "storage/pagecopy.h"
-#include "zip/ziparchiver.h"
+#include "zip/zipreader.h"
+#include "zip/zipwriter.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace {
 
-const QString kCrLf = QStringLiteral("\r\n");
-
-QString native(const QString &path)
+StorageFailure failure(StorageFailure::Kind kind, const QString &path, const QString &detail)
 {
-    return QDir::toNativeSeparators(path);
+    return {kind, path, 0, {}, detail};
 }
 
-} // namespace
-
-bool PageTransfer::transfer(const QList<Page> &pages, const QString &targetZip)
+// The target unpacked into folder, nothing of an earlier target left there.
+Expected<void, StorageFailure> unpackTarget(const QString &folder, const QString &targetZip)
 {
-    m_fileNames.clear();
-    m_failure = {};
-    const bool done = run(pages, targetZip);
-    // The second working folder only ever holds a copy: the target's zip is
-    // either complete with the pages or as it was.
-    ZipArchiver zip;
-    ArchiveStorage storage(zip, m_folders);
-    const QFileInfo target(m_folders.moveTarget);
-    if ((target.exists() || target.isSymLink()) && !storage.removeFolder(m_folders.moveTarget))
-        qWarning("the second working folder could not be removed");
-    return done;
+    if (auto removed = FolderRemoval::remove(folder); !removed)
+        return removed;
+    if (!QDir().mkpath(folder))
+        return failure(StorageFailure::Kind::NotCreated, folder,
+                       QStringLiteral("the second working folder cannot be made"));
+    if (auto unpacked = ZipReader::extract(targetZip, folder); !unpacked)
+        return failure(StorageFailure::Kind::ArchiveDamaged, targetZip, unpacked.failure().detail);
+    return {};
 }
 
-bool PageTransfer::run(const QList<Page> &pages, const QString &targetZip)
+// The target's list file. A page appended to an archive without a list would
+// not be seen there, and one appended to a damaged list could make the whole
+// archive refused.
+Expected<QByteArray, StorageFailure> targetList(const QString &folder, const QString &targetZip)
 {
-    ZipArchiver zip;
-    ArchiveStorage storage(zip, m_folders);
-    const QString folder = m_folders.moveTarget;
-    const QFileInfo old(folder);
-    // Nothing of an earlier target may travel into this one.
-    if ((old.exists() || old.isSymLink()) && !storage.removeFolder(folder)) {
-        m_failure = storage.lastFailure();
-        return false;
-    }
-    if (!QDir().mkpath(folder)) {
-        m_failure = cannotCreateFailure(native(folder));
-        return false;
-    }
-    if (!storage.unpack(targetZip, folder)) {
-        m_failure = storage.lastFailure();
-        return false;
-    }
-
-    // A page appended to an archive without a list would not be seen there,
-    // and one appended to a damaged list could make the whole archive refused.
     QByteArray list;
-    if (!readWholeFile(ListFile::path(folder), list)) {
-        m_failure = {StorageFailure::Box::Message,
-                     msg(MessageId::MoveTargetWithoutList) + kCrLf + native(targetZip)};
-        return false;
-    }
+    if (!readWholeFile(ListFile::path(folder), list))
+        return failure(StorageFailure::Kind::NoPageList, targetZip, QStringLiteral("no list file"));
     QStringList titles;
     QStringList fileNames;
     const ListFileRead read = ListFile::parseChecked(list, titles, fileNames);
-    if (read.status != ListFileRead::Status::Ok) {
-        m_failure = {StorageFailure::Box::Message,
-                     read.status == ListFileRead::Status::Damaged
-                         ? msg(MessageId::ArchiveDamaged)
-                         : msg(MessageId::MoveTargetWithoutList) + kCrLf + native(targetZip)};
-        return false;
-    }
+    if (read.status == ListFileRead::Status::Damaged)
+        return failure(StorageFailure::Kind::ArchiveDamaged, targetZip,
+                       QStringLiteral("its list file is damaged"));
+    if (read.status != ListFileRead::Status::Ok)
+        return failure(StorageFailure::Kind::NoPageList, targetZip,
+                       QStringLiteral("its list file cannot be read"));
+    return list;
+}
 
+// Copies the pages into folder and appends their lines to list.
+Expected<QStringList, StorageFailure> copyPages(const WorkFolders &folders,
+                                                const QList<PageTransfer::Page> &pages,
+                                                const QString &folder, QByteArray &list)
+{
     PageCopier copier(folder);
     ArchiveBudget budget;
     budget.measure(folder);
     copier.setBudget(&budget);
     QStringList copied;
-    for (const Page &page : pages) {
+    for (const PageTransfer::Page &page : pages) {
         const QString source =
-            m_folders.archive + u'/' + QString(page.fileName).replace(u'\\', u'/');
-        switch (copier.copyPage(source)) {
-        case PageCopier::Result::Copied:
-            break;
-        case PageCopier::Result::NotAFile:
-            m_failure = {StorageFailure::Box::Error, cannotOpenText(native(source))};
-            return false;
-        case PageCopier::Result::Refused:
-            m_failure = {StorageFailure::Box::Message, copier.message()};
-            return false;
-        case PageCopier::Result::Failed:
-            m_failure = {StorageFailure::Box::Error, copier.message()};
-            return false;
-        }
+            folders.archive + u'/' + QString(page.fileName).replace(u'\\', u'/');
+        const PageCopier::Result result = copier.copyPage(source);
+        if (result == PageCopier::Result::NotAFile)
+            return failure(StorageFailure::Kind::NotRead, source,
+                           QStringLiteral("the page's file is missing"));
+        if (result != PageCopier::Result::Copied)
+            return copier.failure();
         copied << copier.fileName();
         list = ListFile::appendEntry(list, page.title, copier.fileName());
     }
-    // The list file is written once, with every page's line before its end marker.
-    if (!saveWholeFile(ListFile::path(folder), list)) {
-        m_failure = {StorageFailure::Box::Error,
-                     cannotCreateFailure(native(ListFile::path(folder))).text};
-        return false;
-    }
-    if (!storage.writeZipKeepingListFile(folder, targetZip)) {
-        m_failure = storage.lastFailure();
-        if (!m_failure.failed())
-            m_failure = cannotCreateFailure(native(targetZip));
-        return false;
-    }
-    m_fileNames = copied;
-    return true;
+    return copied;
 }
+
+Expected<QStringList, StorageFailure> run(const WorkFolders &folders,
+                                          const QList<PageTransfer::Page> &pages,
+                                          const QString &targetZip)
+{
+    const QString folder = folders.moveTarget;
+    if (auto unpacked = unpackTarget(folder, targetZip); !unpacked)
+        return unpacked.failure();
+    auto list = targetList(folder, targetZip);
+    if (!list)
+        return list.failure();
+    auto copied = copyPages(folders, pages, folder, *list);
+    if (!copied)
+        return copied;
+    // The list file is written once, with every page's line before its end marker.
+    if (!saveWholeFile(ListFile::path(folder), *list))
+        return failure(StorageFailure::Kind::NotCreated, ListFile::path(folder),
+                       QStringLiteral("the list file cannot be written"));
+    ZipWriter writer;
+    auto written = FolderZip::write(folder, targetZip, writer);
+    if (!written) {
+        // Nothing to write is the zip not made.
+        if (written.failure().kind == StorageFailure::Kind::NothingToSave)
+            return failure(StorageFailure::Kind::NotCreated, targetZip, written.failure().detail);
+        return written.failure();
+    }
+    return copied;
+}
+
+} // namespace
+
+namespace PageTransfer {
+
+Expected<QStringList, StorageFailure> transfer(const WorkFolders &folders,
+                                               const QList<Page> &pages,
+                                               const QString &targetZip)
+{
+    auto moved = run(folders, pages, targetZip);
+    // The second working folder only ever holds a copy: the target's zip is
+    // either complete with the pages or as it was.
+    if (!FolderRemoval::remove(folders.moveTarget))
+        qWarning("the second working folder could not be removed");
+    return moved;
+}
+
+} // namespace PageTransfer

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/expected.h"
 #include "storage/storagefailure.h"
 #include "storage/workfolders.h"
 
@@ -15,27 +16,17 @@
 // one. The open archive is not touched: the caller takes the pages out of it
 // only once this succeeded, so a failure anywhere leaves both archives as they
 // were, with none of the pages moved. Runs on a worker thread.
-class PageTransfer {
-public:
-    struct Page {
-        QString title;
-        QString fileName; // in the open archive's working copy
-    };
+namespace PageTransfer {
 
-    explicit PageTransfer(const WorkFolders &folders) : m_folders(folders) {}
-
-    // True when the target zip now holds every page; fileNames() are their
-    // names there, in the order given.
-    bool transfer(const QList<Page> &pages, const QString &targetZip);
-
-    QStringList fileNames() const { return m_fileNames; }
-    // Why transfer() returned false.
-    const StorageFailure &failure() const { return m_failure; }
-
-private:
-    bool run(const QList<Page> &pages, const QString &targetZip);
-
-    const WorkFolders m_folders;
-    QStringList m_fileNames;
-    StorageFailure m_failure;
+struct Page {
+    QString title;
+    QString fileName; // in the open archive's working copy
 };
+
+// The names the pages have in the target zip, in the order given, once it
+// holds every one of them; or why it holds none.
+Expected<QStringList, StorageFailure> transfer(const WorkFolders &folders,
+                                               const QList<Page> &pages,
+                                               const QString &targetZip);
+
+} // namespace PageTransfer

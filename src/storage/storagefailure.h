@@ -1,44 +1,34 @@
 #pragma once
 
-#include "lang/boxtext.h"
-
 #include <QString>
 #include <QStringList>
 
-// Why a storage operation failed, for the caller to show the user. Storage
-// never shows anything itself: it may run on a worker thread.
+// Why a storage operation failed or refused what it was given: what, on which
+// path, and the system's error when it gave one. Storage says nothing to the
+// user itself (it may run on a worker thread, and has no words of its own):
+// the commands put it into the user's words (commands/failuretext.h).
 struct StorageFailure {
-    enum class Box {
-        None,    // nothing failed
-        Message, // a plain box: files that could not be saved, a damaged archive
-        Error,   // an error box: a file that could not be opened or created
+    enum class Kind {
+        ArchiveDamaged,  // the zip cannot be unpacked, or its list file is damaged
+        NotSaved,        // the zip was not written: files names what could not go in
+        NothingToSave,   // there was nothing to write into the zip at path
+        NotDeleted,      // the file or folder at path could not be deleted
+        NotCreated,      // the file or folder at path could not be created
+        NotRead,         // the file at path could not be opened or read
+        CopyHeld,        // the working folder at path holds a copy left by a crash
+        ZipChanged,      // the zip at path changed since it was unpacked
+        NoPageList,      // the archive of the zip at path has no page list to add to
+        // A page (or file) at path refused as it comes in:
+        InProgramFolder, // it lies in one of the program's own folders
+        NameNotStorable, // a zip could not keep its name, or a name in its folder
+        NotRenamable,    // its references to its folder cannot be rewritten with certainty
+        FileTooBig,      // the file at path is over what an entry may hold
+        TooManyFiles,    // the archive would hold too many files
+        ArchiveTooBig,   // the archive would grow past what a zip may hold
     };
-    Box box = Box::None;
-    QString text;
-    // The list text ends with, one item a line (the files that could not be
-    // saved), for a box that shows it apart; empty when it has none.
-    QStringList list = {};
-
-    bool failed() const { return box != Box::None; }
-    // The text for a box, its list kept apart.
-    BoxText boxText() const
-    {
-        const QString crLf = QStringLiteral("\r\n");
-        const QString tail = list.join(crLf) + crLf;
-        if (list.isEmpty() || !text.endsWith(tail))
-            return text;
-        return BoxText::listed(text.chopped(tail.size()), list, crLf);
-    }
+    Kind kind = Kind::NotSaved;
+    QString path = {};
+    int systemError = 0; // errno, when the system said why
+    QStringList files = {}; // NotSaved: relative to the folder written
+    QString detail = {};    // in a developer's words, for the log and the tests
 };
-
-// The platform's words for a file or folder that could not be created.
-inline StorageFailure cannotCreateFailure(const QString &path)
-{
-    return {StorageFailure::Box::Error, QStringLiteral("Cannot create file %1").arg(path)};
-}
-
-// The platform's words for a file that could not be opened for reading.
-inline QString cannotOpenText(const QString &path)
-{
-    return QStringLiteral("Cannot open file %1").arg(path);
-}

@@ -13,6 +13,17 @@ QString WorkFolders::base() const
     return QFileInfo(archive).absolutePath();
 }
 
+QStringList WorkFolders::protectedFolders() const
+{
+    QStringList list{archive, moveTarget};
+    const QDir folder(base());
+    const QStringList recovered = folder.entryList(
+        {QStringLiteral("recovered-*")}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString &name : recovered)
+        list << folder.filePath(name);
+    return list;
+}
+
 WorkFolders WorkFolders::standard()
 {
     return under(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 // The two fixed working folders: archive holds the open archive unpacked,
@@ -15,6 +16,11 @@ struct WorkFolders {
 
     // The folder holding them; recovered working copies are kept beside them.
     QString base() const;
+    // The folders nothing may be taken from, nor put into: the two working
+    // folders and every recovered working copy beside them. A search that
+    // walked into the working folder with "delete originals" on would delete
+    // the open archive's own pages.
+    QStringList protectedFolders() const;
 
     // The program's own: TEMP_ARCH and TEMP_ARCH2 in the user's data folder
     // (~/.local/share/tomekeeper). Not the cache folder: a working folder holds

@@ -1,5 +1,7 @@
 #include "storage/zipstamp.h"
 
+#include "zip/zipformat.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <algorithm>
@@ -9,17 +11,11 @@
 
 namespace {
 
-constexpr std::uint64_t kEndRecordSize = 22;
-constexpr std::uint64_t kLongestComment = 0xFFFF;
+using ZipFormat::kLongestComment;
+using ZipFormat::le32;
+constexpr std::uint64_t kEndRecordSize = ZipFormat::kEndRecordSize;
 // A directory larger than the largest archive may have is not read whole.
 constexpr std::uint64_t kLargestDirectory = 64ULL << 20;
-
-std::uint32_t le32(const char *p)
-{
-    const auto *u = reinterpret_cast<const unsigned char *>(p);
-    return std::uint32_t(u[0]) | std::uint32_t(u[1]) << 8 | std::uint32_t(u[2]) << 16 |
-           std::uint32_t(u[3]) << 24;
-}
 
 bool readAt(int fd, QByteArray &buffer, std::uint64_t offset)
 {
@@ -44,7 +40,7 @@ QByteArray digestOfDirectory(int fd, std::uint64_t size)
         return {};
     QCryptographicHash sum(QCryptographicHash::Sha256);
     for (qsizetype at = tail.size() - qsizetype(kEndRecordSize); at >= 0; --at) {
-        if (tail.at(at) != 'P' || !tail.mid(at).startsWith("PK\x05\x06"))
+        if (tail.at(at) != 'P' || le32(tail.constData() + at) != ZipFormat::kEndSignature)
             continue;
         const std::uint64_t directorySize = le32(tail.constData() + at + 12);
         const std::uint64_t directoryOffset = le32(tail.constData() + at + 16);

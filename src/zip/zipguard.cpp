@@ -1,6 +1,7 @@
 #include "zip/zipguard.h"
 
 #include "zip/entryname.h"
+#include "zip/zipformat.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,41 +13,16 @@
 #include <unistd.h>
 #include <unordered_set>
 
+using namespace ZipFormat;
+
 namespace {
 
-constexpr std::uint32_t kLocalHeaderSignature = 0x04034b50;
-constexpr std::uint32_t kDirectorySignature = 0x02014b50;
-constexpr std::uint32_t kEndSignature = 0x06054b50;
-constexpr std::uint32_t kEnd64LocatorSignature = 0x07064b50;
-constexpr std::uint32_t kEnd64Signature = 0x06064b50;
-constexpr int kLocalHeaderSize = 30;
-constexpr int kDirectoryHeaderSize = 46;
-constexpr int kEndRecordSize = 22;
-constexpr int kEnd64LocatorSize = 20;
-constexpr std::uint64_t kMaxBack = 0xFFFF; // how far from the end the end record is sought
 constexpr std::uint16_t kEncrypted = 0x0001;
 constexpr std::uint16_t kStrongEncryption = 0x0040;
 constexpr int kHostUnix = 3;
 constexpr int kHostDarwin = 19;
 constexpr std::uint32_t kFileTypeMask = 0170000;
 constexpr std::uint32_t kSymlinkType = 0120000;
-
-std::uint16_t le16(const char *p)
-{
-    const auto *u = reinterpret_cast<const unsigned char *>(p);
-    return static_cast<std::uint16_t>(u[0] | (u[1] << 8));
-}
-
-std::uint32_t le32(const char *p)
-{
-    const auto *u = reinterpret_cast<const unsigned char *>(p);
-    return u[0] | (u[1] << 8) | (u[2] << 16) | (static_cast<std::uint32_t>(u[3]) << 24);
-}
-
-std::uint64_t le64(const char *p)
-{
-    return le32(p) | (static_cast<std::uint64_t>(le32(p + 4)) << 32);
-}
 
 QString bytes(std::uint64_t n)
 {
@@ -98,7 +74,7 @@ QString ZipGuard::headerProblem(const ZipEntryHeader &h)
 {
     if (h.flags & (kEncrypted | kStrongEncryption))
         return QStringLiteral("the entry is encrypted");
-    if (h.method != 0 && h.method != 8)
+    if (h.method != kMethodStored && h.method != kMethodDeflated)
         return QStringLiteral("the entry uses compression method %1, which is not supported")
             .arg(h.method);
     const int host = h.versionMadeBy >> 8;
@@ -110,7 +86,7 @@ QString ZipGuard::headerProblem(const ZipEntryHeader &h)
     if (h.uncompressedSize > ZipLimits::kMaxEntrySize)
         return QStringLiteral("the entry unpacks to %1 bytes, more than 1 GiB")
             .arg(bytes(h.uncompressedSize));
-    if (h.method == 0 && h.compressedSize != h.uncompressedSize)
+    if (h.method == kMethodStored && h.compressedSize != h.uncompressedSize)
         return QStringLiteral("the stored entry's sizes disagree");
     if (h.uncompressedSize > h.compressedSize * ZipLimits::kMaxRatio)
         return QStringLiteral("the entry claims to unpack %1 bytes from %2, more than deflate can")
@@ -181,48 +157,55 @@ bool ZipGuard::checkLandings()
     std::sort(byHash.begin(), byHash.end(), [](const Landing &a, const Landing &b) {
         return a.hash < b.hash || (a.hash == b.hash && a.directoryPos < b.directoryPos);
     });
-
-    // Entries of equal hash: the paths are read again and compared for real.
     for (std::size_t i = 0; i < byHash.size();) {
         std::size_t end = i + 1;
         while (end < byHash.size() && byHash[end].hash == byHash[i].hash)
             ++end;
-        if (end - i > 1) {
-            struct Named {
-                QString path;
-                const Landing *landing;
-            };
-            std::vector<Named> run;
-            for (std::size_t k = i; k < end; ++k)
-                run.push_back({landingPathAt(byHash[k].directoryPos), &byHash[k]});
-            std::stable_sort(run.begin(), run.end(),
-                             [](const Named &a, const Named &b) { return a.path < b.path; });
-            for (std::size_t k = 1; k < run.size(); ++k) {
-                const Named &a = run[k - 1];
-                const Named &b = run[k];
-                if (a.path != b.path || (a.landing->folder && b.landing->folder))
-                    continue;
-                return failEntry(b.landing->directoryPos,
-                                 a.landing->folder != b.landing->folder
-                                     ? QStringLiteral("a file and a folder have the same name")
-                                     : QStringLiteral("two entries have the same name"));
-            }
-        }
+        if (end - i > 1 && !checkSameHash(byHash, i, end))
+            return false;
         i = end;
     }
-
-    // A file where another entry needs a folder: the folder levels of every
-    // entry are looked up among the files, from the deepest up to the first
-    // level an earlier entry has already cleared, so that thousands of
-    // entries in one deep folder cost one walk down to it.
     std::vector<Landing> files;
     for (const Landing &l : byHash) {
         if (!l.folder)
             files.push_back(l);
     }
+    return checkFoldersAreNoFiles(files);
+}
+
+// Entries of equal hash: the paths are read again and compared for real.
+bool ZipGuard::checkSameHash(const std::vector<Landing> &byHash, std::size_t from, std::size_t to)
+{
+    struct Named {
+        QString path;
+        const Landing *landing;
+    };
+    std::vector<Named> run;
+    for (std::size_t k = from; k < to; ++k)
+        run.push_back({landingPathAt(byHash[k].directoryPos), &byHash[k]});
+    std::stable_sort(run.begin(), run.end(),
+                     [](const Named &a, const Named &b) { return a.path < b.path; });
+    for (std::size_t k = 1; k < run.size(); ++k) {
+        const Named &a = run[k - 1];
+        const Named &b = run[k];
+        if (a.path != b.path || (a.landing->folder && b.landing->folder))
+            continue;
+        return failEntry(b.landing->directoryPos,
+                         a.landing->folder != b.landing->folder
+                             ? QStringLiteral("a file and a folder have the same name")
+                             : QStringLiteral("two entries have the same name"));
+    }
+    return true;
+}
+
+// A file where another entry needs a folder: the folder levels of every
+// entry are looked up among the files (sorted by hash), from the deepest up
+// to the first level an earlier entry has already cleared, so that thousands
+// of entries in one deep folder cost one walk down to it.
+bool ZipGuard::checkFoldersAreNoFiles(const std::vector<Landing> &files)
+{
     std::unordered_set<std::uint64_t> cleared;
-    std::vector<std::pair<qsizetype, std::uint64_t>>
-        levels; // end of a level, hash of the path to it
+    std::vector<std::pair<qsizetype, std::uint64_t>> levels; // end of a level, hash of the path to it
     for (const Landing &entry : m_landings) {
         const QString path = landingPathAt(entry.directoryPos);
         levels.clear();
@@ -253,13 +236,13 @@ bool ZipGuard::checkLandings()
 
 QString ZipGuard::nameAt(std::uint64_t directoryPos)
 {
-    char header[kDirectoryHeaderSize];
+    char header[kCentralHeaderSize];
     if (!readAt(directoryPos, header, sizeof header))
         return QStringLiteral("?");
     const std::uint16_t nameLength = le16(header + 28);
     const std::uint16_t extraLength = le16(header + 30);
-    if (!readAt(directoryPos + kDirectoryHeaderSize, m_name, nameLength) ||
-        !readAt(directoryPos + kDirectoryHeaderSize + nameLength, m_extra, extraLength))
+    if (!readAt(directoryPos + kCentralHeaderSize, m_name, nameLength) ||
+        !readAt(directoryPos + kCentralHeaderSize + nameLength, m_extra, extraLength))
         return QStringLiteral("?");
     return EntryName::decode(QByteArrayView(m_name, nameLength), le16(header + 8),
                              QByteArrayView(m_extra, extraLength), le16(header + 4));
@@ -297,7 +280,7 @@ bool ZipGuard::findEndRecord(std::uint64_t fileSize, std::uint64_t *endRecord)
 {
     if (fileSize < kEndRecordSize)
         return fail(QStringLiteral("the file is not a zip file"));
-    const std::uint64_t low = fileSize > kMaxBack ? fileSize - kMaxBack : 0;
+    const std::uint64_t low = fileSize > kLongestComment ? fileSize - kLongestComment : 0;
     std::optional<std::uint64_t> end;
     std::optional<std::uint64_t> locator64;
     std::uint64_t chunkEnd = fileSize;
@@ -350,8 +333,29 @@ bool ZipGuard::scan(int zipFd, int destinationBytes, std::uint64_t freeBytes)
     struct stat st {};
     if (fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))
         return fail(QStringLiteral("the file cannot be read"));
-    const auto fileSize = static_cast<std::uint64_t>(st.st_size);
 
+    Directory directory;
+    if (!readDirectoryEnd(std::uint64_t(st.st_size), directory))
+        return false;
+    m_entryCount = directory.entries;
+    m_directoryOffset = directory.offset;
+    m_ranges.reserve(directory.entries);
+    m_landings.reserve(directory.entries);
+    std::uint64_t total = 0;
+    std::uint64_t pos = directory.start;
+    for (std::uint32_t i = 0; i < directory.entries; ++i) {
+        if (!scanEntry(directory, i, destinationBytes, pos, total))
+            return false;
+    }
+    if (total > freeBytes / 100 * ZipLimits::kFreeSpacePercent)
+        return fail(
+            QStringLiteral("the entries need %1 bytes; %2 bytes are free at the destination")
+                .arg(bytes(total), bytes(freeBytes)));
+    return checkLandings() && checkRanges(directory.start);
+}
+
+bool ZipGuard::readDirectoryEnd(std::uint64_t fileSize, Directory &directory)
+{
     std::uint64_t endPos = 0;
     if (!findEndRecord(fileSize, &endPos))
         return false;
@@ -373,70 +377,70 @@ bool ZipGuard::scan(int zipFd, int destinationBytes, std::uint64_t freeBytes)
                         .arg(entries)
                         .arg(ZipLimits::kMaxEntries));
     // Data in front of the archive (a self-extractor stub) shifts every offset.
-    const std::uint64_t shift = endPos - (std::uint64_t(directoryOffset) + directorySize);
-    const std::uint64_t directoryStart = shift + directoryOffset;
-    m_entryCount = entries;
-    m_directoryOffset = directoryOffset;
-    m_ranges.reserve(entries);
-    m_landings.reserve(entries);
+    directory.shift = endPos - (std::uint64_t(directoryOffset) + directorySize);
+    directory.start = directory.shift + directoryOffset;
+    directory.end = endPos;
+    directory.offset = directoryOffset;
+    directory.entries = entries;
+    return true;
+}
 
-    std::uint64_t total = 0;
-    std::uint64_t pos = directoryStart;
-    for (std::uint32_t i = 0; i < entries; ++i) {
-        char h[kDirectoryHeaderSize];
-        if (pos + kDirectoryHeaderSize > endPos || !readAt(pos, h, sizeof h) ||
-            le32(h) != kDirectorySignature)
-            return fail(QStringLiteral("the central directory is damaged at entry %1").arg(i + 1));
-        ZipEntryHeader header;
-        header.versionMadeBy = le16(h + 4);
-        header.flags = le16(h + 8);
-        header.method = le16(h + 10);
-        header.compressedSize = le32(h + 20);
-        header.uncompressedSize = le32(h + 24);
-        const std::uint16_t nameLength = le16(h + 28);
-        const std::uint16_t extraLength = le16(h + 30);
-        const std::uint16_t commentLength = le16(h + 32);
-        header.externalAttributes = le32(h + 38);
-        const std::uint32_t localHeader = le32(h + 42);
-        const std::uint64_t next =
-            pos + kDirectoryHeaderSize + nameLength + extraLength + commentLength;
-        if (next > endPos || !readAt(pos + kDirectoryHeaderSize, m_name, nameLength) ||
-            !readAt(pos + kDirectoryHeaderSize + nameLength, m_extra, extraLength))
-            return fail(QStringLiteral("the central directory is damaged at entry %1").arg(i + 1));
+// Checks entry i, whose directory record is at pos, and moves pos past it.
+bool ZipGuard::scanEntry(const Directory &directory, std::uint32_t i, int destinationBytes,
+                         std::uint64_t &pos, std::uint64_t &total)
+{
+    const auto damaged = [&] {
+        return fail(QStringLiteral("the central directory is damaged at entry %1").arg(i + 1));
+    };
+    char h[kCentralHeaderSize];
+    if (pos + kCentralHeaderSize > directory.end || !readAt(pos, h, sizeof h) ||
+        le32(h) != kCentralHeaderSignature)
+        return damaged();
+    ZipEntryHeader header;
+    header.versionMadeBy = le16(h + 4);
+    header.flags = le16(h + 8);
+    header.method = le16(h + 10);
+    header.compressedSize = le32(h + 20);
+    header.uncompressedSize = le32(h + 24);
+    const std::uint16_t nameLength = le16(h + 28);
+    const std::uint16_t extraLength = le16(h + 30);
+    const std::uint16_t commentLength = le16(h + 32);
+    header.externalAttributes = le32(h + 38);
+    const std::uint32_t localHeader = le32(h + 42);
+    const std::uint64_t next = pos + kCentralHeaderSize + nameLength + extraLength + commentLength;
+    if (next > directory.end || !readAt(pos + kCentralHeaderSize, m_name, nameLength) ||
+        !readAt(pos + kCentralHeaderSize + nameLength, m_extra, extraLength))
+        return damaged();
 
-        const QString name =
-            EntryName::decode(QByteArrayView(m_name, nameLength), header.flags,
-                              QByteArrayView(m_extra, extraLength), header.versionMadeBy);
-        QString why = EntryName::unsafeReason(name);
-        if (why.isEmpty())
-            why = headerProblem(header);
-        if (why.isEmpty() && localHeader == 0xFFFFFFFFu)
-            why = QStringLiteral("the entry uses 64-bit offsets, which are not supported");
-        if (why.isEmpty() &&
-            destinationBytes + QFile::encodeName(name).size() > ZipLimits::kMaxPathBytes)
-            why = QStringLiteral("the path would be longer than the file system allows");
-        if (!why.isEmpty())
-            return fail(QStringLiteral("\"%1\": %2").arg(EntryName::forMessage(name), why));
+    const QString name =
+        EntryName::decode(QByteArrayView(m_name, nameLength), header.flags,
+                          QByteArrayView(m_extra, extraLength), header.versionMadeBy);
+    QString why = EntryName::unsafeReason(name);
+    if (why.isEmpty())
+        why = headerProblem(header);
+    if (why.isEmpty() && localHeader == 0xFFFFFFFFu)
+        why = QStringLiteral("the entry uses 64-bit offsets, which are not supported");
+    if (why.isEmpty() &&
+        destinationBytes + QFile::encodeName(name).size() > ZipLimits::kMaxPathBytes)
+        why = QStringLiteral("the path would be longer than the file system allows");
+    if (!why.isEmpty())
+        return fail(QStringLiteral("\"%1\": %2").arg(EntryName::forMessage(name), why));
 
-        total += header.uncompressedSize;
-        if (total > ZipLimits::kMaxTotalSize)
-            return fail(QStringLiteral("the entries unpack to more than 4 GiB"));
-        m_ranges.push_back({shift + localHeader, header.compressedSize, pos});
-        bool folder = false;
-        const QString landing = landingPath(name, &folder);
-        m_landings.push_back({PathHash::of(landing), pos, folder});
-        pos = next;
-    }
-    if (total > freeBytes / 100 * ZipLimits::kFreeSpacePercent)
-        return fail(
-            QStringLiteral("the entries need %1 bytes; %2 bytes are free at the destination")
-                .arg(bytes(total), bytes(freeBytes)));
+    total += header.uncompressedSize;
+    if (total > ZipLimits::kMaxTotalSize)
+        return fail(QStringLiteral("the entries unpack to more than 4 GiB"));
+    m_ranges.push_back({directory.shift + localHeader, header.compressedSize, pos});
+    bool folder = false;
+    const QString landing = landingPath(name, &folder);
+    m_landings.push_back({PathHash::of(landing), pos, folder});
+    pos = next;
+    return true;
+}
 
-    if (!checkLandings())
-        return false;
-
-    // Every entry's header and data must lie in front of the central directory
-    // and apart from every other entry's: shared data is how zip bombs multiply.
+// Every entry's header and data must lie in front of the central directory
+// and apart from every other entry's: shared data is how zip bombs multiply.
+bool ZipGuard::checkRanges(std::uint64_t directoryStart)
+{
     std::sort(m_ranges.begin(), m_ranges.end(),
               [](const Range &a, const Range &b) { return a.localHeader < b.localHeader; });
     std::uint64_t previousEnd = 0;

@@ -75,7 +75,22 @@ private:
         bool folder;
     };
 
+    // Where the end record says the central directory is.
+    struct Directory {
+        std::uint64_t start = 0;  // in the file
+        std::uint64_t end = 0;    // where the end record is
+        std::uint64_t shift = 0;  // bytes in front of the archive
+        std::uint32_t offset = 0; // as the end record gives it
+        std::uint32_t entries = 0;
+    };
+
+    bool readDirectoryEnd(std::uint64_t fileSize, Directory &directory);
+    bool scanEntry(const Directory &directory, std::uint32_t i, int destinationBytes,
+                   std::uint64_t &pos, std::uint64_t &total);
+    bool checkRanges(std::uint64_t directoryStart);
     bool checkLandings();
+    bool checkSameHash(const std::vector<Landing> &byHash, std::size_t from, std::size_t to);
+    bool checkFoldersAreNoFiles(const std::vector<Landing> &files);
     QString landingPathAt(std::uint64_t directoryPos, bool *folder = nullptr);
     bool fail(const QString &why);
     bool failEntry(std::uint64_t directoryPos, const QString &why);

@@ -3,16 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-ZipReadStream::ZipReadStream() : m_window(new char[kWindowSize]) {}
-
-ZipReadStream::~ZipReadStream()
+ZipReadStream::ZipReadStream(int fd, std::uint64_t size)
+    : m_window(new char[kWindowSize]), m_fd(fd), m_size(size)
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
 }
 
 zlib_filefunc64_def ZipReadStream::functions()
@@ -29,22 +24,13 @@ zlib_filefunc64_def ZipReadStream::functions()
     return def;
 }
 
-voidpf ZipReadStream::open(voidpf opaque, const void *path, int mode)
+voidpf ZipReadStream::open(voidpf opaque, const void *, int mode)
 {
     auto *s = static_cast<ZipReadStream *>(opaque);
-    if (!path || s->m_fd >= 0 ||
-        (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ)
+    if (s->m_open || (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ)
         return nullptr;
-    const int fd = ::open(static_cast<const char *>(path), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st {};
-    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (fd >= 0)
-            ::close(fd);
-        return nullptr;
-    }
-    s->m_fd = fd;
+    s->m_open = true;
     s->m_error = 0;
-    s->m_size = std::uint64_t(st.st_size);
     s->m_pos = 0;
     s->m_windowStart = 0;
     s->m_windowLength = 0;
@@ -119,10 +105,8 @@ long ZipReadStream::seek(voidpf, voidpf stream, ZPOS64_T offset, int origin)
 
 int ZipReadStream::close(voidpf, voidpf stream)
 {
-    auto *s = static_cast<ZipReadStream *>(stream);
-    const int result = ::close(s->m_fd);
-    s->m_fd = -1;
-    return result;
+    static_cast<ZipReadStream *>(stream)->m_open = false; // the descriptor is the reader's
+    return 0;
 }
 
 int ZipReadStream::error(voidpf, voidpf stream)

@@ -2,7 +2,8 @@
 
 #include "zip/entrycompressor.h"
 #include "zip/entryname.h"
-#include "zip/folderreader.h"
+#include "base/uniquefd.h"
+#include "zip/folderwalker.h"
 #include "zip/zipformat.h"
 #include "zip/zipguard.h"
 #include "zip/zipoutput.h"
@@ -26,15 +27,6 @@ namespace {
 // The entry being written may run ahead of the file by this much; the others
 // share the writer's budget.
 constexpr std::uint64_t kHeadQueue = 4 * EntryCompressor::kBlockSize;
-
-struct FdCloser {
-    int fd;
-    ~FdCloser()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 } // namespace
 
@@ -63,8 +55,13 @@ struct ZipWriter::Run {
     std::vector<Slot> slots;
     int rootFd = -1;
     const UnpackRecord *previous = nullptr;
-    int oldFd = -1;
+    UniqueFd oldZip;
     std::uint64_t oldSize = 0;
+    // The writer's thread only: what is written, and the directory to come.
+    QString zipPath;
+    ZipOutput *output = nullptr;
+    QByteArray directory;
+    std::uint64_t plainTotal = 0;
 
     std::mutex mutex;
     std::condition_variable produced; // a slot changed state or got a block
@@ -76,7 +73,15 @@ struct ZipWriter::Run {
     QSet<QString> failedNames; // the writer's thread only
 
     void work();
-    void prepare(std::size_t i, FolderReader &reader, EntryCompressor &compressor);
+    void prepare(std::size_t i, FolderWalker &reader, EntryCompressor &compressor);
+    void openPrevious(const UnpackRecord *record, const QString &folder);
+    void fillSlots(const QStringList &files);
+    void writeSlot(std::size_t i);
+    bool writeCopy(std::unique_lock<std::mutex> &lock, Slot &slot);
+    // Writes the compressed blocks as they come; false when the entry ends
+    // unwritten (already failed, then), with written telling a write error.
+    bool writeCompressed(std::unique_lock<std::mutex> &lock, Slot &slot, bool &written);
+    bool finishZip(int files);
     bool push(std::size_t i, QByteArray &&block);
     void settle(Slot &slot, Slot::State state, const QString &why = {});
     void advance(std::unique_lock<std::mutex> &lock, Slot &slot);
@@ -86,7 +91,7 @@ struct ZipWriter::Run {
 
 void ZipWriter::Run::work()
 {
-    FolderReader reader(rootFd);
+    FolderWalker reader(rootFd);
     EntryCompressor compressor;
     for (;;) {
         const std::size_t i = next.fetch_add(1);
@@ -107,12 +112,12 @@ void ZipWriter::Run::settle(Slot &slot, Slot::State state, const QString &why)
 bool ZipWriter::Run::copyable(const Slot &slot, const FileIdentity &file) const
 {
     const RecordedEntry *old = slot.old;
-    return old && oldFd >= 0 && file == old->file && file.size == old->uncompressedSize &&
+    return old && oldZip && file == old->file && file.size == old->uncompressedSize &&
            old->dataOffset + old->compressedSize <= oldSize &&
            (old->method == ZipFormat::kMethodStored || old->method == ZipFormat::kMethodDeflated);
 }
 
-void ZipWriter::Run::prepare(std::size_t i, FolderReader &reader, EntryCompressor &compressor)
+void ZipWriter::Run::prepare(std::size_t i, FolderWalker &reader, EntryCompressor &compressor)
 {
     Slot &slot = slots[i];
     if (!slot.refusal.isEmpty())
@@ -132,19 +137,19 @@ void ZipWriter::Run::prepare(std::size_t i, FolderReader &reader, EntryCompresso
         produced.notify_all();
         return;
     }
-    FdCloser file{reader.open(slot.path)};
-    if (file.fd < 0) {
+    UniqueFd file(reader.open(slot.path));
+    if (!file) {
         return settle(slot, Slot::State::Failed,
                       errno == ELOOP
                           ? QStringLiteral("it is a symbolic link")
                           : QStringLiteral("it cannot be opened: %1").arg(qt_error_string(errno)));
     }
-    if (fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
+    if (fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return settle(slot, Slot::State::Failed, QStringLiteral("it is not a regular file"));
     const FileIdentity identity = FileIdentity::of(st);
     bool copy = copyable(slot, identity);
     if (copy && previous->mayHaveChangedUnseen(identity))
-        copy = compressor.holds(file.fd, st, slot.old->uncompressedSize, slot.old->crc);
+        copy = compressor.holds(file.get(), st, slot.old->uncompressedSize, slot.old->crc);
     {
         std::lock_guard lock(mutex);
         slot.entry.dosDate = ZipFormat::toDosDate(st.st_mtime);
@@ -158,7 +163,7 @@ void ZipWriter::Run::prepare(std::size_t i, FolderReader &reader, EntryCompresso
     }
     bool stopped = false;
     const EntryCompressor::Result result =
-        compressor.compress(file.fd, st, ZipLimits::kMaxEntrySize, [&](QByteArray &&block) {
+        compressor.compress(file.get(), st, ZipLimits::kMaxEntrySize, [&](QByteArray &&block) {
             const qint64 size = block.size();
             stopped = !push(i, std::move(block));
             if (!stopped && w.onProgress)
@@ -229,37 +234,65 @@ bool ZipWriter::write(const QString &folder, const QStringList &files, const QSt
     m_written.clear();
 
     Run run(*this);
-    FdCloser root{
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    FdCloser out{::open(QFile::encodeName(zipPath).constData(),
-                        O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666)};
-    if (root.fd < 0 || out.fd < 0) {
+    const UniqueFd root = UniqueFd::open(folder, O_RDONLY | O_DIRECTORY);
+    UniqueFd out = UniqueFd::open(zipPath, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666);
+    if (!root || !out) {
         m_failed = files;
-        m_error = root.fd < 0 ? QStringLiteral("the folder \"%1\" cannot be read").arg(folder)
-                              : QStringLiteral("\"%1\" cannot be created: %2")
-                                    .arg(zipPath, qt_error_string(errno));
+        m_error = !root ? QStringLiteral("the folder \"%1\" cannot be read").arg(folder)
+                        : QStringLiteral("\"%1\" cannot be created: %2")
+                              .arg(zipPath, qt_error_string(errno));
         return false;
     }
-    run.rootFd = root.fd;
+    run.rootFd = root.get();
+    run.zipPath = zipPath;
+    run.openPrevious(previous, folder);
+    run.fillSlots(files);
 
-    // The older zip is used only while it is the very file that was recorded.
-    FdCloser old{-1};
-    run.previous = previous;
-    if (previous && previous->isValid() && previous->folder() == UnpackRecord::folderKey(folder)) {
-        old.fd = ::open(QFile::encodeName(previous->zipPath()).constData(),
-                        O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        struct stat st {};
-        if (old.fd >= 0 && (fstat(old.fd, &st) != 0 || FileIdentity::of(st) != previous->zip())) {
-            ::close(old.fd);
-            old.fd = -1;
-        }
-        run.oldFd = old.fd;
-        run.oldSize = previous->zip().size;
+    const int threads = std::max(
+        1, std::min(m_threads > 0 ? m_threads : QThread::idealThreadCount(), int(files.size())));
+    QThreadPool pool;
+    pool.setMaxThreadCount(threads);
+    for (int t = 0; t < threads && !files.isEmpty(); ++t)
+        pool.start([&run] { run.work(); });
+    ZipOutput output(out.get());
+    run.output = &output;
+    for (std::size_t i = 0; i < run.slots.size(); ++i)
+        run.writeSlot(i);
+    pool.waitForDone();
+
+    if (m_failed.isEmpty() && !run.finishZip(int(files.size())))
+        m_failed = files;
+    if (!out.close() && m_failed.isEmpty()) {
+        m_failed = files;
+        m_error = QStringLiteral("writing \"%1\" failed: %2").arg(zipPath, qt_error_string(errno));
     }
+    if (!m_failed.isEmpty()) {
+        m_written.clear();
+        return false;
+    }
+    m_written.setFolder(folder);
+    m_written.seal();
+    return true;
+}
 
-    run.slots.resize(std::size_t(files.size()));
+// The older zip is used only while it is the very file that was recorded.
+void ZipWriter::Run::openPrevious(const UnpackRecord *record, const QString &folder)
+{
+    previous = record;
+    if (!record || !record->isValid() || record->folder() != UnpackRecord::folderKey(folder))
+        return;
+    oldZip = UniqueFd::open(record->zipPath(), O_RDONLY | O_NONBLOCK);
+    struct stat st {};
+    if (oldZip && (fstat(oldZip.get(), &st) != 0 || FileIdentity::of(st) != record->zip()))
+        oldZip.reset();
+    oldSize = record->zip().size;
+}
+
+void ZipWriter::Run::fillSlots(const QStringList &files)
+{
+    slots.resize(std::size_t(files.size()));
     for (qsizetype i = 0; i < files.size(); ++i) {
-        Slot &slot = run.slots[std::size_t(i)];
+        Slot &slot = slots[std::size_t(i)];
         slot.name = files.at(i);
         slot.path = QFile::encodeName(slot.name);
         // The one check of names, shared with everything that takes files in:
@@ -275,169 +308,152 @@ bool ZipWriter::write(const QString &folder, const QStringList &files, const QSt
         if (std::uint64_t(i) >= ZipLimits::kMaxEntries)
             slot.refusal =
                 QStringLiteral("an archive may hold at most %1 files").arg(ZipLimits::kMaxEntries);
-        if (run.oldFd >= 0)
+        if (oldZip)
             slot.old = previous->find(slot.name);
     }
+}
 
-    const int threads = std::max(
-        1, std::min(m_threads > 0 ? m_threads : QThread::idealThreadCount(), int(files.size())));
-    QThreadPool pool;
-    pool.setMaxThreadCount(threads);
-    for (int t = 0; t < threads && !files.isEmpty(); ++t)
-        pool.start([&run] { run.work(); });
-
-    ZipOutput output(out.fd);
-    QByteArray directory;
-    std::uint64_t plainTotal = 0;
-    const auto stopAll = [&](std::size_t from, const QString &why) {
-        for (std::size_t j = from; j < run.slots.size(); ++j)
-            run.fail(run.slots[j], why);
+// Writes entry i once its file is read (and, when it is compressed, as its
+// blocks come), then its directory record.
+void ZipWriter::Run::writeSlot(std::size_t i)
+{
+    Slot &slot = slots[i];
+    std::unique_lock lock(mutex);
+    produced.wait(lock, [&] { return slot.state != Slot::State::Waiting; });
+    if (failing) {
+        // Nothing more is written; only what cannot go in is still named.
+        produced.wait(lock, [&] { return slot.state != Slot::State::Compressing; });
+        if (slot.state == Slot::State::Failed)
+            fail(slot, slot.why);
+        advance(lock, slot);
+        return;
+    }
+    const auto failHere = [&](const QString &why) {
+        fail(slot, why);
+        failing = true;
+        advance(lock, slot);
     };
-    for (std::size_t i = 0; i < run.slots.size(); ++i) {
-        Slot &slot = run.slots[i];
-        std::unique_lock lock(run.mutex);
-        run.produced.wait(lock, [&] { return slot.state != Slot::State::Waiting; });
-        if (run.failing) {
-            // Nothing more is written; only what cannot go in is still named.
-            run.produced.wait(lock, [&] { return slot.state != Slot::State::Compressing; });
-            if (slot.state == Slot::State::Failed)
-                run.fail(slot, slot.why);
-            run.advance(lock, slot);
-            continue;
-        }
-        const auto failHere = [&](const QString &why) {
-            run.fail(slot, why);
-            run.failing = true;
-            run.advance(lock, slot);
-        };
-        if (slot.state == Slot::State::Failed) {
-            failHere(slot.why);
-            continue;
-        }
+    const QString tooBig = QStringLiteral("with this file the archive would pass 4 GiB");
+    if (slot.state == Slot::State::Failed)
+        return failHere(slot.why);
+    const std::uint64_t headerAt = output->offset();
+    if (headerAt > ZipLimits::kMaxZipSize)
+        return failHere(tooBig);
+    bool written = true;
+    if (slot.state == Slot::State::Copy) {
+        written = writeCopy(lock, slot);
+    } else {
+        if (!writeCompressed(lock, slot, written))
+            return failHere(slot.why);
+        if (written && slot.result.compressedSize > ZipLimits::kMaxZipSize)
+            return failHere(tooBig);
+        char fields[12];
+        ZipFormat::putCrcAndSizes(fields, slot.entry.crc, slot.entry.compressedSize,
+                                  slot.entry.uncompressedSize);
+        written = written &&
+                  output->patch(headerAt + ZipFormat::kLocalCrcOffset, fields, sizeof fields);
+    }
+    if (!written) {
+        if (w.m_error.isEmpty())
+            w.m_error = QStringLiteral("writing \"%1\" failed: %2")
+                            .arg(zipPath, qt_error_string(output->error()));
+        failing = true;
+        advance(lock, slot);
+        lock.unlock();
+        for (std::size_t j = i; j < slots.size(); ++j)
+            fail(slots[j], qt_error_string(output->error()));
+        return;
+    }
+    const ZipFormat::Entry &entry = slot.entry;
+    plainTotal += entry.uncompressedSize;
+    if (plainTotal > ZipLimits::kMaxTotalSize)
+        return failHere(tooBig);
+    ZipFormat::appendCentralHeader(directory, entry, std::uint32_t(headerAt));
+    w.m_written.add({slot.name,
+                     headerAt + ZipFormat::kLocalHeaderSize +
+                         std::uint64_t(entry.name.size() + entry.extra.size()),
+                     entry.compressedSize, entry.uncompressedSize, entry.crc, entry.method,
+                     entry.flags, entry.internalAttributes, slot.file});
+    advance(lock, slot);
+}
 
-        ZipFormat::Entry &entry = slot.entry;
-        const std::uint64_t headerAt = output.offset();
-        if (headerAt > ZipLimits::kMaxZipSize) {
-            failHere(QStringLiteral("with this file the archive would pass 4 GiB"));
-            continue;
-        }
-        bool written = true;
-        if (slot.state == Slot::State::Copy) {
-            lock.unlock();
-            const RecordedEntry &old = *slot.old;
-            entry.method = old.method;
-            if (old.method == ZipFormat::kMethodDeflated)
-                entry.flags |= old.flags & ZipFormat::kDeflateOptionBits;
-            entry.crc = old.crc;
-            entry.compressedSize = old.compressedSize;
-            entry.uncompressedSize = old.uncompressedSize;
-            entry.internalAttributes = old.internalAttributes;
-            written = output.append(ZipFormat::localHeader(entry)) &&
-                      output.copyFrom(run.oldFd, old.dataOffset, old.compressedSize);
-            lock.lock();
-            m_copied += written ? 1 : 0;
-        } else {
-            entry.method = ZipFormat::kMethodDeflated;
-            entry.flags |= ZipFormat::kMaximumCompression;
-            // Blocks are written as they come; sizes and CRC go into the
-            // header before it is written when the entry is done by then,
-            // otherwise afterwards.
-            bool headerDone = false;
-            bool complete = false;
-            for (;;) {
-                run.produced.wait(lock, [&] {
-                    return !slot.blocks.empty() || slot.state != Slot::State::Compressing;
-                });
-                if (slot.state == Slot::State::Failed || slot.state == Slot::State::Skipped)
-                    break;
-                QList<QByteArray> blocks;
-                blocks.swap(slot.blocks);
-                run.buffered -= slot.queued;
-                slot.queued = 0;
-                run.consumed.notify_all();
-                complete = slot.state == Slot::State::Done;
-                if (complete) {
-                    entry.crc = slot.result.crc;
-                    entry.compressedSize = std::uint32_t(slot.result.compressedSize);
-                    entry.uncompressedSize = std::uint32_t(slot.result.uncompressedSize);
-                    entry.internalAttributes = slot.result.text ? 1 : 0;
-                }
-                lock.unlock();
-                if (!headerDone)
-                    written = output.append(ZipFormat::localHeader(entry));
-                headerDone = true;
-                for (const QByteArray &block : blocks)
-                    written = written && output.append(block);
-                lock.lock();
-                if (complete || !written)
-                    break;
-            }
-            if (written && !complete) {
-                failHere(slot.why);
-                continue;
-            }
-            if (written && slot.result.compressedSize > ZipLimits::kMaxZipSize) {
-                failHere(QStringLiteral("with this file the archive would pass 4 GiB"));
-                continue;
-            }
-            char fields[12];
-            ZipFormat::putCrcAndSizes(fields, entry.crc, entry.compressedSize,
-                                      entry.uncompressedSize);
-            written = written &&
-                      output.patch(headerAt + ZipFormat::kLocalCrcOffset, fields, sizeof fields);
-        }
-        if (!written) {
-            if (m_error.isEmpty())
-                m_error = QStringLiteral("writing \"%1\" failed: %2")
-                              .arg(zipPath, qt_error_string(output.error()));
-            run.failing = true;
-            run.advance(lock, slot);
-            lock.unlock();
-            stopAll(i, qt_error_string(output.error()));
-            continue;
-        }
-        plainTotal += entry.uncompressedSize;
-        if (plainTotal > ZipLimits::kMaxTotalSize) {
-            failHere(QStringLiteral("with this file the archive would pass 4 GiB"));
-            continue;
-        }
-        ZipFormat::appendCentralHeader(directory, entry, std::uint32_t(headerAt));
-        m_written.add({slot.name,
-                       headerAt + ZipFormat::kLocalHeaderSize +
-                           std::uint64_t(entry.name.size() + entry.extra.size()),
-                       entry.compressedSize, entry.uncompressedSize, entry.crc, entry.method,
-                       entry.flags, entry.internalAttributes, slot.file});
-        run.advance(lock, slot);
-    }
-    pool.waitForDone();
+// The old zip's compressed data as it is, under today's header.
+bool ZipWriter::Run::writeCopy(std::unique_lock<std::mutex> &lock, Slot &slot)
+{
+    lock.unlock();
+    ZipFormat::Entry &entry = slot.entry;
+    const RecordedEntry &old = *slot.old;
+    entry.method = old.method;
+    if (old.method == ZipFormat::kMethodDeflated)
+        entry.flags |= old.flags & ZipFormat::kDeflateOptionBits;
+    entry.crc = old.crc;
+    entry.compressedSize = old.compressedSize;
+    entry.uncompressedSize = old.uncompressedSize;
+    entry.internalAttributes = old.internalAttributes;
+    const bool written = output->append(ZipFormat::localHeader(entry)) &&
+                         output->copyFrom(oldZip.get(), old.dataOffset, old.compressedSize);
+    lock.lock();
+    w.m_copied += written ? 1 : 0;
+    return written;
+}
 
-    if (m_failed.isEmpty()) {
-        const std::uint64_t directoryAt = output.offset();
-        const std::uint64_t end =
-            directoryAt + std::uint64_t(directory.size()) + ZipFormat::kEndRecordSize;
-        if (end > ZipLimits::kMaxZipSize) {
-            m_failed = files;
-            m_error = QStringLiteral("the archive would pass 4 GiB");
-        } else if (!output.append(directory) ||
-                   !output.append(ZipFormat::endRecord(std::uint16_t(files.size()),
-                                                       std::uint32_t(directory.size()),
-                                                       std::uint32_t(directoryAt))) ||
-                   !output.flush()) {
-            m_failed = files;
-            m_error = QStringLiteral("writing \"%1\" failed: %2")
-                          .arg(zipPath, qt_error_string(output.error()));
+// Blocks are written as they come; sizes and CRC go into the header before it
+// is written when the entry is done by then, otherwise afterwards.
+bool ZipWriter::Run::writeCompressed(std::unique_lock<std::mutex> &lock, Slot &slot,
+                                     bool &written)
+{
+    ZipFormat::Entry &entry = slot.entry;
+    entry.method = ZipFormat::kMethodDeflated;
+    entry.flags |= ZipFormat::kMaximumCompression;
+    bool headerDone = false;
+    bool complete = false;
+    for (;;) {
+        produced.wait(lock, [&] {
+            return !slot.blocks.empty() || slot.state != Slot::State::Compressing;
+        });
+        if (slot.state == Slot::State::Failed || slot.state == Slot::State::Skipped)
+            break;
+        QList<QByteArray> blocks;
+        blocks.swap(slot.blocks);
+        buffered -= slot.queued;
+        slot.queued = 0;
+        consumed.notify_all();
+        complete = slot.state == Slot::State::Done;
+        if (complete) {
+            entry.crc = slot.result.crc;
+            entry.compressedSize = std::uint32_t(slot.result.compressedSize);
+            entry.uncompressedSize = std::uint32_t(slot.result.uncompressedSize);
+            entry.internalAttributes = slot.result.text ? 1 : 0;
         }
+        lock.unlock();
+        if (!headerDone)
+            written = output->append(ZipFormat::localHeader(entry));
+        headerDone = true;
+        for (const QByteArray &block : blocks)
+            written = written && output->append(block);
+        lock.lock();
+        if (complete || !written)
+            break;
     }
-    if (::close(out.fd) != 0 && m_failed.isEmpty()) {
-        m_failed = files;
-        m_error = QStringLiteral("writing \"%1\" failed: %2").arg(zipPath, qt_error_string(errno));
-    }
-    out.fd = -1;
-    if (!m_failed.isEmpty()) {
-        m_written.clear();
+    return !written || complete;
+}
+
+bool ZipWriter::Run::finishZip(int files)
+{
+    const std::uint64_t directoryAt = output->offset();
+    const std::uint64_t end =
+        directoryAt + std::uint64_t(directory.size()) + ZipFormat::kEndRecordSize;
+    if (end > ZipLimits::kMaxZipSize) {
+        w.m_error = QStringLiteral("the archive would pass 4 GiB");
         return false;
     }
-    m_written.setFolder(folder);
-    m_written.seal();
+    if (!output->append(directory) ||
+        !output->append(ZipFormat::endRecord(std::uint16_t(files), std::uint32_t(directory.size()),
+                                             std::uint32_t(directoryAt))) ||
+        !output->flush()) {
+        w.m_error = QStringLiteral("writing \"%1\" failed: %2")
+                        .arg(zipPath, qt_error_string(output->error()));
+        return false;
+    }
     return true;
 }

@@ -6,11 +6,9 @@
 #include "lang/messages.h"
 #include "recordingpageview.h"
 #include "scriptedinteraction.h"
-#include "storage/archivestorage.h"
 #include "storage/listfile.h"
 #include "testfiles.h"
 #include "windowtesting.h"
-#include "zip/ziparchiver.h"
 
 #include <QDirIterator>
 #include <QDragEnterEvent>
@@ -52,24 +50,14 @@ class TestCatalogueTree : public QObject {
 
     void makeZip(const QString &zipPath, const QStringList &pages)
     {
-        const QString stage = path("stage");
-        QDir(stage).removeRecursively();
-        QStringList titles;
-        QStringList names;
+        TestZips::Files files;
         for (const QString &page : pages) {
-            titles << page.section(u'=', 0, 0);
-            names << page.section(u'=', 1);
-            QVERIFY(
-                TestFiles::write(stage + u'/' + names.last(), "page " + titles.last().toUtf8()));
-            QVERIFY(
-                TestFiles::write(stage + u'/' + QFileInfo(names.last()).baseName() + "_files/p.png",
-                                 titles.last().toUtf8()));
+            const QString title = page.section(u'=', 0, 0);
+            const QString name = page.section(u'=', 1);
+            files.insert(name, "page " + title.toUtf8());
+            files.insert(QFileInfo(name).baseName() + "_files/p.png", title.toUtf8());
         }
-        ZipArchiver zip;
-        ArchiveStorage storage(zip, WorkFolders::under(path("unused")));
-        QVERIFY(QDir().mkpath(QFileInfo(zipPath).absolutePath()));
-        QVERIFY(storage.writeZip(stage, zipPath, titles, names));
-        QDir(stage).removeRecursively();
+        QVERIFY(CommandFiles::writeZip(zipPath, files, &pages, path("stage")));
     }
 
     // The pages a zip lists, after Info-ZIP found it sound.

@@ -3,6 +3,7 @@
 #include "recordingpageview.h"
 #include "scriptedinteraction.h"
 #include "testfiles.h"
+#include "testzips.h"
 #include "windowtesting.h"
 
 #include <QApplication>
@@ -48,15 +49,6 @@ int runChild(const QString &folder)
     std::printf("ready\n");
     std::fflush(stdout);
     return QApplication::exec();
-}
-
-QStringList zipNames(const QString &zipPath)
-{
-    QByteArray out;
-    TestFiles::run("unzip", {"-Z1", zipPath}, &out);
-    QStringList names = QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
-    names.sort();
-    return names;
 }
 
 } // namespace
@@ -139,7 +131,7 @@ private Q_SLOTS:
             QDir(pathsIn(folder).work.base()).entryList({"recovered-*"}, QDir::Dirs);
         QVERIFY(!QFileInfo::exists(pathsIn(folder).work.archive));
         if (writeBack) {
-            QCOMPARE(zipNames(zip), QStringList({"added.htm", "listfile.txt", "news.htm"}));
+            QCOMPARE(TestZips::names(zip), QStringList({"added.htm", "listfile.txt", "news.htm"}));
             QVERIFY(recovered.isEmpty());
         } else {
             QCOMPARE(TestFiles::read(zip), zipBefore);

@@ -6,6 +6,7 @@
 #include "recordingpageview.h"
 #include "scriptedinteraction.h"
 #include "search/searchindex.h"
+#include "search/searchservice.h"
 #include "search/searchtestkit.h"
 #include "windowtesting.h"
 
@@ -63,14 +64,14 @@ private Q_SLOTS:
             ProgramPaths::under(m_dir->path(), m_dir->filePath("home")), m_view.get(), m_ui.get());
         m_panel = m_window->findChild<SearchPanel *>();
         QVERIFY(m_panel);
-        m_panel->index().setIndexingPriority(QThread::NormalPriority);
+        m_window->search().index().setIndexingPriority(QThread::NormalPriority);
         m_window->startUp();
         CatalogueModel &catalogue = m_window->session().catalogue();
         catalogue.addArchive(catalogue.appendSection("Finance"), "Bank", m_zip);
         // The catalogue reaches the index a moment after its last change.
         QTRY_VERIFY_WITH_TIMEOUT(
-            m_panel->index().isIndexing() || m_panel->index().stats().archivesChecked > 0, 10000);
-        QVERIFY(m_panel->index().waitUntilIdle(60000));
+            m_window->search().index().isIndexing() || m_window->search().index().stats().archivesChecked > 0, 10000);
+        QVERIFY(m_window->search().index().waitUntilIdle(60000));
     }
 
     void cleanup()
@@ -188,7 +189,7 @@ private Q_SLOTS:
                          "<html><body><p>Зеркальный карп в пруду</p></body></html>");
         archive.setChanged(true);
         QVERIFY(archive.writeBack(*m_ui));
-        QTRY_VERIFY_WITH_TIMEOUT(m_panel->index().search("карп").size() == 1, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->search().index().search("карп").size() == 1, 30000);
         type("карп");
         QCOMPARE(shown().size(), 1);
         QVERIFY(shown().first().startsWith("Notes\n"));

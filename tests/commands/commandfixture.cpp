@@ -2,10 +2,10 @@
 
 #include "catalogue/settingsfile.h"
 #include "lang/messages.h"
-#include "storage/archivestorage.h"
+#include "storage/folderzip.h"
 #include "storage/listfile.h"
 #include "testfiles.h"
-#include "zip/ziparchiver.h"
+#include "zip/zipwriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,6 +29,8 @@ void CommandFixture::makeSession(const WorkFolders &folders, const QString &exec
     m_ui = std::make_unique<ScriptedInteraction>();
     m_view = std::make_unique<RecordingPageView>();
     m_session = std::make_unique<Session>(folders);
+    m_pagesTester = std::make_unique<QAbstractItemModelTester>(
+        &m_session->pages(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     m_ctx = std::make_unique<CommandContext>(
         CommandContext{*m_session, m_session->archive(), *m_ui, *m_view, executableFolder});
     Messages::useEnglish();
@@ -37,6 +39,7 @@ void CommandFixture::makeSession(const WorkFolders &folders, const QString &exec
 void CommandFixture::tearDown()
 {
     m_ctx.reset();
+    m_pagesTester.reset();
     m_session.reset();
     m_view.reset();
     m_ui.reset();
@@ -88,23 +91,6 @@ QString CommandFixture::writtenCatalogue()
 
 namespace CommandFiles {
 
-QStringList zipNames(const QString &zipPath, bool check)
-{
-    QByteArray out;
-    if (check && TestFiles::run("unzip", {"-tq", zipPath}, &out) != 0)
-        qWarning("unzip -t: %s", out.constData());
-    out.clear();
-    TestFiles::run("unzip", {"-Z1", zipPath}, &out);
-    QStringList names = QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
-    names.sort();
-    return names;
-}
-
-bool zipTests(const QString &zipPath)
-{
-    return TestFiles::run("unzip", {"-tq", zipPath}) == 0;
-}
-
 bool lockFolder(const QString &path, bool lock)
 {
     if (TestFiles::runningAsRoot())
@@ -124,11 +110,8 @@ bool writeZip(const QString &zipPath, const TestZips::Files &files, const QStrin
         if (!TestFiles::write(stage + u'/' + it.key(), it.value()))
             return false;
     }
-    ZipArchiver zip;
-    ArchiveStorage storage(zip, WorkFolders::under(stage + QStringLiteral("-unused")));
     if (!QDir().mkpath(QFileInfo(zipPath).absolutePath()))
         return false;
-    bool written = false;
     if (pages) {
         QStringList titles;
         QStringList fileNames;
@@ -136,10 +119,11 @@ bool writeZip(const QString &zipPath, const TestZips::Files &files, const QStrin
             titles << page.section(u'=', 0, 0);
             fileNames << page.section(u'=', 1);
         }
-        written = storage.writeZip(stage, zipPath, titles, fileNames);
-    } else {
-        written = storage.writeZipKeepingListFile(stage, zipPath);
+        if (!saveWholeFile(ListFile::path(stage), ListFile::compose(titles, fileNames)))
+            return false;
     }
+    ZipWriter writer;
+    const bool written = FolderZip::write(stage, zipPath, writer).hasValue();
     QDir(stage).removeRecursively();
     return written;
 }
@@ -148,9 +132,7 @@ namespace {
 
 QStringList readListOf(const QString &zipPath, const QString &peek, TestZips::Files *files)
 {
-    QDir(peek).removeRecursively();
-    QByteArray out;
-    TestFiles::run("unzip", {"-q", zipPath, "-d", peek}, &out);
+    TestZips::unpack(zipPath, peek);
     PageListModel model;
     const ListFileRead read = readListFileChecked(ListFile::path(peek), model);
     if (!read.ok())
@@ -173,7 +155,7 @@ QStringList listOf(const QString &zipPath, const QString &peek)
 
 QStringList checkedListOf(const QString &zipPath, const QString &peek, TestZips::Files *files)
 {
-    if (!zipTests(zipPath))
+    if (!TestZips::passesTest(zipPath))
         return {"damaged"};
     return readListOf(zipPath, peek, files);
 }

@@ -6,6 +6,7 @@
 #include "scriptedinteraction.h"
 #include "testzips.h"
 
+#include <QAbstractItemModelTester>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
@@ -14,7 +15,8 @@
 // page view that records its calls, a session with its working folders in
 // the temporary folder, and the context the commands run in. A test class
 // derives from it and calls setUp() from init() and tearDown() from cleanup(),
-// so that every test function starts afresh.
+// so that every test function starts afresh. The page list model is watched
+// by QAbstractItemModelTester throughout: every command keeps it consistent.
 class CommandFixture {
 protected:
     // A new temporary folder, then makeSession() with the working folders
@@ -50,17 +52,13 @@ protected:
     std::unique_ptr<ScriptedInteraction> m_ui;
     std::unique_ptr<RecordingPageView> m_view;
     std::unique_ptr<Session> m_session;
+    std::unique_ptr<QAbstractItemModelTester> m_pagesTester;
     std::unique_ptr<CommandContext> m_ctx;
 };
 
 // Zips and folders as the command tests check them.
 namespace CommandFiles {
 
-// The entries of a zip as Info-ZIP lists them, sorted. With check, a zip
-// that does not pass "unzip -t" is reported as a warning.
-QStringList zipNames(const QString &zipPath, bool check = false);
-// True when the zip passes "unzip -t".
-bool zipTests(const QString &zipPath);
 // A folder in which nothing can be created or replaced, even by root (which
 // needs chattr); false where that cannot be arranged.
 bool lockFolder(const QString &path, bool lock);

@@ -7,7 +7,6 @@
 
 #include <QTest>
 
-using CommandFiles::zipNames;
 using TestZips::filesBelow;
 
 // Adding pages, files and folders to the open archive, and creating an
@@ -112,7 +111,7 @@ private Q_SLOTS:
 
         QVERIFY(m_session->archive().writeBack(*m_ui));
         QCOMPARE(
-            zipNames(path("arch/novels.zip")),
+            TestZips::names(path("arch/novels.zip")),
             (QStringList{"Q-A.html", "listfile.txt", "news.htm", "news_1.files/a.png", "news_1.htm",
                          "news_files/a.png", "news_files/sub/b.css", "Сказки.htm", "日本.htm"}));
         // Originals stay unless asked otherwise.
@@ -313,7 +312,7 @@ private Q_SLOTS:
             return;
         }
         QVERIFY(m_session->archive().writeBack(*m_ui));
-        QStringList names = zipNames(path("arch/novels.zip"));
+        QStringList names = TestZips::names(path("arch/novels.zip"));
         names.removeAll("listfile.txt");
         stored.removeAll("listfile.txt");
         QCOMPARE(names, stored);
@@ -524,7 +523,7 @@ private Q_SLOTS:
         });
         Commands::createArchive(*m_ctx);
         QVERIFY(m_ui->verify());
-        QCOMPARE(zipNames(path("arch/novels.zip")), (QStringList{"listfile.txt", "old.htm"}));
+        QCOMPARE(TestZips::names(path("arch/novels.zip")), (QStringList{"listfile.txt", "old.htm"}));
         QCOMPARE(catalogue().nodeNames(),
                  (QStringList{"Books", "Novels", "Poems", "Fresh", "Travel", "Maps"}));
         QCOMPARE(catalogue().node(3).path, path("arch/books.ZIP.zip"));
@@ -555,7 +554,7 @@ private Q_SLOTS:
                  (QStringList{"Books", "Novels", "Poems", "Travel", "Maps", "Atlas"}));
         QCOMPARE(catalogue().node(5).path, path("arch/atlas.zip"));
         QVERIFY(m_session->archive().writeBack(*m_ui));
-        QCOMPARE(zipNames(path("arch/atlas.zip")), (QStringList{"a.htm", "listfile.txt"}));
+        QCOMPARE(TestZips::names(path("arch/atlas.zip")), (QStringList{"a.htm", "listfile.txt"}));
     }
 
     // Cancel: the archive open before is written back and closed.
@@ -568,7 +567,7 @@ private Q_SLOTS:
         m_ui->expectCreateArchive([](CreateArchiveValues &) { return false; });
         Commands::createArchive(*m_ctx);
         QVERIFY(m_ui->verify());
-        QCOMPARE(zipNames(path("arch/novels.zip")), (QStringList{"listfile.txt", "old.htm"}));
+        QCOMPARE(TestZips::names(path("arch/novels.zip")), (QStringList{"listfile.txt", "old.htm"}));
         QVERIFY(!m_session->archive().isOpen());
         QCOMPARE(m_session->openNode(), -1);
         QCOMPARE(catalogue().node(1).picture, int(CatalogueNode::ArchivePicture));

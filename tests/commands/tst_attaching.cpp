@@ -3,7 +3,7 @@
 #include "commands/archivecommands.h"
 #include "commands/attaching.h"
 #include "lang/messages.h"
-#include "storage/archivestorage.h"
+#include "storage/pagenames.h"
 #include "testfiles.h"
 #include "testzips.h"
 #include "zip/ziptestkit.h"
@@ -309,7 +309,7 @@ private Q_SLOTS:
         for (int i = 0; i < titles.size(); ++i)
             QCOMPARE(
                 titles.at(i) + "|" + names.at(i),
-                ArchiveStorage::storablePageFileName(ArchiveStorage::pageBaseName(names.at(i))) +
+                PageNames::storable(PageNames::baseName(names.at(i))) +
                     "|" + names.at(i));
         names.sort();
         QCOMPARE(names, (QStringList{"a.html", "b.htm", "r=1.htm"}));

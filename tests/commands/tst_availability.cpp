@@ -117,6 +117,9 @@ private Q_SLOTS:
         row("help", Command::Help, always);
         row("search all archives", Command::SearchAllArchives, always);
         row("show found page", Command::ShowFoundPage, always);
+        row("files dropped", Command::DropFiles, always);
+        row("pages dropped", Command::DropPages, always);
+        row("archive dropped", Command::DropNode, always);
         if (listed.size() != CommandCount)
             QFAIL("a command has no row");
     }

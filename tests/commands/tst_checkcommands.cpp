@@ -3,7 +3,7 @@
 #include "commands/checkcommands.h"
 #include "commands/navigationcommands.h"
 #include "lang/messages.h"
-#include "zip/zipentryreader.h"
+#include "zip/zipreader.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -32,7 +32,7 @@ class TestCheckCommands : public QObject, CommandFixture {
     // The files of a zip, without the folder entries a writer may add or leave out.
     static QStringList filesOf(const QString &zip)
     {
-        QStringList names = CommandFiles::zipNames(zip);
+        QStringList names = TestZips::names(zip);
         names.removeIf([](const QString &name) { return name.endsWith(u'/'); });
         return names;
     }
@@ -133,9 +133,9 @@ private Q_SLOTS:
         QFETCH(bool, known);
         KnownZip pages;
         if (known) {
-            ZipEntryReader reader;
+            ZipReader reader;
             QVERIFY(reader.open(m_c.zip(copied)));
-            for (const ZipEntryReader::Entry &entry : reader.entries()) {
+            for (const ZipReader::Entry &entry : reader.entries()) {
                 if (entry.name.endsWith(".htm"))
                     pages.pages.append({entry.name, entry.crc, entry.size});
             }

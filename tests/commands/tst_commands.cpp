@@ -1,5 +1,6 @@
 #include "commandfixture.h"
 #include "commands/availability.h"
+#include "commands/failuretext.h"
 #include "commands/runcommand.h"
 #include "lang/messages.h"
 
@@ -126,22 +127,66 @@ private Q_SLOTS:
     }
 
     // Long work runs on a worker thread; what it says of its progress reaches
-    // the side that waits for it.
+    // the side that waits for it, and what it returns the caller.
     void longWorkRunsOffTheCallingThread()
     {
         ProgressProbe ui;
-        QThread *worker = nullptr;
-        ui.run("Saving", [&worker](WorkProgress &progress) {
-            worker = QThread::currentThread();
+        const QThread *worker = ui.run(MessageId::ProgressWritingBack, [](WorkProgress &progress) {
             progress.setTotal(3);
             progress.advance();
             progress.advance(2);
+            return QThread::currentThread();
         });
         QVERIFY(worker);
         QVERIFY(worker != QThread::currentThread());
-        QCOMPARE(ui.log(), QStringList{"work: Saving"});
+        QCOMPARE(ui.log(), QStringList{"work: Saving the archive..."});
         QCOMPARE(ui.maximum, 3);
         QCOMPARE(ui.value, 3);
+    }
+
+    // What storage reports, in the user's words and in the box its kind calls for.
+    void failuresInTheUsersWords_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("shown");
+        using K = StorageFailure::Kind;
+        QTest::newRow("damaged") << int(K::ArchiveDamaged)
+                                 << "message:The Archive spoiled! Impossible unzipping!";
+        QTest::newRow("not saved")
+            << int(K::NotSaved)
+            << "message:At conservation of the archive turned out to be\r\nimpossible save 2 "
+               "files:\r\n\r\nnews.htm\r\nnews_files/a.gif\r\n";
+        QTest::newRow("nothing to save")
+            << int(K::NothingToSave)
+            << "message:At conservation of the archive turned out to be\r\n/x/a.zip";
+        QTest::newRow("not deleted") << int(K::NotDeleted)
+                                     << "message:Impossible delete file:/x/a.zip";
+        QTest::newRow("not created") << int(K::NotCreated) << "error:Cannot create file /x/a.zip";
+        QTest::newRow("not read") << int(K::NotRead) << "error:Cannot open file /x/a.zip";
+        QTest::newRow("zip changed") << int(K::ZipChanged)
+                                     << "message:" + msg(MessageId::ZipChangedSinceOpened) +
+                                            "\r\n/x/a.zip";
+        QTest::newRow("too many files") << int(K::TooManyFiles)
+                                        << "message:" + msg(MessageId::AddRefusedTooManyFiles) +
+                                               "\r\n/x/a.zip";
+    }
+    void failuresInTheUsersWords()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, shown);
+        const StorageFailure failure{StorageFailure::Kind(kind), "/x/a.zip", 0,
+                                     {"news.htm", "news_files/a.gif"}};
+        const QString box = shown.section(u':', 0, 0);
+        if (box == "error")
+            m_ui->expectError(shown.mid(box.size() + 1));
+        else
+            m_ui->expectMessage(shown.mid(box.size() + 1));
+        showFailure(*m_ui, failure);
+        QVERIFY(m_ui->verify());
+        Messages::useRussian();
+        QCOMPARE(failureText({StorageFailure::Kind::ArchiveDamaged}).text(),
+                 QString("Архив испорчен! Невозможно распаковать!"));
+        Messages::useEnglish();
     }
 };
 

@@ -377,11 +377,8 @@ private Q_SLOTS:
         QVERIFY(!s.archive().isChanged());
         QVERIFY(recoveredFolders().isEmpty());
         QCOMPARE(m_ui->workCount(), 1); // written back as long work
-        QByteArray listing;
-        QCOMPARE(TestFiles::run("unzip", {"-Z1", path("archives/book.zip")}, &listing), 0);
-        QStringList names = QString::fromUtf8(listing).split('\n', Qt::SkipEmptyParts);
-        names.sort();
-        QCOMPARE(names, QStringList({"listfile.txt", "news.htm", "news_files/logo.gif"}));
+        QCOMPARE(TestZips::names(path("archives/book.zip")),
+                 QStringList({"listfile.txt", "news.htm", "news_files/logo.gif"}));
     }
 
     // The working copy is the only copy of the changes: a write-back that

@@ -1,5 +1,6 @@
 #include "commandfixture.h"
 #include "commands/archivecommands.h"
+#include "commands/maintenancecommands.h"
 #include "commands/openstate.h"
 #include "lang/messages.h"
 #include "testfiles.h"

@@ -36,7 +36,6 @@ bool makeArchive(const QString &zipPath, const QStringList &titles, bool withLis
     return TestZips::zipTree(zipPath, files, scratch.filePath("files"));
 }
 
-using CommandFiles::zipNames;
 
 } // namespace
 
@@ -233,7 +232,7 @@ private Q_SLOTS:
 
         open(3);
 
-        QCOMPARE(zipNames(path("a.zip")), QStringList({"added.htm", "listfile.txt", "news.htm"}));
+        QCOMPARE(TestZips::names(path("a.zip")), QStringList({"added.htm", "listfile.txt", "news.htm"}));
         QCOMPARE(m_ui->log(),
                  QStringList({"work: Unpacking the archive...", "work: Saving the archive...",
                               "work: Unpacking the archive..."}));
@@ -279,7 +278,7 @@ private Q_SLOTS:
 
         // With its folder back, the next try goes through.
         open(2);
-        QCOMPARE(zipNames(path("zips/a.zip")),
+        QCOMPARE(TestZips::names(path("zips/a.zip")),
                  QStringList({"added.htm", "listfile.txt", "news.htm"}));
         QCOMPARE(s.openNode(), 2);
     }
@@ -301,12 +300,12 @@ private Q_SLOTS:
         m_ui->expectSaveFile({}, path("copy.zip"));
         open(2);
 
-        QCOMPARE(zipNames(path("copy.zip")),
+        QCOMPARE(TestZips::names(path("copy.zip")),
                  QStringList({"added.htm", "listfile.txt", "news.htm"}));
         QCOMPARE(m_session->openNode(), 2);
         QCOMPARE(m_session->pages().titles(), QStringList{"Map"});
         QVERIFY(QDir().rename(path("away"), path("zips")));
-        QCOMPARE(zipNames(path("zips/a.zip")), QStringList({"listfile.txt", "news.htm"}));
+        QCOMPARE(TestZips::names(path("zips/a.zip")), QStringList({"listfile.txt", "news.htm"}));
     }
 
     // Set aside, but the working copy cannot be moved: the user is told, the
@@ -383,7 +382,7 @@ private Q_SLOTS:
             Messages::text(MessageId::ZipChangedSinceOpened) + "\r\n" + path("a.zip");
         QCOMPARE(m_ui->log().filter(why).size(), 1);
         if (replaced) {
-            QCOMPARE(zipNames(path("a.zip")),
+            QCOMPARE(TestZips::names(path("a.zip")),
                      QStringList({"added.htm", "listfile.txt", "news.htm"}));
         } else {
             QCOMPARE(TestFiles::read(path("a.zip")), newer);
@@ -480,7 +479,7 @@ private Q_SLOTS:
 
         open(1);
 
-        QCOMPARE(zipNames(path("a.zip")),
+        QCOMPARE(TestZips::names(path("a.zip")),
                  QStringList({"added.htm", "listfile.txt", "news.htm", "report.htm"}));
         QCOMPARE(m_session->pages().titles(), QStringList({"News", "Report", "Added"}));
         QCOMPARE(m_session->currentPage(), 0);

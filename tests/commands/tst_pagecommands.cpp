@@ -13,14 +13,7 @@ namespace {
 
 const QString kBlank = QStringLiteral("navigate about:blank");
 
-// The zip's entries, every one checked by Info-ZIP first.
-QStringList zipNames(const QString &zipPath)
-{
-    return CommandFiles::zipNames(zipPath, true);
-}
-
 using CommandFiles::lockFolder;
-using CommandFiles::zipTests;
 using TestZips::filesBelow;
 
 } // namespace
@@ -86,7 +79,7 @@ class TestPageCommands : public QObject, CommandFixture {
         const QStringList before = titles();
         const QStringList beforeFiles = fileNames();
         QVERIFY(m_session->archive().writeBack(*m_ui));
-        QVERIFY(zipTests(m_session->archive().zipPath()));
+        QVERIFY(TestZips::passesTest(m_session->archive().zipPath()));
         QVERIFY(m_session->archive().close());
         QCOMPARE(m_session->archive().open(path("arch/novels.zip"), *m_ui),
                  OpenArchive::OpenStatus::Opened);
@@ -210,7 +203,7 @@ private Q_SLOTS:
         QVERIFY(m_session->pageControlsEnabled());
         QVERIFY(m_session->archive().isChanged());
         writeBackAndReopen();
-        QVERIFY(!zipNames(path("arch/novels.zip")).contains(base + ".htm"));
+        QVERIFY(!TestZips::names(path("arch/novels.zip")).contains(base + ".htm"));
     }
 
     void answeringNoDeletesNothing()
@@ -291,7 +284,7 @@ private Q_SLOTS:
                  QByteArray("<img src=\"inner_files/i.png\">"));
         QCOMPARE(TestFiles::read(work() + "/a_files/inner_files/i.png"), QByteArray("i"));
         writeBackAndReopen();
-        QCOMPARE(zipNames(path("arch/novels.zip")),
+        QCOMPARE(TestZips::names(path("arch/novels.zip")),
                  (QStringList{"a_files/inner.htm", "a_files/inner_files/i.png", "listfile.txt"}));
     }
 
@@ -326,7 +319,7 @@ private Q_SLOTS:
         QVERIFY(m_session->archive().isOpen());
         QVERIFY(m_session->archive().isChanged());
         QVERIFY(m_session->archive().writeBack(*m_ui));
-        QCOMPARE(zipNames(path("arch/novels.zip")), QStringList{"listfile.txt"});
+        QCOMPARE(TestZips::names(path("arch/novels.zip")), QStringList{"listfile.txt"});
     }
 
     void saveOut()
@@ -496,7 +489,7 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(work() + "/b_files"));
         QVERIFY(m_session->archive().isChanged());
         QVERIFY(!QFileInfo::exists(path("data/TEMP_ARCH2")));
-        QCOMPARE(zipNames(path("arch/poems.zip")),
+        QCOMPARE(TestZips::names(path("arch/poems.zip")),
                  (QStringList{"b.htm", "b_files/deep/s.css", "b_files/p.png", "listfile.txt",
                               "ode.htm"}));
         QCOMPARE(listOf(path("arch/poems.zip")), (QStringList{"Ode=ode.htm", "B=b.htm"}));
@@ -508,12 +501,12 @@ private Q_SLOTS:
         m_session->selectNode(int(catalogue().nodeNames().indexOf("Maps")));
         Commands::movePageToArchive(*m_ctx);
         QCOMPARE(titles(), (QStringList{"A", "C", "D"}));
-        QCOMPARE(zipNames(path("arch/maps.zip")),
+        QCOMPARE(TestZips::names(path("arch/maps.zip")),
                  (QStringList{"alps.htm", "alps_files/x.png", "e.htm", "e_files/p.png",
                               "listfile.txt"}));
         QCOMPARE(listOf(path("arch/maps.zip")), (QStringList{"Alps=alps.htm", "E=e.htm"}));
         writeBackAndReopen();
-        QCOMPARE(zipNames(path("arch/novels.zip")).size(), 3 * 2 + 1);
+        QCOMPARE(TestZips::names(path("arch/novels.zip")).size(), 3 * 2 + 1);
     }
 
     // The target has a page of that name already: it keeps it, and the page
@@ -529,9 +522,7 @@ private Q_SLOTS:
         Commands::movePageToArchive(*m_ctx);
         QVERIFY(m_ui->verify());
         QCOMPARE(listOf(path("arch/poems.zip")), (QStringList{"Old A=a.htm", "A=a_1.htm"}));
-        const QString peek = path("peek2");
-        TestFiles::run("unzip", {"-q", path("arch/poems.zip"), "-d", peek});
-        const auto files = filesBelow(peek);
+        const auto files = TestZips::unzipped(path("arch/poems.zip"), path("peek2"));
         QCOMPARE(files.value("a.htm"), QByteArray("theirs"));
         QCOMPARE(files.value("a_files/p.png"), QByteArray("their png"));
         QCOMPARE(files.value("a_1.htm"), QByteArray("<img src=\"a_1_files/p.png\">"));

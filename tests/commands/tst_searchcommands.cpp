@@ -40,8 +40,7 @@ class TestSearchCommands : public QObject, CommandFixture {
     }
     void choose(const QString &zipPath, const QString &pageFile, const QString &words)
     {
-        m_session->setFoundPage({zipPath, pageFile, words});
-        QVERIFY(runCommand(Command::ShowFoundPage, *m_ctx));
+        QVERIFY(runCommand(Command::ShowFoundPage, *m_ctx, FoundPage{zipPath, pageFile, words}));
     }
 
 private Q_SLOTS:
@@ -161,8 +160,7 @@ private Q_SLOTS:
         m_view->calls.clear();
         m_ui->expectChoice({}, kWaysOut, -1);
 
-        m_session->setFoundPage({m_alpha, "a1.htm", "one"});
-        runCommand(Command::ShowFoundPage, *m_ctx);
+        runCommand(Command::ShowFoundPage, *m_ctx, FoundPage{m_alpha, "a1.htm", "one"});
         QVERIFY(m_ui->verify());
         Session &s = *m_session;
         QVERIFY(s.archive().isChanged());
@@ -232,8 +230,7 @@ private Q_SLOTS:
     {
         TestFiles::write(m_alpha, "not a zip at all");
         m_ui->expectMessage();
-        m_session->setFoundPage({m_alpha, "a1.htm", "one"});
-        runCommand(Command::ShowFoundPage, *m_ctx);
+        runCommand(Command::ShowFoundPage, *m_ctx, FoundPage{m_alpha, "a1.htm", "one"});
         QVERIFY(m_ui->verify());
         QVERIFY(!m_session->archive().isOpen());
         QCOMPARE(m_session->openNode(), -1);

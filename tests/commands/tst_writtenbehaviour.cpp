@@ -2,6 +2,8 @@
 #include "commands/addingcommands.h"
 #include "commands/appcommands.h"
 #include "commands/archivecommands.h"
+#include "commands/attaching.h"
+#include "commands/maintenancecommands.h"
 #include "commands/createarchivecheck.h"
 #include "commands/navigationcommands.h"
 #include "commands/openstate.h"
@@ -131,7 +133,7 @@ private Q_SLOTS:
         // The create dialog does not close on such a folder.
         QVERIFY(TestFiles::write(path("saved/a.htm"), "a"));
         CreateArchiveValues values{inside, "Atlas", "atlas", {path("saved/a.htm")}, false, {}, {}};
-        values.protectedFolders = PageSearch::protectedFolders(m_session->archive().folders());
+        values.protectedFolders = m_session->archive().folders().protectedFolders();
         const CreateDialogOwnTexts texts = CreateDialogOwnTexts::inLanguage(false);
         m_ui->expectMessage(msg(MessageId::SaveAsInProgramFolder));
         QVERIFY(!checkCreateArchive(values, texts, *m_ui));

@@ -7,7 +7,7 @@
 #include "seedcorpus.h"
 #include "storage/listfile.h"
 #include "testfiles.h"
-#include "zip/ziparchiver.h"
+#include "zip/zipwriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,13 +69,8 @@ inline bool writeArchive(const QString &zipPath, const QList<Page> &pages,
     const QString temporary = zipPath + QStringLiteral(".new");
     QFile::remove(temporary);
     if (tool == Tool::Program) {
-        ZipArchiver zip;
-        zip.setZipFileName(temporary);
-        for (const QString &entry : std::as_const(entries)) {
-            if (zip.addFile(scratch.filePath(entry), entry) != 0)
-                return false;
-        }
-        if (!zip.setZipFileName(QString()))
+        ZipWriter zip;
+        if (!zip.write(scratch.path(), entries, temporary, nullptr))
             return false;
     } else {
         if (TestFiles::run(QStringLiteral("zip"),

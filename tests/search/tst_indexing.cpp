@@ -4,7 +4,7 @@
 
 #include "search/indexdatabase.h"
 #include "searchtestkit.h"
-#include "zip/zipentryreader.h"
+#include "zip/zipreader.h"
 
 #include <QElapsedTimer>
 #include <QSqlError>

@@ -120,19 +120,16 @@ void TestSavedByBrowser::savedPagesAreFound()
     // Both saved pages in one archive, written as the program writes archives.
     const QString zip = m_dir.filePath(QStringLiteral("saved.zip"));
     {
-        ZipArchiver writer;
-        writer.setZipFileName(zip);
-        for (const QString &entry : {QStringLiteral("page.htm"), QStringLiteral("page.mht"),
-                                     QStringLiteral("page_files/picture.png")})
-            QCOMPARE(writer.addFile(m_dir.filePath(QStringLiteral("saved/") + entry), entry), 0);
         QVERIFY(TestFiles::write(
-            m_dir.filePath(QStringLiteral("list/listfile.txt")),
+            m_dir.filePath(QStringLiteral("saved/listfile.txt")),
             ListFile::compose({QStringLiteral("Как страница"), QStringLiteral("Как архив")},
                               {QStringLiteral("page.htm"), QStringLiteral("page.mht")})));
-        QCOMPARE(writer.addFile(m_dir.filePath(QStringLiteral("list/listfile.txt")),
-                                QStringLiteral("listfile.txt")),
-                 0);
-        QVERIFY(writer.setZipFileName(QString()));
+        ZipWriter writer;
+        QVERIFY(writer.write(m_dir.filePath(QStringLiteral("saved")),
+                             {QStringLiteral("page.htm"), QStringLiteral("page.mht"),
+                              QStringLiteral("page_files/picture.png"),
+                              QStringLiteral("listfile.txt")},
+                             zip, nullptr));
     }
     SearchIndex index(m_dir.filePath(QStringLiteral("index")));
     QVERIFY(indexAndWait(index, {{zip, QStringLiteral("Сохранённые"), QString()}}));

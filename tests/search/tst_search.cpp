@@ -2,6 +2,7 @@
 // order, and what the results show.
 
 #include "searchtestkit.h"
+#include "testzips.h"
 #include "zip/ziptestkit.h"
 
 using namespace SearchTestKit;
@@ -211,9 +212,7 @@ void TestSearch::whatIsIndexed()
     {
         // The list names only the first page, in another case.
         QTemporaryDir scratch;
-        QVERIFY(TestFiles::run(QStringLiteral("unzip"),
-                               {QStringLiteral("-q"), dir.filePath(QStringLiteral("list.zip")),
-                                QStringLiteral("-d"), scratch.path()}) == 0);
+        QVERIFY(TestZips::unpack(dir.filePath(QStringLiteral("list.zip")), scratch.path()));
         QVERIFY(TestFiles::write(
             ListFile::path(scratch.path()),
             ListFile::compose({QStringLiteral("Указанная")}, {QStringLiteral("listed.HTM")})));

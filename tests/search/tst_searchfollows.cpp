@@ -221,9 +221,9 @@ private Q_SLOTS:
         QCOMPARE(both.size(), 2);
         const SearchHit &river = both.at(both.at(0).archiveName == "Beta" ? 0 : 1);
         QCOMPARE(river.highlightWords, (QStringList{"Правление", "правления"}));
-        m_session->setFoundPage(
-            {river.zipPath, river.pageFile, river.highlightWords.value(0), river.highlightWords});
-        run(Command::ShowFoundPage);
+        QVERIFY(runCommand(Command::ShowFoundPage, *m_ctx,
+                           FoundPage{river.zipPath, river.pageFile,
+                                     river.highlightWords.value(0), river.highlightWords}));
         QCOMPARE(m_session->archive().zipPath(), path("arch/beta.zip"));
         QCOMPARE(m_view->calls.last(), QString("find words Правление, правления"));
     }

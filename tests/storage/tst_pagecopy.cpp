@@ -1,19 +1,22 @@
 #include "lang/messages.h"
 #include "storage/archivebudget.h"
-#include "storage/archivestorage.h"
+#include "storage/pagenames.h"
 #include "storage/listfile.h"
 #include "storage/longwork.h"
 #include "storage/openarchive.h"
 #include "storage/pagecopy.h"
 #include "storage/pagelistmodel.h"
 #include "storage/pagesearch.h"
+#include "support/childprocess.h"
 #include "support/testfiles.h"
 #include "zip/zipguard.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QTemporaryDir>
+#include <QStandardPaths>
 #include <QTest>
+#include <QTextStream>
 #include <sys/stat.h>
 
 namespace {
@@ -113,7 +116,7 @@ private Q_SLOTS:
         TestFiles::write(src() + "/data/recovered-20260101-000000/kept.htm", "kept");
         TestFiles::write(src() + "/data/other/found.htm", "found");
         const WorkFolders folders = WorkFolders::under(src() + "/data");
-        const QStringList guarded = PageSearch::protectedFolders(folders);
+        const QStringList guarded = folders.protectedFolders();
         QStringList found;
         PageSearch::findPages(src(), true, guarded, found);
         found.sort();
@@ -301,12 +304,81 @@ private Q_SLOTS:
         QCOMPARE(tree(work()).keys(), (QStringList{stored + ".htm", stored + "_files/a.png"}));
         // The title comes from the stored name; the list file carries the page whole.
         PageListModel pages;
-        pages.append(ArchiveStorage::pageBaseName(copier.fileName()), copier.fileName());
+        pages.append(PageNames::baseName(copier.fileName()), copier.fileName());
         QVERIFY(writeListFile(work(), pages));
         PageListModel back;
         QVERIFY(readListFile(ListFile::path(work()), back));
         QCOMPARE(back.titles(), QStringList{stored});
         QCOMPARE(back.fileNames(), QStringList{stored + ".htm"});
+    }
+
+    void freeNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<QString>("expected");
+
+        QStringList nine{"news.htm"};
+        for (int i = 1; i <= 9; ++i)
+            nine << QStringLiteral("news_%1.htm").arg(i);
+        QStringList nineteen = nine;
+        for (int i = 10; i <= 19; ++i)
+            nineteen << QStringLiteral("news_%1.htm").arg(i);
+
+        QTest::newRow("first") << "news.htm" << QStringList{"news.htm"} << "news_1.htm";
+        QTest::newRow("second") << "news.htm" << QStringList{"news.htm", "news_1.htm"}
+                                << "news_2.htm";
+        QTest::newRow("after 9") << "news.htm" << nine << "news_10.htm";
+        QTest::newRow("after 19: only the last digit counts")
+            << "news.htm" << nineteen << "news_110.htm";
+        QTest::newRow("trailing digit") << "report2.htm" << QStringList{"report2.htm"}
+                                        << "report3.htm";
+        QTest::newRow("no extension") << "readme" << QStringList{"readme"} << "readme_1";
+        QTest::newRow("extension twice") << "x.htm.htm" << QStringList{"x.htm.htm"} << "x_1.htm";
+        QTest::newRow("equals sign") << "a=b.htm" << QStringList{} << "a-b.htm";
+        QTest::newRow("equals sign, dash name taken")
+            << "a=b.htm" << QStringList{"a=b.htm", "a-b.htm"} << "a-b_1.htm";
+        QTest::newRow("line feed") << "a\nb.htm" << QStringList{} << "a-b.htm";
+        QTest::newRow("carriage return and equals sign")
+            << "a\r=b.htm" << QStringList{} << "a--b.htm";
+        QTest::newRow("a folder takes the name")
+            << "page.htm" << QStringList{"page.htm", "page_1.htm/"} << "page_2.htm";
+    }
+    void freeNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, existing);
+        QFETCH(QString, expected);
+        QVERIFY(QDir().mkpath(work()));
+        for (const QString &e : existing) {
+            if (e.endsWith(u'/'))
+                QVERIFY(QDir().mkpath(work() + "/" + e));
+            else
+                QVERIFY(TestFiles::write(work() + "/" + e, "x"));
+        }
+        QCOMPARE(PageNames::firstFree(
+                     name, [this](const QString &n) { return PageNames::isTaken(work(), n); }),
+                 expected);
+    }
+
+    void pageBaseName_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("base");
+        QTest::newRow("plain") << "news.htm"
+                               << "news";
+        QTest::newRow("dots inside") << "v1.2 notes.html"
+                                     << "v1.2 notes";
+        QTest::newRow("up to the first occurrence") << "page.htm.htm"
+                                                    << "page";
+        QTest::newRow("no extension") << "README"
+                                      << "README";
+    }
+    void pageBaseName()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, base);
+        QCOMPARE(PageNames::baseName(file), base);
     }
 
     void refusedPagesLeaveNothing()
@@ -318,31 +390,45 @@ private Q_SLOTS:
         const auto before = tree(work());
         PageCopier copier(work());
         QCOMPARE(copier.copyPage(src() + "/news.mht"), PageCopier::Result::Refused);
-        QVERIFY(copier.message().startsWith(Messages::english(MessageId::AddRefusedCannotRename)));
-        QVERIFY(copier.message().endsWith(src() + "/news.mht"));
+        QCOMPARE(copier.failure().kind, StorageFailure::Kind::NotRenamable);
+        QCOMPARE(copier.failure().path, src() + "/news.mht");
         QCOMPARE(tree(work()), before);
 
         // From the program's own folders nothing is taken.
         copier.setProtectedFolders({work()});
         QCOMPARE(copier.copyPage(work() + "/news.mht"), PageCopier::Result::Refused);
-        QVERIFY(copier.message().startsWith(Messages::english(MessageId::AddRefusedProgramFolder)));
+        QCOMPARE(copier.failure().kind, StorageFailure::Kind::InProgramFolder);
         QCOMPARE(tree(work()), before);
     }
 
+    // A file of the page's folder this user cannot read: the copy fails with
+    // the file named, nothing of the page stays, and the sources are all
+    // still there. Root reads every file, so root runs the copy as another user.
     void failedCopyLeavesNothingOfThePage()
     {
-        if (TestFiles::runningAsRoot())
-            QSKIP("root reads every file");
         TestFiles::write(src() + "/news.htm", "news");
         TestFiles::write(src() + "/news_files/a.png", "a");
         TestFiles::write(src() + "/news_files/sub/secret.png", "secret");
         const QString secret = src() + "/news_files/sub/secret.png";
-        QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0) == 0);
-        PageCopier copier(work());
-        const PageCopier::Result result = copier.copyPage(src() + "/news.htm");
-        ::chmod(QFile::encodeName(secret).constData(), 0644);
-        QCOMPARE(result, PageCopier::Result::Failed);
-        QCOMPARE(copier.message(), "Cannot open file " + secret);
+        if (TestFiles::runningAsRoot()) {
+            if (QStandardPaths::findExecutable("setpriv").isEmpty())
+                QSKIP("setpriv is not installed");
+            ChildProcess::openToEveryone(m_dir->path());
+            QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0600) == 0);
+            const ChildProcess::Report report =
+                ChildProcess::runAsNobody({"copy", work(), src() + "/news.htm"});
+            QVERIFY2(report.exitCode == 0, report.raw.constData());
+            QVERIFY(!report.result);
+            QCOMPARE(report.failures, QStringList{"NotRead:" + secret});
+        } else {
+            QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0) == 0);
+            PageCopier copier(work());
+            const PageCopier::Result result = copier.copyPage(src() + "/news.htm");
+            ::chmod(QFile::encodeName(secret).constData(), 0644);
+            QCOMPARE(result, PageCopier::Result::Failed);
+            QCOMPARE(copier.failure().kind, StorageFailure::Kind::NotRead);
+            QCOMPARE(copier.failure().path, secret);
+        }
         QVERIFY(QDir(work()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
         QCOMPARE(tree(src()).size(), 3);
     }
@@ -359,7 +445,8 @@ private Q_SLOTS:
         const PageCopier::Result result = copier.copyPage(src() + "/two.htm");
         lockFolder(work(), false);
         QCOMPARE(result, PageCopier::Result::Failed);
-        QCOMPARE(copier.message(), "Cannot create file " + work() + "/two.htm");
+        QCOMPARE(copier.failure().kind, StorageFailure::Kind::NotCreated);
+        QCOMPARE(copier.failure().path, work() + "/two.htm");
         QVERIFY(QDir(work()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
         QCOMPARE(tree(src()),
                  (QMap<QString, QByteArray>{{"two.htm", "two"}, {"two_files/b.png", "b"}}));
@@ -381,15 +468,17 @@ private Q_SLOTS:
                  ArchiveBudget::Verdict::TooBig);
         budget.take(4, kMaxTotalSize - 1000, 20); // full now
         QCOMPARE(budget.check(1, kMaxEntrySize, kMaxEntrySize, 5), ArchiveBudget::Verdict::TooBig);
-        QVERIFY(ArchiveBudget::refusal(ArchiveBudget::Verdict::TooManyFiles, "/x/y.htm")
-                    .endsWith("\r\n/x/y.htm"));
+        const StorageFailure refusal =
+            ArchiveBudget::refusal(ArchiveBudget::Verdict::TooManyFiles, "/x/y.htm");
+        QCOMPARE(refusal.kind, StorageFailure::Kind::TooManyFiles);
+        QCOMPARE(refusal.path, QString("/x/y.htm"));
 
         // A page that would not fit is refused before anything is copied.
         TestFiles::write(src() + "/big.htm", "big");
         PageCopier copier(work());
         copier.setBudget(&budget);
         QCOMPARE(copier.copyPage(src() + "/big.htm"), PageCopier::Result::Refused);
-        QVERIFY(copier.message().startsWith(Messages::english(MessageId::AddRefusedArchiveTooBig)));
+        QCOMPARE(copier.failure().kind, StorageFailure::Kind::ArchiveTooBig);
         QVERIFY(!QFileInfo::exists(work() + "/big.htm"));
     }
 
@@ -444,5 +533,34 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPageCopy)
+namespace {
+
+// --child copy <work folder> <source>: takes the page at source into the work
+// folder as adding pages does.
+int runChild(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 5 || args.at(2) != QLatin1String("copy"))
+        return 2;
+    PageCopier copier(args.at(3));
+    const bool copied = copier.copyPage(args.at(4)) == PageCopier::Result::Copied;
+    QTextStream out(stdout);
+    out << "result=" << int(copied) << '\n';
+    if (!copied && copier.failure().kind == StorageFailure::Kind::NotRead)
+        out << "failure=" << ChildProcess::escapeLine("NotRead:" + copier.failure().path) << '\n';
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc > 1 && qstrcmp(argv[1], "--child") == 0)
+        return runChild(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestPageCopy test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_pagecopy.moc"

@@ -1,10 +1,13 @@
-#include "zip/ziparchiver.h"
+#include "zip/entryname.h"
+#include "zip/zipformat.h"
+#include "zip/zipreader.h"
 #include "zip/zipwriter.h"
 #include "ziptestkit.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <minizip/zip.h>
 #include <atomic>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -56,16 +59,35 @@ void makeFolder(const QString &root)
     }
 }
 
-// The same folder through minizip, entry by entry, as the program wrote before.
+// The same folder through minizip, entry by entry, with the same names,
+// times and level: what every older copy of the program wrote.
 QByteArray minizipBytes(const QString &root, const QStringList &files, const QString &zipPath)
 {
-    ZipArchiver zip;
-    zip.setZipFileName(zipPath);
+    zipFile zip = zipOpen64(QFile::encodeName(zipPath).constData(), APPEND_STATUS_CREATE);
+    if (!zip)
+        return {};
+    bool ok = true;
     for (const QString &file : files) {
-        if (zip.addFile(root + u'/' + file, file) != 0)
-            return {};
+        const auto name = EntryName::encode(file);
+        const QByteArray bytes = readFile(root + u'/' + file);
+        zip_fileinfo info{};
+        info.dosDate = ZipFormat::toDosDate(QFileInfo(root + u'/' + file).lastModified().toSecsSinceEpoch());
+        const auto extraSize = uInt(name ? name->extra.size() : 0);
+        const char *extra = extraSize ? name->extra.constData() : nullptr;
+        ok = ok && name &&
+             zipOpenNewFileInZip4(zip, name->name.constData(), &info, extra, extraSize, extra,
+                                  extraSize, nullptr, Z_DEFLATED, ZipFormat::kCompressionLevel, 0,
+                                  -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, 0,
+                                  name->flags) == ZIP_OK;
+        // In the blocks those copies read files in.
+        for (qsizetype at = 0; ok && at < bytes.size(); at += 8192)
+            ok = zipWriteInFileInZip(zip, bytes.constData() + at,
+                                     unsigned(std::min<qsizetype>(8192, bytes.size() - at))) ==
+                 ZIP_OK;
+        ok = ok && zipCloseFileInZip(zip) == ZIP_OK;
     }
-    return zip.setZipFileName(QString()) ? readFile(zipPath) : QByteArray();
+    ok = zipClose(zip, nullptr) == ZIP_OK && ok;
+    return ok ? readFile(zipPath) : QByteArray();
 }
 
 } // namespace
@@ -236,13 +258,11 @@ void TestZipWriter::copiesOnlyUnchangedEntries()
     QVERIFY(writer.write(src, listed(src), oldZip, nullptr));
 
     const QString work = path(u"work"_qs);
-    ZipArchiver unzip;
-    unzip.setUnzipFileName(oldZip);
-    QVERIFY(unzip.extractAll(work));
-    UnpackRecord record = unzip.takeUnpackRecord();
+    const auto unpacked = ZipReader::extract(oldZip, work);
+    QVERIFY(unpacked);
+    UnpackRecord record = *unpacked;
     QVERIFY(record.isValid());
     QCOMPARE(record.count(), 8);
-    QVERIFY(!unzip.takeUnpackRecord().isValid()); // taken once
 
     const QString page = work + u"/index.htm"_qs;
     if (change == u"touch -r"_qs) {
