@@ -1,7 +1,8 @@
 // Unpacking and writing back an archive, against Info-ZIP on the same data in
 // the same run: ZipReader::extract against `unzip -q`, FolderZip::write against
 // `zip -9 -r -q`, and the write-back after a small change (our update of the
-// unpacked zip) against `zip -FS` on the same folder and zip. bench/README.md
+// unpacked zip) against `zip -FS` on the same folder and zip. Leaving the
+// archive for a 10-page one is timed against leaving a 10-page one. bench/README.md
 // explains the rows.
 //
 //   zipbench [--pages N] [--runs N] [--seed N]
@@ -19,6 +20,8 @@
 
 #include "storage/folderzip.h"
 #include "storage/listfile.h"
+#include "storage/longwork.h"
+#include "storage/openarchive.h"
 #include "storage/pagelistmodel.h"
 #include "storage/pagenames.h"
 #include "zip/zipreader.h"
@@ -283,6 +286,9 @@ bool writeBack(const QString &folder, const QString &zipPath, const PageListMode
 
 // --child extract <zip> <dest> | save <folder> <zip> | idle
 //       | update <zip> <folder> <add|remove|rename> [full]
+//       | leave <zip> <next zip> <data folder> [in-place]
+// leave opens the zip as the program does, then times closing it and opening
+// the next one; in-place: with the working copy removed where it is.
 // update unpacks the zip into the folder, makes the change and times the
 // write-back alone: incremental, or with full a write of every file.
 int child(const QStringList &args)
@@ -317,6 +323,18 @@ int child(const QStringList &args)
         timer.start();
         ok = writeBack(folder, zipPath, pages, writer, full ? nullptr : &*unpacked) &&
              (full || writer.copiedEntries() > 0);
+    } else if (op == QLatin1String("leave")) {
+        WorkFolders folders = WorkFolders::under(args.value(5));
+        if (args.value(6) == QLatin1String("in-place"))
+            folders.renameFolder = [](const QString &, const QString &) { return false; };
+        OpenArchive archive(folders);
+        InlineWork work;
+        if (archive.open(args.value(3), work) != OpenArchive::OpenStatus::Opened)
+            return 1;
+        ::sync();
+        timer.start();
+        ok = archive.close() &&
+             archive.open(args.value(4), work) == OpenArchive::OpenStatus::Opened;
     } else if (op == QLatin1String("idle")) {
         timer.start();
         ok = true;
@@ -474,6 +492,37 @@ int main(int argc, char **argv)
         }
     }
 
+    // Leaving the archive for a small one, against leaving the small one; the
+    // same with the working copy removed where it is, as it was before.
+    const QString small = tmp.filePath(QStringLiteral("small"));
+    const QString smallZip = tmp.filePath(QStringLiteral("small.zip"));
+    int smallFiles = 0;
+    if (generate(small, 10, seed, &smallFiles) < 0 ||
+        !spawn({self, "--child", "save", small, smallZip}).ok) {
+        std::fprintf(stderr, "cannot write the 10-page archive\n");
+        return 1;
+    }
+    const QString data = tmp.filePath(QStringLiteral("data"));
+    Side leaveBig, leaveSmall, leaveBigInPlace, leaveSmallInPlace;
+    const auto leave = [&](const QString &zip, const char *how) {
+        QDir(data).removeRecursively();
+        ::sync();
+        return spawn({self, "--child", "leave", zip, smallZip, data, how});
+    };
+    for (int run = -1; run < runs; ++run) {
+        const RunResult a = leave(archive, "");
+        const RunResult b = leave(smallZip, "");
+        const RunResult c = leave(archive, "in-place");
+        const RunResult d = leave(smallZip, "in-place");
+        if (run >= 0) {
+            leaveBig.add(a, true);
+            leaveSmall.add(b, true);
+            leaveBigInPlace.add(c, true);
+            leaveSmallInPlace.add(d, true);
+        }
+    }
+    QDir(data).removeRecursively();
+
     // Info-ZIP's memory, in runs of their own: sampling takes time.
     clean();
     QDir().mkpath(theirsDir);
@@ -509,10 +558,16 @@ int main(int argc, char **argv)
     std::printf("%-34s %9ld KiB %9ld KiB %8.2f\n", "peak memory, write, pages", saveOurs.peakKiB,
                 saveHalf.peakKiB,
                 saveHalf.peakKiB > 0 ? double(saveOurs.peakKiB) / saveHalf.peakKiB : 0.0);
+    std::printf("\n%-34s %13s %13s %8s\n", "leaving it for a 10-page archive",
+                QString::number(pages).toLatin1().constData(), "10", "ratio");
+    printRow("moved aside, removed meanwhile", leaveBig, leaveSmall);
+    printRow("removed in place first", leaveBigInPlace, leaveSmallInPlace);
     std::printf("\nours writes to a temporary file, fsyncs it and renames it over the zip;"
                 " zip does not fsync.\n");
     bool failed = unpackOurs.failed || unpackTheirs.failed || saveOurs.failed ||
-                  saveTheirs.failed || incremental.failed || fullAfterAdd.failed;
+                  saveTheirs.failed || incremental.failed || fullAfterAdd.failed ||
+                  leaveBig.failed || leaveSmall.failed || leaveBigInPlace.failed ||
+                  leaveSmallInPlace.failed;
     for (qsizetype i = 0; i < changes.size(); ++i)
         failed = failed || updateOurs[i].failed || updateTheirs[i].failed;
     return failed ? 1 : 0;
