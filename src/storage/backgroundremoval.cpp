@@ -31,7 +31,7 @@ BackgroundRemoval::BackgroundRemoval(const QString &folder, Renamer rename)
     m_pool.setMaxThreadCount(1);
     m_pool.setThreadPriority(QThread::LowestPriority);
     m_remove = [](const QString &entry, const std::atomic_bool &stop) {
-        if (!FolderRemoval::remove(entry, [&stop] { return stop.load(); }))
+        if (!FolderRemoval::remove(entry, [&stop] { return stop.load(); }) && !stop)
             qWarning("a folder set aside for removal could not be removed completely");
     };
 }
