@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -29,7 +31,9 @@ BackgroundRemoval::BackgroundRemoval(const QString &folder, Renamer rename)
     : m_folder(folder), m_rename(std::move(rename))
 {
     m_pool.setMaxThreadCount(1);
-    m_pool.setThreadPriority(QThread::LowestPriority);
+    // Idle, for the processor (SCHED_IDLE) and for the disk: the archive
+    // opened next goes first.
+    m_pool.setThreadPriority(QThread::IdlePriority);
     m_remove = [](const QString &entry, const std::atomic_bool &stop) {
         if (!FolderRemoval::remove(entry, [&stop] { return stop.load(); }) && !stop)
             qWarning("a folder set aside for removal could not be removed completely");
@@ -71,6 +75,11 @@ void BackgroundRemoval::waitForDone()
 
 void BackgroundRemoval::removeAll()
 {
+    // The idle I/O class for this thread (0: the calling thread).
+    constexpr int kWhoProcess = 1;
+    constexpr int kClassIdle = 3;
+    constexpr int kClassShift = 13;
+    ::syscall(SYS_ioprio_set, kWhoProcess, 0, kClassIdle << kClassShift);
     const QDir folder(m_folder);
     const QStringList entries =
         folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
