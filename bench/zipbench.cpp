@@ -1,10 +1,11 @@
 // Unpacking and writing back an archive, against Info-ZIP on the same data in
 // the same run: ZipReader::extract against `unzip -q`, FolderZip::write against
 // `zip -9 -r -q`, and the write-back after a small change (our update of the
-// unpacked zip) against `zip -FS` on the same folder and zip. bench/README.md
+// unpacked zip) against `zip -FS` on the same folder and zip. Leaving the
+// archive for a 10-page one is timed against leaving a 10-page one. bench/README.md
 // explains the rows.
 //
-//   zipbench [--pages N] [--runs N] [--seed N]
+//   zipbench [--pages N] [--runs N] [--seed N] [--leaving-only]
 //
 // The working set is generated from the seed: pages of HTML text, each with a
 // companion folder of style sheets, scripts and incompressible "pictures".
@@ -19,6 +20,8 @@
 
 #include "storage/folderzip.h"
 #include "storage/listfile.h"
+#include "storage/longwork.h"
+#include "storage/openarchive.h"
 #include "storage/pagelistmodel.h"
 #include "storage/pagenames.h"
 #include "zip/zipreader.h"
@@ -283,6 +286,9 @@ bool writeBack(const QString &folder, const QString &zipPath, const PageListMode
 
 // --child extract <zip> <dest> | save <folder> <zip> | idle
 //       | update <zip> <folder> <add|remove|rename> [full]
+//       | leave <zip> <next zip> <data folder> [in-place]
+// leave opens the zip as the program does, then times closing it and opening
+// the next one; in-place: with the working copy removed where it is.
 // update unpacks the zip into the folder, makes the change and times the
 // write-back alone: incremental, or with full a write of every file.
 int child(const QStringList &args)
@@ -317,6 +323,18 @@ int child(const QStringList &args)
         timer.start();
         ok = writeBack(folder, zipPath, pages, writer, full ? nullptr : &*unpacked) &&
              (full || writer.copiedEntries() > 0);
+    } else if (op == QLatin1String("leave")) {
+        WorkFolders folders = WorkFolders::under(args.value(5));
+        if (args.value(6) == QLatin1String("in-place"))
+            folders.renameFolder = [](const QString &, const QString &) { return false; };
+        OpenArchive archive(folders);
+        InlineWork work;
+        if (archive.open(args.value(3), work) != OpenArchive::OpenStatus::Opened)
+            return 1;
+        ::sync();
+        timer.start();
+        ok = archive.close() &&
+             archive.open(args.value(4), work) == OpenArchive::OpenStatus::Opened;
     } else if (op == QLatin1String("idle")) {
         timer.start();
         ok = true;
@@ -346,6 +364,56 @@ void printRow(const char *what, const Side &ours, const Side &theirs)
                 ours.failed || theirs.failed ? "  (a run FAILED)" : "");
 }
 
+// Leaving the archive for a 10-page one, against leaving a 10-page one; the
+// same with the working copy removed where it is, as it was before. False
+// when it could not be measured.
+struct Leaving {
+    Side big, small, bigInPlace, smallInPlace;
+    bool failed() const
+    {
+        return big.failed || small.failed || bigInPlace.failed || smallInPlace.failed;
+    }
+};
+
+bool measureLeaving(const QString &self, const QString &archive, const QTemporaryDir &tmp,
+                    quint32 seed, int runs, Leaving &out)
+{
+    const QString small = tmp.filePath(QStringLiteral("small"));
+    const QString smallZip = tmp.filePath(QStringLiteral("small.zip"));
+    int smallFiles = 0;
+    if (generate(small, 10, seed, &smallFiles) < 0 ||
+        !spawn({self, "--child", "save", small, smallZip}).ok)
+        return false;
+    const QString data = tmp.filePath(QStringLiteral("data"));
+    const auto leave = [&](const QString &zip, const char *how) {
+        QDir(data).removeRecursively();
+        ::sync();
+        return spawn({self, "--child", "leave", zip, smallZip, data, how});
+    };
+    for (int run = -1; run < runs; ++run) {
+        const RunResult a = leave(archive, "");
+        const RunResult b = leave(smallZip, "");
+        const RunResult c = leave(archive, "in-place");
+        const RunResult d = leave(smallZip, "in-place");
+        if (run >= 0) {
+            out.big.add(a, true);
+            out.small.add(b, true);
+            out.bigInPlace.add(c, true);
+            out.smallInPlace.add(d, true);
+        }
+    }
+    QDir(data).removeRecursively();
+    return true;
+}
+
+void printLeaving(const Leaving &leaving, int pages)
+{
+    std::printf("%-34s %13s %13s %8s\n", "leaving it for a 10-page archive",
+                QString::number(pages).toLatin1().constData(), "10", "ratio");
+    printRow("moved aside, removed meanwhile", leaving.big, leaving.small);
+    printRow("removed in place first", leaving.bigInPlace, leaving.smallInPlace);
+}
+
 bool copyFresh(const QString &from, const QString &to)
 {
     QFile::remove(to);
@@ -364,8 +432,12 @@ int main(int argc, char **argv)
     int pages = 200;
     int runs = 5;
     quint32 seed = 1;
+    // --leaving-only: the leaving rows alone, for archives too big to run the rest.
+    const bool leavingOnly = args.contains(QLatin1String("--leaving-only"));
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
-        if (args.at(i) == QLatin1String("--pages"))
+        if (args.at(i) == QLatin1String("--leaving-only"))
+            i -= 1;
+        else if (args.at(i) == QLatin1String("--pages"))
             pages = args.at(i + 1).toInt();
         else if (args.at(i) == QLatin1String("--runs"))
             runs = args.at(i + 1).toInt();
@@ -386,7 +458,8 @@ int main(int argc, char **argv)
     // The same kind of set at half the size, for the memory row.
     const QString half = tmp.filePath(QStringLiteral("half"));
     int halfFiles = 0;
-    if (bytes < 0 || generate(half, std::max(1, pages / 2), seed, &halfFiles) < 0) {
+    if (bytes < 0 ||
+        (!leavingOnly && generate(half, std::max(1, pages / 2), seed, &halfFiles) < 0)) {
         std::fprintf(stderr, "cannot generate the working set in %s\n", qPrintable(tmp.path()));
         return 1;
     }
@@ -396,6 +469,18 @@ int main(int argc, char **argv)
     if (!spawn({self, "--child", "save", source, archive}).ok) {
         std::fprintf(stderr, "cannot write the archive\n");
         return 1;
+    }
+
+    Leaving leaving;
+    if (!measureLeaving(self, archive, tmp, seed, runs, leaving)) {
+        std::fprintf(stderr, "cannot write the 10-page archive\n");
+        return 1;
+    }
+    if (leavingOnly) {
+        std::printf("zipbench: %d pages, %s zip; median of %d runs after one warm-up\n\n", pages,
+                    qPrintable(mb(QFileInfo(archive).size())), runs);
+        printLeaving(leaving, pages);
+        return leaving.failed() ? 1 : 0;
     }
 
     const QString oursOut = tmp.filePath(QStringLiteral("ours.zip"));
@@ -509,10 +594,13 @@ int main(int argc, char **argv)
     std::printf("%-34s %9ld KiB %9ld KiB %8.2f\n", "peak memory, write, pages", saveOurs.peakKiB,
                 saveHalf.peakKiB,
                 saveHalf.peakKiB > 0 ? double(saveOurs.peakKiB) / saveHalf.peakKiB : 0.0);
+    std::printf("\n");
+    printLeaving(leaving, pages);
     std::printf("\nours writes to a temporary file, fsyncs it and renames it over the zip;"
                 " zip does not fsync.\n");
     bool failed = unpackOurs.failed || unpackTheirs.failed || saveOurs.failed ||
-                  saveTheirs.failed || incremental.failed || fullAfterAdd.failed;
+                  saveTheirs.failed || incremental.failed || fullAfterAdd.failed ||
+                  leaving.failed();
     for (qsizetype i = 0; i < changes.size(); ++i)
         failed = failed || updateOurs[i].failed || updateTheirs[i].failed;
     return failed ? 1 : 0;

@@ -64,10 +64,15 @@ bool holdsNothingNew(const std::optional<WorkRecord> &record)
            ZipStamp::of(record->zipPath) == *record->zipStamp;
 }
 
-void removeUnchangedCopy(const WorkFolders &folders)
+void removeUnchangedCopy(OpenArchive &archive)
 {
-    // The record goes last: what a failed removal leaves is removed at the next start.
-    if (!FolderRemoval::remove(folders.archive) || !WorkRecord::remove(folders.archive))
+    // Moved aside and removed in the background, or where it is when it
+    // cannot be moved. The record goes last: what a failed removal leaves is
+    // removed at the next start.
+    const WorkFolders &folders = archive.folders();
+    const bool gone =
+        archive.removal().moveAside(folders.archive) || FolderRemoval::remove(folders.archive);
+    if (!gone || !WorkRecord::remove(folders.archive))
         qWarning("the working copy of an unchanged archive could not be removed");
 }
 
@@ -78,6 +83,9 @@ namespace Commands {
 void recoverLeftoverWork(CommandContext &ctx)
 {
     const WorkFolders &folders = ctx.archive.folders();
+    // Removals a killed program left are finished in the background; only
+    // copies moved aside for removal are there, none that holds changes.
+    ctx.archive.removal().start();
     const std::optional<WorkRecord> record = WorkRecord::read(folders.archive);
     QDir work(folders.archive);
     if (!work.exists()) {
@@ -92,7 +100,7 @@ void recoverLeftoverWork(CommandContext &ctx)
         return;
     }
     if (holdsNothingNew(record)) {
-        removeUnchangedCopy(folders);
+        removeUnchangedCopy(ctx.archive);
         return;
     }
     const CatalogueModel &catalogue = ctx.session.catalogue();

@@ -42,14 +42,16 @@ std::optional<StorageFailure> removeFile(const QFileInfo &entry, const QString &
 
 // Everything below folder, then folder. A folder below that cannot be
 // emptied does not stop the others; its failure is the one told.
-std::optional<StorageFailure> removeTree(const QString &folder)
+std::optional<StorageFailure> removeTree(const QString &folder, const std::function<bool()> &stop)
 {
     makeWritable(folder, true);
     std::optional<StorageFailure> failed;
     for (const QFileInfo &entry : entriesOf(folder)) {
         const QString path = folder + u'/' + entry.fileName();
+        if (stop && stop())
+            return notDeleted(path);
         if (entry.isDir() && !entry.isSymLink()) {
-            if (auto below = removeTree(path); below && !failed)
+            if (auto below = removeTree(path, stop); below && !failed)
                 failed = below;
             continue;
         }
@@ -70,7 +72,7 @@ bool isBelow(const QString &path, const QString &parent)
 
 namespace FolderRemoval {
 
-Expected<void, StorageFailure> remove(const QString &folder)
+Expected<void, StorageFailure> remove(const QString &folder, const std::function<bool()> &stop)
 {
     const QFileInfo info(folder);
     if (folder.isEmpty() || (!info.exists() && !info.isSymLink()))
@@ -82,7 +84,7 @@ Expected<void, StorageFailure> remove(const QString &folder)
     }
     if (!info.isDir())
         return notDeleted(folder); // a file of the folder's name is not the program's
-    if (auto failed = removeTree(folder))
+    if (auto failed = removeTree(folder, stop))
         return *failed;
     return {};
 }

@@ -133,7 +133,9 @@ Unpacked unpack(ZipReader &reader, const QString &zipPath, const QString &folder
 
 } // namespace
 
-OpenArchive::OpenArchive(const WorkFolders &folders) : m_folders(folders), m_pageSelection(&m_pages)
+OpenArchive::OpenArchive(const WorkFolders &folders)
+    : m_folders(folders), m_removal(folders.beingRemoved(), folders.renameFolder),
+      m_pageSelection(&m_pages)
 {
     // A list with pages always has a focused page, the one the page commands
     // act on: pages that come into an empty list (added, found, dropped)
@@ -178,6 +180,9 @@ OpenArchive::OpenStatus OpenArchive::open(const QString &zipPath, LongWork &work
                      QStringLiteral("the working folder's record cannot be removed")));
         return OpenStatus::Failed;
     }
+    // Whatever is still there goes aside at once; the unpacking removes what
+    // cannot be moved.
+    m_removal.moveAside(m_folders.archive);
     Unpacked unpacked = work.run(MessageId::ProgressUnpacking,
                                  [&reader = m_reader, zipPath, folder = m_folders.archive](
                                      WorkProgress &) { return unpack(reader, zipPath, folder); });
@@ -404,7 +409,17 @@ bool OpenArchive::leave()
 
 bool OpenArchive::removeWorkingCopy()
 {
-    // The record first: what a failed removal leaves is no working copy.
+    // Moved aside, the copy is no longer where it could be taken for one; its
+    // record, saying it holds no changes, goes right after.
+    if (m_removal.moveAside(m_folders.archive)) {
+        if (!WorkRecord::remove(m_folders.archive))
+            return fail(failure(StorageFailure::Kind::NotDeleted,
+                                WorkRecord::pathFor(m_folders.archive),
+                                QStringLiteral("the working folder's record cannot be removed")));
+        return true;
+    }
+    // Removed where it is, the record first: what a failed removal leaves is
+    // no working copy.
     if (!WorkRecord::remove(m_folders.archive))
         return fail(failure(StorageFailure::Kind::NotDeleted, WorkRecord::pathFor(m_folders.archive),
                             QStringLiteral("the working folder's record cannot be removed")));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "storage/backgroundremoval.h"
 #include "storage/pagecopy.h"
 #include "storage/pagelistmodel.h"
 #include "storage/storagefailure.h"
@@ -122,10 +123,15 @@ public:
     // with nothing changed otherwise.
     bool writeBackTo(const QString &zipPath, LongWork &work);
 
-    // Forgets the archive and removes its working folder. Refused (false,
-    // nothing touched) while the working copy holds changes; false with a
-    // failure when the folder could not be removed completely.
+    // Forgets the archive and removes its working folder: moved aside at
+    // once and removed in the background (removal()), or removed where it is
+    // when it cannot be moved. Refused (false, nothing touched) while the
+    // working copy holds changes; false with a failure when the folder could
+    // not be removed completely.
     bool close();
+    // Removes the working copies moved aside; it starts on whatever a
+    // program that did not end normally left there.
+    BackgroundRemoval &removal() { return m_removal; }
     // Moves the working copy into a recovered folder beside the working
     // folders, where nothing deletes it, and forgets the archive. Returns
     // where the copy is now, or an empty string when there was no working
@@ -153,8 +159,8 @@ private:
     // Forgets the archive: no zip, no pages, nothing recorded or waiting. The
     // working folder itself is left as it is.
     void forgetArchive();
-    // Removes the working folder's record, then the folder; false with a
-    // failure when either stays.
+    // Moves the working folder aside for removal, or removes it where it
+    // is, and removes its record; false with a failure when either stays.
     bool removeWorkingCopy();
     // Forgets the archive and removes its working copy; refused (false) while
     // it holds changes or a copy left by a crash.
@@ -164,6 +170,7 @@ private:
     void saveRecord();
 
     const WorkFolders m_folders;
+    BackgroundRemoval m_removal;
     PageListModel m_pages;
     QItemSelectionModel m_pageSelection;
     ZipReader m_reader;

@@ -13,9 +13,14 @@ QString WorkFolders::base() const
     return QFileInfo(archive).absolutePath();
 }
 
+QString WorkFolders::beingRemoved() const
+{
+    return base() + QStringLiteral("/being-removed");
+}
+
 QStringList WorkFolders::protectedFolders() const
 {
-    QStringList list{archive, moveTarget};
+    QStringList list{archive, moveTarget, beingRemoved()};
     const QDir folder(base());
     const QStringList recovered = folder.entryList(
         {QStringLiteral("recovered-*")}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);

@@ -16,8 +16,12 @@ struct WorkFolders {
 
     // The folder holding them; recovered working copies are kept beside them.
     QString base() const;
+    // Where working copies the program is done with wait to be removed
+    // (being-removed, beside them): see BackgroundRemoval.
+    QString beingRemoved() const;
     // The folders nothing may be taken from, nor put into: the two working
-    // folders and every recovered working copy beside them. A search that
+    // folders, every recovered working copy beside them and the folder of
+    // copies being removed. A search that
     // walked into the working folder with "delete originals" on would delete
     // the open archive's own pages.
     QStringList protectedFolders() const;

@@ -596,6 +596,28 @@ private Q_SLOTS:
                  QByteArray("unsaved"));
     }
 
+    // A removal cut short by a killed program is finished at the next start
+    // without a word; recovered folders beside it, and anything moved there
+    // whose record says it holds changes, stay.
+    void aRemovalLeftByAKilledProgramIsFinished()
+    {
+        const WorkFolders folders = paths().work;
+        const QString aside = folders.beingRemoved();
+        TestFiles::write(aside + "/TEMP_ARCH/news_files/logo.gif", "GIF89a");
+        TestFiles::write(aside + "/TEMP_ARCH-2/news.htm", "news");
+        TestFiles::write(aside + "/copy/page.htm", "unsaved");
+        QVERIFY((WorkRecord{path("books/novels.zip"), "Books", "Novels"}.write(aside + "/copy")));
+        TestFiles::write(folders.base() + "/recovered-20250101-120000/page.htm", "kept");
+        start();
+        archive().removal().waitForDone();
+        QVERIFY(m_ui->verify());
+        QVERIFY(m_ui->log().isEmpty());
+        QCOMPARE(QDir(aside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 (QStringList{"copy", "copy.record"}));
+        QCOMPARE(TestFiles::read(folders.base() + "/recovered-20250101-120000/page.htm"),
+                 QByteArray("kept"));
+    }
+
     // The record of a working copy says whether it holds changes. Left by a
     // crash without changes, while its zip is still the one it was made
     // from, it is removed without a question; otherwise the user is asked,

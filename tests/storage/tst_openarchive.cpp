@@ -6,9 +6,11 @@
 #include "support/testzips.h"
 
 #include <QDir>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <atomic>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -363,6 +365,49 @@ private Q_SLOTS:
         QVERIFY(m_archive->writeBack(*m_ui));
         QVERIFY(!m_archive->isChanged());
         QCOMPARE(TestFiles::read(zip), before);
+    }
+
+    // Leaving an unchanged archive renames its working copy aside at once:
+    // the next archive opens while the removal is still held up, and the
+    // removal then empties the folder it was moved to.
+    void leavingMovesTheCopyAsideForRemoval()
+    {
+        const QString zip = makeBook();
+        QSemaphore release;
+        std::atomic_int removing = 0;
+        m_archive->removal().setRemover([&](const QString &entry, const std::atomic_bool &) {
+            ++removing;
+            release.tryAcquire(1, 10000);
+            QDir(entry).removeRecursively();
+        });
+        const QString aside = m_archive->folders().beingRemoved();
+        QCOMPARE(m_archive->open(zip, *m_ui), OpenArchive::OpenStatus::Opened);
+        QVERIFY(m_archive->close());
+        QVERIFY(!QFileInfo::exists(work()));
+        QVERIFY(!QFileInfo::exists(WorkRecord::pathFor(work())));
+        QTRY_COMPARE(removing.load(), 1);
+        QCOMPARE(QDir(aside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 1);
+
+        QCOMPARE(m_archive->open(zip, *m_ui), OpenArchive::OpenStatus::Opened);
+        QCOMPARE(TestFiles::read(work("news.htm")), QByteArray("<html>news</html>"));
+        QVERIFY(m_archive->startNew(path("new.zip"))); // leaves the second copy the same way
+        release.release(2);
+        m_archive->removal().waitForDone();
+        QCOMPARE(removing.load(), 2);
+        QVERIFY(QDir(aside).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+        QVERIFY(QDir(work()).isEmpty()); // the new archive's own folder
+    }
+
+    void aCopyThatCannotBeMovedIsRemovedWhereItIs()
+    {
+        WorkFolders folders = WorkFolders::under(path("stuck"));
+        folders.renameFolder = [](const QString &, const QString &) { return false; };
+        OpenArchive archive(folders);
+        QCOMPARE(archive.open(makeBook(), *m_ui), OpenArchive::OpenStatus::Opened);
+        QVERIFY(archive.close());
+        QVERIFY(!QFileInfo::exists(folders.archive));
+        QVERIFY(!QFileInfo::exists(WorkRecord::pathFor(folders.archive)));
+        QVERIFY(QDir(folders.beingRemoved()).isEmpty());
     }
 
     void setAsideKeepsTheWorkingCopy()

@@ -114,6 +114,7 @@ private Q_SLOTS:
         QVERIFY(QFile::link(src(), src() + "/sub/loop")); // leads back up
         TestFiles::write(src() + "/data/TEMP_ARCH/own.htm", "own");
         TestFiles::write(src() + "/data/recovered-20260101-000000/kept.htm", "kept");
+        TestFiles::write(src() + "/data/being-removed/TEMP_ARCH/gone.htm", "gone");
         TestFiles::write(src() + "/data/other/found.htm", "found");
         const WorkFolders folders = WorkFolders::under(src() + "/data");
         const QStringList guarded = folders.protectedFolders();
