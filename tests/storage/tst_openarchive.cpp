@@ -1,11 +1,14 @@
 #include "lang/messages.h"
 #include "storage/longwork.h"
 #include "storage/openarchive.h"
+#include "storage/unpacking.h"
+#include "storage/workrecord.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
 #include "support/testzips.h"
 
 #include <QDir>
+#include <QSet>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
@@ -141,6 +144,33 @@ private Q_SLOTS:
         QVERIFY(m_archive->completeCopy(*m_ui));
         QVERIFY(!WorkRecord::read(work())->beingMade);
         QVERIFY(QFileInfo::exists(work("report.htm")));
+    }
+
+    // What a page needs comes out of the zip first, in whatever letter case
+    // the page asks for it; nothing else is unpacked for it.
+    void aPageGetsItsFilesFirst()
+    {
+        const QString zip = path("pages.zip");
+        QVERIFY(makeZip(zip, {{"Report.htm", "r"},
+                              {"report_files/pic.png", "p"},
+                              {"Report.files/style.css", "s"},
+                              {"shared/Logo.GIF", "l"},
+                              {"reporter.htm", "other page"},
+                              {"report_filesX/not.png", "not its folder"}}));
+        auto opened = Unpacking::open(zip, work());
+        QVERIFY(opened);
+        Unpacking &unpacking = **opened;
+        const QStringList page = unpacking.entriesOfPage("report.htm");
+        QCOMPARE(QSet<QString>(page.begin(), page.end()),
+                 (QSet<QString>{"Report.htm", "report_files/pic.png", "Report.files/style.css"}));
+        QVERIFY(unpacking.unpackNow(page));
+        QVERIFY(unpacking.unpackNow(unpacking.entriesForPath("SHARED\\logo.gif")));
+        QCOMPARE(TestZips::filesBelow(work()).keys(),
+                 (QStringList{"Report.files/style.css", "Report.htm", "report_files/pic.png",
+                              "shared/Logo.GIF"}));
+        QVERIFY(!unpacking.isOver());
+        QVERIFY(unpacking.unpackRest());
+        QCOMPARE(TestZips::filesBelow(work()).size(), 6);
     }
 
     void openingWhatIsNotAWholeArchive_data()
