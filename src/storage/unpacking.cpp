@@ -178,14 +178,15 @@ Expected<UnpackRecord, ZipFailure> Unpacking::unpackRest(WorkProgress *progress)
         const std::lock_guard wait(m_waitLock);
         ++m_waiting;
     }
-    {
+    if (progress)
+        progress->setTotal(int(m_extraction->pendingCount()));
+    // Held a step at a time: the page view may want a file of its own meanwhile.
+    for (;;) {
         const std::lock_guard hold(m_unpacking);
+        if (!step())
+            break;
         if (progress)
-            progress->setTotal(int(m_extraction->pendingCount()));
-        while (step()) {
-            if (progress)
-                progress->advance();
-        }
+            progress->advance();
     }
     {
         const std::lock_guard wait(m_waitLock);
