@@ -26,15 +26,15 @@ namespace PageSet {
 // up to three text files (style sheet, script, frame) and pictures for the
 // rest. The pictures of a page hold about 224 KB together, however many
 // there are. 11 (3 text files, 7 pictures) is the shape the rows of
-// bench/README.md were measured with; a zip holds at most 20,000 entries,
-// and every page takes one more for its folder.
+// bench/README.md were measured with; a zip holds at most 20,000 entries
+// (files: the program writes no entries for folders).
 struct Shape {
     int filesPerPage = 11;
     int textFiles() const { return std::clamp((filesPerPage - 1) / 2, 1, 3); }
     int pictures() const { return filesPerPage - 1 - textFiles(); }
     bool valid() const { return filesPerPage >= 3; }
-    // Zip entries of a set of pages: the files, a folder a page, the list file.
-    int entries(int pages) const { return pages * (filesPerPage + 1) + 1; }
+    // Zip entries of a set of pages: their files and the list file.
+    int entries(int pages) const { return pages * filesPerPage + 1; }
 };
 
 inline QString words(QRandomGenerator &rng, int count)

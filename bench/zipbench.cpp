@@ -10,7 +10,7 @@
 // The working set is generated from the seed (bench/pageset.h): pages of HTML
 // text, each with a companion folder of style sheets, scripts and
 // incompressible "pictures"; --files-per-page changes how many files share a
-// page's 250 KB (11 by default), so that sets of more than 1,600 pages fit
+// page's 250 KB (11 by default), so that sets of more than 1,818 pages fit
 // into a zip.
 // Each side runs in a child process (ours is this program started again with
 // --child). Our times are those of the operation inside the child; Info-ZIP's
