@@ -62,10 +62,12 @@ inline QByteArray html(QRandomGenerator &rng, int paragraphs, const QString &com
         if (p % 6 == 0)
             text += QStringLiteral("<h2>%1</h2>\n").arg(words(rng, 5));
         text += QStringLiteral("<p class=\"text\">%1</p>\n").arg(words(rng, 40 + rng.bounded(80)));
+        // Every fourth paragraph shows the next picture: p % pictures takes
+        // them all in turn while their number is odd, as it was for 7.
         if (p % 4 == 0)
             text += QStringLiteral("<img src=\"%1/pic%2.jpg\" width=\"%3\">\n")
                         .arg(companion)
-                        .arg(p % pictures)
+                        .arg(pictures % 2 ? p % pictures : p / 4 % pictures)
                         .arg(200 + rng.bounded(400));
     }
     text += QStringLiteral("</body></html>\n");
