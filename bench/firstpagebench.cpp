@@ -48,6 +48,7 @@
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
 #include <algorithm>
@@ -142,16 +143,27 @@ bool waitFor(Done done, int timeoutMs)
 }
 
 // The time from the open command until the program's working copy is
-// complete, or nothing while it cannot be told. Opening unpacks the whole
-// archive before it shows the first page, so today that moment lies inside
-// the first page's time. Once the rest of the archive follows the first page
-// on a worker thread, wait here until OpenArchive reports its working copy
-// complete and return the milliseconds from since's start until it was (the
-// moment it was complete, when that came before the first page).
-std::optional<double> wholeCopyReadyMs([[maybe_unused]] OpenArchive &archive,
-                                       [[maybe_unused]] const QElapsedTimer &since)
+// complete (the rest of the archive follows the first page on a worker
+// thread): the moment it was taken over, or, when that came before the first
+// page had loaded, the first page's own time. Nothing when it failed.
+std::optional<double> wholeCopyReadyMs(OpenArchive &archive, const QElapsedTimer &since)
 {
-    return std::nullopt; // not measured yet
+    // The worker's end is taken over on this thread, through the event loop.
+    double doneAt = double(since.nsecsElapsed()) / 1e6;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!archive.isBeingMade())
+            loop.quit();
+    });
+    if (archive.isBeingMade()) {
+        poll.start(1);
+        loop.exec();
+        doneAt = double(since.nsecsElapsed()) / 1e6;
+    }
+    if (!archive.isOpen())
+        return std::nullopt; // the unpacking failed
+    return doneAt;
 }
 
 struct Archive {
