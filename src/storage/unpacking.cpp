@@ -17,7 +17,7 @@ QString folded(QString name)
 // shown, without being starved by them as an idle one would be.
 void lowerThisThread()
 {
-    constexpr int kNice = 10;
+    constexpr int kNice = 19;
     if (::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), kNice) != 0)
         qWarning("the unpacking could not be given a lower priority");
     constexpr int kWhoProcess = 1;
