@@ -146,7 +146,9 @@ int child(const QStringList &args)
             folders.renameFolder = [](const QString &, const QString &) { return false; };
         OpenArchive archive(folders);
         InlineWork work;
-        if (archive.open(args.value(3), work) != OpenArchive::OpenStatus::Opened)
+        // Left after reading a while: its working copy is whole.
+        if (archive.open(args.value(3), work) != OpenArchive::OpenStatus::Opened ||
+            !archive.completeCopy(work))
             return 1;
         ::sync();
         timer.start();
