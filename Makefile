@@ -50,9 +50,11 @@ fuzz: deps
 	fuzz/run.sh $(FUZZ_DIR) $(FUZZ_DIR)/seeds $(FUZZ_SECONDS)
 
 # SEARCHBENCH_ARGS="--pages 1000" for a quick run; the full one writes about
-# 1.5 GB under /tmp and deletes it afterwards.
+# 1.5 GB under /tmp and deletes it afterwards, firstpagebench about 1.1 GB
+# (FIRSTPAGEBENCH_ARGS="--pages 10,200" for a quick run).
 bench: build
 	$(BUILD_DIR)/bench/zipbench
+	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/firstpagebench $(FIRSTPAGEBENCH_ARGS)
 	$(BUILD_DIR)/bench/searchbench $(SEARCHBENCH_ARGS)
 
 # The Debian package, made by CPack from the build folder, then unpacked and

@@ -5,10 +5,13 @@
 // archive for a 10-page one is timed against leaving a 10-page one. bench/README.md
 // explains the rows.
 //
-//   zipbench [--pages N] [--runs N] [--seed N] [--leaving-only]
+//   zipbench [--pages N] [--files-per-page N] [--runs N] [--seed N] [--leaving-only]
 //
-// The working set is generated from the seed: pages of HTML text, each with a
-// companion folder of style sheets, scripts and incompressible "pictures".
+// The working set is generated from the seed (bench/pageset.h): pages of HTML
+// text, each with a companion folder of style sheets, scripts and
+// incompressible "pictures"; --files-per-page changes how many files share a
+// page's 250 KB (11 by default), so that sets of more than 1,818 pages fit
+// into a zip.
 // Each side runs in a child process (ours is this program started again with
 // --child). Our times are those of the operation inside the child; Info-ZIP's
 // are the whole process, its start included (about a millisecond). Every side
@@ -18,18 +21,20 @@
 // untimed run. (ru_maxrss would not do: a spawned child inherits the
 // parent's high-water mark across exec.)
 
+#include "benchrun.h"
+#include "pageset.h"
 #include "storage/folderzip.h"
 #include "storage/listfile.h"
 #include "storage/longwork.h"
 #include "storage/openarchive.h"
 #include "storage/pagelistmodel.h"
 #include "storage/pagenames.h"
+#include "zip/zipguard.h"
 #include "zip/zipreader.h"
 #include "zip/zipwriter.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
@@ -37,199 +42,21 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace {
 
-struct RunResult {
-    bool ok = false;
-    double ms = 0;    // the whole process
-    double opMs = 0;  // the operation alone, as one of our children reports it
-    long peakKiB = 0; // high-water mark of the resident set
-};
+using namespace BenchRun;
 
-long highWaterKiB(const QByteArray &statusPath)
-{
-    QFile f(QString::fromLatin1(statusPath));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return 0;
-}
-
-// Runs a program and waits for it; ms is the whole process's wall time, the
-// peak is what the child reports ("hwm=" on stdout) when it is one of ours.
-// sample: read the child's high-water mark every half millisecond meanwhile.
-RunResult spawn(const QStringList &args, const QString &workingDir = {}, bool sample = false)
-{
-    QList<QByteArray> bytes;
-    for (const QString &a : args)
-        bytes << QFile::encodeName(a);
-    std::vector<char *> argv;
-    for (QByteArray &b : bytes)
-        argv.push_back(b.data());
-    argv.push_back(nullptr);
-
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0)
-        return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    const QByteArray dir = QFile::encodeName(workingDir);
-    if (!workingDir.isEmpty())
-        posix_spawn_file_actions_addchdir_np(&actions, dir.constData());
-
-    QElapsedTimer timer;
-    timer.start();
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[1]);
-    RunResult result;
-    if (spawned != 0) {
-        ::close(pipeFds[0]);
-        return result;
-    }
-    if (sample) {
-        const QByteArray status = "/proc/" + QByteArray::number(pid) + "/status";
-        for (;;) {
-            siginfo_t info{};
-            // WNOWAIT: the child stays waitable for the real wait below.
-            if (::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
-                info.si_pid != 0)
-                break;
-            result.peakKiB = std::max(result.peakKiB, highWaterKiB(status));
-            ::usleep(500);
-        }
-    }
-    QByteArray out;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        out.append(buffer, n);
-    }
-    ::close(pipeFds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    result.ms = timer.nsecsElapsed() / 1e6;
-    result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    for (const QByteArray &line : out.split('\n')) {
-        // Both sides are timed as whole processes, start-up included.
-        if (line.startsWith("hwm="))
-            result.peakKiB = line.mid(4).toLong();
-        else if (line.startsWith("ms="))
-            result.opMs = line.mid(3).toDouble();
-    }
-    return result;
-}
-
-QString words(QRandomGenerator &rng, int count)
-{
-    static const char *const vocabulary[] = {
-        "the",     "archive", "page",   "news",    "report", "of",      "and",   "weather",
-        "city",    "market",  "today",  "reading", "saved",  "history", "with",  "science",
-        "council", "river",   "winter", "results", "from",   "a",       "table", "season",
-        "price",   "summer",  "road",   "library", "train",  "school",  "new",   "old"};
-    QString text;
-    for (int i = 0; i < count; ++i) {
-        text += QLatin1String(vocabulary[rng.bounded(int(std::size(vocabulary)))]);
-        text += rng.bounded(12) == 0 ? QStringLiteral(". ") : QStringLiteral(" ");
-    }
-    return text;
-}
-
-QByteArray html(QRandomGenerator &rng, int paragraphs, const QString &companion)
-{
-    QString text = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
-                                  "<link rel=\"stylesheet\" href=\"%1/style.css\"></head><body>\n")
-                       .arg(companion);
-    for (int p = 0; p < paragraphs; ++p) {
-        if (p % 6 == 0)
-            text += QStringLiteral("<h2>%1</h2>\n").arg(words(rng, 5));
-        text += QStringLiteral("<p class=\"text\">%1</p>\n").arg(words(rng, 40 + rng.bounded(80)));
-        if (p % 4 == 0)
-            text += QStringLiteral("<img src=\"%1/pic%2.jpg\" width=\"%3\">\n")
-                        .arg(companion)
-                        .arg(p % 7)
-                        .arg(200 + rng.bounded(400));
-    }
-    text += QStringLiteral("</body></html>\n");
-    return text.toUtf8();
-}
-
-QByteArray noise(QRandomGenerator &rng, qsizetype size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    rng.fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
-    for (qsizetype i = size / 4 * 4; i < size; ++i)
-        bytes[i] = char(rng.generate());
-    return bytes;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-// About 250 KB a page: the page, 3 text files and 7 pictures in its folder.
-qint64 writePage(const QString &folder, int index, QRandomGenerator &rng, PageListModel &list,
-                 int *fileCount)
-{
-    const QString base = QStringLiteral("page%1").arg(index, 3, 10, QLatin1Char('0'));
-    const QString companion = base + QStringLiteral("_files");
-    QDir().mkpath(folder + u'/' + companion);
-    QList<QPair<QString, QByteArray>> content;
-    content.append({base + QStringLiteral(".htm"), html(rng, 20 + rng.bounded(40), companion)});
-    content.append({companion + QStringLiteral("/style.css"),
-                    QStringLiteral(".text { %1 }\n").arg(words(rng, 600)).toUtf8()});
-    content.append({companion + QStringLiteral("/menu.js"),
-                    QStringLiteral("// %1\nvar menu = 1;\n").arg(words(rng, 900)).toUtf8()});
-    content.append({companion + QStringLiteral("/frame.htm"), html(rng, 4, companion)});
-    for (int p = 0; p < 7; ++p)
-        content.append({companion + QStringLiteral("/pic%1.jpg").arg(p),
-                        noise(rng, 4000 + rng.bounded(56000))});
-    qint64 total = 0;
-    for (const auto &[name, bytes] : content) {
-        if (!writeFile(folder + u'/' + name, bytes))
-            return -1;
-        total += bytes.size();
-        ++*fileCount;
-    }
-    list.append(QStringLiteral("Page %1: %2").arg(index).arg(words(rng, 4).trimmed()),
-                base + QStringLiteral(".htm"));
-    return total;
-}
+// The shape of the pages of this run; children are told it on their command
+// line, before --child.
+PageSet::Shape g_shape;
 
 qint64 generate(const QString &folder, int pages, quint32 seed, int *fileCount)
 {
-    QRandomGenerator rng(seed);
-    PageListModel list;
-    qint64 total = 0;
-    *fileCount = 0;
-    QDir().mkpath(folder);
-    for (int i = 0; i < pages; ++i) {
-        const qint64 bytes = writePage(folder, i, rng, list, fileCount);
-        if (bytes < 0)
-            return -1;
-        total += bytes;
-    }
-    if (!writeListFile(folder, list))
-        return -1;
-    *fileCount += 1;
-    return total + QFileInfo(ListFile::path(folder)).size();
+    return PageSet::generate(folder, pages, seed, fileCount, g_shape);
 }
 
 // The change an update row makes to an unpacked archive and its page list.
@@ -238,7 +65,9 @@ bool change(const QString &folder, const QString &what, PageListModel &pages)
     if (what == QLatin1String("add")) {
         QRandomGenerator rng(4242);
         int files = 0;
-        return writePage(folder, 999, rng, pages, &files) > 0;
+        // Page 999 unless the set has a page of that number already.
+        return PageSet::writePage(folder, std::max(999, int(pages.count())), rng, pages, &files,
+                                  g_shape) > 0;
     }
     if (what == QLatin1String("remove")) {
         const QString file = pages.fileName(0);
@@ -252,18 +81,6 @@ bool change(const QString &folder, const QString &what, PageListModel &pages)
         return true;
     }
     return false;
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype n = values.size();
-    return n == 0 ? 0 : n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2;
-}
-
-QString mb(qint64 bytes)
-{
-    return QString::number(bytes / 1e6, 'f', 1) + QStringLiteral(" MB");
 }
 
 // The page list file of pages written into folder, then folder into zipPath:
@@ -329,7 +146,9 @@ int child(const QStringList &args)
             folders.renameFolder = [](const QString &, const QString &) { return false; };
         OpenArchive archive(folders);
         InlineWork work;
-        if (archive.open(args.value(3), work) != OpenArchive::OpenStatus::Opened)
+        // Left after reading a while: its working copy is whole.
+        if (archive.open(args.value(3), work) != OpenArchive::OpenStatus::Opened ||
+            !archive.completeCopy(work))
             return 1;
         ::sync();
         timer.start();
@@ -343,18 +162,6 @@ int child(const QStringList &args)
                 highWaterKiB("/proc/self/status"));
     return ok ? 0 : 1;
 }
-
-struct Side {
-    QList<double> ms;
-    long peakKiB = 0;
-    bool failed = false;
-    void add(const RunResult &r, bool operationOnly = false)
-    {
-        failed = failed || !r.ok;
-        ms << (operationOnly ? r.opMs : r.ms);
-        peakKiB = std::max(peakKiB, r.peakKiB);
-    }
-};
 
 void printRow(const char *what, const Side &ours, const Side &theirs)
 {
@@ -425,7 +232,11 @@ bool copyFresh(const QString &from, const QString &to)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    QStringList args = app.arguments();
+    if (const qsizetype at = args.indexOf(QLatin1String("--files-per-page")); at > 0) {
+        g_shape.filesPerPage = args.value(at + 1).toInt();
+        args.remove(at, 2);
+    }
     if (args.value(1) == QLatin1String("--child"))
         return child(args);
 
@@ -444,6 +255,16 @@ int main(int argc, char **argv)
         else if (args.at(i) == QLatin1String("--seed"))
             seed = args.at(i + 1).toUInt();
     }
+    if (!g_shape.valid() || pages < 1 ||
+        std::uint64_t(g_shape.entries(pages)) > ZipLimits::kMaxEntries) {
+        std::fprintf(stderr,
+                     "%d pages of %d files make %d zip entries; a zip holds at most %d, and a "
+                     "page at least 3 files (--files-per-page)\n",
+                     pages, g_shape.filesPerPage, g_shape.entries(pages),
+                     int(ZipLimits::kMaxEntries));
+        return 1;
+    }
+    const QString shapeArg = QString::number(g_shape.filesPerPage);
     const QString zipTool = QStandardPaths::findExecutable(QStringLiteral("zip"));
     const QString unzipTool = QStandardPaths::findExecutable(QStringLiteral("unzip"));
     if (zipTool.isEmpty() || unzipTool.isEmpty()) {
@@ -470,6 +291,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot write the archive\n");
         return 1;
     }
+    if (leavingOnly) // the rows to come need the zip alone: disk for a bigger set
+        QDir(source).removeRecursively();
 
     Leaving leaving;
     if (!measureLeaving(self, archive, tmp, seed, runs, leaving)) {
@@ -477,8 +300,9 @@ int main(int argc, char **argv)
         return 1;
     }
     if (leavingOnly) {
-        std::printf("zipbench: %d pages, %s zip; median of %d runs after one warm-up\n\n", pages,
-                    qPrintable(mb(QFileInfo(archive).size())), runs);
+        std::printf("zipbench: %d pages of %d files, %s zip; median of %d runs after one "
+                    "warm-up\n\n",
+                    pages, g_shape.filesPerPage, qPrintable(mb(QFileInfo(archive).size())), runs);
         printLeaving(leaving, pages);
         return leaving.failed() ? 1 : 0;
     }
@@ -531,7 +355,7 @@ int main(int argc, char **argv)
         for (qsizetype i = 0; i < changes.size(); ++i) {
             clean();
             copyFresh(archive, oursOut);
-            const RunResult a = spawn({self, "--child", "update", oursOut, oursDir, changes.at(i)});
+            const RunResult a = spawn({self, "--files-per-page", shapeArg, "--child", "update", oursOut, oursDir, changes.at(i)});
             clean();
             copyFresh(archive, theirsOut);
             PageListModel list;
@@ -549,10 +373,10 @@ int main(int argc, char **argv)
         }
         clean();
         copyFresh(archive, oursOut);
-        const RunResult full = spawn({self, "--child", "update", oursOut, oursDir, "add", "full"});
+        const RunResult full = spawn({self, "--files-per-page", shapeArg, "--child", "update", oursOut, oursDir, "add", "full"});
         clean();
         copyFresh(archive, oursOut);
-        const RunResult inc = spawn({self, "--child", "update", oursOut, oursDir, "add"});
+        const RunResult inc = spawn({self, "--files-per-page", shapeArg, "--child", "update", oursOut, oursDir, "add"});
         if (run >= 0) {
             fullAfterAdd.add(full, true);
             incremental.add(inc, true);
@@ -569,6 +393,8 @@ int main(int argc, char **argv)
 
     std::printf("zipbench: %d pages, %d files, %s of data (seed %u); zip to unpack: %s\n", pages,
                 files, qPrintable(mb(bytes)), seed, qPrintable(mb(QFileInfo(archive).size())));
+    if (g_shape.filesPerPage != PageSet::Shape().filesPerPage)
+        std::printf("%d files a page\n", g_shape.filesPerPage);
     std::printf("median of %d runs after one warm-up, same machine, same data, warm cache, "
                 "%d cores\n\n",
                 runs, QThread::idealThreadCount());

@@ -15,6 +15,7 @@
 #include "commands/availability.h"
 #include "commands/lifecycle.h"
 #include "commands/navigationcommands.h"
+#include "commands/openstate.h"
 #include "commands/runcommand.h"
 #include "lang/messages.h"
 #include "search/searchservice.h"
@@ -101,6 +102,16 @@ MainWindow::MainWindow(const ProgramPaths &paths, PageView *view, UserInteractio
                                                m_session->archive());
     m_context = std::make_unique<CommandContext>(
         CommandContext{*m_session, m_session->archive(), *m_ui, *m_view, paths.executableFolder});
+    // A page shown while its archive is still being unpacked gets the files
+    // it asks for first; damage found by the unpacking meanwhile ends the
+    // opening as a failed one.
+    if (auto *web = qobject_cast<WebPageView *>(m_viewWidget)) {
+        web->setFileGate([archive = &m_session->archive()](const QString &path) {
+            archive->unpackBeforeReading(path);
+        });
+    }
+    m_session->archive().setFailedLateHook(
+        [this] { Commands::leaveFailedOpening(*m_context); });
     m_actions = new Actions(this);
     connect(m_actions, &Actions::triggered, this, [this](Command command) { runCommand(command); });
 
@@ -131,7 +142,12 @@ MainWindow::MainWindow(const ProgramPaths &paths, PageView *view, UserInteractio
     new CollectionCheckRunner(*this, paths.searchIndex);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The view outlives the archive the gate looks into.
+    if (auto *web = qobject_cast<WebPageView *>(m_viewWidget))
+        web->setFileGate({});
+}
 
 void MainWindow::createMenus()
 {

@@ -134,14 +134,18 @@ bool attachOne(CommandContext &ctx, int section, const QString &source, bool mov
         uniqueName(session, section, attachedArchiveName(QFileInfo(source).fileName()), n);
     const QString target = finalPath(source, archiveFolder, move, n);
 
-    switch (ctx.archive.open(source, ctx.interaction)) {
-    case OpenArchive::OpenStatus::Refused:
+    const OpenArchive::OpenStatus opened = ctx.archive.open(source, ctx.interaction);
+    if (opened == OpenArchive::OpenStatus::Refused)
         return false;
-    case OpenArchive::OpenStatus::Failed:
+    if (opened == OpenArchive::OpenStatus::Failed) {
         showFailure(ctx.interaction, ctx.archive.lastFailure());
         Commands::leaveOpenState(ctx);
         return false;
-    case OpenArchive::OpenStatus::ListFileMissing: {
+    }
+    // Attached, the zip is written in the program's form at once: all of it.
+    if (!Commands::wholeCopyReady(ctx))
+        return false;
+    if (opened == OpenArchive::OpenStatus::ListFileMissing) {
         // A zip from elsewhere: its pages are the page files at its top level.
         QStringList titles;
         QStringList fileNames;
@@ -152,10 +156,6 @@ bool attachOne(CommandContext &ctx, int section, const QString &source, bool mov
             return false;
         }
         ctx.archive.pages().reset(titles, fileNames);
-        break;
-    }
-    case OpenArchive::OpenStatus::Opened:
-        break;
     }
 
     // Writing the program's form keeps a list file it cannot read, renamed.

@@ -63,7 +63,7 @@ bool writeBackNow(CommandContext &ctx, const QString &zipPath)
 bool addPagesToList(CommandContext &ctx, const CheckProblem &problem)
 {
     const int node = nodeOrSay(ctx, problem);
-    if (node < 0 || !Commands::openArchiveAt(ctx, node))
+    if (node < 0 || !Commands::openArchiveAt(ctx, node) || !Commands::wholeCopyReady(ctx))
         return false;
     OpenArchive &archive = ctx.archive;
     QSet<QString> listed;
@@ -95,7 +95,7 @@ bool addPagesToList(CommandContext &ctx, const CheckProblem &problem)
 bool dropMissingPages(CommandContext &ctx, const CheckProblem &problem)
 {
     const int node = nodeOrSay(ctx, problem);
-    if (node < 0 || !Commands::openArchiveAt(ctx, node))
+    if (node < 0 || !Commands::openArchiveAt(ctx, node) || !Commands::wholeCopyReady(ctx))
         return false;
     OpenArchive &archive = ctx.archive;
     PageListModel &pages = archive.pages();

@@ -60,7 +60,8 @@ void go(CommandContext &ctx, Move move)
     if (!to)
         return;
     session.setPagePosition(to->current, to->previous);
-    Commands::showPage(ctx, to->current);
+    if (!Commands::showPage(ctx, to->current))
+        return;
     // The page left is deselected, the page shown selected; what else the user
     // selected stays selected.
     QItemSelectionModel &selection = session.pageSelection();
@@ -103,14 +104,14 @@ bool openArchiveAt(CommandContext &ctx, int node)
     }
     switch (ctx.archive.open(catalogue.node(node).path, ctx.interaction)) {
     case OpenArchive::OpenStatus::Opened:
-        enterOpenState(ctx, node);
+        if (!enterOpenState(ctx, node))
+            return false;
         tellListFileProblems(ctx, ctx.archive.listFileUnreadable(),
                              ctx.archive.refusedListFileNames());
         return true;
     case OpenArchive::OpenStatus::ListFileMissing:
         ctx.interaction.showMessage(msg(MessageId::ListFileMissing));
-        enterOpenState(ctx, node);
-        return true;
+        return enterOpenState(ctx, node);
     case OpenArchive::OpenStatus::Failed:
         showFailure(ctx.interaction, ctx.archive.lastFailure());
         // Nothing half unpacked may pass for the archive: a later write-back
@@ -131,7 +132,8 @@ void showFocusedPage(CommandContext &ctx)
     if (count == 0 || !focused.isValid() || focused.row() >= count)
         return;
     session.setPagePosition(focused.row(), session.currentPage());
-    showPage(ctx, focused.row());
+    if (!showPage(ctx, focused.row()))
+        return;
     session.setNavigation(navigationFor(count, focused.row()));
 }
 

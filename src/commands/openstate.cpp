@@ -3,6 +3,7 @@
 #include "browse/pageview.h"
 #include "catalogue/session.h"
 #include "commands/availability.h"
+#include "commands/failuretext.h"
 #include "commands/userinteraction.h"
 #include "lang/messages.h"
 
@@ -38,20 +39,39 @@ QString openArchiveStatus(const Session &session, int node)
     return msg(MessageId::StatusOpenArchive) + sectionName + u'\\' + catalogue.node(node).name;
 }
 
-void showPage(CommandContext &ctx, int row)
+bool showPage(CommandContext &ctx, int row)
 {
     ctx.view.setOffline(ctx.session.settings().offline);
     QString fileName = ctx.archive.pages().fileName(row);
     if (fileName.isEmpty()) {
         ctx.view.navigate(kBlank);
-        return;
+        return true;
     }
     // Lists written on Windows may name a page in a folder with "\".
     fileName.replace(u'\\', u'/');
+    if (!ctx.archive.preparePage(fileName, ctx.interaction)) {
+        leaveFailedOpening(ctx);
+        return false;
+    }
     ctx.view.navigate(ctx.archive.workFolder() + u'/' + fileName);
+    return true;
 }
 
-void enterOpenState(CommandContext &ctx, int node)
+void leaveFailedOpening(CommandContext &ctx)
+{
+    showFailure(ctx.interaction, ctx.archive.lastFailure());
+    leaveOpenState(ctx);
+}
+
+bool wholeCopyReady(CommandContext &ctx)
+{
+    if (ctx.archive.completeCopy(ctx.interaction))
+        return true;
+    leaveFailedOpening(ctx);
+    return false;
+}
+
+bool enterOpenState(CommandContext &ctx, int node)
 {
     Session &session = ctx.session;
     CatalogueModel &catalogue = session.catalogue();
@@ -70,13 +90,15 @@ void enterOpenState(CommandContext &ctx, int node)
     if (pages.count() > 0) {
         session.pageSelection().setCurrentIndex(pages.index(0),
                                                 QItemSelectionModel::ClearAndSelect);
-        showPage(ctx, 0);
+        if (!showPage(ctx, 0))
+            return false;
     } else {
         // Never the page of the archive open before: its files are gone.
         session.pageSelection().clear();
         ctx.view.navigate(kBlank);
     }
     session.setNavigation(navigationAfterOpening(pages.count()));
+    return true;
 }
 
 void tellListFileProblems(CommandContext &ctx, bool unreadable, const QStringList &refused)

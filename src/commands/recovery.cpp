@@ -56,12 +56,15 @@ void keepAside(CommandContext &ctx, const QString &target = {})
 }
 
 // A working copy that holds nothing its zip lacks: its record says it had no
-// changes, and the zip is still the very one it was made from (gone or
+// changes, and it was still being unpacked (a part of the zip, whatever the
+// zip is now) or the zip is still the very one it was made from (gone or
 // replaced, the copy may be all that is left of the archive).
 bool holdsNothingNew(const std::optional<WorkRecord> &record)
 {
-    return record && !record->holdsChanges && record->zipStamp && record->zipStamp->exists &&
-           ZipStamp::of(record->zipPath) == *record->zipStamp;
+    if (!record || record->holdsChanges)
+        return false;
+    return record->beingMade || (record->zipStamp && record->zipStamp->exists &&
+                                 ZipStamp::of(record->zipPath) == *record->zipStamp);
 }
 
 void removeUnchangedCopy(OpenArchive &archive)

@@ -51,7 +51,8 @@ void showFoundPage(CommandContext &ctx, const FoundPage &page)
         session.setNavigation(navigationFor(pages.count(), row));
     }
     session.pageSelection().setCurrentIndex(pages.index(row), QItemSelectionModel::ClearAndSelect);
-    showPage(ctx, row);
+    if (!showPage(ctx, row))
+        return;
     if (!page.foundWords.isEmpty())
         ctx.view.showFoundWords(page.foundWords);
     else if (!page.findText.isEmpty())

@@ -25,6 +25,9 @@ bool holdsChanges(const QString &entry)
     return record && record->holdsChanges;
 }
 
+constexpr int kHeadStartMs = 1000;
+constexpr int kPollMs = 20;
+
 } // namespace
 
 BackgroundRemoval::BackgroundRemoval(const QString &folder, Renamer rename)
@@ -80,6 +83,10 @@ void BackgroundRemoval::removeAll()
     constexpr int kClassIdle = 3;
     constexpr int kClassShift = 13;
     ::syscall(SYS_ioprio_set, kWhoProcess, 0, kClassIdle << kClassShift);
+    // The archive opened next goes first: files made while thousands are
+    // being deleted take the file system longer to place.
+    for (int waited = 0; waited < kHeadStartMs && !m_stop; waited += kPollMs)
+        QThread::msleep(kPollMs);
     const QDir folder(m_folder);
     const QStringList entries =
         folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);

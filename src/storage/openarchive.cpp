@@ -4,6 +4,7 @@
 #include "storage/folderzip.h"
 #include "storage/listfile.h"
 #include "storage/longwork.h"
+#include "storage/unpacking.h"
 #include "storage/zipstamp.h"
 #include "zip/zipextraction.h"
 
@@ -72,8 +73,6 @@ struct Unpacked {
     StorageFailure failure;
     QStringList titles;
     QStringList fileNames;
-    UnpackRecord record;
-    ZipStamp stamp;
     ListFileState list;
 };
 
@@ -98,14 +97,15 @@ void readPages(const QString &folder, Unpacked &unpacked)
     unpacked.status = OpenArchive::OpenStatus::Opened;
 }
 
-// Empties folder and unpacks the zip into it. Half an archive must never be
-// taken for the whole one (a later write-back would replace the good zip with
-// it): whatever fails leaves no folder.
-Unpacked unpack(ZipReader &reader, const QString &zipPath, const QString &folder)
+// Empties folder, opens the zip for unpacking into it (the whole zip is
+// checked first) and unpacks its list file to read the pages, and what the
+// first of them needs to be shown. Half an archive
+// must never be taken for the whole one (a later write-back would replace the
+// good zip with it): whatever fails leaves no folder.
+Unpacked startUnpacking(const QString &zipPath, const QString &folder,
+                        std::shared_ptr<Unpacking> &unpacking)
 {
     Unpacked unpacked;
-    // Taken first: a zip replaced while it is unpacked shows as changed.
-    unpacked.stamp = ZipStamp::of(zipPath);
     if (auto removed = FolderRemoval::remove(folder); !removed) {
         unpacked.failure = removed.failure();
         return unpacked;
@@ -115,19 +115,32 @@ Unpacked unpack(ZipReader &reader, const QString &zipPath, const QString &folder
                                    QStringLiteral("the working folder cannot be made"));
         return unpacked;
     }
-    auto opened = reader.open(zipPath, folder);
-    auto extracted = opened ? ZipExtraction(reader, folder).run()
-                            : Expected<UnpackRecord, ZipFailure>(opened.failure());
-    reader.close();
-    if (!extracted) {
+    auto opened = Unpacking::open(zipPath, folder);
+    if (!opened) {
         unpacked.failure =
-            failure(StorageFailure::Kind::ArchiveDamaged, zipPath, extracted.failure().detail);
+            failure(StorageFailure::Kind::ArchiveDamaged, zipPath, opened.failure().detail);
+    } else if (!(*opened)->unpackNow({QString::fromLatin1(ListFile::FileName)})) {
+        const auto result = (*opened)->result();
+        unpacked.failure = failure(StorageFailure::Kind::ArchiveDamaged, zipPath,
+                                   result ? QString() : result.failure().detail);
     } else {
-        unpacked.record = std::move(*extracted);
         readPages(folder, unpacked);
+        // The page shown first: the first of the list.
+        const QString first = unpacked.fileNames.value(0).replace(u'\\', u'/');
+        if (!first.isEmpty() && !(*opened)->unpackNow((*opened)->entriesOfPage(first))) {
+            const auto result = (*opened)->result();
+            unpacked.status = OpenArchive::OpenStatus::Failed;
+            unpacked.failure = failure(StorageFailure::Kind::ArchiveDamaged, zipPath,
+                                       result ? QString() : result.failure().detail);
+        } else {
+            unpacking = std::move(*opened);
+        }
     }
-    if (unpacked.status == OpenArchive::OpenStatus::Failed && !FolderRemoval::remove(folder))
-        qWarning("a working folder unpacked in part could not be removed");
+    if (unpacked.status == OpenArchive::OpenStatus::Failed) {
+        unpacking.reset();
+        if (!FolderRemoval::remove(folder))
+            qWarning("a working folder unpacked in part could not be removed");
+    }
     return unpacked;
 }
 
@@ -154,8 +167,14 @@ bool OpenArchive::fail(const StorageFailure &failure)
     return false;
 }
 
+OpenArchive::~OpenArchive()
+{
+    setUnpacking(nullptr);
+}
+
 void OpenArchive::forgetArchive()
 {
+    setUnpacking(nullptr);
     m_originals.clear();
     m_originalFolders.clear();
     m_listFileUnreadable = false;
@@ -183,22 +202,132 @@ OpenArchive::OpenStatus OpenArchive::open(const QString &zipPath, LongWork &work
     // Whatever is still there goes aside at once; the unpacking removes what
     // cannot be moved.
     m_removal.moveAside(m_folders.archive);
+    // Taken first: a zip replaced while it is unpacked shows as changed. The
+    // record says the copy is being made before anything is in it, so that
+    // a copy cut short by a crash is never taken for one with changes.
+    const ZipStamp stamp = ZipStamp::of(zipPath);
+    WorkRecord record{zipPath, {}, {}, stamp, false, true};
+    if (!QDir().mkpath(QFileInfo(m_folders.archive).absolutePath()) ||
+        !record.write(m_folders.archive)) {
+        fail(failure(StorageFailure::Kind::NotCreated, WorkRecord::pathFor(m_folders.archive),
+                     QStringLiteral("the working folder's record cannot be written")));
+        return OpenStatus::Failed;
+    }
+    std::shared_ptr<Unpacking> unpacking;
     Unpacked unpacked = work.run(MessageId::ProgressUnpacking,
-                                 [&reader = m_reader, zipPath, folder = m_folders.archive](
-                                     WorkProgress &) { return unpack(reader, zipPath, folder); });
+                                 [&unpacking, zipPath, folder = m_folders.archive](WorkProgress &) {
+                                     return startUnpacking(zipPath, folder, unpacking);
+                                 });
     if (unpacked.status == OpenStatus::Failed) {
+        if (!WorkRecord::remove(m_folders.archive))
+            qWarning("the record of the working folder could not be removed");
         fail(unpacked.failure);
         return unpacked.status;
     }
     m_zipPath = zipPath;
-    m_unpacked = std::move(unpacked.record);
     m_pages.reset(unpacked.titles, unpacked.fileNames);
     m_listFileUnreadable = unpacked.list.unreadable;
     m_keptListLines = unpacked.list.keptLines;
     m_refusedFileNames = unpacked.list.refusedFileNames;
-    m_record = {zipPath, {}, {}, unpacked.stamp, false};
-    saveRecord();
+    m_record = record;
+    setUnpacking(unpacking);
+    // The rest follows on the worker; what it ends with is taken on this thread.
+    unpacking->startWorker([this, weak = std::weak_ptr(unpacking)] {
+        QMetaObject::invokeMethod(
+            &m_pages, [this, weak] { unpackingOver(weak); }, Qt::QueuedConnection);
+    });
     return unpacked.status;
+}
+
+std::shared_ptr<Unpacking> OpenArchive::unpacking() const
+{
+    const std::lock_guard lock(m_unpackingLock);
+    return m_unpacking;
+}
+
+void OpenArchive::setUnpacking(std::shared_ptr<Unpacking> unpacking)
+{
+    std::shared_ptr<Unpacking> old;
+    {
+        const std::lock_guard lock(m_unpackingLock);
+        old = std::exchange(m_unpacking, std::move(unpacking));
+    }
+    if (old)
+        old->stop();
+}
+
+void OpenArchive::unpackingOver(const std::weak_ptr<Unpacking> &which)
+{
+    const std::shared_ptr<Unpacking> over = which.lock();
+    // Whoever waits for the unpacking in the foreground takes its end.
+    if (!over || over != unpacking() || m_waitingForCopy > 0)
+        return;
+    if (!takeUnpacked() && m_failedLate)
+        m_failedLate();
+}
+
+bool OpenArchive::takeUnpacked()
+{
+    const std::shared_ptr<Unpacking> current = unpacking();
+    if (!current || !current->isOver())
+        return true;
+    auto result = current->result();
+    setUnpacking(nullptr);
+    if (result) {
+        m_unpacked = std::move(*result);
+        m_record.beingMade = false;
+        saveRecord();
+        return true;
+    }
+    // Damage found after the first page was shown ends as an opening that
+    // failed: nothing open, no working copy, the zip as it was.
+    const StorageFailure damaged =
+        failure(StorageFailure::Kind::ArchiveDamaged, m_zipPath, result.failure().detail);
+    forgetArchive();
+    removeWorkingCopy();
+    m_failure = damaged;
+    return false;
+}
+
+bool OpenArchive::preparePage(const QString &fileName, LongWork &work)
+{
+    const std::shared_ptr<Unpacking> current = unpacking();
+    if (!current)
+        return true;
+    const QStringList names = current->entriesOfPage(fileName);
+    if (!current->areUnpacked(names)) {
+        ++m_waitingForCopy;
+        work.run(MessageId::ProgressUnpacking,
+                 [current, names](WorkProgress &) { current->unpackNow(names); });
+        --m_waitingForCopy;
+    }
+    return takeUnpacked();
+}
+
+bool OpenArchive::completeCopy(LongWork &work)
+{
+    const std::shared_ptr<Unpacking> current = unpacking();
+    if (!current)
+        return true;
+    ++m_waitingForCopy;
+    work.run(MessageId::ProgressUnpacking,
+             [current](WorkProgress &progress) { (void)current->unpackRest(&progress); });
+    --m_waitingForCopy;
+    return takeUnpacked();
+}
+
+void OpenArchive::unpackBeforeReading(const QString &path) const
+{
+    const std::shared_ptr<Unpacking> current = unpacking();
+    const QString inside = m_folders.archive + u'/';
+    if (!current || !path.startsWith(inside))
+        return;
+    const QStringList names = current->entriesForPath(path.mid(inside.size()));
+    if (names.isEmpty() || current->areUnpacked(names))
+        return;
+    // Bounded: a command may be unpacking the rest on another thread.
+    constexpr std::chrono::seconds kPatience{5};
+    current->unpackNow(names, kPatience);
 }
 
 void OpenArchive::setCatalogueEntry(const QString &section, const QString &archive)
@@ -220,6 +349,13 @@ void OpenArchive::setChanged(bool changed)
 {
     if (m_changed == changed)
         return;
+    // Changes are made to a whole copy only: the commands wait for it.
+    if (changed && unpacking()) {
+        qWarning("a change was made before the working copy was complete");
+        InlineWork work;
+        if (!completeCopy(work))
+            return;
+    }
     m_changed = changed;
     if (!isOpen())
         return;
@@ -355,6 +491,8 @@ bool OpenArchive::writeBackTo(const QString &zipPath, LongWork &work)
 
 bool OpenArchive::writeTo(const QString &zipPath, LongWork &work, bool keepRecord)
 {
+    if (!completeCopy(work))
+        return false;
     if (!keepUnreadableListFile())
         return false;
     const QString folder = m_folders.archive;

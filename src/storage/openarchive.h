@@ -7,14 +7,16 @@
 #include "storage/workfolders.h"
 #include "storage/workrecord.h"
 #include "zip/unpackrecord.h"
-#include "zip/zipreader.h"
 #include "zip/zipwriter.h"
 
 #include <QItemSelectionModel>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 class LongWork;
+class Unpacking;
 
 // The archive the user has open: its zip file, its working copy (the zip
 // unpacked into the working folder, where every page command works), its pages
@@ -38,6 +40,7 @@ public:
     };
 
     explicit OpenArchive(const WorkFolders &folders);
+    ~OpenArchive();
     OpenArchive(const OpenArchive &) = delete;
     OpenArchive &operator=(const OpenArchive &) = delete;
 
@@ -58,11 +61,33 @@ public:
     // did not, or was only refused (a changed archive is not closed).
     const std::optional<StorageFailure> &lastFailure() const { return m_failure; }
 
-    // Empties the working folder, unpacks zipPath into it and reads its page
-    // list, as long work. A damaged zip leaves nothing open and no working folder.
-    // Once the working copy is complete, a record beside it says which zip it
-    // belongs to (see WorkRecord).
+    // Empties the working folder, checks zipPath as a whole, unpacks its list
+    // file, reads its page list and unpacks what its first page needs to be
+    // shown (see preparePage), as long work; the rest of the zip is
+    // unpacked by a worker meanwhile (see isBeingMade). A damaged zip leaves
+    // nothing open and no working folder. A record beside the folder says
+    // which zip it belongs to (see WorkRecord), and that it is being made.
     OpenStatus open(const QString &zipPath, LongWork &work);
+
+    // Whether the working copy is still being unpacked. Until it is whole
+    // only the pages shown are sure to be there: a page is shown after
+    // preparePage, and anything that changes or writes the working copy
+    // comes after completeCopy.
+    bool isBeingMade() const { return unpacking() != nullptr; }
+    // Unpacks what showing the page of fileName needs now (its file, its
+    // companion folder), as long work. False when damage was found in the
+    // zip meanwhile: the opening failed after all, nothing is open and the
+    // working copy is gone (lastFailure() says why).
+    bool preparePage(const QString &fileName, LongWork &work);
+    // Unpacks everything left now, as long work. False as for preparePage.
+    bool completeCopy(LongWork &work);
+    // Unpacks the file at path (below the working folder, as a page asks for
+    // it: letter case ignored) now, when it is not yet there; a page may read
+    // it then. Safe from any thread, and gives up after a few seconds.
+    void unpackBeforeReading(const QString &path) const;
+    // Called, on this object's thread, when the worker found damage in the
+    // zip while nobody waited for it: the opening failed as above.
+    void setFailedLateHook(std::function<void()> hook) { m_failedLate = std::move(hook); }
     // What opening (or taking over a leftover) found in the list file: it is
     // there but cannot be read as a page list (it is kept, renamed, once a new
     // list takes its place); and the file names of lines left out as unsafe
@@ -173,8 +198,14 @@ private:
     BackgroundRemoval m_removal;
     PageListModel m_pages;
     QItemSelectionModel m_pageSelection;
-    ZipReader m_reader;
     ZipWriter m_writer;
+    std::shared_ptr<Unpacking> unpacking() const;
+    // Stops the unpacking replaced, if any.
+    void setUnpacking(std::shared_ptr<Unpacking> unpacking);
+    void unpackingOver(const std::weak_ptr<Unpacking> &which);
+    // Takes the end of an unpacking that is over: the record of the whole
+    // copy, or the failure, which closes the archive (false).
+    bool takeUnpacked();
     // keepRecord: the zip written becomes the archive's own, so what it holds
     // is what the next write-back may copy from.
     bool writeTo(const QString &zipPath, LongWork &work, bool keepRecord);
@@ -198,4 +229,9 @@ private:
     bool m_listFileUnreadable = false;
     QStringList m_keptListLines; // lines of the list file left out as unsafe
     QStringList m_refusedFileNames;
+
+    mutable std::mutex m_unpackingLock; // the page view reads m_unpacking on its own thread
+    std::shared_ptr<Unpacking> m_unpacking;
+    int m_waitingForCopy = 0;
+    std::function<void()> m_failedLate;
 };

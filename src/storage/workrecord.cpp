@@ -14,6 +14,7 @@ const QString kSection = QStringLiteral("section");
 const QString kArchive = QStringLiteral("archive");
 const QString kZipStamp = QStringLiteral("zipStamp");
 const QString kHoldsChanges = QStringLiteral("holdsChanges");
+const QString kBeingMade = QStringLiteral("beingMade");
 
 } // namespace
 
@@ -29,6 +30,8 @@ bool WorkRecord::write(const QString &workFolder) const
         {kZip, zipPath}, {kSection, section}, {kArchive, archive}, {kHoldsChanges, holdsChanges}};
     if (zipStamp)
         object.insert(kZipStamp, zipStamp->toJson());
+    if (beingMade)
+        object.insert(kBeingMade, true);
     return saveWholeFile(pathFor(workFolder), QJsonDocument(object).toJson());
 }
 
@@ -48,6 +51,7 @@ std::optional<WorkRecord> WorkRecord::read(const QString &workFolder)
         return std::nullopt;
     record.zipStamp = ZipStamp::fromJson(object.value(kZipStamp).toObject());
     record.holdsChanges = object.value(kHoldsChanges).toBool(true);
+    record.beingMade = object.value(kBeingMade).toBool(false);
     return record;
 }
 

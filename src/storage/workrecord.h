@@ -19,6 +19,9 @@ struct WorkRecord {
     // Whether the working copy holds changes its zip does not have. A record
     // without this (from an older copy of the program) counts as holding them.
     bool holdsChanges = true;
+    // Whether the working copy is still being unpacked from its zip: it holds
+    // nothing the zip lacks, and not all of it.
+    bool beingMade = false;
 
     // The record's file for a working folder: beside it, named after it.
     static QString pathFor(const QString &workFolder);

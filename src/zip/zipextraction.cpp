@@ -40,6 +40,7 @@ ZipExtraction::ZipExtraction(ZipReader &reader, const QString &folder)
     : m_reader(reader), m_folder(withSlash(folder))
 {
     const QList<ZipReader::Entry> &entries = reader.entries();
+    m_unpacked.assign(std::size_t(entries.size()), false);
     for (qsizetype i = 0; i < entries.size(); ++i) {
         m_pending.push_back(i);
         m_byName.insert(entries.at(i).name, i);
@@ -64,6 +65,18 @@ void ZipExtraction::prioritise(const QStringList &names)
 void ZipExtraction::cancel()
 {
     m_cancelled = true;
+}
+
+bool ZipExtraction::isUnpacked(qsizetype index) const
+{
+    const std::lock_guard lock(m_mutex);
+    return index >= 0 && std::size_t(index) < m_unpacked.size() && m_unpacked[std::size_t(index)];
+}
+
+qsizetype ZipExtraction::pendingCount() const
+{
+    const std::lock_guard lock(m_mutex);
+    return qsizetype(m_pending.size());
 }
 
 bool ZipExtraction::fail(const ZipFailure &failure)
@@ -111,7 +124,11 @@ bool ZipExtraction::step()
         finish();
         return false;
     }
-    return unpack(index);
+    if (!unpack(index))
+        return false;
+    const std::lock_guard lock(m_mutex);
+    m_unpacked[std::size_t(index)] = true;
+    return true;
 }
 
 Expected<UnpackRecord, ZipFailure> ZipExtraction::run()
@@ -183,10 +200,16 @@ bool ZipExtraction::unpackFile(qsizetype index, int parent, const QByteArray &na
                          .arg(EntryName::forMessage(entry.name), qt_error_string(errno))});
 
     int writeError = 0;
+    bool stopped = false;
     std::uint64_t dataOffset = 0;
     auto streamed = m_reader.stream(
         index,
         [&](const char *data, qsizetype size) {
+            // A big entry does not hold up the end of the unpacking.
+            if (m_cancelled) {
+                stopped = true;
+                return false;
+            }
             if (writeAll(file.get(), data, std::size_t(size)))
                 return true;
             writeError = errno;
@@ -194,7 +217,10 @@ bool ZipExtraction::unpackFile(qsizetype index, int parent, const QByteArray &na
         },
         &dataOffset);
     std::optional<ZipFailure> failed;
-    if (writeError != 0)
+    if (stopped)
+        failed = ZipFailure{ZipFailure::Kind::Cancelled, m_reader.zipPath(), 0,
+                            QStringLiteral("the unpacking was stopped")};
+    else if (writeError != 0)
         failed = cannotWrite(writeError);
     else if (!streamed)
         failed = streamed.failure();

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 class FolderWalker;
 class ZipReader;
@@ -38,8 +39,13 @@ public:
     // The entries of these names are unpacked next, in this order, unless
     // they are unpacked already. Safe from any thread.
     void prioritise(const QStringList &names);
-    // The next step stops the unpacking. Safe from any thread.
+    // Stops the unpacking: the next step, or the entry being unpacked, ends
+    // it. Safe from any thread.
     void cancel();
+    // Whether the entry at index is unpacked. Safe from any thread.
+    bool isUnpacked(qsizetype index) const;
+    // The number of entries not unpacked yet.
+    qsizetype pendingCount() const;
 
     // Unpacks the next entry. True while entries are left to unpack; false
     // when the unpacking is over: done, failed or stopped (see result()).
@@ -67,8 +73,9 @@ private:
     std::optional<ZipFailure> m_failure;
     bool m_over = false;
 
-    std::mutex m_mutex; // guards the queue
+    mutable std::mutex m_mutex; // guards the queue and what is unpacked
     std::deque<qsizetype> m_pending;
+    std::vector<bool> m_unpacked;
     QHash<QString, qsizetype> m_byName;
     std::atomic<bool> m_cancelled{false};
 };

@@ -158,6 +158,7 @@ private Q_SLOTS:
         QCOMPARE(again.session->catalogue().nodeNames(), (QStringList{"Saved", "Reading"}));
         QCOMPARE(again.session->catalogue().node(1).path, zip);
         QCOMPARE(again.session->archive().open(zip, again.ui), OpenArchive::OpenStatus::Opened);
+        QVERIFY(again.session->archive().completeCopy(again.ui));
         QCOMPARE(again.session->pages().titles(), order);
         const auto opened = tree(again.session->archive().workFolder());
         QCOMPARE(QString::number(opened.size()), QString::fromLatin1(out.trimmed()));

@@ -1,5 +1,7 @@
 #include "commandfixture.h"
 
+#include "commands/openstate.h"
+
 #include "catalogue/settingsfile.h"
 #include "lang/messages.h"
 #include "storage/folderzip.h"
@@ -33,6 +35,8 @@ void CommandFixture::makeSession(const WorkFolders &folders, const QString &exec
         &m_session->pages(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     m_ctx = std::make_unique<CommandContext>(
         CommandContext{*m_session, m_session->archive(), *m_ui, *m_view, executableFolder});
+    // As the window does: damage the unpacking finds alone ends the opening.
+    m_session->archive().setFailedLateHook([this] { Commands::leaveFailedOpening(*m_ctx); });
     Messages::useEnglish();
 }
 

@@ -51,6 +51,8 @@ class TestDropCommands : public QObject, CommandFixture {
         QCOMPARE(m_session->archive().open(path("arch/novels.zip"), *m_ui),
                  OpenArchive::OpenStatus::Opened);
         Commands::enterOpenState(*m_ctx, nodeNamed("Novels"));
+        // The drop runs on the whole copy, as runCommand sees to.
+        QVERIFY(Commands::wholeCopyReady(*m_ctx));
         m_view->calls.clear();
     }
 

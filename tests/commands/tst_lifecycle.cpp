@@ -620,23 +620,27 @@ private Q_SLOTS:
 
     // The record of a working copy says whether it holds changes. Left by a
     // crash without changes, while its zip is still the one it was made
-    // from, it is removed without a question; otherwise the user is asked,
+    // from or while it was still being unpacked (killed half-way, whatever
+    // the zip is now), it is removed without a question; otherwise the user is asked,
     // and a write-back into a zip that changed since does not overwrite it.
     void leftoverWorkOfAnArchiveWithoutChanges_data()
     {
         QTest::addColumn<int>("holdsChanges"); // -1: a record without the flag (older program)
         QTest::addColumn<bool>("zipChanged");
         QTest::addColumn<int>("answer"); // -1: not asked; 0: No; 1: Yes
-        QTest::newRow("no changes") << 0 << false << -1;
-        QTest::newRow("no changes, but the zip changed since") << 0 << true << 0;
-        QTest::newRow("a record of an older program") << -1 << false << 0;
-        QTest::newRow("changes, written into a zip that changed since") << 1 << true << 1;
+        QTest::addColumn<bool>("beingMade");
+        QTest::newRow("no changes") << 0 << false << -1 << false;
+        QTest::newRow("no changes, but the zip changed since") << 0 << true << 0 << false;
+        QTest::newRow("still being unpacked, the zip changed since") << 0 << true << -1 << true;
+        QTest::newRow("a record of an older program") << -1 << false << 0 << false;
+        QTest::newRow("changes, written into a zip that changed since") << 1 << true << 1 << false;
     }
     void leftoverWorkOfAnArchiveWithoutChanges()
     {
         QFETCH(int, holdsChanges);
         QFETCH(bool, zipChanged);
         QFETCH(int, answer);
+        QFETCH(bool, beingMade);
         const QString zip = path("books/novels.zip");
         const QStringList pages{"News=news.htm"};
         QVERIFY(CommandFiles::writeZip(zip, {{"news.htm", "news"}}, &pages, path("stage")));
@@ -644,7 +648,7 @@ private Q_SLOTS:
         TestFiles::write(folders.archive + "/news.htm", "news");
         TestFiles::write(folders.archive + "/listfile.txt",
                          TestZips::listFile("News=news.htm\r\n"));
-        WorkRecord record{zip, "Books", "Novels", ZipStamp::of(zip), holdsChanges == 1};
+        WorkRecord record{zip, "Books", "Novels", ZipStamp::of(zip), holdsChanges == 1, beingMade};
         if (holdsChanges < 0)
             QVERIFY(TestFiles::write(WorkRecord::pathFor(folders.archive),
                                      "{\"zip\": \"" + zip.toUtf8() +

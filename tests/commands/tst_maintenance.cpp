@@ -36,6 +36,7 @@ class TestMaintenance : public QObject, CommandFixture {
         QCOMPARE(archive().open(path("arch/novels.zip"), *m_ui), OpenArchive::OpenStatus::Opened);
         m_session->selectNode(1);
         Commands::enterOpenState(*m_ctx, 1);
+        QVERIFY(Commands::wholeCopyReady(*m_ctx)); // as runCommand sees to
     }
     // A change in the working copy: a second page.
     void changeNovels()

@@ -4,6 +4,7 @@
 #include "commands/openstate.h"
 #include "commands/runcommand.h"
 #include "lang/messages.h"
+#include "storage/workrecord.h"
 #include "testfiles.h"
 
 #include <QDir>
@@ -155,6 +156,61 @@ private Q_SLOTS:
         QVERIFY(!isAvailable(Command::AddPages, s));
         QVERIFY(!QFileInfo::exists(work()));
         QCOMPARE(TestFiles::read(path("bad.zip")), bytes);
+    }
+
+    // Opened, an archive shows its first page while the rest is unpacked; a
+    // command that changes it waits for all of it. Damage found then ends as
+    // an opening that failed: told, nothing open, the zip as it was.
+    void aChangeWaitsForTheWholeCopy_data()
+    {
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("whole") << false;
+        QTest::newRow("damaged after the first page") << true;
+    }
+    void aChangeWaitsForTheWholeCopy()
+    {
+        QFETCH(bool, damaged);
+        const QString zip = path("novels.zip");
+        QVERIFY(makeArchive(zip, {"News", "Report", "Map"}));
+        if (damaged) {
+            // A byte of the second page's data spoiled: its directory is fine.
+            QByteArray bytes = TestFiles::read(zip);
+            qsizetype header = -1;
+            while ((header = bytes.indexOf("PK\x03\x04", header + 1)) >= 0 &&
+                   bytes.mid(header + 30, 10) != "report.htm") {
+            }
+            QVERIFY(header >= 0);
+            const int extra = uchar(bytes[header + 28]) | uchar(bytes[header + 29]) << 8;
+            bytes[header + 30 + 10 + extra] = char(bytes[header + 30 + 10 + extra] ^ 0x55);
+            QVERIFY(TestFiles::write(zip, bytes));
+        }
+        const QByteArray before = TestFiles::read(zip);
+        catalogueOf({{"Novels", zip}});
+        // Told once, whether the worker finds it first or the command.
+        if (damaged)
+            m_ui->expectMessage("The Archive spoiled! Impossible unzipping!");
+        open(1);
+        if (!damaged) {
+            QVERIFY(m_session->archive().isOpen());
+            QCOMPARE(m_view->calls.last(), pageCall("News"));
+        }
+        const bool ran = runCommand(Command::MovePageDown, *m_ctx);
+        QVERIFY(ran || damaged);
+        Session &s = *m_session;
+        if (damaged) {
+            QVERIFY(!s.archive().isOpen());
+            QCOMPARE(s.openNode(), -1);
+            QCOMPARE(m_view->calls.last(), kBlank);
+            QVERIFY(!QFileInfo::exists(work()));
+            QVERIFY(!QFileInfo::exists(WorkRecord::pathFor(work())));
+            QCOMPARE(TestFiles::read(zip), before);
+        } else {
+            QCOMPARE(s.pages().titles(), (QStringList{"Report", "News", "Map"}));
+            QVERIFY(s.archive().isChanged());
+            QVERIFY(!s.archive().isBeingMade());
+            QVERIFY(QFileInfo::exists(work() + "/map.htm"));
+            QVERIFY(!WorkRecord::read(work())->beingMade);
+        }
     }
 
     // An archive whose zip is away (its drive not mounted) is marked in the

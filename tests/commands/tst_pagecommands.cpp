@@ -64,6 +64,8 @@ class TestPageCommands : public QObject, CommandFixture {
         QCOMPARE(m_session->archive().open(path("arch/novels.zip"), *m_ui),
                  OpenArchive::OpenStatus::Opened);
         Commands::enterOpenState(*m_ctx, 1);
+        // The commands here are called as runCommand calls them: on the whole copy.
+        QVERIFY(Commands::wholeCopyReady(*m_ctx));
         m_session->selectNode(1);
         m_view->calls.clear();
     }

@@ -1,11 +1,14 @@
 #include "lang/messages.h"
 #include "storage/longwork.h"
 #include "storage/openarchive.h"
+#include "storage/unpacking.h"
+#include "storage/workrecord.h"
 #include "support/scriptedinteraction.h"
 #include "support/testfiles.h"
 #include "support/testzips.h"
 
 #include <QDir>
+#include <QSet>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
@@ -133,8 +136,41 @@ private Q_SLOTS:
         QVERIFY(!m_archive->isChanged());
         QCOMPARE(m_archive->pages().titles(), (QStringList{"News", "Report"}));
         QCOMPARE(m_archive->pages().fileNames(), (QStringList{"news.htm", "report.htm"}));
+        // The first page is there to be shown, with its folder; the record
+        // says the copy is still being made until the rest is unpacked.
         QCOMPARE(TestFiles::read(work("news_files/logo.gif")), QByteArray("GIF89a"));
         QVERIFY(!QFileInfo::exists(work("stale.htm"))); // the folder was emptied first
+        QVERIFY(WorkRecord::read(work())->beingMade);
+        QVERIFY(m_archive->completeCopy(*m_ui));
+        QVERIFY(!WorkRecord::read(work())->beingMade);
+        QVERIFY(QFileInfo::exists(work("report.htm")));
+    }
+
+    // What a page needs comes out of the zip first, in whatever letter case
+    // the page asks for it; nothing else is unpacked for it.
+    void aPageGetsItsFilesFirst()
+    {
+        const QString zip = path("pages.zip");
+        QVERIFY(makeZip(zip, {{"Report.htm", "r"},
+                              {"report_files/pic.png", "p"},
+                              {"Report.files/style.css", "s"},
+                              {"shared/Logo.GIF", "l"},
+                              {"reporter.htm", "other page"},
+                              {"report_filesX/not.png", "not its folder"}}));
+        auto opened = Unpacking::open(zip, work());
+        QVERIFY(opened);
+        Unpacking &unpacking = **opened;
+        const QStringList page = unpacking.entriesOfPage("report.htm");
+        QCOMPARE(QSet<QString>(page.begin(), page.end()),
+                 (QSet<QString>{"Report.htm", "report_files/pic.png", "Report.files/style.css"}));
+        QVERIFY(unpacking.unpackNow(page));
+        QVERIFY(unpacking.unpackNow(unpacking.entriesForPath("SHARED\\logo.gif")));
+        QCOMPARE(TestZips::filesBelow(work()).keys(),
+                 (QStringList{"Report.files/style.css", "Report.htm", "report_files/pic.png",
+                              "shared/Logo.GIF"}));
+        QVERIFY(!unpacking.isOver());
+        QVERIFY(unpacking.unpackRest());
+        QCOMPARE(TestZips::filesBelow(work()).size(), 6);
     }
 
     void openingWhatIsNotAWholeArchive_data()
@@ -149,8 +185,9 @@ private Q_SLOTS:
         QTest::newRow("list file without a header")
             << Files{{"listfile.txt", "News=news.htm\r\n"}, {"news.htm", "n"}} << QByteArray()
             << int(S::Opened) << QStringList();
-        // The first entry is written before the second fails its check: the
-        // half that was unpacked must not stay behind as the archive.
+        // The first entry is written before the second fails its check, found
+        // when the rest is unpacked after opening: the half that was unpacked
+        // must not stay behind as the archive, and the zip stays as it is.
         QTest::newRow("damaged half-way")
             << Files{{"a.htm", "first page, intact"}, {"b.htm", "second page, to be spoiled"}}
             << QByteArray("to be spoiled") << int(S::Failed) << QStringList();
@@ -170,8 +207,14 @@ private Q_SLOTS:
             bytes[at] = 'X';
             QVERIFY(TestFiles::write(zip, bytes));
         }
-        QCOMPARE(int(m_archive->open(zip, *m_ui)), status);
+        const QByteArray before = TestFiles::read(zip);
+        const OpenArchive::OpenStatus opened = m_archive->open(zip, *m_ui);
+        QCOMPARE(int(opened), corrupt.isEmpty() ? status : int(OpenArchive::OpenStatus::ListFileMissing));
+        QCOMPARE(m_archive->isBeingMade(), true);
+        QCOMPARE(m_archive->completeCopy(*m_ui), status != int(OpenArchive::OpenStatus::Failed));
+        QVERIFY(!m_archive->isBeingMade());
         QCOMPARE(m_archive->pages().titles(), titles);
+        QCOMPARE(TestFiles::read(zip), before);
         if (status == int(OpenArchive::OpenStatus::Failed)) {
             QVERIFY(!m_archive->isOpen());
             QVERIFY(!QFileInfo::exists(work()));
@@ -210,6 +253,7 @@ private Q_SLOTS:
     {
         const QString zip = makeBook();
         QCOMPARE(m_archive->open(zip, *m_ui), OpenArchive::OpenStatus::Opened);
+        QVERIFY(m_archive->completeCopy(*m_ui));
         TestFiles::write(work("news.htm"), "<html>news, changed</html>");
         m_archive->pages().setTitle(0, "Latest news");
         m_archive->setChanged(true);
@@ -228,6 +272,7 @@ private Q_SLOTS:
         QVERIFY(m_archive->close());
         QVERIFY(!QFileInfo::exists(work()));
         QCOMPARE(m_archive->open(zip, *m_ui), OpenArchive::OpenStatus::Opened);
+        QVERIFY(m_archive->completeCopy(*m_ui));
         QCOMPARE(m_archive->pages().titles(), (QStringList{"Latest news", "Report"}));
         QCOMPARE(TestFiles::read(work("news.htm")), QByteArray("<html>news, changed</html>"));
     }
@@ -238,6 +283,7 @@ private Q_SLOTS:
     {
         const QString zip = makeBook();
         QCOMPARE(m_archive->open(zip, *m_ui), OpenArchive::OpenStatus::Opened);
+        QVERIFY(m_archive->completeCopy(*m_ui));
         TestFiles::write(work("added.htm"), "<html>added</html>");
         m_archive->pages().append("Added", "added.htm");
         // Other bytes of the same size, the modification time set back at once.
@@ -294,6 +340,7 @@ private Q_SLOTS:
         QFETCH(QString, change);
         const QString zip = makeBook();
         QCOMPARE(m_archive->open(zip, *m_ui), OpenArchive::OpenStatus::Opened);
+        QVERIFY(m_archive->completeCopy(*m_ui));
         TestFiles::write(work("added.htm"), "<html>added</html>");
         m_archive->pages().append("Added", "added.htm");
         m_archive->setChanged(true);

@@ -17,8 +17,24 @@ QStringList RequestGuard::fileRoots() const
     return m_fileRoots;
 }
 
+void RequestGuard::setFileGate(FileGate gate)
+{
+    const QMutexLocker lock(&m_rootLock);
+    m_fileGate = std::move(gate);
+}
+
 void RequestGuard::interceptRequest(QWebEngineUrlRequestInfo &info)
 {
+    const QUrl url = info.requestUrl();
+    if (url.isLocalFile()) {
+        FileGate gate;
+        {
+            const QMutexLocker lock(&m_rootLock);
+            gate = m_fileGate;
+        }
+        if (gate)
+            gate(url.toLocalFile());
+    }
     const PageAccess::Verdict verdict =
         PageAccess::forRequest(info.requestUrl(), m_blocking, fileRoots());
     switch (verdict.kind) {

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QWebEngineUrlRequestInterceptor>
 #include <atomic>
+#include <functional>
 
 // Sees every request of the page view before it is made (sub-resources,
 // frames, scripts' requests, navigation, web sockets) and lets through only
@@ -20,6 +21,10 @@ public:
     // The folders whose files pages may load; none at first.
     void setFileRoots(const QStringList &folders);
     QStringList fileRoots() const;
+    // Called with the path of every local file asked for before it is judged
+    // and read: a working copy still being made unpacks it first.
+    using FileGate = std::function<void(const QString &path)>;
+    void setFileGate(FileGate gate);
 
     void interceptRequest(QWebEngineUrlRequestInfo &info) override;
 
@@ -28,4 +33,5 @@ private:
     std::atomic<bool> m_blocking = false;
     mutable QMutex m_rootLock;
     QStringList m_fileRoots;
+    FileGate m_fileGate;
 };

@@ -371,6 +371,11 @@ void WebPageView::setFileRoot(const QString &folder)
     m_guard->setFileRoots({m_fileRoot, m_helpFolder});
 }
 
+void WebPageView::setFileGate(std::function<void(const QString &)> gate)
+{
+    m_guard->setFileGate(std::move(gate));
+}
+
 void WebPageView::setHelpFolder(const QString &folder)
 {
     m_helpFolder = folder;

@@ -4,6 +4,7 @@
 
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 
 class FindBar;
 class PageDialogs;
@@ -44,6 +45,8 @@ public:
     // The working folder: pages shown from it read its files (and those
     // asked for with other letter case), and no file outside it.
     void setFileRoot(const QString &folder);
+    // Called with every local file a page asks for before it is read.
+    void setFileGate(std::function<void(const QString &path)> gate);
     // The shipped manual's folder, whose pages may be shown too.
     void setHelpFolder(const QString &folder);
 
