@@ -179,6 +179,7 @@ private Q_SLOTS:
                  OpenArchive::OpenStatus::Opened);
         m_session->selectNode(1);
         Commands::enterOpenState(*m_ctx, 1);
+        QVERIFY(Commands::wholeCopyReady(*m_ctx)); // as runCommand sees to
         Commands::showNextPage(*m_ctx);
         Commands::showNextPage(*m_ctx);
         QCOMPARE(m_session->currentPage(), 2);
@@ -212,6 +213,7 @@ private Q_SLOTS:
                  OpenArchive::OpenStatus::Opened);
         m_session->selectNode(1);
         Commands::enterOpenState(*m_ctx, 1);
+        QVERIFY(Commands::wholeCopyReady(*m_ctx)); // as runCommand sees to
         m_ui->expectYesNo({}, true);
         Commands::deletePage(*m_ctx);
         QVERIFY(!m_session->pageControlsEnabled());

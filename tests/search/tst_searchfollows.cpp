@@ -1,5 +1,6 @@
 #include "catalogue/programpaths.h"
 #include "catalogue/session.h"
+#include "commands/openstate.h"
 #include "commands/addingcommands.h"
 #include "commands/attaching.h"
 #include "commands/navigationcommands.h"
@@ -42,6 +43,7 @@ class TestSearchFollows : public QObject {
     void open(const QString &name)
     {
         QVERIFY(Commands::openArchiveAt(*m_ctx, nodeNamed(name)));
+        QVERIFY(Commands::wholeCopyReady(*m_ctx)); // the commands below are called directly
         QCOMPARE(m_session->archive().zipPath(), catalogue().node(nodeNamed(name)).path);
         // Opening marks the archive in the tree: a catalogue change the
         // index has heard of long before the user's next command.
