@@ -76,7 +76,7 @@ struct Unpacked {
     ListFileState list;
 };
 
-// Reads the page list of a whole working copy; a list cut short would lose
+// Reads the page list of a working copy; a list cut short would lose
 // the other titles at the next write-back, so a damaged one fails.
 void readPages(const QString &folder, Unpacked &unpacked)
 {
@@ -116,25 +116,25 @@ Unpacked startUnpacking(const QString &zipPath, const QString &folder,
         return unpacked;
     }
     auto opened = Unpacking::open(zipPath, folder);
+    const auto damaged = [&](const QString &detail) {
+        unpacked.status = OpenArchive::OpenStatus::Failed;
+        unpacked.failure = failure(StorageFailure::Kind::ArchiveDamaged, zipPath, detail);
+    };
+    const auto unpackedBy = [&](Unpacking &from, const QStringList &names) {
+        if (from.unpackNow(names))
+            return true;
+        const auto result = from.result();
+        damaged(result ? QString() : result.failure().detail);
+        return false;
+    };
     if (!opened) {
-        unpacked.failure =
-            failure(StorageFailure::Kind::ArchiveDamaged, zipPath, opened.failure().detail);
-    } else if (!(*opened)->unpackNow({QString::fromLatin1(ListFile::FileName)})) {
-        const auto result = (*opened)->result();
-        unpacked.failure = failure(StorageFailure::Kind::ArchiveDamaged, zipPath,
-                                   result ? QString() : result.failure().detail);
-    } else {
+        damaged(opened.failure().detail);
+    } else if (unpackedBy(**opened, {QString::fromLatin1(ListFile::FileName)})) {
         readPages(folder, unpacked);
         // The page shown first: the first of the list.
         const QString first = unpacked.fileNames.value(0).replace(u'\\', u'/');
-        if (!first.isEmpty() && !(*opened)->unpackNow((*opened)->entriesOfPage(first))) {
-            const auto result = (*opened)->result();
-            unpacked.status = OpenArchive::OpenStatus::Failed;
-            unpacked.failure = failure(StorageFailure::Kind::ArchiveDamaged, zipPath,
-                                       result ? QString() : result.failure().detail);
-        } else {
+        if (first.isEmpty() || unpackedBy(**opened, (*opened)->entriesOfPage(first)))
             unpacking = std::move(*opened);
-        }
     }
     if (unpacked.status == OpenArchive::OpenStatus::Failed) {
         unpacking.reset();
@@ -322,12 +322,9 @@ void OpenArchive::unpackBeforeReading(const QString &path) const
     const QString inside = m_folders.archive + u'/';
     if (!current || !path.startsWith(inside))
         return;
-    const QStringList names = current->entriesForPath(path.mid(inside.size()));
-    if (names.isEmpty() || current->areUnpacked(names))
-        return;
     // Bounded: a command may be unpacking the rest on another thread.
     constexpr std::chrono::seconds kPatience{5};
-    current->unpackNow(names, kPatience);
+    current->unpackNow(current->entriesForPath(path.mid(inside.size())), kPatience);
 }
 
 void OpenArchive::setCatalogueEntry(const QString &section, const QString &archive)

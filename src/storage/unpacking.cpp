@@ -29,6 +29,28 @@ void lowerThisThread()
 
 } // namespace
 
+class Unpacking::Foreground {
+public:
+    explicit Foreground(Unpacking &unpacking) : m_unpacking(unpacking)
+    {
+        const std::lock_guard wait(m_unpacking.m_waitLock);
+        ++m_unpacking.m_waiting;
+    }
+    ~Foreground()
+    {
+        {
+            const std::lock_guard wait(m_unpacking.m_waitLock);
+            --m_unpacking.m_waiting;
+        }
+        m_unpacking.m_wake.notify_all();
+    }
+    Foreground(const Foreground &) = delete;
+    Foreground &operator=(const Foreground &) = delete;
+
+private:
+    Unpacking &m_unpacking;
+};
+
 Expected<std::shared_ptr<Unpacking>, ZipFailure> Unpacking::open(const QString &zipPath,
                                                                   const QString &folder)
 {
@@ -150,56 +172,43 @@ bool Unpacking::unpackNow(const QStringList &names, std::chrono::milliseconds pa
     if (m_over)
         return false;
     {
-        const std::lock_guard wait(m_waitLock);
-        ++m_waiting;
-    }
-    std::unique_lock hold(m_unpacking, std::defer_lock);
-    const bool held = patience == std::chrono::milliseconds::max() ? (hold.lock(), true)
-                                                                     : hold.try_lock_for(patience);
-    if (held) {
-        // Brought to the front, they are the next steps.
-        missing = unpackedNot(names);
-        m_extraction->prioritise(missing);
-        for (qsizetype i = 0; i < missing.size() && step(); ++i) {
+        const Foreground foreground(*this);
+        std::unique_lock hold(m_unpacking, std::defer_lock);
+        const bool held = patience == std::chrono::milliseconds::max()
+                              ? (hold.lock(), true)
+                              : hold.try_lock_for(patience);
+        if (held) {
+            // Brought to the front, they are the next steps.
+            missing = unpackedNot(names);
+            m_extraction->prioritise(missing);
+            for (qsizetype i = 0; i < missing.size() && step(); ++i) {
+            }
         }
-        hold.unlock();
     }
-    {
-        const std::lock_guard wait(m_waitLock);
-        --m_waiting;
-    }
-    m_wake.notify_all();
     return unpackedNot(names).isEmpty();
 }
 
 Expected<UnpackRecord, ZipFailure> Unpacking::unpackRest(WorkProgress *progress)
 {
     {
-        const std::lock_guard wait(m_waitLock);
-        ++m_waiting;
-    }
-    if (progress)
-        progress->setTotal(int(m_extraction->pendingCount()));
-    // Held a step at a time: the page view may want a file of its own meanwhile.
-    for (;;) {
-        const std::lock_guard hold(m_unpacking);
-        if (!step())
-            break;
+        const Foreground foreground(*this);
         if (progress)
-            progress->advance();
+            progress->setTotal(int(m_extraction->pendingCount()));
+        // Held a step at a time: the page view may want a file of its own meanwhile.
+        for (;;) {
+            const std::lock_guard hold(m_unpacking);
+            if (!step())
+                break;
+            if (progress)
+                progress->advance();
+        }
     }
-    {
-        const std::lock_guard wait(m_waitLock);
-        --m_waiting;
-    }
-    m_wake.notify_all();
     return result();
 }
 
 Expected<UnpackRecord, ZipFailure> Unpacking::result() const
 {
-    auto &self = const_cast<Unpacking &>(*this);
-    const std::lock_guard hold(self.m_unpacking);
+    const std::lock_guard hold(m_unpacking);
     if (!m_over)
         return ZipFailure{ZipFailure::Kind::Cancelled, m_reader.zipPath(), 0,
                           QStringLiteral("the unpacking is not over")};

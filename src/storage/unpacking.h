@@ -74,13 +74,15 @@ private:
     // A step while holding the unpacking; false once it is over.
     bool step();
     QStringList unpackedNot(const QStringList &names) const;
+    // Counts the thread as waiting to unpack: the worker gives way meanwhile.
+    class Foreground;
 
     ZipReader m_reader;
     std::unique_ptr<ZipExtraction> m_extraction;
     QString m_folder;
     QHash<QString, QList<qsizetype>> m_byFoldedName; // lower case, "/" only
 
-    std::timed_mutex m_unpacking; // held by the thread unpacking an entry
+    mutable std::timed_mutex m_unpacking; // held by the thread unpacking an entry
     std::mutex m_waitLock;
     std::condition_variable m_wake;
     std::atomic<int> m_waiting{0}; // threads that want to unpack now

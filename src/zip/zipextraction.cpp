@@ -29,6 +29,11 @@ bool writeAll(int fd, const char *data, std::size_t size)
     return true;
 }
 
+ZipFailure stoppedAt(const QString &zipPath)
+{
+    return {ZipFailure::Kind::Cancelled, zipPath, 0, QStringLiteral("the unpacking was stopped")};
+}
+
 QString withSlash(const QString &folder)
 {
     return folder.endsWith(u'/') ? folder : folder + u'/';
@@ -108,8 +113,7 @@ bool ZipExtraction::step()
     if (m_over)
         return false;
     if (m_cancelled)
-        return fail({ZipFailure::Kind::Cancelled, m_reader.zipPath(), 0,
-                     QStringLiteral("the unpacking was stopped")});
+        return fail(stoppedAt(m_reader.zipPath()));
     if (!m_folderFd && !openFolder())
         return false;
     qsizetype index = -1;
@@ -180,14 +184,45 @@ bool ZipExtraction::unpack(qsizetype index)
     return unpackFile(index, parent, FolderWalker::nameOf(path));
 }
 
+std::optional<ZipFailure> ZipExtraction::writeContent(qsizetype index, int fd,
+                                                       std::uint64_t &dataOffset)
+{
+    int writeError = 0;
+    bool stopped = false;
+    auto streamed = m_reader.stream(
+        index,
+        [&](const char *data, qsizetype size) {
+            // A big entry does not hold up the end of the unpacking.
+            if (m_cancelled) {
+                stopped = true;
+                return false;
+            }
+            if (writeAll(fd, data, std::size_t(size)))
+                return true;
+            writeError = errno;
+            return false;
+        },
+        &dataOffset);
+    if (stopped)
+        return stoppedAt(m_reader.zipPath());
+    if (writeError != 0)
+        return cannotWrite(index, writeError);
+    if (!streamed)
+        return streamed.failure();
+    return std::nullopt;
+}
+
+ZipFailure ZipExtraction::cannotWrite(qsizetype index, int error) const
+{
+    const QString &name = m_reader.entries().at(index).name;
+    return {ZipFailure::Kind::NotWritten, name, error,
+            QStringLiteral("\"%1\": the file cannot be written: %2")
+                .arg(EntryName::forMessage(name), qt_error_string(error))};
+}
+
 bool ZipExtraction::unpackFile(qsizetype index, int parent, const QByteArray &name)
 {
     const ZipReader::Entry &entry = m_reader.entries().at(index);
-    const auto cannotWrite = [&](int error) {
-        return ZipFailure{ZipFailure::Kind::NotWritten, entry.name, error,
-                          QStringLiteral("\"%1\": the file cannot be written: %2")
-                              .arg(EntryName::forMessage(entry.name), qt_error_string(error))};
-    };
     // A new file is made even where one exists: writing into the old one
     // would follow a link or change every hard link to it.
     const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
@@ -199,31 +234,8 @@ bool ZipExtraction::unpackFile(qsizetype index, int parent, const QByteArray &na
                      QStringLiteral("\"%1\": the file cannot be created: %2")
                          .arg(EntryName::forMessage(entry.name), qt_error_string(errno))});
 
-    int writeError = 0;
-    bool stopped = false;
     std::uint64_t dataOffset = 0;
-    auto streamed = m_reader.stream(
-        index,
-        [&](const char *data, qsizetype size) {
-            // A big entry does not hold up the end of the unpacking.
-            if (m_cancelled) {
-                stopped = true;
-                return false;
-            }
-            if (writeAll(file.get(), data, std::size_t(size)))
-                return true;
-            writeError = errno;
-            return false;
-        },
-        &dataOffset);
-    std::optional<ZipFailure> failed;
-    if (stopped)
-        failed = ZipFailure{ZipFailure::Kind::Cancelled, m_reader.zipPath(), 0,
-                            QStringLiteral("the unpacking was stopped")};
-    else if (writeError != 0)
-        failed = cannotWrite(writeError);
-    else if (!streamed)
-        failed = streamed.failure();
+    std::optional<ZipFailure> failed = writeContent(index, file.get(), dataOffset);
     if (!failed) {
         const time_t when = ZipFormat::fromDosDate(entry.dosDate);
         if (when != time_t(-1)) {
@@ -236,7 +248,7 @@ bool ZipExtraction::unpackFile(qsizetype index, int parent, const QByteArray &na
     if (!failed && m_recording && fstat(file.get(), &written) != 0)
         m_recording = false;
     if (!file.close() && !failed)
-        failed = cannotWrite(errno);
+        failed = cannotWrite(index, errno);
     if (failed) {
         ::unlinkat(parent, name.constData(), 0); // no half-written file is left behind
         return fail(*failed);

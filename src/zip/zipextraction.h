@@ -62,6 +62,9 @@ private:
     bool openFolder();
     bool unpack(qsizetype index);
     bool unpackFile(qsizetype index, int parent, const QByteArray &name);
+    // Streams entry index into fd; why not, when it was not written whole.
+    std::optional<ZipFailure> writeContent(qsizetype index, int fd, std::uint64_t &dataOffset);
+    ZipFailure cannotWrite(qsizetype index, int error) const;
     void finish();
 
     ZipReader &m_reader;
